@@ -1,0 +1,7 @@
+#include "pages/dedupe.h"
+
+namespace lanzhou {
+
+void OnDedupeClicked(Units&) {}
+
+}  // namespace lanzhou

@@ -1,0 +1,7 @@
+#include "pages/extract.h"
+
+namespace lanzhou {
+
+void OnExtractClicked(Units&) {}
+
+}  // namespace lanzhou

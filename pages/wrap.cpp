@@ -1,0 +1,7 @@
+#include "pages/wrap.h"
+
+namespace lanzhou {
+
+void OnWrapClicked(Units&) {}
+
+}  // namespace lanzhou

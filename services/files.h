@@ -1,0 +1,59 @@
+// Whole files, the run directory and numbered open files (disk or memory).
+//
+// Paths are `Text` (GB18030); they are converted to UTF-8 only here, where a file is opened.
+#ifndef LANZHOU_SERVICES_FILES_H_
+#define LANZHOU_SERVICES_FILES_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+
+#include "services/text.h"
+#include "services/text_primitives.h"
+
+namespace lanzhou {
+
+// The directory of the running executable, without a trailing "/". Output paths are built
+// as RunDirectory() + "/" + name.
+Text RunDirectory();
+
+// Creates or truncates `path` and writes the parts in order, nothing added. False on an
+// empty path, when the file cannot be opened, or when a write fails (what was written stays).
+bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
+
+// The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
+Bytes ReadWholeFile(const Text& path);
+
+// A file number: nonzero while open; 0 means none.
+using FileNumber = std::int32_t;
+
+// mode 1 read (must exist), 2 write (must exist), 3 read/write (must exist), 4 write
+// (created or truncated), 5 write (created when missing), 6 read/write (created when
+// missing). share 1..4 is validated but advisory on Linux. 0 on failure or bad arguments.
+FileNumber OpenFile(const Text& path, int mode = 3, int share = 1);
+// A file that lives in memory, growing in steps of 1024 bytes; discarded by CloseFile.
+FileNumber OpenMemoryFile();
+void CloseFile(FileNumber file);
+bool SeekToEnd(FileNumber file);
+bool SeekToStart(FileNumber file);
+
+// The next line, read in 512-byte blocks: LF ends it (and is consumed), a zero byte or 0x1A
+// ends it and stays unread; one CR at the end of the line is removed. A lead byte >= 0x80
+// takes the following byte with it, except a zero byte or the end of the file, before which
+// the line ends. "" at the end of the file and for an unknown file number.
+Text ReadLine(FileNumber file);
+// Each value as text (Bytes skipped) followed by CR LF. On a failed write the position goes
+// back to where it was and the result is false.
+bool WriteLine(FileNumber file, std::initializer_list<Value> values);
+// Each value as text, nothing after it.
+bool WriteText(FileNumber file, std::initializer_list<Value> values);
+// Up to `count` bytes (default: the file's length), ending before a zero byte or 0x1A,
+// where the position then stays. count < 1 gives "".
+Text ReadText(FileNumber file, std::optional<int> count = std::nullopt);
+// True at or past the end; with `stop_at_zero`, also when the next byte is 0 or 0x1A.
+// True for an unknown file number.
+bool IsEndOfFile(FileNumber file, bool stop_at_zero = false);
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_FILES_H_

@@ -1,0 +1,2 @@
+// The Qt realisations of the services live in this folder.
+namespace lanzhou {}
