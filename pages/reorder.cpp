@@ -1,14 +1,232 @@
 #include "pages/reorder.h"
 
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "services/dialogs.h"
+#include "services/encoding.h"
+#include "services/files.h"
+#include "services/text_primitives.h"
+
 namespace lanzhou {
+namespace {
+
+constexpr Unit kGrid = Unit::超级列表框1;
+
+bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+bool EndsRead(char c) { return c == '\0' || c == '\x1A'; }
+
+// Cuts the lines of decoded file bytes the way `ReadLine` reads them from a file, and stops
+// where `IsEndOfFile(file, true)` would.
+class LineCutter {
+ public:
+  explicit LineCutter(std::string_view bytes) : bytes_(bytes) {}
+
+  // The next line, or false at the end of the data or at a zero byte or 0x1A.
+  bool Next(std::string_view& line) {
+    const std::size_t n = bytes_.size();
+    if (pos_ >= n || EndsRead(bytes_[pos_])) return false;
+    const std::size_t start = pos_;
+    std::size_t i = start;
+    std::size_t next = n;
+    while (i < n) {
+      const char c = bytes_[i];
+      if (c == '\n') {
+        next = i + 1;
+        break;
+      }
+      if (EndsRead(c)) {
+        next = i;  // left unread, so the load ends there
+        break;
+      }
+      if (IsLeadByte(c)) {
+        if (i + 1 >= n || bytes_[i + 1] == '\0') {
+          // A lead byte with nothing to pair with ends the line and is skipped.
+          next = i + 1;
+          break;
+        }
+        i += 2;
+      } else {
+        ++i;
+      }
+    }
+    std::size_t end = std::min(i, n);
+    if (end > start && bytes_[end - 1] == '\r') --end;
+    line = bytes_.substr(start, end - start);
+    pos_ = next;
+    return true;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+// True when byte offset `pos` of `line` starts a character, stepping from the line's start.
+bool IsCharBoundary(std::string_view line, std::size_t pos) {
+  std::size_t i = 0;
+  while (i < pos) i += (IsLeadByte(line[i]) && i + 1 < line.size()) ? 2 : 1;
+  return i == pos;
+}
+
+Text DecimalText(long long n) { return Text(std::to_string(n)); }
+
+// The delimiter prompt both import paths start with; false when no delimiter is in force.
+bool AskImportDelimiter(Units& units) {
+  InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &ImportDelimiter(),
+           1);
+  return !ImportDelimiter().empty();
+}
+
+void RefreshRowCount(Units& units) {
+  units.SetCaption(
+      Unit::标签_行数,
+      FromUtf8("当前列表共: ") + DecimalText(units.Grid(kGrid).ItemCount()) + FromUtf8(" 行"));
+}
+
+// One file into the grid, then the column widths and the row count, as after every load.
+void ImportFile(Units& units, const Text& path) {
+  const bool loaded = LoadDelimitedFile(path, ImportDelimiter(), units.Grid(kGrid));
+  units.LockRedraw(kGrid);
+  units.AutoFitColumns(kGrid);
+  units.UnlockRedraw(kGrid);
+  RefreshRowCount(units);
+  if (!loaded) {
+    ShowMessage(units.dialogs(), FromUtf8("无法打开文件：") + path, message_flags::kIconError);
+  }
+}
+
+// One dropped file is its bare path; several are each followed by CR LF.
+TextArray DroppedPaths(const Text& event_text) {
+  std::string_view rest = event_text.view();
+  if (!rest.ends_with("\r\n")) return rest.empty() ? TextArray{} : TextArray{event_text};
+  TextArray paths;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find("\r\n");
+    if (end == std::string_view::npos) break;
+    if (end > 0) paths.emplace_back(rest.substr(0, end));
+    rest.remove_prefix(end + 2);
+  }
+  return paths;
+}
+
+}  // namespace
 
 Text& ImportDelimiter() {
   static Text delimiter;
   return delimiter;
 }
-void OnImportClicked(Units&) {}
-void OnImportDropped(Units&, const Text&) {}
-void OnExportClicked(Units&) {}
-void OnClearClicked(Units&) {}
+
+void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid) {
+  const std::string decoded = DecodeInput(file_bytes);
+  LineCutter lines(decoded);
+  std::string_view line;
+  while (lines.Next(line)) {
+    TextArray fields = SplitText(Text(line), delimiter);
+    while (grid.ColumnCount() < static_cast<int>(fields.size())) {
+      grid.InsertColumn(-1, DecimalText(grid.ColumnCount() + 1), 50);
+    }
+    grid.AppendRow(std::move(fields));
+  }
+}
+
+bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid) {
+  // Opened for reading only: a read-only input imports, and no input is ever changed.
+  const FileNumber file = OpenFile(path, 1);
+  if (file == 0) return false;
+  CloseFile(file);
+  const Bytes bytes = ReadWholeFile(path);
+  LoadDelimitedBytes(bytes.view(), delimiter, grid);
+  return true;
+}
+
+std::vector<int> ParseColumnOrder(const Text& order) {
+  std::vector<int> numbers;
+  for (const Text& member : SplitText(order, Text(","))) numbers.push_back(ToInteger(member));
+  return numbers;
+}
+
+void AppendExportLine(std::span<const std::string_view> cells, int column_count,
+                      std::span<const int> order, std::string_view delimiter, std::string& out) {
+  const std::size_t start = out.size();
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const int number = order[k];
+    // Compared as numbers, never as number - 1, so INT_MIN cannot overflow.
+    if (number >= 1 && static_cast<std::size_t>(number) <= cells.size()) {
+      out += cells[static_cast<std::size_t>(number) - 1];
+    }
+    if (k + 1 < order.size() && column_count >= number) out += delimiter;
+  }
+  const std::string_view line = std::string_view(out).substr(start);
+  // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
+  // on a character boundary is one.
+  if (!delimiter.empty() && line.ends_with(delimiter) &&
+      IsCharBoundary(line, line.size() - delimiter.size())) {
+    out.resize(out.size() - delimiter.size());
+  }
+}
+
+Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter) {
+  const std::vector<int> numbers = ParseColumnOrder(order);
+  const int column_count = grid.ColumnCount();
+  int highest = 0;
+  for (int number : numbers) highest = std::max(highest, number);
+  // Only the cells the order names are looked at.
+  std::vector<std::string_view> cells(static_cast<std::size_t>(std::min(highest, column_count)));
+  std::string out;
+  for (int row = 0; row < grid.ItemCount(); ++row) {
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      cells[c] = grid.CellView(row, static_cast<int>(c));
+    }
+    AppendExportLine(cells, column_count, numbers, out_delimiter.view(), out);
+    out += "\r\n";
+  }
+  return Bytes(std::move(out));
+}
+
+void OnImportClicked(Units& units) {
+  if (!AskImportDelimiter(units)) return;
+  CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
+  dialog.kind = 0;
+  dialog.initial_folder = units.RunDirectory();
+  dialog.filter = FromUtf8("文本文档|*.txt");
+  if (!units.dialogs().ShowCommonDialog(dialog)) return;
+  ImportFile(units, dialog.file_name);
+
+  std::string order;
+  for (int i = 1; i <= units.Grid(kGrid).ColumnCount(); ++i) {
+    if (i > 1) order += ',';
+    order += std::to_string(i);
+  }
+  units.SetEditText(Unit::编辑框_列, Text(std::move(order)));
+}
+
+void OnImportDropped(Units& units, const Text& paths) {
+  if (!AskImportDelimiter(units)) return;
+  for (const Text& path : DroppedPaths(paths)) ImportFile(units, path);
+}
+
+void OnExportClicked(Units& units) {
+  const GridData& grid = units.Grid(kGrid);
+  if (grid.ItemCount() == 0) return;
+  // A cancelled prompt leaves the delimiter empty and the export goes on without one.
+  Text delimiter;
+  InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &delimiter, 1);
+  const Bytes content = ExportColumns(grid, units.EditText(Unit::编辑框_列), delimiter);
+  const Text path = units.RunDirectory() + Text("/") + FromUtf8("处理后_") +
+                    TimeToText(units.clock().Now()) + Text(".txt");
+  if (WriteToFile(path, {content})) {
+    ShowMessage(units.dialogs(), FromUtf8("导出数据成功！！！"), message_flags::kOk);
+  } else {
+    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
+  }
+}
+
+void OnClearClicked(Units& units) {
+  GridData& grid = units.Grid(kGrid);
+  grid.DeleteAllItems();
+  for (int n = grid.ColumnCount(); n > 0; --n) grid.DeleteColumn(0);
+}
 
 }  // namespace lanzhou

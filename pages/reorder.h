@@ -1,21 +1,83 @@
-// The column-reorder page: delimited import into the grid, export in column order, clear.
+// The column-reorder page: a delimited text file is loaded into the grid 超级列表框1, one row
+// per line and one column per field, and saved again with its columns in the order the user
+// types. The loading and saving operations are plain functions over `GridData`, shared with
+// the command-line companion; the handlers below wire them to the page's units.
 #ifndef LANZHOU_PAGES_REORDER_H_
 #define LANZHOU_PAGES_REORDER_H_
 
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "services/grid_data.h"
+#include "services/text.h"
 #include "services/units.h"
 
 namespace lanzhou {
 
-// The program-wide import delimiter, empty at start-up and kept for the run.
+// The program-wide import delimiter, empty at start-up and kept for the run. Only a confirmed
+// delimiter prompt changes it.
 Text& ImportDelimiter();
 
-// 按钮_导入 clicked: import by file dialog.
+// Appends the lines of an input file's bytes to `grid`, one row per line, one cell per field.
+//
+// The bytes are first decoded as every input file is (`DecodeInput`: UTF-8 becomes GB18030,
+// anything else is taken unchanged). Lines are then cut as `ReadLine` cuts them: LF ends a
+// line, one CR before it is dropped, a byte >= 0x80 takes the next byte with it, and a zero
+// byte or 0x1A ends the load (the lines before it are kept). A last line without LF counts;
+// a file ending in LF gives no extra empty line.
+//
+// Each line is split with `SplitText(line, delimiter)`: one trailing delimiter adds no field
+// and an empty line gives an empty row. When a line has more fields than the grid has
+// columns, columns captioned "<count + 1>" (decimal) and 50 pixels wide are appended first.
+// Rows are only appended; earlier rows and columns stay. Cells beyond a line's fields read "".
+//
+//   grid empty, bytes "a|b|c\r\nd|e\r\n", delimiter "|"
+//     -> columns "1" "2" "3"; rows (a, b, c) and (d, e, "")
+//
+// An empty delimiter leaves every line whole in column 0. Linear in the size of the input.
+void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid);
+
+// Reads the file at `path` for reading only and loads it as `LoadDelimitedBytes`. Returns
+// false, leaving the grid unchanged, when the file cannot be opened or read.
+bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid);
+
+// The column order typed by the user: "3,1" split on "," and each member read with
+// `ToInteger` (so "x" reads 0 and "３" reads 3). An empty order gives no member.
+std::vector<int> ParseColumnOrder(const Text& order);
+
+// Appends one exported line (without its line end) to `out`: for each 1-based column number
+// of `order`, the cell `cells[number - 1]` ("" when there is no such cell), followed, unless
+// it is the last one, by `delimiter` when `column_count >= number`. A number of 0 or below
+// names no column but is still followed by the delimiter. Then, when the line ends with the
+// delimiter and that delimiter starts on a character boundary of the line (stepping from its
+// start, a byte >= 0x80 taking the next with it), the delimiter is dropped once.
+//
+//   cells (a, b, c), column_count 3, delimiter "|":
+//     order 3,1 -> "c|a"   order 1,9 -> "a"   order 9,1 -> "a"   order 0,1 -> "|a"
+//   cells ("億"), delimiter "|": "億" is 83 7C, whose second byte is no delimiter: kept whole.
+void AppendExportLine(std::span<const std::string_view> cells, int column_count,
+                      std::span<const int> order, std::string_view delimiter, std::string& out);
+
+// The bytes of the export file: for every row of `grid`, in order, the line built by
+// `AppendExportLine` from the row's cells, `grid.ColumnCount()`, `ParseColumnOrder(order)`
+// and `out_delimiter`, followed by CR LF. No header, no byte-order mark. An empty order gives
+// one empty line per row; an empty grid gives empty Bytes. Linear in the size of the result.
+//
+//   rows (a, b, c), (d, e, f); order "3,1"; delimiter "|"  ->  "c|a\r\nf|d\r\n"
+Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter);
+
+// 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into
+// 超级列表框1 and rewrites 编辑框_列 as 1,2,…,n for the grid's n columns.
 void OnImportClicked(Units& units);
-// 拖放对象1 FilesDropped: import by drop.
+// 拖放对象1 FilesDropped: asks for the delimiter once and loads each dropped file in turn
+// (`paths` is one path, or several each followed by CR LF). 编辑框_列 is left alone.
 void OnImportDropped(Units& units, const Text& paths);
-// 按钮_导出 clicked: export in column order.
+// 按钮_导出 clicked: asks for the output delimiter and writes 处理后_<time>.txt into the run
+// directory in the order of 编辑框_列.
 void OnExportClicked(Units& units);
-// 按钮_清空 clicked: clear the grid.
+// 按钮_清空 clicked: removes every row and every column of 超级列表框1.
 void OnClearClicked(Units& units);
 
 }  // namespace lanzhou
