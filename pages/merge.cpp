@@ -1,9 +1,271 @@
 #include "pages/merge.h"
 
-namespace lanzhou {
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
 
-void OnMergeClicked(Units&) {}
-void OnListADropped(Units&, const Text&) {}
-void OnListBDropped(Units&, const Text&) {}
+#include "services/dialogs.h"
+#include "services/encoding.h"
+#include "services/files.h"
+#include "services/text_primitives.h"
+
+namespace lanzhou {
+namespace {
+
+void AppendPairLine(std::string_view a, std::string_view b, std::string& out) {
+  out.append(a);
+  out.append("||");
+  out.append(b);
+  out.append("|\r\n");
+}
+
+void AppendDatumLine(std::string_view a, std::string_view datum, std::string& out) {
+  out.append(a);
+  out.append("||");
+  out.append(datum);
+  out.append("\r\n");
+}
+
+Text DecimalText(int n) {
+  char digits[16];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+  return Text(std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
+// Joined lines are collected and written in chunks of about this size: one write per chunk
+// instead of one open, seek, write and close per line.
+constexpr size_t kChunkBytes = 1 << 20;
+
+// 合并数据.txt while one merge runs: opened once (created when missing), every chunk appended
+// at its end. A write that fails is cut back to the last whole line it got out, so the file
+// never ends in half a line.
+class MergeFile {
+ public:
+  explicit MergeFile(Text path) : path_(std::move(path)), fs_path_(ToUtf8(path_)) {}
+  MergeFile(const MergeFile&) = delete;
+  MergeFile& operator=(const MergeFile&) = delete;
+  ~MergeFile() {
+    if (file_ != 0) CloseFile(file_);
+  }
+
+  bool Open() {
+    file_ = OpenFile(path_, 6);
+    if (file_ == 0 || !SeekToEnd(file_)) return false;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(fs_path_, error);
+    // Without the starting size a failed write could not be cut back safely; the earlier
+    // merges' lines are never put at risk for it.
+    if (!error) size_ = size;
+    return true;
+  }
+
+  std::string& buffer() { return buffer_; }
+
+  // Writes the collected lines once there are enough of them.
+  bool FlushIfFull() { return buffer_.size() < kChunkBytes || Flush(); }
+
+  bool Flush() {
+    if (buffer_.empty()) return true;
+    const Text chunk(std::move(buffer_));
+    buffer_.clear();
+    if (WriteText(file_, {chunk})) {
+      if (size_) *size_ += chunk.size();
+      return true;
+    }
+    CutBack(chunk.view());
+    return false;
+  }
+
+  // Writes what is left and closes the file.
+  bool Close() {
+    const bool ok = Flush();
+    if (file_ != 0) CloseFile(file_);
+    file_ = 0;
+    return ok;
+  }
+
+ private:
+  // After a failed write of `chunk`: keep the whole lines of it that reached the file and
+  // drop the partial one.
+  void CutBack(std::string_view chunk) {
+    CloseFile(file_);
+    file_ = 0;
+    if (!size_) return;
+    std::error_code error;
+    const std::uintmax_t now = std::filesystem::file_size(fs_path_, error);
+    if (error || now <= *size_) return;
+    const std::string_view arrived =
+        chunk.substr(0, static_cast<size_t>(std::min<std::uintmax_t>(now - *size_, chunk.size())));
+    // Joined lines hold no LF of their own (list lines are split at LF), so the last CR LF
+    // that arrived ends the last whole line.
+    const size_t last_end = arrived.rfind("\r\n");
+    const std::uintmax_t keep = last_end == std::string_view::npos ? 0 : last_end + 2;
+    if (*size_ + keep < now) std::filesystem::resize_file(fs_path_, *size_ + keep, error);
+  }
+
+  Text path_;
+  std::filesystem::path fs_path_;
+  FileNumber file_ = 0;
+  std::optional<std::uintmax_t> size_;  // what the file holds of whole lines
+  std::string buffer_;
+};
+
+// Shows "n/r" in 标签2 for the first row and then at least every 0.2 s, and lets the window
+// repaint it. The clock is looked at only every 1024 rows, so the check costs nothing.
+class MergeProgress {
+ public:
+  MergeProgress(Units& units, int total) : units_(units), total_(DecimalText(total) + "/") {}
+
+  void RowDone(int row) {
+    if (row != 1 && row % 1024 != 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (row != 1 && now - last_ < std::chrono::milliseconds(200)) return;
+    last_ = now;
+    units_.SetCaption(Unit::标签2, total_ + DecimalText(row));
+    units_.ProcessEvents();
+  }
+
+ private:
+  Units& units_;
+  Text total_;
+  std::chrono::steady_clock::time_point last_;
+};
+
+bool IsYes(int answer) { return answer == message_result::kYes; }
+
+void LoadList(Units& units, Unit grid_unit, const Text& paths) {
+  GridData& grid = units.Grid(grid_unit);
+  if (grid.ItemCount() > 0 &&
+      IsYes(ShowMessage(units.dialogs(), FromUtf8("是否删除已有的数据？"),
+                        message_flags::kYesNo | message_flags::kIconQuestion))) {
+    grid.DeleteAllItems();
+  }
+  // One dropped file arrives as its path; several as each path followed by CR LF.
+  for (const Text& path : SplitText(paths, Text("\r\n"))) {
+    const Bytes bytes = ReadWholeFile(path);
+    for (Text& line : SplitListLines(bytes.view())) {
+      std::vector<Text> cells;
+      cells.reserve(2);
+      cells.push_back(DecimalText(grid.ItemCount() + 1));
+      cells.push_back(std::move(line));
+      grid.AppendRow(std::move(cells));
+    }
+  }
+}
+
+}  // namespace
+
+TextArray SplitListLines(std::string_view file_bytes) {
+  file_bytes = file_bytes.substr(0, file_bytes.find('\0'));
+  const std::string text = DecodeInput(file_bytes);
+  TextArray lines;
+  lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  // LF and CR never occur inside a GBK or GB18030 character, so a plain byte search is safe.
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const size_t lf = rest.find('\n');
+    std::string_view line = rest.substr(0, lf);
+    if (lf == std::string_view::npos) {
+      lines.emplace_back(line);
+      break;
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
+    rest.remove_prefix(lf + 1);
+  }
+  return lines;
+}
+
+Text JoinPair(std::string_view a, std::string_view b) {
+  std::string line;
+  line.reserve(a.size() + b.size() + 5);
+  AppendPairLine(a, b, line);
+  line.resize(line.size() - 2);
+  return Text(std::move(line));
+}
+
+Text JoinWithDatum(std::string_view a, std::string_view datum) {
+  std::string line;
+  line.reserve(a.size() + datum.size() + 4);
+  AppendDatumLine(a, datum, line);
+  line.resize(line.size() - 2);
+  return Text(std::move(line));
+}
+
+void AppendJoinedPairs(std::span<const Text> a, std::span<const Text> b, std::string& out) {
+  const size_t n = std::min(a.size(), b.size());
+  size_t bytes = 0;
+  for (size_t i = 0; i < n; ++i) bytes += a[i].size() + b[i].size() + 5;
+  out.reserve(out.size() + bytes);
+  for (size_t i = 0; i < n; ++i) AppendPairLine(a[i].view(), b[i].view(), out);
+}
+
+void AppendJoinedWithDatum(std::span<const Text> a, std::string_view datum, std::string& out) {
+  size_t bytes = 0;
+  for (const Text& line : a) bytes += line.size() + datum.size() + 4;
+  out.reserve(out.size() + bytes);
+  for (const Text& line : a) AppendDatumLine(line.view(), datum, out);
+}
+
+Text MergeOutputPath(const Text& run_directory) {
+  return run_directory + FromUtf8("/合并数据.txt");
+}
+
+void OnMergeClicked(Units& units) {
+  const GridData& a = units.Grid(Unit::超级列表框A);
+  const GridData& b = units.Grid(Unit::超级列表框b);
+  const int na = a.ItemCount();
+  if (na == 0) {
+    units.SetCaption(Unit::标签2, FromUtf8("请先导入资料！"));
+    return;
+  }
+  const bool fixed_datum = units.IsTicked(Unit::选择框1);
+  int n = na;
+  Text datum;
+  if (fixed_datum) {
+    datum = units.EditText(Unit::编辑框1);
+  } else {
+    const int nb = b.ItemCount();
+    if (na != nb &&
+        !IsYes(ShowMessage(units.dialogs(),
+                           FromUtf8("检测到您导入的A数据数量与B数据资料数量不一致，是否继续合并？"),
+                           message_flags::kYesNo | message_flags::kIconQuestion))) {
+      return;
+    }
+    n = std::min(na, nb);
+  }
+
+  if (n > 0) {
+    const Text path = MergeOutputPath(units.RunDirectory());
+    MergeFile out(path);
+    bool ok = out.Open();
+    MergeProgress progress(units, n);
+    // Cells are read row by row and copied at once: the window may repaint between rows.
+    for (int r = 0; ok && r < n; ++r) {
+      if (fixed_datum) {
+        AppendDatumLine(a.CellView(r, 1), datum.view(), out.buffer());
+      } else {
+        AppendPairLine(a.CellView(r, 1), b.CellView(r, 1), out.buffer());
+      }
+      ok = out.FlushIfFull();
+      progress.RowDone(r + 1);
+    }
+    if (!ok || !out.Close()) {
+      ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
+      return;
+    }
+  }
+  units.SetCaption(Unit::标签2, FromUtf8("处理OK！"));
+}
+
+void OnListADropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框A, paths); }
+
+void OnListBDropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框b, paths); }
 
 }  // namespace lanzhou

@@ -1,14 +1,75 @@
-// The A/B merge page: lists A and B loaded by drop, joined into 合并数据.txt.
+// The A/B merge page: lists A and B loaded by drop, joined line by line (or every line of A
+// with one fixed datum) and appended to 合并数据.txt in the program's directory.
+//
+// The pure operations below are shared with the command-line companion; the handlers read
+// and write the window only through `Units`.
 #ifndef LANZHOU_PAGES_MERGE_H_
 #define LANZHOU_PAGES_MERGE_H_
+
+#include <span>
+#include <string>
+#include <string_view>
 
 #include "services/units.h"
 
 namespace lanzhou {
 
-// 按钮_处理 clicked.
+// The lines of a list file, one per grid row, from the file's raw bytes.
+//
+// Only the bytes before the first zero byte count. They are decoded as every input file is
+// (`DecodeInput`: UTF-8 is converted to GB18030, GBK/GB18030 kept unchanged), then split at
+// every LF; one CR right before an LF is dropped with it. A final line end gives no empty
+// last line, an empty file no line at all, and an empty line inside the file an empty line.
+// A line is never split further ("|" stays inside it).
+//
+//   SplitListLines("x1\r\n\r\nx2")  -> {"x1", "", "x2"}
+//   SplitListLines("a\nb\n")        -> {"a", "b"}
+//   SplitListLines("a\r\r\nb\0c")   -> {"a\r", "b"}
+//
+// Linear in the size of the file.
+TextArray SplitListLines(std::string_view file_bytes);
+
+// The joined line of pair mode: line a of list A, its (always empty) second column, line b
+// of list B and its second column, joined by "|". Four fields, the second and fourth empty.
+//
+//   JoinPair("x", "y")  == "x||y|"
+//   JoinPair("", "")    == "|||"
+//
+// Bytes are copied unchanged. A GBK character whose second byte is 0x7C keeps that byte, so
+// a reader that splits the line on "|" must step by character.
+Text JoinPair(std::string_view a, std::string_view b);
+
+// The joined line of fixed-datum mode: line a of list A, its empty second column and the
+// datum, joined by "|". The datum is used as it is: it may be empty or hold "|" itself.
+//
+//   JoinWithDatum("x", "d")    == "x||d"
+//   JoinWithDatum("x", "")     == "x||"
+//   JoinWithDatum("x", "p|q")  == "x||p|q"
+Text JoinWithDatum(std::string_view a, std::string_view datum);
+
+// The same joins over whole lists, each joined line followed by CR LF, appended to `out`
+// (what 合并数据.txt receives from one merge). Pair mode joins the first
+// min(a.size(), b.size()) rows; the rest of the longer list is left out.
+//
+//   AppendJoinedPairs({"x1", "x2", "x3"}, {"y1", "y2"}, out)   out += "x1||y1|\r\nx2||y2|\r\n"
+//   AppendJoinedWithDatum({"x1", "x2"}, "d", out)              out += "x1||d\r\nx2||d\r\n"
+//
+// Linear in the size of the output.
+void AppendJoinedPairs(std::span<const Text> a, std::span<const Text> b, std::string& out);
+void AppendJoinedWithDatum(std::span<const Text> a, std::string_view datum, std::string& out);
+
+// The file every merge appends to: run_directory + "/合并数据.txt".
+Text MergeOutputPath(const Text& run_directory);
+
+// 按钮_处理 clicked: joins 超级列表框A with 超级列表框b (or, with 选择框1 ticked, with the text
+// of 编辑框1) and appends the lines to `MergeOutputPath`, created when missing and never
+// truncated. 标签2 shows n/r progress while it runs and "处理OK！" at the end. A file that
+// cannot be opened or written stops the merge with "保存失败：" + path (flags 16); the file
+// then keeps only whole lines.
 void OnMergeClicked(Units& units);
-// 拖放对象A / 拖放对象b FilesDropped.
+// 拖放对象A / 拖放对象b FilesDropped: `paths` is one path, or several each followed by CR LF.
+// Asks "是否删除已有的数据？" first when the grid has rows, then appends one row per line of
+// every file in order: caption (row number) in column 0, the whole line in column 1.
 void OnListADropped(Units& units, const Text& paths);
 void OnListBDropped(Units& units, const Text& paths);
 
