@@ -1,12 +1,32 @@
-// The duplicate-removal page.
+// The duplicate-removal page: the lines of 编辑框2 reduced to their distinct values, in the
+// order of their first occurrence, shown in 编辑框3.
 #ifndef LANZHOU_PAGES_DEDUPE_H_
 #define LANZHOU_PAGES_DEDUPE_H_
 
+#include "services/text.h"
 #include "services/units.h"
 
 namespace lanzhou {
 
-// 按钮1 clicked.
+// The distinct pieces of `text` split on `separator`, in the order of their first
+// occurrence, joined by `separator`, with no separator after the last piece.
+//
+//   DistinctLines("b\r\na\r\nb\r\nc\r\na") == "b\r\na\r\nc"
+//   DistinctLines("a\r\n\r\nb\r\n\r\nc")   == "a\r\n\r\nb\r\nc"   (one empty line stays)
+//   DistinctLines("a\r\nb\r\n")           == "a\r\nb"           (never ends with a separator)
+//   DistinctLines("\r\n")                 == ""                 (one empty line alone)
+//
+// Pieces are as `SplitText` gives them: a separator at the very end adds no piece, one at the
+// start or two in a row make an empty piece, and a separator is found only at character
+// boundaries. Lines are equal only when their bytes are: case, spaces and full-width forms
+// count. A lone LF or CR separates nothing. An empty separator returns `text` unchanged.
+// Time and memory grow linearly with the text (the earlier lines are hashed).
+Text DistinctLines(const Text& text, const Text& separator = Text("\r\n"));
+
+// The 1-based position of the first member of `array` equal to `text`, or -1 when none is.
+int FindTextInArray(const TextArray& array, const Text& text);
+
+// 按钮1 clicked: 编辑框3 receives the distinct lines of 编辑框2; nothing else changes.
 void OnDedupeClicked(Units& units);
 
 }  // namespace lanzhou

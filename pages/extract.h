@@ -1,12 +1,39 @@
-// The field-extraction page.
+// The field-extraction page: records pasted one per line, fields separated by "|" (or by
+// "----"), the chosen fields of every record saved to a new file in the run directory.
 #ifndef LANZHOU_PAGES_EXTRACT_H_
 #define LANZHOU_PAGES_EXTRACT_H_
 
+#include "services/text.h"
 #include "services/units.h"
 
 namespace lanzhou {
 
-// 按钮3 clicked.
+// Turns every "----" into "|", scanning left to right by character without rescanning:
+// "a----b" -> "a|b", "-----" -> "|-". Applying it twice changes nothing more.
+Text ConvertDashSeparators(const Text& records);
+
+// The chosen fields of every record, one output line per record.
+//
+// `records` is the text as the records box holds it: records separated by CR LF, fields by
+// "|"; every "----" counts as "|" (`ConvertDashSeparators` is applied first). `field_numbers`
+// is the text of the field-number box: 1-based numbers separated by "|", each read like
+// `ToInteger` (leading blanks skipped, full-width digits accepted, reading stops at the first
+// non-digit). For every record, each number in order contributes its field followed by "|"
+// and the final "|" is dropped; a number beyond the record's last field, or below 1 (0, a
+// negative number, no number at all), contributes nothing to that record.
+//
+//   ExtractFields("x|y|z\r\na----b", "3|1") == "z|x\r\na"   (the second record has no field 3)
+//   ExtractFields("x|y\r\n\r\nq", "2")      == "y\r\n\r\n"
+//
+// The output has exactly one line per record (records as `SplitText` on CR LF gives them: a
+// trailing CR LF adds no record, two in a row make an empty one), lines joined by CR LF, and
+// no line end after the last line. Empty records, or an empty number list, give empty lines.
+// Separators are found only at character boundaries (a byte >= 0x80 takes the next byte with
+// it), so a "|" that is the second byte of a GBK character never splits a field.
+Text ExtractFields(const Text& records, const Text& field_numbers);
+
+// 按钮3 clicked: converts "----" in 编辑框4 (and leaves the converted text there), extracts
+// the fields numbered in 列1 and saves them as 分割后_<time>.txt in the run directory.
 void OnExtractClicked(Units& units);
 
 }  // namespace lanzhou

@@ -1,12 +1,46 @@
-// The line-wrapping page.
+// The line-wrapping page: a long text cut into lines of a width counted in bytes, keeping
+// two-byte characters, short ASCII words and punctuation marks whole and in their place.
 #ifndef LANZHOU_PAGES_WRAP_H_
 #define LANZHOU_PAGES_WRAP_H_
 
+#include "services/text.h"
 #include "services/units.h"
 
 namespace lanzhou {
 
-// 按钮2 clicked.
+// The text the wrapping works on: every CR LF removed and, with `filter_punctuation`, also
+// every "，", "。", ",", and "、" (in that order, CR LF fourth, each removal scanning by
+// character). Other punctuation, lone CR and lone LF stay.
+//   CleanForWrap("好，\r\n的。", true) == "好的"; CleanForWrap("好，\r\n的。", false) == "好，的。"
+Text CleanForWrap(const Text& text, bool filter_punctuation);
+
+// `text` cut into lines of at most `width` bytes, lines joined by CR LF, none after the last.
+//
+//   WrapText("ab cdefghij", 8)       == "ab \r\ncdefghij"     (the word moves down whole)
+//   WrapText("我们说“好”。", 6)      == "我们说\r\n“好\r\n”。"   (in GBK bytes)
+//   WrapText("中文中文中", 5)        == "中文\r\n中文中"
+//
+// A byte >= 0x7F starts a two-byte character (a GB18030 four-byte sequence is taken whole);
+// other bytes are one-byte characters, and a run of them without spaces is a word. Per line:
+// - a character that would cross the width goes to the next line;
+// - a word that crosses the width moves down whole unless it started the line or ends
+//   exactly at the width before a two-byte character; a word that started the line is cut
+//   hard at the width;
+// - an opening mark 《（“〈‘ never ends a line: it moves down;
+// - a closing mark 》）”〉，。？：’；、 never starts a line: the character before it moves down
+//   with it (one character only, so a moved mark may itself start the next line);
+// - a CR LF met by the scan ends the line after it (its LF may lie one byte past the width)
+//   and gets no further line end; a CR LF is never split;
+// - when these rules leave nothing on the line (tiny widths), the line takes exactly one
+//   character instead, so every line holds at least one character.
+// Spaces at a cut stay at the end of the upper line. A text of at most `width` bytes comes
+// back unchanged. No line end is added after the last piece (a CR LF the text itself ends
+// with is kept). A width below 1 counts as 1. Time grows linearly with the text.
+Text WrapText(const Text& text, int width);
+
+// 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the
+// cleaned text there), puts the wrapped text into 替换后_编辑框 and saves it as
+// 折行后_<time>.txt in the run directory. Any other width only shows a message.
 void OnWrapClicked(Units& units);
 
 }  // namespace lanzhou
