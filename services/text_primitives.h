@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <variant>
 
 #include "services/text.h"
@@ -91,6 +92,15 @@ Text FoldToHalfWidth(const Text& text);
 Bytes ToBytes(const Value& value);
 // n zero bytes; n <= 0 gives empty Bytes.
 Bytes ZeroBytes(int n);
+
+// The number at the start of `bytes` as the C library's atoi/atoll read it (leading white
+// space, an optional sign, decimal digits up to the first other byte; none gives 0),
+// independent of the process locale. Saturates at the 64-bit limits; atoi is this value cut
+// to 32 bits, as glibc does. No half-width folding: ReadLeadingInteger(" -12ab") == -12.
+std::int64_t ReadLeadingInteger(std::string_view bytes);
+// The number at the start of `bytes` as atof reads a decimal number (white space, sign,
+// digits, fraction, exponent; none gives 0), always with "." as the decimal point.
+double ReadLeadingNumber(std::string_view bytes);
 
 // The largest integer not above x, after snapping x to a whole number within 1e-12.
 std::int32_t Floor(double x);

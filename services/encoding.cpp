@@ -1,0 +1,145 @@
+#include "services/encoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace lanzhou {
+namespace {
+
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// One iconv descriptor per direction and thread, opened on first use. Opening one loads the
+// conversion module, which is too slow to repeat for every short text.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      // glibc always has these conversions; without them no text could be shown.
+      std::abort();
+    }
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts `in`; a byte that cannot be converted is handed to `on_invalid`, which appends
+  // its substitute, and the conversion goes on after it.
+  template <typename OnInvalid>
+  std::string Convert(std::string_view in, OnInvalid on_invalid) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
+    std::string out;
+    out.resize(in.size() * 2 + 16);
+    char* src = const_cast<char*>(in.data());
+    std::size_t src_left = in.size();
+    std::size_t used = 0;
+    while (src_left > 0) {
+      char* dst = out.data() + used;
+      std::size_t dst_left = out.size() - used;
+      std::size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+      used = out.size() - dst_left;
+      if (r != static_cast<std::size_t>(-1)) break;
+      if (errno == E2BIG) {
+        out.resize(out.size() * 2);
+      } else {
+        // EILSEQ, or EINVAL for a sequence cut off by the end: substitute one byte.
+        out.resize(used);
+        on_invalid(out, static_cast<unsigned char>(*src));
+        used = out.size();
+        out.resize(used + src_left * 2 + 16);
+        ++src;
+        --src_left;
+      }
+    }
+    out.resize(used);
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& Utf8ToGb18030() {
+  thread_local Converter converter("GB18030", "UTF-8");
+  return converter;
+}
+
+Converter& Gb18030ToUtf8() {
+  thread_local Converter converter("UTF-8", "GB18030");
+  return converter;
+}
+
+bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
+
+}  // namespace
+
+Text FromUtf8(std::string_view utf8) {
+  if (IsAscii(utf8)) return Text(utf8);
+  return Text(Utf8ToGb18030().Convert(
+      utf8, [](std::string& out, unsigned char byte) { out += static_cast<char>(byte); }));
+}
+
+std::string ToUtf8(std::string_view gb18030) {
+  if (IsAscii(gb18030)) return std::string(gb18030);
+  return Gb18030ToUtf8().Convert(gb18030,
+                                 [](std::string& out, unsigned char) { out += "\xEF\xBF\xBD"; });
+}
+
+std::string ToUtf8(const Text& text) { return ToUtf8(text.view()); }
+
+bool IsValidUtf8(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char b = s[i];
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      len = 3;
+      if (b == 0xE0) lo = 0xA0;  // no overlong forms
+      if (b == 0xED) hi = 0x9F;  // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      len = 4;
+      if (b == 0xF0) lo = 0x90;
+      if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+      return false;
+    }
+    if (n - i < len) return false;
+    if (s[i + 1] < lo || s[i + 1] > hi) return false;
+    for (std::size_t k = 2; k < len; ++k) {
+      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+std::string DecodeInput(std::string_view bytes, InputEncoding how, DetectedEncoding* detected) {
+  bool utf8 = false;
+  if (how == InputEncoding::kUtf8) {
+    utf8 = true;
+  } else if (how == InputEncoding::kAuto) {
+    // Plain ASCII is the same in both encodings, so it needs no decision.
+    utf8 = HasUtf8Bom(bytes) || (!IsAscii(bytes) && IsValidUtf8(bytes));
+  }
+  if (detected) *detected = utf8 ? DetectedEncoding::kUtf8 : DetectedEncoding::kGbk;
+  if (!utf8) return std::string(bytes);
+  if (HasUtf8Bom(bytes)) bytes.remove_prefix(3);
+  return FromUtf8(bytes).bytes();
+}
+
+}  // namespace lanzhou
