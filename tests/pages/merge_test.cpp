@@ -1,0 +1,356 @@
+#include "pages/merge.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "services/encoding.h"
+#include "services/fake_units.h"
+
+namespace lanzhou {
+namespace {
+
+using namespace std::string_literals;
+
+Text U(std::string_view utf8) { return FromUtf8(utf8); }
+
+std::vector<std::string> Strings(const TextArray& texts) {
+  std::vector<std::string> out;
+  for (const Text& text : texts) out.push_back(text.bytes());
+  return out;
+}
+
+TEST(SplitListLines, LineEndsZeroBytesAndEncodings) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"x1\r\nx2\r\n", {"x1", "x2"}},
+      {"x1\r\n\r\nx2", {"x1", "", "x2"}},
+      {"x1\nx2\n", {"x1", "x2"}},
+      {"x1\nx2", {"x1", "x2"}},
+      {"\r\n", {""}},
+      {"\n\n", {"", ""}},
+      // Only the CR right before the LF goes.
+      {"a\r\r\nb\rc\r", {"a\r", "b\rc\r"}},
+      {"a|b|c\r\nd----e\r\n", {"a|b|c", "d----e"}},
+      // Nothing after the first zero byte counts; its line ends there.
+      {"x1\r\nx\0y\r\nz"s, {"x1", "x"}},
+      {"\0x1\r\n"s, {}},
+      // GBK is taken as it is, a second byte 0x7C ("|") included.
+      {"\xD6\xD0\r\n\x81|\r\n", {"\xD6\xD0", "\x81|"}},
+      // UTF-8 becomes GB18030, with or without a byte-order mark.
+      {"\xE4\xB8\xAD\n", {"\xD6\xD0"}},
+      {"\xEF\xBB\xBF"
+       "a\r\n\xE6\x96\x87\r\n",
+       {"a", "\xCE\xC4"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Strings(SplitListLines(c.bytes)), c.lines) << testing::PrintToString(c.bytes);
+  }
+}
+
+TEST(JoinLines, PairAndFixedDatumShapes) {
+  EXPECT_EQ(JoinPair("x", "y"), Text("x||y|"));
+  EXPECT_EQ(JoinPair("", ""), Text("|||"));
+  EXPECT_EQ(JoinPair("a|b", "\xD6\xD0"), Text("a|b||\xD6\xD0|"));
+  EXPECT_EQ(JoinWithDatum("x", "d"), Text("x||d"));
+  EXPECT_EQ(JoinWithDatum("x", ""), Text("x||"));
+  EXPECT_EQ(JoinWithDatum("x", "p|q"), Text("x||p|q"));
+}
+
+TEST(JoinLines, WholeListsStopAtTheShorterOneAndAppend) {
+  const TextArray a = {"x1", "x2", "x3"};
+  const TextArray b = {"y1", "y2"};
+  std::string out = "kept\r\n";
+  AppendJoinedPairs(a, b, out);
+  EXPECT_EQ(out, "kept\r\nx1||y1|\r\nx2||y2|\r\n");
+  out.clear();
+  AppendJoinedPairs(a, {}, out);
+  EXPECT_EQ(out, "");
+  AppendJoinedWithDatum(a, "d|", out);
+  EXPECT_EQ(out, "x1||d|\r\nx2||d|\r\nx3||d|\r\n");
+}
+
+// Records every caption and every repaint, in order.
+class RecordingUnits : public FakeUnits {
+ public:
+  using FakeUnits::FakeUnits;
+  void SetCaption(Unit unit, const Text& text) override {
+    if (unit == Unit::标签2) captions.push_back(text);
+    FakeUnits::SetCaption(unit, text);
+  }
+  void ProcessEvents() override { ++repaints; }
+  std::vector<Text> captions;
+  int repaints = 0;
+};
+
+class MergePage : public testing::Test {
+ protected:
+  MergePage() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "merge_test_XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+    units_.emplace(Text(dir_.string()));
+    // The grids as the window defines them.
+    GridData& a = units_->Grid(Unit::超级列表框A);
+    a.InsertColumn(-1, Text("id"), 40);
+    a.InsertColumn(-1, U("邮箱账号"), 240);
+    GridData& b = units_->Grid(Unit::超级列表框b);
+    b.InsertColumn(-1, Text("id"), 40);
+    b.InsertColumn(-1, U("姓名"), 240);
+  }
+  ~MergePage() override { std::filesystem::remove_all(dir_); }
+
+  RecordingUnits& units() { return *units_; }
+  ScriptedDialogs& dialogs() { return units_->dialogs(); }
+
+  Text WriteInput(const std::string& name, const std::string& bytes) {
+    const auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return Text(path.string());
+  }
+  std::filesystem::path OutputPath() const { return dir_ / "合并数据.txt"; }
+  std::optional<std::string> Output() const {
+    std::ifstream in(OutputPath(), std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void Fill(Unit grid, const TextArray& lines) {
+    for (const Text& line : lines) {
+      const int row = units().Grid(grid).InsertItem(-1, Text("n"));
+      units().Grid(grid).SetCellText(row, 1, line);
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> RowsOf(Unit grid) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    GridData& data = units().Grid(grid);
+    for (int r = 0; r < data.ItemCount(); ++r) {
+      rows.emplace_back(data.GetCellText(r, 0).bytes(), data.GetCellText(r, 1).bytes());
+    }
+    return rows;
+  }
+  static ScriptedDialogs::Message Question(std::string_view utf8) {
+    return {U(utf8), 36, U("信息：")};
+  }
+
+  std::filesystem::path dir_;
+  std::optional<RecordingUnits> units_;
+};
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+TEST_F(MergePage, DropOntoEmptyGridNumbersRowsWithoutAsking) {
+  OnListADropped(units(), WriteInput("a.txt", "x1\r\na|b|c\r\n"));
+  EXPECT_EQ(RowsOf(Unit::超级列表框A), (Rows{{"1", "x1"}, {"2", "a|b|c"}}));
+  EXPECT_TRUE(RowsOf(Unit::超级列表框b).empty());
+  EXPECT_TRUE(dialogs().messages.empty());
+}
+
+TEST_F(MergePage, SecondDropAsksThenKeepsOrReplacesRows) {
+  struct Case {
+    int answer;
+    Rows rows;
+  };
+  const Case cases[] = {
+      {message_result::kNo, {{"1", "x1"}, {"2", "x2"}, {"3", "z1"}, {"4", "z2"}}},
+      {message_result::kYes, {{"1", "z1"}, {"2", "z2"}}},
+  };
+  for (const Case& c : cases) {
+    units().Grid(Unit::超级列表框b).DeleteAllItems();
+    dialogs().messages.clear();
+    OnListBDropped(units(), WriteInput("b.txt", "x1\r\nx2\r\n"));
+    dialogs().QueueMessageAnswer(c.answer);
+    OnListBDropped(units(), WriteInput("z.txt", "z1\nz2"));
+    EXPECT_EQ(RowsOf(Unit::超级列表框b), c.rows) << c.answer;
+    EXPECT_EQ(dialogs().messages,
+              std::vector<ScriptedDialogs::Message>{Question("是否删除已有的数据？")});
+  }
+}
+
+TEST_F(MergePage, QuestionComesBeforeTheFileIsRead) {
+  Fill(Unit::超级列表框A, {"old"});
+  dialogs().QueueMessageAnswer(message_result::kYes);
+  OnListADropped(units(), Text((dir_ / "missing.txt").string()));
+  EXPECT_EQ(dialogs().messages.size(), 1u);
+  EXPECT_TRUE(RowsOf(Unit::超级列表框A).empty());
+}
+
+TEST_F(MergePage, SeveralFilesLoadInOrderAfterOneQuestion) {
+  Fill(Unit::超级列表框A, {"old"});
+  const Text first = WriteInput("1.txt", "p1\r\n\r\np2");
+  const Text second = WriteInput("2.txt", "q\0dropped\r\nnot loaded\r\n"s);
+  dialogs().QueueMessageAnswer(message_result::kNo);
+  OnListADropped(units(), first + "\r\n" + second + "\r\n");
+  EXPECT_EQ(RowsOf(Unit::超级列表框A),
+            (Rows{{"n", "old"}, {"2", "p1"}, {"3", ""}, {"4", "p2"}, {"5", "q"}}));
+  EXPECT_EQ(dialogs().messages.size(), 1u);
+}
+
+TEST_F(MergePage, PairModeWritesFourFieldLines) {
+  Fill(Unit::超级列表框A, {"x1", "x2", "x3"});
+  Fill(Unit::超级列表框b, {"y1", "y2", "y3"});
+  OnMergeClicked(units());
+  EXPECT_EQ(Output(), "x1||y1|\r\nx2||y2|\r\nx3||y3|\r\n");
+  EXPECT_EQ(units().captions, (std::vector<Text>{Text("3/1"), U("处理OK！")}));
+  EXPECT_EQ(units().repaints, 1);
+  EXPECT_TRUE(dialogs().messages.empty());
+}
+
+TEST_F(MergePage, DifferentLengthsAskAndYesStopsAtTheShorterList) {
+  struct Case {
+    TextArray b;
+    int answer;
+    std::optional<std::string> output;
+    Text caption;
+  };
+  const Case cases[] = {
+      {{"y1", "y2"}, message_result::kYes, "x1||y1|\r\nx2||y2|\r\n", U("处理OK！")},
+      {{"y1", "y2"}, message_result::kNo, std::nullopt, Text("before")},
+      // B empty and Yes: nothing to write, so no file either.
+      {{}, message_result::kYes, std::nullopt, U("处理OK！")},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(OutputPath());
+    units().Grid(Unit::超级列表框A).DeleteAllItems();
+    units().Grid(Unit::超级列表框b).DeleteAllItems();
+    dialogs().messages.clear();
+    Fill(Unit::超级列表框A, {"x1", "x2", "x3"});
+    Fill(Unit::超级列表框b, c.b);
+    units().SetCaption(Unit::标签2, Text("before"));
+    dialogs().QueueMessageAnswer(c.answer);
+    OnMergeClicked(units());
+    EXPECT_EQ(Output(), c.output) << c.answer;
+    EXPECT_EQ(units().Caption(Unit::标签2), c.caption);
+    EXPECT_EQ(dialogs().messages,
+              std::vector<ScriptedDialogs::Message>{
+                  Question("检测到您导入的A数据数量与B数据资料数量不一致，是否继续合并？")});
+  }
+}
+
+TEST_F(MergePage, EmptyListAStopsInEitherMode) {
+  Fill(Unit::超级列表框b, {"y1"});
+  for (bool ticked : {false, true}) {
+    units().SetTicked(Unit::选择框1, ticked);
+    units().SetCaption(Unit::标签2, Text("before"));
+    OnMergeClicked(units());
+    EXPECT_EQ(units().Caption(Unit::标签2), U("请先导入资料！"));
+  }
+  EXPECT_EQ(Output(), std::nullopt);
+  EXPECT_TRUE(dialogs().messages.empty());
+}
+
+TEST_F(MergePage, FixedDatumJoinsEveryLineOfAWithoutLookingAtB) {
+  struct Case {
+    std::string datum;
+    std::string output;
+  };
+  const Case cases[] = {
+      {"d", "x1||d\r\nx2||d\r\n"},
+      {"", "x1||\r\nx2||\r\n"},
+      {"p|q|", "x1||p|q|\r\nx2||p|q|\r\n"},
+  };
+  Fill(Unit::超级列表框A, {"x1", "x2"});
+  Fill(Unit::超级列表框b, {"y1", "y2", "y3"});
+  units().SetTicked(Unit::选择框1, true);
+  for (const Case& c : cases) {
+    std::filesystem::remove(OutputPath());
+    units().SetEditText(Unit::编辑框1, Text(c.datum));
+    OnMergeClicked(units());
+    EXPECT_EQ(Output(), c.output) << c.datum;
+    EXPECT_EQ(units().Caption(Unit::标签2), U("处理OK！"));
+  }
+  EXPECT_TRUE(dialogs().messages.empty());
+}
+
+TEST_F(MergePage, EveryPressAppendsAndNothingIsEverCleared) {
+  WriteInput("合并数据.txt", "earlier\r\n");
+  Fill(Unit::超级列表框A, {"x1"});
+  Fill(Unit::超级列表框b, {"y1"});
+  OnMergeClicked(units());
+  OnMergeClicked(units());
+  EXPECT_EQ(Output(), "earlier\r\nx1||y1|\r\nx1||y1|\r\n");
+}
+
+TEST_F(MergePage, DroppedFilesMergeIntoGbkLines) {
+  // A is UTF-8 from a Linux editor, B is GBK with CR LF and a zero byte.
+  OnListADropped(units(), WriteInput("a.txt", "\xE4\xB8\xAD@a.cn\n\n"));
+  OnListBDropped(units(), WriteInput("b.txt", "\xCE\xC4\r\nb|\0c"s));
+  OnMergeClicked(units());
+  EXPECT_EQ(Output(), "\xD6\xD0@a.cn||\xCE\xC4|\r\n||b||\r\n");
+}
+
+TEST_F(MergePage, LongListsComeOutWholeAcrossWriteChunks) {
+  TextArray a, b;
+  for (int i = 0; i < 60000; ++i) {
+    a.push_back(Text("account" + std::to_string(i) + "@example.com"));
+    b.push_back(Text("name" + std::to_string(i)));
+  }
+  Fill(Unit::超级列表框A, a);
+  Fill(Unit::超级列表框b, b);
+  OnMergeClicked(units());
+  std::string expected;
+  AppendJoinedPairs(a, b, expected);
+  ASSERT_GT(expected.size(), 2u << 20);
+  EXPECT_EQ(Output(), expected);
+}
+
+TEST_F(MergePage, UnopenableOutputStopsWithAMessage) {
+  std::filesystem::create_directory(OutputPath());
+  Fill(Unit::超级列表框A, {"x1"});
+  Fill(Unit::超级列表框b, {"y1"});
+  units().SetCaption(Unit::标签2, Text("before"));
+  OnMergeClicked(units());
+  const Text path = Text(dir_.string()) + U("/合并数据.txt");
+  EXPECT_EQ(dialogs().messages,
+            (std::vector<ScriptedDialogs::Message>{{U("保存失败：") + path, 16, U("信息：")}}));
+  EXPECT_EQ(units().Caption(Unit::标签2), Text("before"));
+}
+
+// Lets the process write files only up to `bytes`; writes beyond fail (EFBIG).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+
+ private:
+  rlimit saved_;
+};
+
+TEST_F(MergePage, FailedWriteKeepsOnlyWholeLines) {
+  WriteInput("合并数据.txt", "earlier\r\n");  // 9 bytes
+  Fill(Unit::超级列表框A, {"x1", "x2", "x3", "x4"});
+  units().SetTicked(Unit::选择框1, true);
+  units().SetEditText(Unit::编辑框1, Text("datum"));  // lines of 11 bytes with CR LF
+  {
+    FileSizeLimit limit(9 + 11 + 11 + 5);  // room for two lines and part of the third
+    OnMergeClicked(units());
+  }
+  EXPECT_EQ(Output(), "earlier\r\nx1||datum\r\nx2||datum\r\n");
+  ASSERT_EQ(dialogs().messages.size(), 1u);
+  EXPECT_EQ(dialogs().messages[0].text, U("保存失败：") + Text(dir_.string()) + U("/合并数据.txt"));
+  EXPECT_EQ(dialogs().messages[0].flags, 16);
+  EXPECT_NE(units().Caption(Unit::标签2), U("处理OK！"));
+}
+
+}  // namespace
+}  // namespace lanzhou
