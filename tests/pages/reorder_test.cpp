@@ -1,0 +1,355 @@
+#include "pages/reorder.h"
+
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "services/encoding.h"
+#include "services/fake_units.h"
+#include "services/files.h"
+#include "services/text_primitives.h"
+
+namespace lanzhou {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::vector<std::string>>;
+
+// Every row of the grid, one string per column.
+Rows RowsOf(const GridData& grid) {
+  Rows rows;
+  for (int r = 0; r < grid.ItemCount(); ++r) {
+    rows.emplace_back();
+    for (int c = 0; c < grid.ColumnCount(); ++c)
+      rows.back().push_back(grid.GetCellText(r, c).bytes());
+  }
+  return rows;
+}
+
+std::vector<std::string> CaptionsOf(const GridData& grid) {
+  std::vector<std::string> captions;
+  for (const GridColumn& column : grid.columns()) captions.push_back(column.caption.bytes());
+  return captions;
+}
+
+std::string Gbk(const char* utf8) { return FromUtf8(utf8).bytes(); }
+
+GridData GridOf(const Rows& rows, int columns) {
+  GridData grid;
+  for (int c = 0; c < columns; ++c) grid.InsertColumn();
+  for (const auto& row : rows) {
+    std::vector<Text> cells;
+    for (const auto& cell : row) cells.emplace_back(cell);
+    grid.AppendRow(std::move(cells));
+  }
+  return grid;
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "reorder_test_XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  Text Write(const std::string& name, std::string_view bytes) const {
+    std::ofstream(path_ / name, std::ios::binary) << bytes;
+    return Text((path_ / name).string());
+  }
+  std::string Read(const std::string& utf8_name) const {
+    std::ifstream in(path_ / utf8_name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  Text path() const { return Text(path_.string()); }
+  const fs::path& fs_path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+struct LoadCase {
+  const char* name;
+  std::string bytes;
+  std::string delimiter;
+  Rows rows;
+};
+
+TEST(LoadDelimitedBytes, CutsLinesAndFieldsAsTheLineReaderDoes) {
+  const std::string yi = "\x83\x7C";  // 億: its second byte is "|"
+  const std::string comma = Gbk("，");
+  const LoadCase cases[] = {
+      {"crlf", "a|b|c\r\nd|e\r\n", "|", {{"a", "b", "c"}, {"d", "e", ""}}},
+      {"lf only, last line open", "a|b\nc", "|", {{"a", "b"}, {"c", ""}}},
+      {"empty lines are rows", "a\r\n\r\n\nb\r\n", "|", {{"a"}, {""}, {""}, {"b"}}},
+      {"leading, doubled, trailing", "|a||b|\r\n", "|", {{"", "a", "", "b"}}},
+      {"one CR dropped, inner CR kept", "a\rb\r\r\n", "|", {{"a\rb\r"}}},
+      {"zero byte ends the load",
+       std::string("a|b\r\nc\0d\r\ne\r\n", 13),
+       "|",
+       {{"a", "b"}, {"c", ""}}},
+      {"0x1A ends the load", "x\r\n\x1Ay\r\n", "|", {{"x"}}},
+      {"delimiter inside a character", yi + "|x\r\n", "|", {{yi, "x"}}},
+      {"two-byte delimiter", "\xB0\xA3\xAC\x40" + comma + "b", comma, {{"\xB0\xA3\xAC\x40", "b"}}},
+      {"several bytes", "a##b###c", "##", {{"a", "b", "#c"}}},
+      {"empty delimiter keeps the line", "a|b", "", {{"a|b"}}},
+      {"utf-8 decoded",
+       "\xEF\xBB\xBF名字|年龄\n张三|20\n",
+       "|",
+       {{Gbk("名字"), Gbk("年龄")}, {Gbk("张三"), "20"}}},
+      {"utf-8 delimiter matches", "张三，20", comma, {{Gbk("张三"), "20"}}},
+      {"gbk kept", Gbk("张三|二十"), "|", {{Gbk("张三"), Gbk("二十")}}},
+      {"empty file", "", "|", {}},
+  };
+  for (const LoadCase& c : cases) {
+    GridData grid;
+    LoadDelimitedBytes(c.bytes, Text(c.delimiter), grid);
+    EXPECT_EQ(RowsOf(grid), c.rows) << c.name;
+  }
+}
+
+TEST(LoadDelimitedBytes, AppendsRowsAndAddsNumberedColumnsAsNeeded) {
+  GridData grid;
+  LoadDelimitedBytes("a|b|c\r\nd|e\r\n", "|", grid);
+  LoadDelimitedBytes("x|y|z|w\r\n", "|", grid);
+  EXPECT_EQ(CaptionsOf(grid), (std::vector<std::string>{"1", "2", "3", "4"}));
+  for (const GridColumn& column : grid.columns()) EXPECT_EQ(column.width, 50);
+  EXPECT_EQ(RowsOf(grid), (Rows{{"a", "b", "c", ""}, {"d", "e", "", ""}, {"x", "y", "z", "w"}}));
+}
+
+// The loader must agree with the file line reader on awkward bytes.
+TEST(LoadDelimitedFile, AgreesWithReadLine) {
+  const std::string inputs[] = {
+      "ab\x81",    "ab\x81\r\ncd", std::string("a\x81\0b", 4), "\x81\n|x\r\ny",
+      "a\r\r\n\r", "\r\n\r\n",     std::string("\0a", 2),      "a|\x81\x1A|b\nc",
+  };
+  TempDir dir;
+  for (const std::string& input : inputs) {
+    const Text path = dir.Write("in.txt", input);
+    GridData expected;
+    const FileNumber file = OpenFile(path, 1);
+    ASSERT_NE(file, 0);
+    while (!IsEndOfFile(file, true)) {
+      TextArray fields = SplitText(ReadLine(file), "|");
+      while (expected.ColumnCount() < static_cast<int>(fields.size())) expected.InsertColumn();
+      expected.AppendRow(std::move(fields));
+    }
+    CloseFile(file);
+    GridData grid;
+    ASSERT_TRUE(LoadDelimitedFile(path, "|", grid));
+    EXPECT_EQ(RowsOf(grid), RowsOf(expected)) << testing::PrintToString(input);
+  }
+  GridData grid;
+  EXPECT_FALSE(LoadDelimitedFile(dir.path() + Text("/missing.txt"), "|", grid));
+}
+
+struct ExportCase {
+  const char* order;
+  std::string delimiter;
+  std::string expected;
+};
+
+TEST(ExportColumns, BuildsEveryRowInTheTypedOrder) {
+  const GridData grid = GridOf({{"a", "b", "c"}, {"d", "e"}}, 3);
+  const ExportCase cases[] = {
+      {"3,1", "|", "c|a\r\n|d\r\n"},
+      {"1,9", "|", "a\r\nd\r\n"},  // column 1 exists, so its delimiter is written, then dropped
+      {"9,1", "|", "a\r\nd\r\n"},
+      {"0,1", "|", "|a\r\n|d\r\n"},
+      {"-1,x,2", "|", "||b\r\n||e\r\n"},
+      {"2147483647,1", "|", "a\r\nd\r\n"},
+      {"-2147483648,1", "|", "|a\r\n|d\r\n"},
+      {"1,1,2", "::", "a::a::b\r\nd::d::e\r\n"},
+      {"３,1", Gbk("，"), "c" + Gbk("，") + "a\r\n" + Gbk("，") + "d\r\n"},
+      {"3,1", "", "ca\r\nd\r\n"},
+      {"", "|", "\r\n\r\n"},
+  };
+  for (const ExportCase& c : cases) {
+    EXPECT_EQ(ExportColumns(grid, FromUtf8(c.order), Text(c.delimiter)).data(), c.expected)
+        << c.order << " / " << c.delimiter;
+  }
+  EXPECT_EQ(ExportColumns(GridData(), "1", "|").data(), "");
+}
+
+TEST(ExportColumns, DropsATrailingDelimiterOnlyOnACharacterBoundary) {
+  const std::string yi = "\x83\x7C";  // 億
+  const GridData grid = GridOf({{"c|", "x"}, {"c||", "x"}, {yi, "x"}, {"a" + yi, "x"}}, 2);
+  EXPECT_EQ(ExportColumns(grid, "1", "|").data(), "c\r\nc|\r\n" + yi + "\r\na" + yi + "\r\n");
+  EXPECT_EQ(ExportColumns(grid, "2,1", "|").data(),
+            "x|c\r\nx|c|\r\nx|" + yi + "\r\nx|a" + yi + "\r\n");
+  EXPECT_EQ(ExportColumns(grid, "1,9", "|").data(), "c|\r\nc||\r\n" + yi + "\r\na" + yi + "\r\n");
+}
+
+class ReorderPage : public testing::Test {
+ protected:
+  ReorderPage() : units_(dir_.path()) { ImportDelimiter() = Text(); }
+  ~ReorderPage() override { ImportDelimiter() = Text(); }
+
+  GridData& grid() { return units_.Grid(Unit::超级列表框1); }
+  ScriptedDialogs& dialogs() { return units_.dialogs(); }
+  Text RowCountCaption() { return units_.Caption(Unit::标签_行数); }
+  static Text Label(int rows) {
+    return FromUtf8(("当前列表共: " + std::to_string(rows) + " 行").c_str());
+  }
+  static ScriptedDialogs::Question DelimiterPrompt() {
+    return {FromUtf8("请输入导入的分隔符!"), FromUtf8("请输入："), "|", 1};
+  }
+
+  TempDir dir_;
+  FakeUnits units_;
+};
+
+TEST_F(ReorderPage, ButtonImportLoadsRewritesTheOrderAndKeepsTheFileName) {
+  const Text path = dir_.Write("in.txt", "a|b|c\r\nd|e\r\n");
+  units_.SetEditText(Unit::编辑框_列, "3,1");
+  dialogs().QueueText(Text("|"));
+  dialogs().QueueFile(path);
+  OnImportClicked(units_);
+
+  EXPECT_EQ(dialogs().questions, std::vector{DelimiterPrompt()});
+  ASSERT_EQ(dialogs().file_dialogs.size(), 1u);
+  EXPECT_EQ(dialogs().file_dialogs[0].kind, 0);
+  EXPECT_EQ(dialogs().file_dialogs[0].initial_folder, dir_.path());
+  EXPECT_EQ(dialogs().file_dialogs[0].filter, FromUtf8("文本文档|*.txt"));
+  EXPECT_EQ(RowsOf(grid()), (Rows{{"a", "b", "c"}, {"d", "e", ""}}));
+  EXPECT_EQ(RowCountCaption(), Label(2));
+  EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("1,2,3"));
+  EXPECT_EQ(units_.autofit_calls, 1);
+  EXPECT_TRUE(dialogs().messages.empty());
+
+  // Cancelling the prompt now keeps "|"; the dialog offers the last file again.
+  dialogs().QueueFile(dir_.Write("more.txt", "x|y|z|w"));
+  OnImportClicked(units_);
+  EXPECT_EQ(dialogs().file_dialogs[1].file_name, path);
+  EXPECT_EQ(CaptionsOf(grid()), (std::vector<std::string>{"1", "2", "3", "4"}));
+  EXPECT_EQ(RowCountCaption(), Label(3));
+  EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("1,2,3,4"));
+}
+
+TEST_F(ReorderPage, ImportStopsQuietlyWithoutADelimiterOrAFile) {
+  OnImportClicked(units_);  // prompt cancelled, no delimiter yet
+  OnImportDropped(units_, dir_.Write("in.txt", "a|b"));
+  EXPECT_TRUE(dialogs().file_dialogs.empty());
+  dialogs().QueueText(Text(";"));
+  OnImportClicked(units_);  // file dialog cancelled
+  dialogs().QueueText(Text(""));
+  OnImportDropped(units_, dir_.Write("in.txt", "a|b"));  // an empty delimiter confirmed
+  EXPECT_EQ(dialogs().questions.size(), 4u);
+  EXPECT_EQ(dialogs().file_dialogs.size(), 1u);
+  EXPECT_EQ(grid().ItemCount(), 0);
+  EXPECT_EQ(RowCountCaption(), Text());
+  EXPECT_TRUE(dialogs().messages.empty());
+}
+
+TEST_F(ReorderPage, EmptyFileThroughTheButtonEmptiesTheOrder) {
+  units_.SetEditText(Unit::编辑框_列, "1,2");
+  dialogs().QueueText(Text("|"));
+  dialogs().QueueFile(dir_.Write("empty.txt", ""));
+  OnImportClicked(units_);
+  EXPECT_EQ(grid().ColumnCount(), 0);
+  EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text());
+  EXPECT_EQ(RowCountCaption(), Label(0));
+}
+
+TEST_F(ReorderPage, DropImportsEachFileInOrderAndLeavesTheOrderAlone) {
+  units_.SetEditText(Unit::编辑框_列, "2");
+  dialogs().QueueText(Text(","));
+  const Text one = dir_.Write("one.txt", "1,2\r\n");
+  const Text two = dir_.Write("two.txt", "3\r\n4,5,6\r\n");
+  OnImportDropped(units_, one + Text("\r\n") + two + Text("\r\n"));
+  EXPECT_EQ(dialogs().questions.size(), 1u);
+  EXPECT_EQ(RowsOf(grid()), (Rows{{"1", "2", ""}, {"3", "", ""}, {"4", "5", "6"}}));
+  EXPECT_EQ(RowCountCaption(), Label(3));
+  EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("2"));
+}
+
+TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
+  const Text missing = dir_.path() + Text("/missing.txt");
+  dialogs().QueueText(Text("|"));
+  OnImportDropped(units_, dir_.Write("in.txt", "a") + Text("\r\n") + missing + Text("\r\n"));
+  const ScriptedDialogs::Message expected{FromUtf8("无法打开文件：") + missing, 16,
+                                          FromUtf8("信息：")};
+  EXPECT_EQ(dialogs().messages, std::vector{expected});
+  EXPECT_EQ(RowCountCaption(), Label(1));
+}
+
+TEST_F(ReorderPage, InputFilesAreNeverOpenedForWriting) {
+  const Text path = dir_.Write("in.txt", "a|b\r\n");
+  fs::permissions(dir_.fs_path() / "in.txt", fs::perms::owner_read);
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), 0);
+  dialogs().QueueText(Text("|"));
+  OnImportDropped(units_, path);
+  EXPECT_EQ(grid().ItemCount(), 1);
+
+  alignas(inotify_event) char buffer[4096];
+  const ssize_t length = read(watch, buffer, sizeof buffer);
+  close(watch);
+  ASSERT_GT(length, 0);
+  for (ssize_t at = 0; at < length;) {
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+    EXPECT_FALSE(event->mask & IN_CLOSE_WRITE);
+    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+  }
+}
+
+TEST_F(ReorderPage, ExportWritesTheTimeStampedFileAndTellsSo) {
+  GridData& g = grid();
+  g = GridOf({{"a", "b", "c"}, {"d", "e", "f"}}, 3);
+  units_.SetEditText(Unit::编辑框_列, "3,1");
+  dialogs().QueueText(Text("|"));
+  OnExportClicked(units_);
+  const std::string name = "处理后_2015年3月4日12时30分45秒.txt";
+  EXPECT_EQ(dir_.Read(name), "c|a\r\nf|d\r\n");
+  EXPECT_EQ(dialogs().questions, std::vector{DelimiterPrompt()});
+  const ScriptedDialogs::Message done{FromUtf8("导出数据成功！！！"), 0, FromUtf8("信息：")};
+  EXPECT_EQ(dialogs().messages, std::vector{done});
+
+  // Same second: the file is overwritten; a cancelled prompt means no delimiter.
+  OnExportClicked(units_);
+  EXPECT_EQ(dir_.Read(name), "ca\r\nfd\r\n");
+  EXPECT_EQ(RowsOf(grid()).size(), 2u);
+  EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("3,1"));
+}
+
+TEST_F(ReorderPage, ExportOfAnEmptyGridDoesNothingAndAFailedWriteIsReported) {
+  OnExportClicked(units_);
+  EXPECT_TRUE(dialogs().questions.empty());
+  EXPECT_TRUE(fs::is_empty(dir_.fs_path()));
+
+  FakeUnits elsewhere(dir_.path() + Text("/no-such-dir"));
+  elsewhere.Grid(Unit::超级列表框1) = GridOf({{"a"}}, 1);
+  elsewhere.SetEditText(Unit::编辑框_列, "1");
+  OnExportClicked(elsewhere);
+  const ScriptedDialogs::Message failed{
+      FromUtf8("保存失败：") + dir_.path() +
+          FromUtf8("/no-such-dir/处理后_2015年3月4日12时30分45秒.txt"),
+      16, FromUtf8("信息：")};
+  EXPECT_EQ(elsewhere.dialogs().messages, std::vector{failed});
+}
+
+TEST_F(ReorderPage, ClearRemovesRowsAndColumnsOnly) {
+  units_.SetEditText(Unit::编辑框_列, "2,1");
+  dialogs().QueueText(Text("|"));
+  OnImportDropped(units_, dir_.Write("in.txt", "a|b\r\n"));
+  OnClearClicked(units_);
+  EXPECT_EQ(grid().ItemCount(), 0);
+  EXPECT_EQ(grid().ColumnCount(), 0);
+  EXPECT_EQ(RowCountCaption(), Label(1));
+  EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("2,1"));
+  EXPECT_EQ(ImportDelimiter(), Text("|"));
+  OnClearClicked(units_);
+  EXPECT_EQ(grid().ColumnCount(), 0);
+
+  OnImportDropped(units_, dir_.Write("in.txt", "x"));  // prompt cancelled: "|" stays
+  EXPECT_EQ(CaptionsOf(grid()), std::vector<std::string>{"1"});
+}
+
+}  // namespace
+}  // namespace lanzhou
