@@ -1,0 +1,251 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/atomic_output.h"
+#include "cli/input.h"
+#include "pages/dedupe.h"
+#include "pages/extract.h"
+#include "pages/merge.h"
+#include "pages/reorder.h"
+#include "pages/wrap.h"
+#include "services/encoding.h"
+#include "services/grid_data.h"
+
+namespace lanzhou::cli {
+namespace {
+
+std::string_view NameOf(Command command) {
+  switch (command) {
+    case Command::kExtract:
+      return "extract";
+    case Command::kDedupe:
+      return "dedupe";
+    case Command::kWrap:
+      return "wrap";
+    case Command::kReorder:
+      return "reorder";
+    case Command::kMerge:
+      return "merge";
+  }
+  return "";
+}
+
+void Report(const Options& options, const std::string& message) {
+  std::string line = "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + message + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+// The encoding the result is written in.
+bool WritesUtf8(const Options& options, bool input_was_utf8) {
+  switch (options.output_encoding) {
+    case OutputEncoding::kGbk:
+      return false;
+    case OutputEncoding::kUtf8:
+      return true;
+    case OutputEncoding::kSame:
+      return input_was_utf8;
+  }
+  return false;
+}
+
+// Writes `result` (GB18030) as the options ask: to standard output, replacing the -o file,
+// or, for merge, appended to it.
+int Emit(const Options& options, std::string result, bool input_was_utf8) {
+  if (WritesUtf8(options, input_was_utf8)) result = ToUtf8(std::string_view(result));
+  std::string error;
+  bool ok = true;
+  if (!options.output) {
+    ok = WriteStandardOutput(result, error);
+  } else if (options.command == Command::kMerge) {
+    // As the page: an output file is created or extended only when there is something to add.
+    ok = result.empty() || AppendToFile(*options.output, result, error);
+  } else {
+    ok = ReplaceFile(*options.output, result, error);
+  }
+  if (!ok) {
+    Report(options, error);
+    return kExitFile;
+  }
+  return kExitOk;
+}
+
+// How a page's own loader will read `bytes`: UTF-8 when they start with a byte-order mark or
+// are valid UTF-8 holding a multi-byte sequence (the rule of `DecodeInput`).
+bool LoaderReadsAsUtf8(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return true;
+  bool ascii = true;
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  }
+  return !ascii && IsValidUtf8(bytes);
+}
+
+// The page loaders (reorder, merge) take a file's raw bytes and detect the encoding
+// themselves. With --input-encoding auto they get the bytes as read; with a fixed encoding
+// they get the bytes already decoded, which they take unchanged as GB18030 unless that text
+// itself looks like UTF-8 (then the fixed encoding cannot be honoured and false is returned).
+// `scan` is the part of the bytes the loader looks at.
+bool BytesForLoader(std::string& bytes, std::string_view scan, InputEncoding how, bool& utf8) {
+  if (how == InputEncoding::kAuto) {
+    utf8 = LoaderReadsAsUtf8(scan);
+    return true;
+  }
+  utf8 = how == InputEncoding::kUtf8;
+  bytes = DecodeInput(bytes, how);
+  return !LoaderReadsAsUtf8(bytes);
+}
+
+int FixedEncodingRefused(const Options& options, const std::string& path) {
+  Report(options, "cannot read " + DisplayName(path) +
+                      " with the --input-encoding given: its decoded text reads as UTF-8; "
+                      "use --input-encoding auto");
+  return kExitFile;
+}
+
+// extract, dedupe and wrap: one input, the text an edit box would hold.
+bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
+  std::string bytes;
+  std::string error;
+  if (!ReadInput(options.files.front(), bytes, error)) {
+    Report(options, error);
+    return false;
+  }
+  DetectedEncoding detected = DetectedEncoding::kGbk;
+  text = EditBoxText(std::move(bytes), options.input_encoding, &detected);
+  utf8 = detected == DetectedEncoding::kUtf8;
+  return true;
+}
+
+int RunExtract(const Options& options) {
+  Text text;
+  bool utf8 = false;
+  if (!ReadEditBox(options, text, utf8)) return kExitFile;
+  Text result = ExtractFields(text, options.fields);
+  text = Text();  // the input's memory goes before the output is encoded
+  return Emit(options, std::move(result.mutable_bytes()), utf8);
+}
+
+int RunDedupe(const Options& options) {
+  Text text;
+  bool utf8 = false;
+  if (!ReadEditBox(options, text, utf8)) return kExitFile;
+  Text result = DistinctLines(text);
+  text = Text();
+  return Emit(options, std::move(result.mutable_bytes()), utf8);
+}
+
+int RunWrap(const Options& options) {
+  Text text;
+  bool utf8 = false;
+  if (!ReadEditBox(options, text, utf8)) return kExitFile;
+  text = CleanForWrap(text, options.filter_punctuation);
+  Text result = WrapText(text, options.width);
+  text = Text();
+  return Emit(options, std::move(result.mutable_bytes()), utf8);
+}
+
+int RunReorder(const Options& options) {
+  GridData grid;
+  bool any_utf8 = false;
+  for (const std::string& path : options.files) {
+    std::string bytes;
+    std::string error;
+    if (!ReadInput(path, bytes, error)) {
+      Report(options, error);
+      return kExitFile;
+    }
+    bool utf8 = false;
+    if (!BytesForLoader(bytes, bytes, options.input_encoding, utf8)) {
+      return FixedEncodingRefused(options, path);
+    }
+    any_utf8 = any_utf8 || utf8;
+    LoadDelimitedBytes(bytes, options.delimiter, grid);
+  }
+  Text order;
+  if (options.order) {
+    order = *options.order;
+  } else {
+    std::string all;
+    for (int i = 1; i <= grid.ColumnCount(); ++i) {
+      if (i > 1) all += ',';
+      all += std::to_string(i);
+    }
+    order = Text(std::move(all));
+  }
+  Bytes result = ExportColumns(grid, order, options.out_delimiter);
+  grid = GridData();
+  return Emit(options, std::move(result.mutable_data()), any_utf8);
+}
+
+// One list of merge, loaded as the page loads a dropped file.
+bool LoadList(const Options& options, const std::string& path, TextArray& lines, bool& utf8) {
+  std::string bytes;
+  std::string error;
+  if (!ReadInput(path, bytes, error)) {
+    Report(options, error);
+    return false;
+  }
+  std::string_view scan = std::string_view(bytes).substr(0, bytes.find('\0'));
+  if (!BytesForLoader(bytes, scan, options.input_encoding, utf8)) {
+    FixedEncodingRefused(options, path);
+    return false;
+  }
+  lines = SplitListLines(bytes);
+  return true;
+}
+
+int RunMerge(const Options& options) {
+  TextArray a;
+  bool a_utf8 = false;
+  if (!LoadList(options, options.files[0], a, a_utf8)) return kExitFile;
+  if (a.empty()) {
+    Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
+    return kExitUsage;
+  }
+  std::string out;
+  if (options.datum) {
+    AppendJoinedWithDatum(a, options.datum->view(), out);
+    return Emit(options, std::move(out), a_utf8);
+  }
+  TextArray b;
+  bool b_utf8 = false;
+  if (!LoadList(options, options.files[1], b, b_utf8)) return kExitFile;
+  if (a.size() != b.size()) {
+    Report(options, "warning: list A has " + std::to_string(a.size()) + " lines and list B " +
+                        std::to_string(b.size()) + "; only the first " +
+                        std::to_string(std::min(a.size(), b.size())) + " are joined");
+  }
+  AppendJoinedPairs(a, b, out);
+  a = TextArray();
+  b = TextArray();
+  return Emit(options, std::move(out), a_utf8 || b_utf8);
+}
+
+}  // namespace
+
+int RunCommand(const Options& options) {
+  switch (options.command) {
+    case Command::kExtract:
+      return RunExtract(options);
+    case Command::kDedupe:
+      return RunDedupe(options);
+    case Command::kWrap:
+      return RunWrap(options);
+    case Command::kReorder:
+      return RunReorder(options);
+    case Command::kMerge:
+      return RunMerge(options);
+  }
+  return kExitUsage;
+}
+
+}  // namespace lanzhou::cli

@@ -1,0 +1,106 @@
+#include "cli/input.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace lanzhou::cli {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+// Reads to the end of `fd`, growing `bytes` geometrically; `expected` is a size hint.
+bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
+  bytes.clear();
+  // One byte more than the expected size lets a file read whole end with a zero-length read
+  // without first growing the buffer.
+  std::size_t capacity = expected > 0 ? expected + 1 : kChunk;
+  bytes.resize(capacity);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    ssize_t n = read(fd, bytes.data() + used, bytes.size() - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      bytes.clear();
+      return false;
+    }
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  bytes.resize(used);
+  return true;
+}
+
+}  // namespace
+
+std::string DisplayName(const std::string& path) {
+  return path == "-" ? std::string("standard input") : "'" + path + "'";
+}
+
+bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
+  int err = 0;
+  if (path == "-") {
+    struct stat st {};
+    std::size_t hint = 0;
+    if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      hint = static_cast<std::size_t>(st.st_size);
+    }
+    if (ReadAllFrom(STDIN_FILENO, hint, bytes, err)) return true;
+  } else {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      err = errno;
+    } else {
+      struct stat st {};
+      std::size_t hint = 0;
+      if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        hint = static_cast<std::size_t>(st.st_size);
+      }
+      bool ok = ReadAllFrom(fd, hint, bytes, err);
+      close(fd);
+      if (ok) return true;
+    }
+  }
+  error = "cannot read " + DisplayName(path) + ": " + std::strerror(err);
+  return false;
+}
+
+std::string LoneLfToCrLf(std::string text) {
+  std::size_t lone = 0;
+  const char* data = text.data();
+  for (const char* p = static_cast<const char*>(std::memchr(data, '\n', text.size())); p != nullptr;
+       p = static_cast<const char*>(std::memchr(p + 1, '\n', text.size() - (p + 1 - data)))) {
+    if (p == data || p[-1] != '\r') ++lone;
+  }
+  if (lone == 0) return text;
+  std::string out;
+  out.reserve(text.size() + lone);
+  std::size_t start = 0;
+  for (;;) {
+    const void* hit = std::memchr(data + start, '\n', text.size() - start);
+    if (hit == nullptr) break;
+    std::size_t at = static_cast<const char*>(hit) - data;
+    out.append(data + start, at - start);
+    if (at == 0 || data[at - 1] != '\r') out.push_back('\r');
+    out.push_back('\n');
+    start = at + 1;
+  }
+  out.append(data + start, text.size() - start);
+  return out;
+}
+
+Text EditBoxText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {
+  if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size())) {
+    bytes.resize(static_cast<const char*>(zero) - bytes.data());
+  }
+  std::string decoded = DecodeInput(bytes, how, detected);
+  std::string().swap(bytes);  // the raw copy is no longer needed
+  return Text(LoneLfToCrLf(std::move(decoded)));
+}
+
+}  // namespace lanzhou::cli

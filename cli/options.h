@@ -1,0 +1,74 @@
+// The command line of lanzhou-cli: subcommands, their options and the help texts.
+//
+// Options may stand before or after the other arguments, and the common ones also before the
+// subcommand:  lanzhou-cli --input-encoding gbk extract data.txt -f 2
+// An option's value follows as the next argument or is attached ("-f2", "--datum=x"); "--"
+// ends the options and "-" is an argument (standard input).
+//
+// Text given as a value (FIELDS, DELIM, ORDER, OUTDELIM, the datum) is decoded as UTF-8 when
+// it is valid UTF-8 and taken as GBK bytes otherwise (`TextFromArgument`). File names are
+// kept as the bytes the shell gave.
+#ifndef LANZHOU_CLI_OPTIONS_H_
+#define LANZHOU_CLI_OPTIONS_H_
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "services/encoding.h"
+#include "services/text.h"
+
+namespace lanzhou::cli {
+
+enum class Command { kExtract, kDedupe, kWrap, kReorder, kMerge };
+// kSame writes in the encoding the input was read in.
+enum class OutputEncoding { kSame, kGbk, kUtf8 };
+
+struct Options {
+  Command command = Command::kExtract;
+  // Input files as given; "-" is standard input. Extract, dedupe and wrap hold exactly one
+  // ("-" when none was given).
+  std::vector<std::string> files;
+  // -o: the output file; standard output when absent.
+  std::optional<std::string> output;
+  InputEncoding input_encoding = InputEncoding::kAuto;
+  OutputEncoding output_encoding = OutputEncoding::kSame;
+
+  Text fields = Text("1");          // extract -f, the field numbers as typed on the page
+  int width = 0;                    // wrap -w, at least 1
+  bool filter_punctuation = false;  // wrap -p
+  Text delimiter;                   // reorder -d, never empty
+  std::optional<Text> order;        // reorder -c; absent means 1,2,...,n
+  Text out_delimiter = Text("|");   // reorder -s
+  std::optional<Text> datum;        // merge --datum: fixed-datum mode
+};
+
+struct ParseResult {
+  enum class Kind {
+    kRun,         // `options` is complete
+    kHelp,        // print `text` to standard output, exit 0
+    kVersion,     // likewise
+    kUsageError,  // print `text` (one line) to standard error, exit 1
+  };
+  Kind kind = Kind::kRun;
+  Options options;
+  std::string text;
+};
+
+// Parses the arguments after the program name. Never fails otherwise than by kUsageError.
+//   ParseCommandLine({"wrap", "in.txt", "-w", "40"}) -> kRun, width 40, files {"in.txt"}
+//   ParseCommandLine({"wrap", "in.txt"})             -> kUsageError "wrap: -w WIDTH is required"
+ParseResult ParseCommandLine(std::span<const std::string_view> args);
+
+// UTF-8 when `argument` is valid UTF-8, otherwise its bytes unchanged (GBK).
+Text TextFromArgument(std::string_view argument);
+
+// The program's help (no command) or the subcommand's.
+std::string HelpText(std::optional<Command> command);
+std::string VersionText();
+
+}  // namespace lanzhou::cli
+
+#endif  // LANZHOU_CLI_OPTIONS_H_
