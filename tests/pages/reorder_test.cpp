@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,25 @@ TEST(LoadDelimitedBytes, AppendsRowsAndAddsNumberedColumnsAsNeeded) {
   EXPECT_EQ(CaptionsOf(grid), (std::vector<std::string>{"1", "2", "3", "4"}));
   for (const GridColumn& column : grid.columns()) EXPECT_EQ(column.width, 50);
   EXPECT_EQ(RowsOf(grid), (Rows{{"a", "b", "c", ""}, {"d", "e", "", ""}, {"x", "y", "z", "w"}}));
+}
+
+// Fields must be exactly those of SplitText, on random mixes of delimiter and GBK bytes.
+TEST(LoadDelimitedBytes, SplitsAsSplitText) {
+  const std::string alphabet = "a|#,\x83\x7C\xA3\xAC";
+  const std::string delimiters[] = {"|", "##", "\xA3\xAC", "|#", "\x7C\x83"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string line;
+    for (std::size_t n = random() % 12; n > 0; --n) line += alphabet[random() % alphabet.size()];
+    line += 'a';  // no lone lead byte at the end, which the line reader would drop
+    const Text delimiter(delimiters[round % std::size(delimiters)]);
+    GridData grid;
+    LoadDelimitedBytes(line + "\n", delimiter, grid);
+    std::vector<std::string> expected;
+    for (const Text& field : SplitText(Text(line), delimiter)) expected.push_back(field.bytes());
+    expected.resize(static_cast<std::size_t>(grid.ColumnCount()));
+    ASSERT_EQ(RowsOf(grid), Rows{expected}) << testing::PrintToString(line);
+  }
 }
 
 // The loader must agree with the file line reader on awkward bytes.
