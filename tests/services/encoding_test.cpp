@@ -1,0 +1,103 @@
+#include "services/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lanzhou {
+namespace {
+
+TEST(Encoding, KnownBytesBothWays) {
+  struct Case {
+    std::string utf8;
+    std::string gb18030;
+  } cases[] = {
+      {"", ""},
+      {"abc\r\n", "abc\r\n"},
+      {"中", "\xD6\xD0"},
+      {"处理完毕", "\xB4\xA6\xC0\xED\xCD\xEA\xB1\xCF"},
+      {"信息：", "\xD0\xC5\xCF\xA2\xA3\xBA"},
+      {"€", "\xA2\xE3"},           // in GB18030, not in GB2312
+      {"😀", "\x94\x39\xFC\x36"},   // outside GBK: four bytes
+      {"𠀀", "\x95\x32\x82\x36"},  // CJK extension B
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FromUtf8(c.utf8), Text(c.gb18030)) << c.utf8;
+    EXPECT_EQ(ToUtf8(Text(c.gb18030)), c.utf8) << c.utf8;
+  }
+}
+
+TEST(Encoding, CharactersOutsideGbkSurviveTheRoundTrip) {
+  const std::string utf8 = "张三😀𠀀丂ǹ〾﹙ア한국어\u00e9\u2603";
+  Text text = FromUtf8(utf8);
+  EXPECT_EQ(ToUtf8(text), utf8);
+}
+
+TEST(Encoding, BadBytesAreKeptOrMarked) {
+  // Invalid UTF-8 is kept byte for byte; a stray GB18030 lead byte becomes U+FFFD.
+  EXPECT_EQ(FromUtf8("a\xFF"
+                     "b"),
+            Text("a\xFF"
+                 "b"));
+  EXPECT_EQ(FromUtf8("\xE4\xB8"), Text("\xE4\xB8"));
+  EXPECT_EQ(ToUtf8(Text("a\x81")), "a\xEF\xBF\xBD");
+  EXPECT_EQ(ToUtf8(Text("\xFF"
+                        "a")),
+            "\xEF\xBF\xBD"
+            "a");
+}
+
+TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"plain", true},
+      {"中文", true},
+      {"\xF0\x9F\x98\x80", true},
+      {"\xC0\x80", false},          // overlong
+      {"\xE0\x80\xAF", false},      // overlong
+      {"\xED\xA0\x80", false},      // surrogate
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xE4\xB8", false},          // cut off
+      {"\xD6\xD0", false},          // GBK 中
+      {"\x80", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+}
+
+TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
+  struct Case {
+    std::string bytes;
+    InputEncoding how;
+    std::string want;
+    DetectedEncoding detected;
+  } cases[] = {
+      {"\xEF\xBB\xBF"
+       "abc",
+       InputEncoding::kAuto, "abc", DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF"
+       "中",
+       InputEncoding::kAuto, "\xD6\xD0", DetectedEncoding::kUtf8},
+      {"a|中\r\n", InputEncoding::kAuto, "a|\xD6\xD0\r\n", DetectedEncoding::kUtf8},
+      {"a|\xD6\xD0\r\n", InputEncoding::kAuto, "a|\xD6\xD0\r\n", DetectedEncoding::kGbk},
+      {"plain\n", InputEncoding::kAuto, "plain\n", DetectedEncoding::kGbk},
+      {"", InputEncoding::kAuto, "", DetectedEncoding::kGbk},
+      {std::string("中\0x", 5), InputEncoding::kAuto, std::string("\xD6\xD0\0x", 4),
+       DetectedEncoding::kUtf8},
+      {"中", InputEncoding::kGbk, "中", DetectedEncoding::kGbk},
+      {"\xEF\xBB\xBF"
+       "中",
+       InputEncoding::kUtf8, "\xD6\xD0", DetectedEncoding::kUtf8},
+  };
+  for (const auto& c : cases) {
+    DetectedEncoding detected{};
+    EXPECT_EQ(DecodeInput(c.bytes, c.how, &detected), c.want) << c.bytes;
+    EXPECT_EQ(detected, c.detected) << c.bytes;
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou
