@@ -1,0 +1,362 @@
+#include "json/node_store.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "services/text_primitives.h"
+
+namespace lanzhou {
+
+namespace {
+
+std::atomic<std::int64_t> live_store_blocks{0};
+
+// Block layout in words: [0] capacity, [1] dimension count (1), [2] element count, then the
+// elements. A NodeVector* points at word 0.
+constexpr std::size_t kHeaderWords = 3;
+
+std::uintptr_t* Words(NodeVector* v) { return reinterpret_cast<std::uintptr_t*>(v); }
+const std::uintptr_t* Words(const NodeVector* v) {
+  return reinterpret_cast<const std::uintptr_t*>(v);
+}
+
+NodeVector* AllocateVector(std::size_t capacity) {
+  void* block = std::calloc(kHeaderWords + capacity, sizeof(std::uintptr_t));
+  if (block == nullptr) throw std::bad_alloc();
+  live_store_blocks.fetch_add(1, std::memory_order_relaxed);
+  std::uintptr_t* words = static_cast<std::uintptr_t*>(block);
+  words[0] = capacity;
+  words[1] = 1;
+  return static_cast<NodeVector*>(block);
+}
+
+// Makes room for at least `needed` elements; new room is zero-filled.
+void Reserve(NodeVector*& v, std::size_t needed) {
+  std::size_t capacity = Words(v)[0];
+  if (needed <= capacity) return;
+  std::size_t grown = capacity * 2 < 4 ? 4 : capacity * 2;
+  if (grown < needed) grown = needed;
+  void* block = std::realloc(v, (kHeaderWords + grown) * sizeof(std::uintptr_t));
+  if (block == nullptr) throw std::bad_alloc();
+  std::uintptr_t* words = static_cast<std::uintptr_t*>(block);
+  std::memset(words + kHeaderWords + capacity, 0, (grown - capacity) * sizeof(std::uintptr_t));
+  words[0] = grown;
+  v = static_cast<NodeVector*>(block);
+}
+
+std::uintptr_t AsWord(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
+void ReleaseMembers(JsonNode* object) {
+  NodeVector* buckets = BucketVector(object);
+  const std::size_t bucket_count = node_vector::Count(buckets);
+  for (std::size_t b = 1; b <= bucket_count; ++b) {
+    NodeVector* bucket = node_vector::GetBucket(buckets, b);
+    const std::size_t n = node_vector::Count(bucket);
+    for (std::size_t i = 1; i <= n; ++i) ReleaseNode(node_vector::GetNode(bucket, i));
+    node_vector::Free(bucket);
+  }
+  node_vector::Free(buckets);
+  node_vector::Free(MemberVector(object));
+}
+
+void ReleaseElements(JsonNode* array) {
+  NodeVector* elements = ElementVector(array);
+  const std::size_t n = node_vector::Count(elements);
+  for (std::size_t i = 1; i <= n; ++i) ReleaseNode(node_vector::GetNode(elements, i));
+  node_vector::Free(elements);
+}
+
+// What a node owns through its value, by its kind as stored (marked kinds own nothing).
+void ReleaseValue(JsonNode* node) {
+  const std::int32_t kind = node->kind;
+  if (kind == kJsonArray) {
+    ReleaseElements(node);
+  } else if (kind == kJsonObject) {
+    ReleaseMembers(node);
+  } else if (kind >= kJsonText && kind <= kJsonLastPlainKind) {
+    FreeText(reinterpret_cast<char*>(node->value_a));
+  }
+}
+
+}  // namespace
+
+namespace node_vector {
+
+NodeVector* Create(std::size_t n) {
+  NodeVector* v = AllocateVector(n);
+  Words(v)[2] = n;
+  return v;
+}
+
+std::uintptr_t Get(const NodeVector* v, std::size_t i) {
+  if (v == nullptr || i == 0 || i > Words(v)[2]) return 0;
+  return Words(v)[kHeaderWords + i - 1];
+}
+
+void Set(NodeVector* v, std::size_t i, std::uintptr_t value) {
+  if (v == nullptr || i == 0 || i > Words(v)[2]) return;
+  Words(v)[kHeaderWords + i - 1] = value;
+}
+
+void Append(NodeVector*& v, std::uintptr_t value) {
+  if (v == nullptr) v = AllocateVector(1);
+  const std::size_t n = Words(v)[2];
+  Reserve(v, n + 1);
+  Words(v)[kHeaderWords + n] = value;
+  Words(v)[2] = n + 1;
+}
+
+void Resize(NodeVector*& v, std::size_t n) {
+  if (v == nullptr) {
+    v = Create(n);
+    return;
+  }
+  const std::size_t old = Words(v)[2];
+  if (n < old) {
+    std::memset(Words(v) + kHeaderWords + n, 0, (old - n) * sizeof(std::uintptr_t));
+  } else {
+    Reserve(v, n);
+  }
+  Words(v)[2] = n;
+}
+
+bool Cut(NodeVector*& v, std::size_t i, std::size_t k) {
+  if (v == nullptr || i == 0) return false;
+  const std::size_t n = Words(v)[2];
+  if (n == 0 || i > n) return false;
+  if (k > n - i + 1) k = n - i + 1;
+  std::uintptr_t* elements = Words(v) + kHeaderWords;
+  std::memmove(elements + i - 1, elements + i - 1 + k, (n - (i - 1) - k) * sizeof(std::uintptr_t));
+  std::memset(elements + n - k, 0, k * sizeof(std::uintptr_t));
+  Words(v)[2] = n - k;
+  return true;
+}
+
+std::size_t Count(const NodeVector* v) { return v == nullptr ? 0 : Words(v)[2]; }
+
+void Free(NodeVector* v) {
+  if (v == nullptr) return;
+  live_store_blocks.fetch_sub(1, std::memory_order_relaxed);
+  std::free(v);
+}
+
+std::size_t Find(const NodeVector* v, std::uintptr_t value) {
+  const std::size_t n = Count(v);
+  for (std::size_t i = 1; i <= n; ++i) {
+    if (Words(v)[kHeaderWords + i - 1] == value) return i;
+  }
+  return 0;
+}
+
+}  // namespace node_vector
+
+std::uint64_t KeyHash(const char* key) {
+  std::uint32_t a = 1;
+  std::uint32_t sum = 0;
+  std::uint32_t high = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(key); p && *p; ++p) {
+    const std::uint64_t product = static_cast<std::uint64_t>(a) * *p;
+    a = static_cast<std::uint32_t>(product);
+    high = static_cast<std::uint32_t>(product >> 32);
+    sum += high;
+  }
+  return (static_cast<std::uint64_t>(high) << 32) | static_cast<std::uint32_t>(a + sum);
+}
+
+std::size_t BucketOf(std::uint64_t hash, std::size_t count) {
+  // The high word is the overflow of one byte product, below 2^8, so every hash is below
+  // 2^40 and the integer remainder equals the remainder taken in double precision.
+  return static_cast<std::size_t>(hash % count) + 1;
+}
+
+bool KeysEqual(const char* a, const char* b) { return std::strcmp(a ? a : "", b ? b : "") == 0; }
+
+JsonNodePool& SharedNodePool() {
+  static JsonNodePool* const pool = [] {
+    auto* made = new JsonNodePool();
+    made->Setup(static_cast<int>(sizeof(JsonNode)), static_cast<int>(1024 * sizeof(JsonNode)),
+                true);
+    return made;
+  }();
+  return *pool;
+}
+
+char* CopyTextKeepEmpty(const char* text) {
+  if (text == nullptr) return nullptr;
+  const std::size_t n = std::strlen(text);
+  char* copy = static_cast<char*>(std::malloc(n + 1));
+  if (copy == nullptr) throw std::bad_alloc();
+  std::memcpy(copy, text, n + 1);
+  live_store_blocks.fetch_add(1, std::memory_order_relaxed);
+  return copy;
+}
+
+char* CopyText(const char* text) {
+  if (text == nullptr || *text == '\0') return nullptr;
+  return CopyTextKeepEmpty(text);
+}
+
+void FreeText(char* text) {
+  if (text == nullptr) return;
+  live_store_blocks.fetch_sub(1, std::memory_order_relaxed);
+  std::free(text);
+}
+
+std::int64_t LiveStoreBlocks() { return live_store_blocks.load(std::memory_order_relaxed); }
+
+JsonNode* NewNode(const char* key, const char* value, std::int32_t kind, JsonNode* parent) {
+  JsonNode* node = static_cast<JsonNode*>(SharedNodePool().Allocate());
+  node->key = CopyText(key);
+  node->value_a = AsWord(CopyText(value));
+  node->value_b = 0;
+  node->kind = kind;
+  node->parent = parent;
+  return node;
+}
+
+JsonNode* FindMember(const JsonNode* node, const char* key) {
+  if (node == nullptr || node->kind != kJsonObject || BucketVector(node) == nullptr) {
+    return nullptr;
+  }
+  NodeVector* buckets = BucketVector(node);
+  NodeVector* bucket =
+      node_vector::GetBucket(buckets, BucketOf(KeyHash(key), node_vector::Count(buckets)));
+  const std::size_t n = node_vector::Count(bucket);
+  for (std::size_t i = 1; i <= n; ++i) {
+    JsonNode* member = node_vector::GetNode(bucket, i);
+    if (member != nullptr && KeysEqual(member->key, key)) return member;
+  }
+  return nullptr;
+}
+
+void GrowBuckets(JsonNode* object) {
+  NodeVector* old = BucketVector(object);
+  const std::size_t old_count = node_vector::Count(old);
+  const std::size_t new_count = old_count * 2 < kInitialBuckets ? kInitialBuckets : old_count * 2;
+  NodeVector* grown = node_vector::Create(new_count);
+  for (std::size_t b = 1; b <= old_count; ++b) {
+    NodeVector* bucket = node_vector::GetBucket(old, b);
+    const std::size_t n = node_vector::Count(bucket);
+    for (std::size_t i = 1; i <= n; ++i) {
+      JsonNode* member = node_vector::GetNode(bucket, i);
+      const std::size_t target = BucketOf(KeyHash(member->key), new_count);
+      NodeVector* into = node_vector::GetBucket(grown, target);
+      node_vector::Append(into, AsWord(member));
+      node_vector::Set(grown, target, AsWord(into));
+    }
+    node_vector::Free(bucket);
+  }
+  node_vector::Free(old);
+  object->value_a = AsWord(grown);
+}
+
+JsonNode* GetOrAddMember(JsonNode* node, const char* key) {
+  const std::uint64_t hash = KeyHash(key);
+  JsonNode* member = nullptr;
+  if (node->kind == kJsonObject) {
+    NodeVector* buckets = BucketVector(node);
+    std::size_t b = BucketOf(hash, node_vector::Count(buckets));
+    NodeVector* bucket = node_vector::GetBucket(buckets, b);
+    if (bucket != nullptr) {
+      const std::size_t length = node_vector::Count(bucket);
+      for (std::size_t i = 1; i <= length; ++i) {
+        JsonNode* existing = node_vector::GetNode(bucket, i);
+        if (existing != nullptr && KeysEqual(existing->key, key)) return existing;
+      }
+      member = NewNode(key, nullptr, kJsonNull, node);
+      // A long bucket doubles the table, but only while there are fewer buckets than
+      // members: keys with one hash cannot be split, and doubling for them would never end.
+      if (length > kLongBucket &&
+          node_vector::Count(buckets) < node_vector::Count(MemberVector(node))) {
+        GrowBuckets(node);
+        buckets = BucketVector(node);
+        b = BucketOf(hash, node_vector::Count(buckets));
+        bucket = node_vector::GetBucket(buckets, b);
+      }
+      node_vector::Append(bucket, AsWord(member));
+      node_vector::Set(buckets, b, AsWord(bucket));
+    } else {
+      member = NewNode(key, nullptr, kJsonNull, node);
+      NodeVector* fresh = node_vector::Create(1);
+      node_vector::Set(fresh, 1, AsWord(member));
+      node_vector::Set(buckets, b, AsWord(fresh));
+    }
+  } else {
+    ReleaseValue(node);
+    node->value_b = 0;
+    NodeVector* buckets = node_vector::Create(kInitialBuckets);
+    member = NewNode(key, nullptr, kJsonNull, node);
+    NodeVector* fresh = node_vector::Create(1);
+    node_vector::Set(fresh, 1, AsWord(member));
+    node_vector::Set(buckets, BucketOf(hash, kInitialBuckets), AsWord(fresh));
+    node->value_a = AsWord(buckets);
+    node->kind = kJsonObject;
+  }
+  NodeVector* ordered = MemberVector(node);
+  node_vector::Append(ordered, AsWord(member));
+  node->value_b = AsWord(ordered);
+  return member;
+}
+
+void ClearValue(JsonNode* node) {
+  ReleaseValue(node);
+  node->value_a = 0;
+  node->value_b = 0;
+  node->kind = kJsonNull;
+}
+
+void ReleaseNode(JsonNode* node) {
+  if (node == nullptr) return;
+  FreeText(node->key);
+  ReleaseValue(node);
+  SharedNodePool().Free(node);
+}
+
+NodeVector* MergeBucketTables(NodeVector* first, NodeVector* second,
+                              void (*displaced)(JsonNode*, void*), void* context) {
+  std::vector<JsonNode*> gathered;
+  for (NodeVector* table : {first, second}) {
+    const std::size_t bucket_count = node_vector::Count(table);
+    for (std::size_t b = 1; b <= bucket_count; ++b) {
+      NodeVector* bucket = node_vector::GetBucket(table, b);
+      const std::size_t n = node_vector::Count(bucket);
+      for (std::size_t i = 1; i <= n; ++i) {
+        if (JsonNode* member = node_vector::GetNode(bucket, i)) gathered.push_back(member);
+      }
+      node_vector::Free(bucket);
+    }
+    node_vector::Free(table);
+  }
+  const std::size_t n = gathered.size();
+  const std::size_t count = n >= kInitialBuckets
+                                ? static_cast<std::size_t>(Floor(1.8 * static_cast<double>(n)))
+                                : kInitialBuckets;
+  NodeVector* merged = node_vector::Create(count);
+  for (JsonNode* member : gathered) {
+    const std::size_t b = BucketOf(KeyHash(member->key), count);
+    NodeVector* bucket = node_vector::GetBucket(merged, b);
+    const std::size_t length = node_vector::Count(bucket);
+    std::size_t same = 0;
+    for (std::size_t i = 1; i <= length && same == 0; ++i) {
+      if (KeysEqual(node_vector::GetNode(bucket, i)->key, member->key)) same = i;
+    }
+    if (same != 0) {
+      JsonNode* old = node_vector::GetNode(bucket, same);
+      node_vector::Set(bucket, same, AsWord(member));
+      if (displaced != nullptr) {
+        displaced(old, context);
+      } else {
+        ReleaseNode(old);
+      }
+    } else {
+      node_vector::Append(bucket, AsWord(member));
+      node_vector::Set(merged, b, AsWord(bucket));
+    }
+  }
+  return merged;
+}
+
+}  // namespace lanzhou
