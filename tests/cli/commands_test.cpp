@@ -1,0 +1,346 @@
+// lanzhou-cli against the pages: the same input through the page handler (with FakeUnits)
+// and through the built program must give the same bytes, for GBK, UTF-8 and LF files.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pages/dedupe.h"
+#include "pages/extract.h"
+#include "pages/merge.h"
+#include "pages/reorder.h"
+#include "pages/wrap.h"
+#include "services/encoding.h"
+#include "services/fake_units.h"
+#include "tests/cli/cli_runner.h"
+
+namespace lanzhou::cli_test {
+namespace {
+
+std::string Gbk(std::string_view utf8) { return FromUtf8(utf8).bytes(); }
+
+std::string ReplaceAll(std::string s, std::string_view from, std::string_view to) {
+  for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size())) {
+    s.replace(at, from.size(), to);
+  }
+  return s;
+}
+
+enum class Cmd { kExtract, kDedupe, kWrap, kReorder, kMerge };
+
+// One input for both front ends. Texts are UTF-8 here, lines joined by CR LF; `option` is
+// the page's box text and the command's value (-f, -w, -d).
+struct PageCase {
+  const char* name;
+  Cmd cmd;
+  std::string text;    // the edit box, the reorder file, or list A
+  std::string option;  // 列1 / 字数_编辑框 / the import delimiter
+  bool punctuation = false;
+  std::optional<std::string> order;      // reorder -c (编辑框_列); absent: 1..n
+  std::optional<std::string> out_delim;  // reorder -s; absent: "|"
+  std::optional<std::string> text_b;     // merge list B, or a second reorder file
+  std::optional<std::string> datum;      // merge --datum
+};
+
+const PageCase kCases[] = {
+    {"ExtractDashesAndBars", Cmd::kExtract, "a----b----c\r\nx|y|z\r\n中文|英文|數字", "2"},
+    {"ExtractReorderedFields", Cmd::kExtract, "张三|男|25\r\n李四|女|30\r\n", "3|1"},
+    {"ExtractFullWidthAndBlankNumbers", Cmd::kExtract, "a|b|c\r\n甲|乙|丙", "３| 1"},
+    {"ExtractTooFewFieldsAndEmptyRecords", Cmd::kExtract, "x|y\r\n\r\nq\r\n\r\n", "2|0|-1"},
+    {"ExtractFieldEndingInBarByte", Cmd::kExtract, "億|x\r\n說|y\r\n", "1|2"},
+    {"ExtractFourByteCharacters", Cmd::kExtract, "😀|a\r\nb|𠀀", "2|1"},
+    {"ExtractEmptyInput", Cmd::kExtract, "", "1"},
+    {"DedupeFirstOccurrencesInOrder", Cmd::kDedupe, "b\r\na\r\nb\r\nc\r\na"},
+    {"DedupeEmptyLinesKeepTheFirst", Cmd::kDedupe, "a\r\n\r\nb\r\n\r\nc\r\n"},
+    {"DedupeMixedChineseAscii", Cmd::kDedupe,
+     "张三|13800\r\n李四\r\n张三|13800\r\nABC\r\nabc\r\nabc \r\n李四"},
+    {"DedupeOnlyALineEnd", Cmd::kDedupe, "\r\n"},
+    {"DedupeEmptyInput", Cmd::kDedupe, ""},
+    {"WrapChineseAtWidthTen", Cmd::kWrap, "一二三四五六七八九十壹贰", "10"},
+    {"WrapMovesAWordDown", Cmd::kWrap, "ab cdefghij", "8"},
+    {"WrapMarks", Cmd::kWrap, "我们说“好”。他说：（对）《书》", "6"},
+    {"WrapFiltersPunctuation", Cmd::kWrap, "好，\r\n的。今天,天气、很好\r\n明天见", "4", true},
+    {"WrapKeepsLineBreaksOutWithoutFilter", Cmd::kWrap, "第一行abc\r\n第二行 def ghi，", "7"},
+    {"WrapWidthOneMakesProgress", Cmd::kWrap, "说，“好”。a", "1"},
+    {"WrapSecondByteBelow7F", Cmd::kWrap, "說說，好說，", "4"},
+    {"WrapFullWidthDigitsInWidth", Cmd::kWrap, "abc def ghi jkl", "５"},
+    {"ReorderTypedOrder", Cmd::kReorder, "a|b|c\r\nd|e", "|", false, "3,1"},
+    {"ReorderDefaultOrder", Cmd::kReorder, "a|b|c\r\nd|e\r\n\r\nf", "|"},
+    {"ReorderFullWidthCommaDelimiter", Cmd::kReorder, "张三，男，25\r\n李四，女", "，", false,
+     "2,1", "、"},
+    {"ReorderSeveralByteDelimiter", Cmd::kReorder, "x::y::z\r\n1::2", "::", false, "3,2,1"},
+    {"ReorderZeroRepeatsAndMissingColumns", Cmd::kReorder, "a|b|c\r\n億|x", "|", false, "0,1,1,9"},
+    {"ReorderKeepsHalfACharacterThatLooksLikeTheDelimiter", Cmd::kReorder, "a|億\r\nb|c", "|",
+     false, "2"},
+    {"ReorderEmptyOutputDelimiter", Cmd::kReorder, "a|b|c", "|", false, "3,2,1", ""},
+    {"ReorderSecondFileAddsColumns", Cmd::kReorder, "a|b\r\nc", "|", false, std::nullopt,
+     std::nullopt, "x|y|z|w"},
+    {"MergePairs", Cmd::kMerge, "x1\r\nx2\r\nx3", "", false, {}, {}, "y1\r\ny2\r\ny3\r\n"},
+    {"MergePairsOfDifferentLengths",
+     Cmd::kMerge,
+     "张三\r\n李四\r\n王五",
+     "",
+     false,
+     {},
+     {},
+     "zhang@a.cn\r\nli@b.cn"},
+    {"MergeEmptyListB", Cmd::kMerge, "x1\r\nx2", "", false, {}, {}, ""},
+    {"MergeKeepsEmptyLinesAndBars",
+     Cmd::kMerge,
+     "x1\r\n\r\na|b",
+     "",
+     false,
+     {},
+     {},
+     "y1\r\ny2\r\ny3"},
+    {"MergeWithDatum", Cmd::kMerge, "x1\r\n億\r\n", "", false, {}, {}, {}, "数据|d"},
+    {"MergeWithEmptyDatum", Cmd::kMerge, "x1\r\nx2", "", false, {}, {}, {}, ""},
+};
+
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
+
+// How the input file is given to the program.
+enum class Variant {
+  kGbk,        // GBK, CR LF
+  kGbkLf,      // GBK, LF only
+  kUtf8,       // UTF-8, CR LF
+  kUtf8BomLf,  // UTF-8 with a byte-order mark, LF only
+  kZeroTail,   // GBK, then a zero byte and more text that must be ignored
+  kStdin,      // GBK on standard input
+};
+constexpr Variant kVariants[] = {Variant::kGbk,       Variant::kGbkLf,    Variant::kUtf8,
+                                 Variant::kUtf8BomLf, Variant::kZeroTail, Variant::kStdin};
+
+const char* VariantName(Variant v) {
+  switch (v) {
+    case Variant::kGbk:
+      return "gbk";
+    case Variant::kGbkLf:
+      return "gbk-lf";
+    case Variant::kUtf8:
+      return "utf8";
+    case Variant::kUtf8BomLf:
+      return "utf8-bom-lf";
+    case Variant::kZeroTail:
+      return "zero-tail";
+    case Variant::kStdin:
+      return "stdin";
+  }
+  return "";
+}
+
+bool IsUtf8(Variant v) { return v == Variant::kUtf8 || v == Variant::kUtf8BomLf; }
+
+std::string FileBytes(const std::string& utf8_text, Variant v) {
+  switch (v) {
+    case Variant::kGbk:
+    case Variant::kStdin:
+      return Gbk(utf8_text);
+    case Variant::kGbkLf:
+      return ReplaceAll(Gbk(utf8_text), "\r\n", "\n");
+    case Variant::kUtf8:
+      return utf8_text;
+    case Variant::kUtf8BomLf:
+      return "\xEF\xBB\xBF" + ReplaceAll(utf8_text, "\r\n", "\n");
+    case Variant::kZeroTail:
+      return Gbk(utf8_text) + std::string("\0tail\r\nx|y|z", 12);
+  }
+  return "";
+}
+
+// The one file in `dir`, or "" when there is none.
+std::string OnlyFileIn(const fs::path& dir) {
+  std::vector<std::string> names = Listing(dir);
+  EXPECT_LE(names.size(), 1u);
+  return names.empty() ? std::string() : ReadFile(dir / names.front());
+}
+
+// What the page produces for the case, its inputs read from `files` where the page reads
+// files (reorder, merge).
+std::string PageOutput(const PageCase& c, const TempDir& dir,
+                       const std::vector<std::string>& files) {
+  const fs::path run = dir.path() / "run";
+  fs::create_directory(run);
+  FakeUnits units{Text(run.string())};
+  switch (c.cmd) {
+    case Cmd::kExtract:
+      units.SetEditText(Unit::编辑框4, FromUtf8(c.text));
+      units.SetEditText(Unit::列1, FromUtf8(c.option));
+      OnExtractClicked(units);
+      return OnlyFileIn(run);
+    case Cmd::kDedupe:
+      units.SetEditText(Unit::编辑框2, FromUtf8(c.text));
+      OnDedupeClicked(units);
+      return units.EditText(Unit::编辑框3).bytes();
+    case Cmd::kWrap:
+      units.SetEditText(Unit::被折行_编辑框, FromUtf8(c.text));
+      units.SetEditText(Unit::字数_编辑框, FromUtf8(c.option));
+      units.SetTicked(Unit::选择框2, c.punctuation);
+      OnWrapClicked(units);
+      return OnlyFileIn(run);
+    case Cmd::kReorder:
+      for (const std::string& file : files) {
+        units.dialogs().QueueText(FromUtf8(c.option));
+        units.dialogs().QueueFile(Text(file));
+        OnImportClicked(units);  // leaves 1,2,...,n in 编辑框_列
+      }
+      if (c.order) units.SetEditText(Unit::编辑框_列, FromUtf8(*c.order));
+      units.dialogs().QueueText(FromUtf8(c.out_delim.value_or("|")));
+      OnExportClicked(units);
+      return OnlyFileIn(run);
+    case Cmd::kMerge:
+      // The window creates the two columns of both lists.
+      for (Unit grid : {Unit::超级列表框A, Unit::超级列表框b}) {
+        units.Grid(grid).InsertColumn(-1, Text("id"), 40);
+        units.Grid(grid).InsertColumn(-1, Text("line"), 240);
+      }
+      OnListADropped(units, Text(files[0]));
+      if (c.datum) {
+        units.SetTicked(Unit::选择框1, true);
+        units.SetEditText(Unit::编辑框1, FromUtf8(*c.datum));
+      } else {
+        OnListBDropped(units, Text(files[1]));
+      }
+      units.dialogs().QueueMessageAnswer(message_result::kYes);  // lists of different lengths
+      OnMergeClicked(units);
+      return OnlyFileIn(run);
+  }
+  return "";
+}
+
+std::vector<std::string> CommandArgs(const PageCase& c) {
+  switch (c.cmd) {
+    case Cmd::kExtract:
+      return {"extract", "-f", c.option};
+    case Cmd::kDedupe:
+      return {"dedupe"};
+    case Cmd::kWrap:
+      if (c.punctuation) return {"wrap", "-p", "-w", c.option};
+      return {"wrap", "-w", c.option};
+    case Cmd::kReorder: {
+      std::vector<std::string> args = {"reorder", "-d", c.option};
+      if (c.order) args.insert(args.end(), {"-c", *c.order});
+      if (c.out_delim) args.insert(args.end(), {"-s", *c.out_delim});
+      return args;
+    }
+    case Cmd::kMerge:
+      if (c.datum) return {"merge", "--datum", *c.datum};
+      return {"merge"};
+  }
+  return {};
+}
+
+class CliMatchesPage : public testing::TestWithParam<PageCase> {};
+
+TEST_P(CliMatchesPage, SameBytesForEveryKindOfInputFile) {
+  const PageCase& c = GetParam();
+  for (Variant v : kVariants) {
+    SCOPED_TRACE(VariantName(v));
+    TempDir dir;
+    std::vector<std::string> texts = {c.text};
+    if (c.text_b) texts.push_back(*c.text_b);
+    std::vector<std::string> files;
+    std::string input;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      files.push_back(dir.Write("in" + std::to_string(i) + ".txt", FileBytes(texts[i], v)));
+    }
+    std::vector<std::string> args = CommandArgs(c);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (v == Variant::kStdin && i == 0) {
+        input = FileBytes(texts[0], v);
+        args.push_back("-");
+      } else {
+        args.push_back(files[i]);
+      }
+    }
+    const std::string page = PageOutput(c, dir, files);
+    const std::string expected = IsUtf8(v) ? ToUtf8(std::string_view(page)) : page;
+
+    CliResult cli = RunCli(args, input);
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, expected);
+    // A warning is given exactly when merged lists differ in length.
+    const bool uneven = c.cmd == Cmd::kMerge && !c.datum &&
+                        SplitListLines(Gbk(c.text)).size() != SplitListLines(Gbk(*c.text_b)).size();
+    EXPECT_EQ(cli.err.find("warning") != std::string::npos, uneven) << cli.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliMatchesPage, testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --output-encoding and --input-encoding against the encoding of the file.
+struct EncodingCase {
+  const char* name;
+  std::string file;  // bytes
+  std::vector<std::string> options;
+  std::string expected;
+};
+
+// GBK "模平" is C4 A3 | C6 BD, which is also valid UTF-8 ("ģ|ƽ"): auto reads it as UTF-8,
+// only a fixed encoding keeps it GBK.
+const std::string kLooksUtf8 = "\xC4\xA3|\xC6\xBD";
+
+const EncodingCase kEncodingCases[] = {
+    {"GbkInUtf8Out", Gbk("甲|乙\r\n丙|丁"), {"--output-encoding", "utf-8"}, "乙\r\n丁"},
+    {"Utf8InGbkOut", "甲|乙\r\n丙|丁", {"--output-encoding", "gbk"}, Gbk("乙\r\n丁")},
+    {"Utf8InSameOut", "甲|乙\r\n丙|丁", {"--output-encoding", "same"}, "乙\r\n丁"},
+    {"AmbiguousBytesAutoReadAsUtf8", kLooksUtf8, {"--output-encoding", "gbk"}, Gbk("ƽ")},
+    {"AmbiguousBytesForcedGbk",
+     kLooksUtf8,
+     {"--input-encoding", "gbk", "--output-encoding", "utf-8"},
+     "平"},
+    {"ForcedGbkSameOut", kLooksUtf8, {"--input-encoding", "gbk"}, "\xC6\xBD"},
+    {"ForcedUtf8OnAscii", "a|b", {"--input-encoding=utf-8", "--output-encoding=gbk"}, "b"},
+};
+
+TEST(CliEncodings, InputAndOutputEncodingOptions) {
+  for (const EncodingCase& c : kEncodingCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::vector<std::string> args = {"extract", "-f", "2"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(dir.Write("in.txt", c.file));
+    CliResult cli = RunCli(args);
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, c.expected);
+  }
+}
+
+// Values typed on the command line are UTF-8 when valid, else GBK bytes: both spellings of
+// the full-width comma split the same file.
+TEST(CliEncodings, CommandLineTextIsUtf8OrElseGbk) {
+  TempDir dir;
+  const std::string file = dir.Write("in.txt", Gbk("张三，男\r\n李四，女"));
+  for (const std::string& delim : {std::string("，"), Gbk("，")}) {
+    CliResult cli = RunCli({"reorder", "-d", delim, "-c", "2,1", "-s", delim, file});
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, Gbk("男，张三\r\n女，李四\r\n"));
+  }
+  CliResult datum = RunCli({"merge", file, "--datum", Gbk("数据")});
+  EXPECT_EQ(datum.out, Gbk("张三，男||数据\r\n李四，女||数据\r\n"));
+}
+
+// A forced encoding that the reorder and merge loaders cannot honour is refused, not
+// silently ignored.
+TEST(CliEncodings, ReorderAndMergeNeverMisreadAForcedEncoding) {
+  TempDir dir;
+  const std::string file = dir.Write("in.txt", kLooksUtf8);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"reorder", "-d", "|", "--input-encoding", "gbk", file},
+        std::vector<std::string>{"merge", "--input-encoding", "gbk", file, "--datum", "d"}}) {
+    CliResult cli = RunCli(args);
+    if (cli.status == 0) {
+      // Honoured: the GBK bytes come back unchanged.
+      EXPECT_NE(cli.out.find(kLooksUtf8), std::string::npos) << args[0];
+    } else {
+      EXPECT_EQ(cli.status, 2) << args[0];
+      EXPECT_EQ(cli.out, "");
+      EXPECT_NE(cli.err.find(file), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou::cli_test
