@@ -18,7 +18,7 @@ Text CleanForWrap(const Text& text, bool filter_punctuation);
 //
 //   WrapText("ab cdefghij", 8)       == "ab \r\ncdefghij"     (the word moves down whole)
 //   WrapText("我们说“好”。", 6)      == "我们说\r\n“好\r\n”。"   (in GBK bytes)
-//   WrapText("中文中文中", 5)        == "中文\r\n中文中"
+//   WrapText("中文中文中", 5)        == "中文\r\n中文\r\n中"  (中 would cross the width)
 //
 // A byte >= 0x7F starts a two-byte character (a GB18030 four-byte sequence is taken whole);
 // other bytes are one-byte characters, and a run of them without spaces is a word. Per line:

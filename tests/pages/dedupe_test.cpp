@@ -1,0 +1,83 @@
+#include "pages/dedupe.h"
+
+#include <gtest/gtest.h>
+
+#include "services/encoding.h"
+#include "services/fake_units.h"
+
+namespace lanzhou {
+namespace {
+
+TEST(DistinctLines, KeepsFirstOccurrencesInInputOrder) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"", ""},
+      {"\r\n", ""},
+      {"\r\n\r\n", ""},
+      {"a", "a"},
+      {"a\r\nb\r\na", "a\r\nb"},
+      {"a\r\nb\r\n", "a\r\nb"},
+      {"a\r\na\r\na\r\n", "a"},
+      {"b\r\na\r\nb\r\nc\r\na", "b\r\na\r\nc"},
+      {"a\r\n\r\nb\r\n\r\nc", "a\r\n\r\nb\r\nc"},
+      {"\r\na", "\r\na"},
+      {"\r\na\r\n\r\na", "\r\na"},
+      // Bytes decide: case, trailing blanks and tabs count.
+      {"abc\r\nABC\r\nabc \r\nabc\r\nabc\t", "abc\r\nABC\r\nabc \r\nabc\t"},
+      // Only CR LF separates.
+      {"a\nb\na", "a\nb\na"},
+      {"a\rb\r\na\rb\r\na", "a\rb\r\na"},
+      // A line that is a prefix of another is still its own value.
+      {"ab\r\na\r\nab\r\na", "ab\r\na"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DistinctLines(Text(c.in)), Text(c.out)) << testing::PrintToString(c.in);
+  }
+}
+
+TEST(DistinctLines, ComparesGbkBytesExactly) {
+  const Text in = FromUtf8("张三\r\nＡ\r\nA\r\n张三\r\n张三 \r\n李四\r\nＡ");
+  EXPECT_EQ(DistinctLines(in), FromUtf8("张三\r\nＡ\r\nA\r\n张三 \r\n李四"));
+  // "\x81\r" is one character, so the first line is "\x81\r\nx", not "\x81".
+  EXPECT_EQ(DistinctLines(Text("\x81\r\nx\r\nx")), Text("\x81\r\nx\r\nx"));
+}
+
+TEST(DistinctLines, OtherSeparators) {
+  EXPECT_EQ(DistinctLines(Text("a|b|a||c|"), Text("|")), Text("a|b||c"));
+  EXPECT_EQ(DistinctLines(Text("a|a"), Text("")), Text("a|a"));
+}
+
+TEST(FindTextInArray, FirstEqualMemberOneBased) {
+  const TextArray array{Text("a"), Text(""), Text("b"), Text("a")};
+  EXPECT_EQ(FindTextInArray(array, Text("a")), 1);
+  EXPECT_EQ(FindTextInArray(array, Text("")), 2);
+  EXPECT_EQ(FindTextInArray(array, Text("b")), 3);
+  EXPECT_EQ(FindTextInArray(array, Text("A")), -1);
+  EXPECT_EQ(FindTextInArray({}, Text("")), -1);
+}
+
+TEST(OnDedupeClicked, WritesOnlyTheResultBox) {
+  FakeUnits units(Text("/nonexistent"));
+  const Text input = FromUtf8("乙\r\n甲\r\n乙\r\n丙\r\n");
+  units.SetEditText(Unit::编辑框2, input);
+  units.SetEditText(Unit::编辑框3, Text("old result"));
+
+  for (int press = 0; press < 2; ++press) {
+    OnDedupeClicked(units);
+    EXPECT_EQ(units.EditText(Unit::编辑框3), FromUtf8("乙\r\n甲\r\n丙"));
+    EXPECT_EQ(units.EditText(Unit::编辑框2), input);
+  }
+  EXPECT_TRUE(units.dialogs().messages.empty());
+}
+
+TEST(OnDedupeClicked, EmptyInputEmptiesTheResult) {
+  FakeUnits units(Text("/nonexistent"));
+  units.SetEditText(Unit::编辑框3, Text("old result"));
+  OnDedupeClicked(units);
+  EXPECT_EQ(units.EditText(Unit::编辑框3), Text());
+}
+
+}  // namespace
+}  // namespace lanzhou

@@ -1,0 +1,212 @@
+#include "pages/extract.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "services/encoding.h"
+#include "services/fake_units.h"
+
+namespace lanzhou {
+namespace {
+
+Text U(std::string_view utf8) { return FromUtf8(utf8); }
+
+// A fresh directory for one test, removed afterwards.
+class RunDirectory {
+ public:
+  RunDirectory() {
+    std::string pattern = testing::TempDir() + "extract_test_XXXXXX";
+    path_ = mkdtemp(pattern.data());
+  }
+  ~RunDirectory() { std::filesystem::remove_all(path_); }
+  Text text() const { return Text(path_); }
+  // File name (UTF-8) -> content.
+  std::vector<std::pair<std::string, std::string>> Files() const {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      files.emplace_back(entry.path().filename().string(),
+                         std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    return files;
+  }
+
+ private:
+  std::string path_;
+};
+
+const char kSavedFile[] = "分割后_2015年3月4日12时30分45秒.txt";
+
+TEST(ConvertDashSeparators, ScansLeftToRightWithoutRescanning) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"a----b----c", "a|b|c"},
+      {"-----", "|-"},
+      {"--------", "||"},
+      {"---", "---"},
+      {"a---|b", "a---|b"},
+      {"", ""},
+      {"|----|", "|||"},
+      // A dash that is the second byte of a character never starts a separator.
+      {"\x81-----", "\x81-|"},
+  };
+  for (const Case& c : cases) {
+    const Text once = ConvertDashSeparators(Text(c.in));
+    EXPECT_EQ(once, Text(c.out)) << c.in;
+    EXPECT_EQ(ConvertDashSeparators(once), once) << c.in;
+  }
+}
+
+TEST(ExtractFields, SelectsNumberedFieldsOfEveryRecord) {
+  struct Case {
+    Text records, numbers, out;
+  } cases[] = {
+      {Text("a----b----c"), Text("2"), Text("b")},
+      {Text("x|y|z"), Text("3|1"), Text("z|x")},
+      {Text("x|y|z"), Text("1|1"), Text("x|x")},
+      {Text("a|b\r\nc|d\r\ne|f"), Text("2"), Text("b\r\nd\r\nf")},
+      {U("张三----13800001234----北京"), Text("3|1"), U("北京|张三")},
+      // Five dashes: "|" and one dash.
+      {Text("a-----b"), Text("2"), Text("-b")},
+      // Empty fields keep their place; a trailing "|" adds no field.
+      {Text("|b|"), Text("1|2"), Text("|b")},
+      {Text("|b|"), Text("3"), Text("")},
+      {Text("a||c"), Text("3|2|1"), Text("c||a")},
+      // A "|" that is the second byte of a GBK character separates nothing.
+      {Text("\x81|a|b"), Text("1"), Text("\x81|a")},
+      {Text("\x81|a|b"), Text("2"), Text("b")},
+      // Lines end only at CR LF.
+      {Text("a|b\nc|d"), Text("2"), Text("b\nc")},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtractFields(c.records, c.numbers), c.out)
+        << c.records.bytes() << " / " << c.numbers.bytes();
+  }
+}
+
+TEST(ExtractFields, OneOutputLinePerRecord) {
+  struct Case {
+    const char* records;
+    const char* numbers;
+    const char* out;
+  } cases[] = {
+      {"", "1", ""},
+      {"\r\n", "1", ""},
+      {"x|y", "5", ""},
+      {"x|y\r\nq\r\nr|s|t", "2|3", "y\r\n\r\ns|t"},
+      {"x|y\r\n\r\nq", "2", "y\r\n\r\n"},
+      // A trailing line end adds no record; two in a row make an empty one.
+      {"a|b\r\nc|d\r\n", "2", "b\r\nd"},
+      {"a|b\r\n\r\nc|d\r\n", "1", "a\r\n\r\nc"},
+      {"\r\n\r\na", "1", "\r\n\r\na"},
+      // No field numbers: every record gives an empty line.
+      {"a\r\nb\r\nc", "", "\r\n\r\n"},
+      {"a|b", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtractFields(Text(c.records), Text(c.numbers)), Text(c.out))
+        << c.records << " / " << c.numbers;
+  }
+}
+
+TEST(ExtractFields, ReadsFieldNumbersLikeIntegers) {
+  const Text records("a|b|c|d");
+  struct Case {
+    Text numbers, out;
+  } cases[] = {
+      {U("２"), Text("b")},       {U("　3"), Text("c")},       {Text("  2"), Text("b")},
+      {U("１|４"), Text("a|d")},  {Text("2x|3"), Text("b|c")}, {Text("+4"), Text("d")},
+      {Text("||2||"), Text("b")}, {U("１２"), Text("")},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtractFields(records, c.numbers), c.out) << ToUtf8(c.numbers);
+  }
+}
+
+TEST(ExtractFields, NumbersBelowOneAddressNoField) {
+  const Text records("a|b|c\r\nd|e|f");
+  struct Case {
+    const char* numbers;
+    const char* out;
+  } cases[] = {
+      {"0", "\r\n"},           {"-1", "\r\n"},           {"x", "\r\n"},
+      {"0|2", "b\r\ne"},       {"3|-2|1", "c|a\r\nf|d"}, {"-0|abc|2", "b\r\ne"},
+      {"-2147483648", "\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtractFields(records, Text(c.numbers)), Text(c.out)) << c.numbers;
+  }
+}
+
+TEST(OnExtractClicked, ConvertsTheBoxAndSavesTheFields) {
+  RunDirectory dir;
+  FakeUnits units(dir.text());
+  units.SetEditText(Unit::编辑框4, U("张三----138----北京\r\n李四|139\r\nx-----y\r\n"));
+  units.SetEditText(Unit::列1, Text("2"));
+
+  OnExtractClicked(units);
+
+  EXPECT_EQ(units.EditText(Unit::编辑框4), U("张三|138|北京\r\n李四|139\r\nx|-y\r\n"));
+  EXPECT_EQ(units.EditText(Unit::列1), Text("2"));
+  ASSERT_EQ(dir.Files().size(), 1u);
+  EXPECT_EQ(dir.Files()[0].first, kSavedFile);
+  EXPECT_EQ(dir.Files()[0].second, "138\r\n139\r\n-y");
+  const std::vector<ScriptedDialogs::Message> expected{
+      {U("处理完毕，已保存在软件所在目录下"), 0, U("信息：")}};
+  EXPECT_EQ(units.dialogs().messages, expected);
+}
+
+TEST(OnExtractClicked, EmptyInputSavesAnEmptyFile) {
+  RunDirectory dir;
+  FakeUnits units(dir.text());
+  units.SetEditText(Unit::列1, Text("1"));
+
+  OnExtractClicked(units);
+
+  ASSERT_EQ(dir.Files().size(), 1u);
+  EXPECT_EQ(dir.Files()[0].first, kSavedFile);
+  EXPECT_EQ(dir.Files()[0].second, "");
+  ASSERT_EQ(units.dialogs().messages.size(), 1u);
+  EXPECT_EQ(units.dialogs().messages[0].text, U("处理完毕，已保存在软件所在目录下"));
+}
+
+TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
+  RunDirectory dir;
+  FakeUnits units(dir.text());
+  units.SetEditText(Unit::编辑框4, Text("a|b"));
+  units.SetEditText(Unit::列1, Text("2"));
+  OnExtractClicked(units);
+  units.SetEditText(Unit::列1, Text("1"));
+  OnExtractClicked(units);
+
+  ASSERT_EQ(dir.Files().size(), 1u);
+  EXPECT_EQ(dir.Files()[0].second, "a");
+  EXPECT_EQ(units.dialogs().messages.size(), 2u);
+}
+
+TEST(OnExtractClicked, FailedWriteIsReportedWithThePath) {
+  RunDirectory dir;
+  const Text missing = dir.text() + Text("/missing");
+  FakeUnits units(missing);
+  units.SetEditText(Unit::编辑框4, Text("a----b"));
+  units.SetEditText(Unit::列1, Text("1"));
+
+  OnExtractClicked(units);
+
+  EXPECT_EQ(units.EditText(Unit::编辑框4), Text("a|b"));
+  EXPECT_TRUE(dir.Files().empty());
+  const std::vector<ScriptedDialogs::Message> expected{
+      {U("保存失败：") + missing + Text("/") + U(kSavedFile), message_flags::kIconError,
+       U("信息：")}};
+  EXPECT_EQ(units.dialogs().messages, expected);
+}
+
+}  // namespace
+}  // namespace lanzhou
