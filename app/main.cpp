@@ -1,6 +1,21 @@
-#include <cstdio>
+// lanzhou: the desktop program.
+#include <QApplication>
+#include <cstdlib>
 
-int main() {
-  std::puts("lanzhou: the main window is not built yet.");
-  return 0;
+#include "app/main_window.h"
+#include "app/module_hooks.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  lanzhou::ConstructModules();
+  std::atexit(lanzhou::CleanUpModules);
+  lanzhou::StartModules();
+  int status = 0;
+  {
+    lanzhou::MainWindow window;
+    window.show();
+    status = app.exec();
+  }
+  lanzhou::CleanUpModules();
+  return status;
 }

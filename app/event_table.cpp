@@ -1,0 +1,67 @@
+#include "app/event_table.h"
+
+#include "app/main_window.h"
+#include "app/unit_table.h"
+#include "pages/dedupe.h"
+#include "pages/extract.h"
+#include "pages/merge.h"
+#include "pages/reorder.h"
+#include "pages/wrap.h"
+#include "services/dialogs.h"
+#include "services/encoding.h"
+
+namespace lanzhou {
+namespace {
+
+// | unit        | event        | handler
+// | MainWindow  | created      | OnWindowCreated      (below)
+// | MainWindow  | may close    | OnWindowMayClose     (below)
+// | MainWindow  | size changed | OnWindowSizeChanged  (below)
+// | 透明标签1   | left press   | OnBannerPressed      (below)
+// | buttons     | clicked      | kClickEvents
+// | 拖放对象*   | FilesDropped | kFilesDroppedEvents
+constexpr ClickEvent kClickEvents[] = {
+    {Unit::按钮_导入, OnImportClicked},  // import by file dialog
+    {Unit::按钮_导出, OnExportClicked},  // export in column order
+    {Unit::按钮_清空, OnClearClicked},   // clear the grid
+    {Unit::按钮_处理, OnMergeClicked},   // A/B merge
+    {Unit::按钮1, OnDedupeClicked},      // duplicate removal
+    {Unit::按钮2, OnWrapClicked},        // line wrapping
+    {Unit::按钮3, OnExtractClicked},     // field extraction
+};
+
+constexpr FilesDroppedEvent kFilesDroppedEvents[] = {
+    {Unit::拖放对象1, Unit::超级列表框1, OnImportDropped},  // import by drop
+    {Unit::拖放对象A, Unit::超级列表框A, OnListADropped},   // load list A
+    {Unit::拖放对象b, Unit::超级列表框b, OnListBDropped},   // load list B
+};
+
+}  // namespace
+
+std::span<const ClickEvent> ClickEvents() { return kClickEvents; }
+std::span<const FilesDroppedEvent> FilesDroppedEvents() { return kFilesDroppedEvents; }
+
+void OnWindowCreated(MainWindow& window) {
+  ControlAnchor& anchor = window.anchor();
+  anchor.Init(window.UnitHandle(Unit::MainWindow));
+  anchor.AnchorControl(window.UnitHandle(Unit::选择夹1), 1, 1, 1, 1, 500, 172);
+  anchor.AnchorControl(window.UnitHandle(Unit::超级列表框1), 1, 1, 1, 1, 500, 172);
+  anchor.AnchorControl(window.UnitHandle(Unit::标签_行数), 1, 0, 1, 0, 100, 20);
+  for (const FilesDroppedEvent& event : kFilesDroppedEvents) {
+    window.RegisterDropWindow(event.drop_object, window.UnitHandle(event.grid));
+  }
+}
+
+bool OnWindowMayClose(MainWindow& window) {
+  return ShowMessage(window.dialogs(), FromUtf8("是否关闭程序?"),
+                     message_flags::kYesNo | message_flags::kIconQuestion,
+                     FromUtf8("询问:")) == message_result::kYes;
+}
+
+void OnWindowSizeChanged(MainWindow& window) { window.anchor().Reflow(); }
+
+void OnBannerPressed(MainWindow& window, int, int, int) {
+  window.dialogs().OpenUrl(Text(kSecondSite));
+}
+
+}  // namespace lanzhou

@@ -1,0 +1,43 @@
+// The event table: which handler each unit event runs. No other event of any unit is
+// handled.
+#ifndef LANZHOU_APP_EVENT_TABLE_H_
+#define LANZHOU_APP_EVENT_TABLE_H_
+
+#include <span>
+
+#include "services/units.h"
+
+namespace lanzhou {
+
+class MainWindow;
+
+// A button's click.
+struct ClickEvent {
+  Unit button;
+  void (*handler)(Units& units);
+};
+
+// A drop object's FilesDropped, and the grid the window registers it on.
+struct FilesDroppedEvent {
+  Unit drop_object;
+  Unit grid;
+  void (*handler)(Units& units, const Text& paths);
+};
+
+std::span<const ClickEvent> ClickEvents();
+std::span<const FilesDroppedEvent> FilesDroppedEvents();
+
+// The window's own events.
+// Created, once every unit exists: anchors the tab control, the reorder grid and its
+// row-count label, and registers the three drop objects on their grids.
+void OnWindowCreated(MainWindow& window);
+// May close: asks "是否关闭程序?"; true only for Yes.
+bool OnWindowMayClose(MainWindow& window);
+// Size changed: lays the anchored controls out again.
+void OnWindowSizeChanged(MainWindow& window);
+// Left press on 透明标签1: opens the maker's second site.
+void OnBannerPressed(MainWindow& window, int x, int y, int modifiers);
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_APP_EVENT_TABLE_H_

@@ -1,0 +1,367 @@
+#include "app/main_window.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <limits>
+
+#include "app/banner.h"
+#include "app/event_table.h"
+#include "app/module_hooks.h"
+#include "app/qt_window_geometry.h"
+#include "services/encoding.h"
+#include "services/files.h"
+#include "services/qt/drop_object.h"
+#include "services/qt/grid_view.h"
+#include "services/qt/qt_dialogs.h"
+#include "services/qt/qt_text.h"
+
+namespace lanzhou {
+namespace {
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+// The template's fonts on the installed CJK fonts: the first family present is used.
+QFont FontOf(UnitFont font) {
+  QFont f;
+  switch (font) {
+    case UnitFont::kF1:
+      f.setFamilies({Utf8("宋体"), QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                     QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                     QStringLiteral("Noto Sans CJK SC")});
+      break;
+    case UnitFont::kF2:
+      f.setFamilies({Utf8("微软雅黑"), QStringLiteral("Microsoft YaHei"),
+                     QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")});
+      break;
+    case UnitFont::kDefault:
+      f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                     Utf8("宋体"), QStringLiteral("SimSun")});
+      break;
+  }
+  f.setPixelSize(12);
+  f.setWeight(QFont::Normal);
+  f.setItalic(false);
+  f.setUnderline(false);
+  return f;
+}
+
+QString LinkTarget(Unit unit) {
+  if (unit == Unit::超级链接框2) return Utf8(kMainSiteHost);
+  return Utf8(kSecondSite) + Utf8(kSecondSiteGoodsPath);
+}
+
+}  // namespace
+
+// Units over the widgets. Multi-line boxes hand out CR LF; all text goes through UTF-8.
+class MainWindow::WidgetUnits : public Units {
+ public:
+  explicit WidgetUnits(MainWindow* window) : window_(window) {}
+
+  Text EditText(Unit unit) const override { return TextOf(window_->UnitWidget(unit)); }
+  void SetEditText(Unit unit, const Text& text) override {
+    SetTextOf(window_->UnitWidget(unit), text);
+  }
+  void SetCaption(Unit unit, const Text& text) override {
+    SetTextOf(window_->UnitWidget(unit), text);
+  }
+  Text Caption(Unit unit) const override { return TextOf(window_->UnitWidget(unit)); }
+  bool IsTicked(Unit unit) const override {
+    auto* box = qobject_cast<QCheckBox*>(window_->UnitWidget(unit));
+    return box != nullptr && box->isChecked();
+  }
+  GridData& Grid(Unit unit) override {
+    auto it = window_->grids_.find(unit);
+    return it != window_->grids_.end() ? *it->second : stray_grid_;
+  }
+  bool LockRedraw(Unit unit) override {
+    QWidget* widget = window_->UnitWidget(unit);
+    if (widget == nullptr || locked_ != nullptr) return false;
+    locked_ = widget;
+    widget->setUpdatesEnabled(false);
+    return true;
+  }
+  void UnlockRedraw(Unit) override {
+    if (locked_ == nullptr) return;
+    QWidget* widget = locked_;
+    locked_ = nullptr;
+    window_->FlushGrids();
+    widget->setUpdatesEnabled(true);
+    widget->update();
+  }
+  void AutoFitColumns(Unit grid) override {
+    if (GridView* view = window_->GridViewOf(grid)) view->AutoFitColumns();
+  }
+  void ProcessEvents() override {
+    // At most one turn of the loop every 30 ms, so calling it for every row stays cheap.
+    // User input waits: a click must not start another handler inside this one.
+    if (since_last_turn_.isValid() && since_last_turn_.elapsed() < 30) return;
+    window_->FlushGrids();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    since_last_turn_.restart();
+  }
+  CommonDialog& FileDialog(Unit unit) override { return window_->common_dialogs_[unit]; }
+  Dialogs& dialogs() override { return *window_->dialogs_; }
+  const Clock& clock() const override { return *window_->clock_; }
+  Text RunDirectory() const override { return window_->run_directory_; }
+
+ private:
+  static Text TextOf(const QWidget* widget) {
+    if (auto* edit = qobject_cast<const QPlainTextEdit*>(widget)) {
+      return FromQStringLines(edit->toPlainText());
+    }
+    if (auto* line = qobject_cast<const QLineEdit*>(widget)) return FromQString(line->text());
+    if (auto* label = qobject_cast<const QLabel*>(widget)) return FromQString(label->text());
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+      return FromQString(button->text());
+    }
+    return Text();
+  }
+  static void SetTextOf(QWidget* widget, const Text& text) {
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
+      edit->setPlainText(ToQStringLines(text));
+    } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+      line->setText(ToQString(text));
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+      label->setText(ToQString(text));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      button->setText(ToQString(text));
+    }
+  }
+
+  MainWindow* window_;
+  GridData stray_grid_;  // what Grid() gives for a unit that is not a grid
+  QWidget* locked_ = nullptr;
+  QElapsedTimer since_last_turn_;
+};
+
+MainWindow::MainWindow() : MainWindow(Options{}) {}
+
+MainWindow::MainWindow(Options options) : QWidget(nullptr) {
+  if (options.dialogs == nullptr) own_dialogs_ = std::make_unique<QtDialogs>();
+  if (options.clock == nullptr) own_clock_ = std::make_unique<SystemClock>();
+  dialogs_ = options.dialogs != nullptr ? options.dialogs : own_dialogs_.get();
+  clock_ = options.clock != nullptr ? options.clock : own_clock_.get();
+  run_directory_ = options.run_directory ? *options.run_directory : RunDirectory();
+  anchor_ = ProgramControlAnchor();
+  if (anchor_ == nullptr) {
+    own_anchor_ = std::make_unique<ControlAnchor>(&ProgramGeometry());
+    anchor_ = own_anchor_.get();
+  }
+  units_ = std::make_unique<WidgetUnits>(this);
+
+  setWindowTitle(Utf8(kWindowTitle));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(FontOf(UnitFont::kDefault));
+  resize(kClientWidth, kClientHeight);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->availableGeometry();
+    move(available.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+  }
+
+  CreateUnits();
+  BindEvents();
+  ShowPage(0);
+  OnWindowCreated(*this);
+}
+
+MainWindow::~MainWindow() {
+  // The views observe the grids; they go first.
+  for (QWidget*& widget : widgets_) {
+    if (qobject_cast<GridView*>(widget)) {
+      delete widget;
+      widget = nullptr;
+    }
+  }
+}
+
+Units& MainWindow::units() { return *units_; }
+
+QWidget* MainWindow::UnitWidget(Unit unit) {
+  if (unit == Unit::MainWindow) return this;
+  const auto i = static_cast<size_t>(unit);
+  return i < widgets_.size() ? widgets_[i] : nullptr;
+}
+
+WindowHandle MainWindow::UnitHandle(Unit unit) {
+  return ProgramGeometry().HandleOf(UnitWidget(unit));
+}
+
+bool MainWindow::RegisterDropWindow(Unit drop_object, WindowHandle handle) {
+  DropObject* drop = DropObjectOf(drop_object);
+  return drop != nullptr && drop->RegisterDropWindow(ProgramGeometry().WidgetOf(handle));
+}
+
+DropObject* MainWindow::DropObjectOf(Unit drop_object) {
+  auto it = drop_objects_.find(drop_object);
+  return it == drop_objects_.end() ? nullptr : it->second;
+}
+
+GridView* MainWindow::GridViewOf(Unit grid) { return qobject_cast<GridView*>(UnitWidget(grid)); }
+
+void MainWindow::CreateUnits() {
+  for (const UnitDefinition& definition : UnitDefinitions()) {
+    QWidget* widget = CreateUnit(definition);
+    widgets_[static_cast<size_t>(definition.unit)] = widget;
+    if (widget == nullptr) continue;
+    widget->setObjectName(Utf8(definition.name));
+    if (definition.font != UnitFont::kDefault) widget->setFont(FontOf(definition.font));
+    QRect bounds(definition.left, definition.top, definition.width, definition.height);
+    // Page units are children of the window, placed from the tab control's corner.
+    if (definition.parent == Unit::选择夹1) {
+      const UnitDefinition& tabs = DefinitionOf(Unit::选择夹1);
+      bounds.translate(tabs.left, tabs.top);
+    }
+    widget->setGeometry(bounds);
+  }
+}
+
+QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
+  QWidget* parent = definition.parent == Unit::图片框1 ? UnitWidget(Unit::图片框1) : this;
+  const QString text = Utf8(definition.text);
+  switch (definition.kind) {
+    case UnitKind::kWindow:
+      return nullptr;
+    case UnitKind::kPictureBox:
+      return new Banner(parent);
+    case UnitKind::kTransparentLabel:
+      return new TransparentLabel(parent);
+    case UnitKind::kTabControl: {
+      tabs_ = new QTabWidget(parent);
+      for (const char* caption : kPageCaptions) tabs_->addTab(new QWidget(), Utf8(caption));
+      return tabs_;
+    }
+    case UnitKind::kHyperlink: {
+      auto* link = new QLabel(parent);
+      link->setTextFormat(Qt::RichText);
+      link->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                        .arg(LinkTarget(definition.unit).toHtmlEscaped(), text.toHtmlEscaped()));
+      link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+      link->setOpenExternalLinks(false);
+      link->setCursor(Qt::PointingHandCursor);
+      return link;
+    }
+    case UnitKind::kButton:
+      return new QPushButton(text, parent);
+    case UnitKind::kLabel: {
+      auto* label = new QLabel(text, parent);
+      label->setTextFormat(Qt::PlainText);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
+    case UnitKind::kLineEdit: {
+      auto* line = new QLineEdit(parent);
+      line->setMaxLength(std::numeric_limits<int>::max());
+      line->setText(text);
+      line->setCursorPosition(0);
+      if (definition.centred) line->setAlignment(Qt::AlignCenter);
+      return line;
+    }
+    case UnitKind::kMultiLineEdit: {
+      auto* edit = new QPlainTextEdit(parent);
+      edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      edit->setTabChangesFocus(false);
+      edit->setPlainText(text);
+      return edit;
+    }
+    case UnitKind::kCheckBox: {
+      auto* box = new QCheckBox(text, parent);
+      box->setChecked(false);
+      return box;
+    }
+    case UnitKind::kReportList: {
+      auto grid = std::make_unique<GridData>();
+      for (const ColumnDefinition& column : kDefinedColumns) {
+        if (column.grid == definition.unit) {
+          grid->InsertColumn(-1, FromUtf8(column.caption), column.width);
+        }
+      }
+      auto* view = new GridView(
+          grid.get(), GridView::Style{definition.whole_row_selection, definition.grid_lines},
+          parent);
+      grids_[definition.unit] = std::move(grid);
+      return view;
+    }
+    case UnitKind::kDropObject:
+      drop_objects_[definition.unit] = new DropObject(this);
+      return nullptr;
+    case UnitKind::kCommonDialog:
+      common_dialogs_[definition.unit] = CommonDialog{};
+      return nullptr;
+  }
+  return nullptr;
+}
+
+void MainWindow::ShowPage(int page) {
+  for (const UnitDefinition& definition : UnitDefinitions()) {
+    if (definition.page == kNoPage) continue;
+    if (QWidget* widget = UnitWidget(definition.unit)) {
+      widget->setVisible(definition.page == page);
+      if (definition.page == page) widget->raise();
+    }
+  }
+}
+
+void MainWindow::BindEvents() {
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::ShowPage);
+  for (const ClickEvent& event : ClickEvents()) {
+    auto* button = qobject_cast<QAbstractButton*>(UnitWidget(event.button));
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler = event.handler] { RunHandler([&] { handler(units()); }); });
+  }
+  for (const FilesDroppedEvent& event : FilesDroppedEvents()) {
+    DropObjectOf(event.drop_object)
+        ->SetFilesDroppedHandler([this, handler = event.handler](const Text& paths) {
+          RunHandler([&] { handler(units(), paths); });
+        });
+  }
+  static_cast<TransparentLabel*>(UnitWidget(Unit::透明标签1))
+      ->SetLeftPressHandler([this](int x, int y, Qt::KeyboardModifiers modifiers) {
+        OnBannerPressed(*this, x, y, static_cast<int>(modifiers));
+      });
+  for (Unit link : {Unit::超级链接框2, Unit::超级链接框3}) {
+    connect(static_cast<QLabel*>(UnitWidget(link)), &QLabel::linkActivated, this,
+            [this](const QString& target) { dialogs_->OpenUrl(FromQString(target)); });
+  }
+}
+
+void MainWindow::RunHandler(const std::function<void()>& handler) {
+  handler();
+  FlushGrids();
+}
+
+void MainWindow::FlushGrids() {
+  for (const auto& [unit, grid] : grids_) {
+    if (GridView* view = GridViewOf(unit)) view->grid_model().Flush();
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (OnWindowMayClose(*this)) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  OnWindowSizeChanged(*this);
+}
+
+}  // namespace lanzhou

@@ -1,0 +1,102 @@
+#include "app/unit_table.h"
+
+#include <array>
+#include <cstdlib>
+
+namespace lanzhou {
+namespace {
+
+using K = UnitKind;
+using F = UnitFont;
+constexpr Unit W = Unit::MainWindow;
+constexpr Unit T = Unit::选择夹1;
+
+// clang-format off
+constexpr UnitDefinition kUnits[] = {
+  // unit                  name              kind                 parent        page     l    t    w    h   text
+  {Unit::图片框1,         "图片框1",        K::kPictureBox,       W,              kNoPage, -1,   0, 608,  72, ""},
+  {Unit::透明标签1,       "透明标签1",      K::kTransparentLabel, Unit::图片框1, kNoPage,  1,   8, 608,  64, ""},
+  {Unit::选择夹1,         "选择夹1",        K::kTabControl,       W,              kNoPage, -1,  72, 608, 464, ""},
+  {Unit::超级链接框2,     "超级链接框2",    K::kHyperlink,        W,              kNoPage, 255, 543, 174,  16, "岚舟寄售平台"},
+  {Unit::超级链接框3,     "超级链接框3",    K::kHyperlink,        W,              kNoPage, 421, 542, 184,  20, "栖叶资源下载网站"},
+  // Page 0, column reorder.
+  {Unit::按钮_导入,       "按钮_导入",      K::kButton,       T, 0,  16,  38,  80,  25, "导入资料", F::kF1},
+  {Unit::按钮_导出,       "按钮_导出",      K::kButton,       T, 0, 108,  38,  80,  25, "保存", F::kF1},
+  {Unit::按钮_清空,       "按钮_清空",      K::kButton,       T, 0, 200,  38,  80,  25, "清空", F::kF1},
+  {Unit::标签4,           "标签4",          K::kLabel,        T, 0, 269,  22, 307,  16, "在以下编辑框输入要排序的 序号中间用“,”隔开"},
+  {Unit::编辑框_列,       "编辑框_列",      K::kLineEdit,     T, 0, 296,  39, 168,  24, "1,2,3,4,5,6,7,8", F::kF1},
+  {Unit::标签_行数,       "标签_行数",      K::kLabel,        T, 0, 474,  39, 120,  24, ""},
+  {Unit::超级列表框1,     "超级列表框1",    K::kReportList,   T, 0,   8,  70, 592, 380, "", F::kF1, false, true, true},
+  {Unit::拖放对象1,       "拖放对象1",      K::kDropObject,   T, 0,  32,  88,  26,  24, ""},
+  {Unit::通用对话框1,     "通用对话框1",    K::kCommonDialog, T, 0,   8,  88,  24,  24, ""},
+  // Page 1, A/B merge.
+  {Unit::标签1,           "标签1",          K::kLabel,        T, 1,   6,  33, 558,  24, "此工具仅限用于：A资料与B资料合并使用 | 使用方法：分别导入资料A与B点击处理就可以了", F::kF2},
+  {Unit::超级列表框A,     "超级列表框A",    K::kReportList,   T, 1,   6,  70, 291, 272, "", F::kF2},
+  {Unit::超级列表框b,     "超级列表框b",    K::kReportList,   T, 1, 311,  70, 285, 272, "", F::kF2},
+  {Unit::拖放对象A,       "拖放对象A",      K::kDropObject,   T, 1, 244,  70,  32,  32, ""},
+  {Unit::拖放对象b,       "拖放对象b",      K::kDropObject,   T, 1, 540, 142,  32,  32, ""},
+  {Unit::选择框1,         "选择框1",        K::kCheckBox,     T, 1, 292, 350, 272,  24, "勾选此功能是A资料与同一个数据批量合并使用", F::kF2},
+  {Unit::标签3,           "标签3",          K::kLabel,        T, 1, 291, 382, 100,  24, "被A资料共用数据：", F::kF2},
+  {Unit::编辑框1,         "编辑框1",        K::kLineEdit,     T, 1, 393, 382, 164,  24, "", F::kF2},
+  {Unit::按钮_处理,       "按钮_处理",      K::kButton,       T, 1,   6, 374,  80,  32, "开始处理", F::kF2},
+  {Unit::标签2,           "标签2",          K::kLabel,        T, 1, 100, 374, 128,  32, "", F::kF2},
+  // Page 2, duplicate removal.
+  {Unit::标签5,           "标签5",          K::kLabel,        T, 2,  12,  24, 584,  32, "请复制粘贴需要去重的资料到一下编辑框"},
+  {Unit::编辑框2,         "编辑框2",        K::kMultiLineEdit, T, 2,  9,  51, 584, 208, ""},
+  {Unit::标签6,           "标签6",          K::kLabel,        T, 2,  12, 264, 392,  24, "以下编辑框里的内容是去重后得到的最终结果"},
+  {Unit::编辑框3,         "编辑框3",        K::kMultiLineEdit, T, 2, 17, 291, 576, 128, ""},
+  {Unit::按钮1,           "按钮1",          K::kButton,       T, 2, 485, 427, 111,  32, "开始去重"},
+  // Page 3, line wrapping.
+  {Unit::标签8,           "标签8",          K::kLabel,        T, 3,  11,  21, 585,  32, "复制粘贴数据到如下编辑框      【折行注释】就是将一个很长的内容按你的要求自动分行"},
+  {Unit::被折行_编辑框,   "被折行_编辑框",  K::kMultiLineEdit, T, 3,  9,  51, 584, 184, ""},
+  {Unit::标签7,           "标签7",          K::kLabel,        T, 3,  15, 233, 320,  24, "以下为折行后的结果"},
+  {Unit::替换后_编辑框,   "替换后_编辑框",  K::kMultiLineEdit, T, 3, 10, 257, 583, 146, ""},
+  {Unit::标签9,           "标签9",          K::kLabel,        T, 3,  29, 416,  88,  32, "每一行多少字符"},
+  {Unit::字数_编辑框,     "字数_编辑框",    K::kLineEdit,     T, 3, 119, 418,  56,  28, "3", F::kDefault, true},
+  {Unit::标签10,          "标签10",         K::kLabel,        T, 3, 177, 418, 128,  24, "一个中文为2个字符"},
+  {Unit::选择框2,         "选择框2",        K::kCheckBox,     T, 3, 343, 417, 127,  32, "是否过滤标点符号"},
+  {Unit::按钮2,           "按钮2",          K::kButton,       T, 3, 487, 416,  96,  32, "开始处理"},
+  // Page 4, field extraction.
+  {Unit::标签12,          "标签12",         K::kLabel,        T, 4,   9,  27, 592,  24, "复制粘贴需要处理的资料到以下编辑框里，一行一个。"},
+  {Unit::编辑框4,         "编辑框4",        K::kMultiLineEdit, T, 4,  9,  53, 592, 304, ""},
+  {Unit::标签11,          "标签11",         K::kLabel,        T, 4,   9, 363, 584,  32, "需要提取出那一项就填写上序号。如：ABC|QWE|ASD|RTY  我需要单独保存 QWE 那么我就填写 2  需要保存 ASD 那我就填写 3 以此类推"},
+  {Unit::标签13,          "标签13",         K::kLabel,        T, 4, 278, 411,  48,  24, "提取第"},
+  {Unit::列1,             "列1",            K::kLineEdit,     T, 4, 317, 412,  48,  24, "1", F::kDefault, true},
+  {Unit::标签14,          "标签14",         K::kLabel,        T, 4, 375, 411,  40,  24, "项"},
+  {Unit::按钮3,           "按钮3",          K::kButton,       T, 4, 425, 407, 104,  32, "开始处理"},
+};
+// clang-format on
+
+constexpr UnitDefinition kWindowDefinition{
+    Unit::MainWindow, "MainWindow",  K::kWindow,  W, kNoPage, 0, 0,
+    kClientWidth,     kClientHeight, kWindowTitle};
+
+constexpr std::array<int, kUnitCount> IndexByUnit() {
+  std::array<int, kUnitCount> index{};
+  for (int& i : index) i = -1;
+  for (int i = 0; i < static_cast<int>(std::size(kUnits)); ++i) {
+    index[static_cast<size_t>(kUnits[i].unit)] = i;
+  }
+  return index;
+}
+constexpr std::array<int, kUnitCount> kIndex = IndexByUnit();
+
+// Every unit but the window is defined exactly once.
+constexpr bool EveryUnitDefined() {
+  for (int u = 1; u < kUnitCount; ++u) {
+    if (kIndex[static_cast<size_t>(u)] < 0) return false;
+  }
+  return std::size(kUnits) == kUnitCount - 1;
+}
+static_assert(EveryUnitDefined());
+
+}  // namespace
+
+std::span<const UnitDefinition> UnitDefinitions() { return kUnits; }
+
+const UnitDefinition& DefinitionOf(Unit unit) {
+  const int i = kIndex[static_cast<size_t>(unit)];
+  return i < 0 ? kWindowDefinition : kUnits[i];
+}
+
+}  // namespace lanzhou

@@ -1,0 +1,52 @@
+// The report list: a `QTreeView` over a `GridModel`, with the list view's look (a visible
+// header, single selection, no sorting, optional whole-row selection and grid lines) and
+// the column widths kept in the `GridData`.
+#ifndef LANZHOU_SERVICES_QT_GRID_VIEW_H_
+#define LANZHOU_SERVICES_QT_GRID_VIEW_H_
+
+#include <QTreeView>
+
+#include "services/grid_data.h"
+#include "services/qt/grid_model.h"
+
+namespace lanzhou {
+
+class GridView : public QTreeView {
+  Q_OBJECT
+
+ public:
+  struct Style {
+    bool whole_row_selection = false;
+    bool grid_lines = false;
+  };
+
+  // Shows `grid`, which must outlive the view.
+  GridView(GridData* grid, Style style, QWidget* parent = nullptr);
+
+  GridModel& grid_model() { return *model_; }
+  const Style& style_options() const { return style_; }
+
+  // Sets every column's width to fit its header and all its cells, as wide as the widest
+  // of them (the same widths as measuring every cell; each text is measured at most once
+  // and only texts that can be the widest are measured exactly). Writes the widths into
+  // the grid.
+  void AutoFitColumns();
+  // The width `AutoFitColumns` gives `column`.
+  int FittingColumnWidth(int column);
+
+ protected:
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+ private:
+  void ApplyColumnWidths();
+
+  GridData* grid_;
+  GridModel* model_;
+  Style style_;
+  bool applying_widths_ = false;
+};
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_QT_GRID_VIEW_H_

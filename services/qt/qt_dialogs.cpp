@@ -1,0 +1,238 @@
+#include "services/qt/qt_dialogs.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "services/encoding.h"
+#include "services/qt/qt_text.h"
+
+namespace lanzhou {
+namespace {
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+struct ButtonInfo {
+  QMessageBox::StandardButton button;
+  int result;
+  const char* caption;
+};
+
+constexpr ButtonInfo kButtons[] = {
+    {QMessageBox::Ok, message_result::kOk, "确定"},
+    {QMessageBox::Cancel, message_result::kCancel, "取消"},
+    {QMessageBox::Abort, message_result::kAbort, "中止(&A)"},
+    {QMessageBox::Retry, message_result::kRetry, "重试(&R)"},
+    {QMessageBox::Ignore, message_result::kIgnore, "忽略(&I)"},
+    {QMessageBox::Yes, message_result::kYes, "是(&Y)"},
+    {QMessageBox::No, message_result::kNo, "否(&N)"},
+};
+
+const ButtonInfo* InfoOf(QMessageBox::StandardButton button) {
+  for (const ButtonInfo& info : kButtons) {
+    if (info.button == button) return &info;
+  }
+  return nullptr;
+}
+
+std::vector<QMessageBox::StandardButton> ButtonSet(int flags) {
+  switch (flags & 0xF) {
+    case message_flags::kOkCancel:
+      return {QMessageBox::Ok, QMessageBox::Cancel};
+    case message_flags::kAbortRetryIgnore:
+      return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    case message_flags::kYesNoCancel:
+      return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case message_flags::kYesNo:
+      return {QMessageBox::Yes, QMessageBox::No};
+    case message_flags::kRetryCancel:
+      return {QMessageBox::Retry, QMessageBox::Cancel};
+    default:
+      return {QMessageBox::Ok};
+  }
+}
+
+QMessageBox::Icon IconOf(int flags) {
+  switch (flags & 0xF0) {
+    case message_flags::kIconError:
+      return QMessageBox::Critical;
+    case message_flags::kIconQuestion:
+      return QMessageBox::Question;
+    case message_flags::kIconWarning:
+      return QMessageBox::Warning;
+    case message_flags::kIconInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+// Lets through only the printable characters a mode allows; control keys always pass.
+class CharacterFilter : public QObject {
+ public:
+  CharacterFilter(QString allowed, QObject* parent) : QObject(parent), allowed_(allowed) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const QString typed = static_cast<QKeyEvent*>(event)->text();
+      for (QChar c : typed) {
+        if (c.isPrint() && !allowed_.contains(c)) return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QString allowed_;
+};
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const Text& caption) {
+  auto box = std::make_unique<QMessageBox>();
+  box->setWindowTitle(ToQString(caption));
+  box->setText(ToQString(text));
+  box->setTextFormat(Qt::PlainText);
+  box->setIcon(IconOf(flags));
+  box->setWindowModality(Qt::ApplicationModal);
+  const std::vector<QMessageBox::StandardButton> buttons = ButtonSet(flags);
+  for (QMessageBox::StandardButton button : buttons) {
+    QPushButton* added = box->addButton(button);
+    added->setText(Utf8(InfoOf(button)->caption));
+  }
+  const size_t default_index = std::min<size_t>((flags >> 8) & 0xF, buttons.size() - 1);
+  box->setDefaultButton(buttons[default_index]);
+  for (QMessageBox::StandardButton escape :
+       {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok}) {
+    if (std::find(buttons.begin(), buttons.end(), escape) != buttons.end()) {
+      box->setEscapeButton(escape);
+      break;
+    }
+  }
+  return box;
+}
+
+int MessageBoxResult(const QMessageBox& box) {
+  QAbstractButton* clicked = box.clickedButton();
+  if (clicked == nullptr) clicked = box.escapeButton();
+  if (clicked != nullptr) {
+    if (const ButtonInfo* info = InfoOf(box.standardButton(clicked))) return info->result;
+  }
+  return message_result::kCancel;
+}
+
+InputDialog::InputDialog(const Text& prompt, const Text& caption, const Text& initial_text,
+                         int mode, QWidget* parent)
+    : QDialog(parent) {
+  mode = std::clamp(mode, 1, 4);
+  setWindowTitle(caption.empty() ? Utf8("请输入：") : ToQString(caption));
+  setModal(true);
+  auto* layout = new QVBoxLayout(this);
+  if (!prompt.empty()) {
+    prompt_ = new QLabel(ToQString(prompt), this);
+    prompt_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    prompt_->setWordWrap(true);
+    prompt_->setMargin(6);
+    layout->addWidget(prompt_);
+  }
+  field_ = new QLineEdit(this);
+  field_->setMaxLength(std::numeric_limits<int>::max());
+  field_->setText(ToQString(initial_text));
+  field_->selectAll();
+  if (mode == 4) field_->setEchoMode(QLineEdit::Password);
+  if (mode == 2)
+    field_->installEventFilter(new CharacterFilter(QStringLiteral("-0123456789"), this));
+  if (mode == 3) {
+    field_->installEventFilter(new CharacterFilter(QStringLiteral("-.0123456789"), this));
+  }
+  layout->addWidget(field_);
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch(1);
+  ok_ = new QPushButton(Utf8("确认输入(&O)"), this);
+  cancel_ = new QPushButton(Utf8("取消(&C)"), this);
+  ok_->setDefault(true);
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  layout->addLayout(buttons);
+  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  setMinimumWidth(320);
+  field_->setFocus();
+}
+
+Text InputDialog::EnteredText() const { return FromQString(field_->text()); }
+
+std::unique_ptr<QFileDialog> BuildFileDialog(const CommonDialog& unit) {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  const bool save = unit.kind == 1;
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+
+  QStringList filters;
+  const QStringList parts = ToQString(unit.filter).split(QLatin1Char('|'));
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].isEmpty() && parts[i + 1].isEmpty()) break;  // the closing "||"
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+  }
+  if (!filters.isEmpty()) {
+    dialog->setNameFilters(filters);
+    if (unit.filter_index >= 1 && unit.filter_index <= filters.size()) {
+      dialog->selectNameFilter(filters[unit.filter_index - 1]);
+    }
+  }
+  if (!unit.initial_folder.empty()) dialog->setDirectory(ToQString(unit.initial_folder));
+  dialog->setWindowTitle(unit.title.empty() ? Utf8(save ? "另存为" : "打开")
+                                            : ToQString(unit.title));
+  if (!unit.file_name.empty()) dialog->selectFile(ToQString(unit.file_name));
+  QString suffix = ToQString(unit.default_extension);
+  while (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+  if (!suffix.isEmpty()) dialog->setDefaultSuffix(suffix);
+  return dialog;
+}
+
+void OpenUrlOnDesktop(const Text& address) {
+  const QUrl url = QUrl::fromUserInput(ToQString(address));
+  if (!url.isValid()) return;
+  if (QDesktopServices::openUrl(url)) return;
+  QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+}
+
+int QtDialogs::ShowMessage(const Text& text, int flags, const Text& caption) {
+  std::unique_ptr<QMessageBox> box = BuildMessageBox(text, flags, caption);
+  box->exec();
+  return MessageBoxResult(*box);
+}
+
+std::optional<Text> QtDialogs::AskText(const Text& prompt, const Text& caption,
+                                       const Text& initial_text, int mode) {
+  InputDialog dialog(prompt, caption, initial_text, mode);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.EnteredText();
+}
+
+bool QtDialogs::ShowCommonDialog(CommonDialog& unit) {
+  if (unit.kind != 0 && unit.kind != 1) return false;
+  std::unique_ptr<QFileDialog> dialog = BuildFileDialog(unit);
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
+  unit.file_name = FromQString(dialog->selectedFiles().first());
+  return true;
+}
+
+void QtDialogs::OpenUrl(const Text& address) { OpenUrlOnDesktop(address); }
+
+}  // namespace lanzhou

@@ -1,2 +1,0 @@
-// The Qt realisations of the services live in this folder.
-namespace lanzhou {}
