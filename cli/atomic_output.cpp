@@ -107,8 +107,9 @@ bool AppendToFile(const std::string& path, std::string_view data, std::string& e
   bool ok = fstat(fd, &st) == 0 || (err = errno, false);
   if (ok && !WriteAll(fd, data, err)) {
     ok = false;
-    // Take back what did get written, so the file holds only whole runs.
-    if (ftruncate(fd, st.st_size) != 0) {
+    // Take back what did get written, so the file holds only whole runs. A device or a
+    // pipe has nothing to take back.
+    if (S_ISREG(st.st_mode) && ftruncate(fd, st.st_size) != 0) {
       error = "cannot write " + Quoted(path) + ": " + std::strerror(err) +
               "; the lines written so far could not be removed: " + std::strerror(errno);
       close(fd);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -68,6 +69,7 @@ struct CliCall {
   std::string input;                      // standard input
   std::optional<std::string> stdout_to;   // a path standard output goes to instead ("/dev/full")
   std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE for the child, SIGXFSZ ignored
+  std::optional<std::string> cwd;         // the child's working directory
 };
 
 // Runs lanzhou-cli with `call.args` (the program name is added) and waits for it.
@@ -92,6 +94,7 @@ inline CliResult RunCli(const CliCall& call) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (call.cwd && chdir(call.cwd->c_str()) != 0) _exit(127);
     if (call.file_size_limit) {
       signal(SIGXFSZ, SIG_IGN);  // kept across exec: writes then fail with EFBIG
       rlimit limit{*call.file_size_limit, *call.file_size_limit};
@@ -111,7 +114,10 @@ inline CliResult RunCli(const CliCall& call) {
 }
 
 inline CliResult RunCli(std::vector<std::string> args, std::string input = "") {
-  return RunCli(CliCall{std::move(args), std::move(input), std::nullopt, std::nullopt});
+  CliCall call;
+  call.args = std::move(args);
+  call.input = std::move(input);
+  return RunCli(call);
 }
 
 }  // namespace lanzhou::cli_test

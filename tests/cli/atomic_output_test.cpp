@@ -1,0 +1,170 @@
+// Where lanzhou-cli's results go: -o replaced whole or not at all, merge appended whole or not
+// at all, and errors naming the file with exit status 2.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_runner.h"
+
+namespace lanzhou::cli_test {
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+mode_t CurrentUmask() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+TEST(OutputFile, ReplacesTheFileWholeAndKeepsItsPermissions) {
+  TempDir dir;
+  const std::string in = dir.Write("in.txt", "b\r\na\r\nb\r\n");
+  const std::string out = dir.Write("out.txt", "an older and much longer content\r\n");
+  chmod(out.c_str(), 0640);
+  CliResult cli = RunCli({"dedupe", in, "-o", out});
+  EXPECT_EQ(cli.status, 0) << cli.err;
+  EXPECT_EQ(cli.out, "");
+  EXPECT_EQ(ReadFile(out), "b\r\na");
+  EXPECT_EQ(ModeOf(out), 0640u);
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
+
+  const std::string fresh = dir.Path("fresh.txt");
+  EXPECT_EQ(RunCli({"dedupe", in, "-o", fresh}).status, 0);
+  EXPECT_EQ(ModeOf(fresh), 0666u & ~CurrentUmask());
+}
+
+TEST(OutputFile, TheInputItselfMayBeTheOutput) {
+  TempDir dir;
+  const std::string file = dir.Write("list.txt", "a\r\nb\r\na\r\n");
+  EXPECT_EQ(RunCli({"dedupe", file, "-o", file}).status, 0);
+  EXPECT_EQ(ReadFile(file), "a\r\nb");
+}
+
+TEST(OutputFile, ALinkStaysALinkToTheNewContent) {
+  TempDir dir;
+  const std::string in = dir.Write("in.txt", "x|y\r\n");
+  const std::string target = dir.Write("target.txt", "old");
+  const std::string link = dir.Path("link.txt");
+  fs::create_symlink(target, link);
+  EXPECT_EQ(RunCli({"extract", "-f", "2", in, "-o", link}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(target), "y");
+}
+
+TEST(OutputFile, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  TempDir dir;
+  const std::string in = dir.Write("in.txt", std::string(100000, 'a'));
+  const std::string out = dir.Write("out.txt", "old");
+  CliCall call;
+  call.args = {"wrap", "-w", "10", in, "-o", out};
+  call.file_size_limit = 50000;  // the temporary file cannot grow that far
+  CliResult cli = RunCli(call);
+  EXPECT_EQ(cli.status, 2);
+  EXPECT_EQ(cli.err, "lanzhou-cli: wrap: cannot write '" + out + "': File too large\n");
+  EXPECT_EQ(ReadFile(out), "old");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
+}
+
+TEST(MergeOutput, AppendsToTheFileAsThePageDoes) {
+  TempDir dir;
+  const std::string a = dir.Write("a.txt", "x1\r\nx2\r\n");
+  const std::string b = dir.Write("b.txt", "y1\ny2\n");
+  const std::string out = dir.Write("merged.txt", "earlier\r\n");
+  for (int run = 0; run < 2; ++run) EXPECT_EQ(RunCli({"merge", a, b, "-o", out}).status, 0);
+  EXPECT_EQ(ReadFile(out), "earlier\r\nx1||y1|\r\nx2||y2|\r\nx1||y1|\r\nx2||y2|\r\n");
+
+  // Nothing to join: no file is created.
+  const std::string empty_b = dir.Write("empty.txt", "");
+  const std::string none = dir.Path("none.txt");
+  CliResult cli = RunCli({"merge", a, empty_b, "-o", none});
+  EXPECT_EQ(cli.status, 0);
+  EXPECT_EQ(cli.err,
+            "lanzhou-cli: merge: warning: list A has 2 lines and list B 0; only the first 0 are "
+            "joined\n");
+  EXPECT_FALSE(fs::exists(none));
+}
+
+TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
+  TempDir dir;
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
+  const std::string a = dir.Write("a.txt", many);
+  const std::string out = dir.Write("merged.txt", "earlier\r\n");
+  CliCall call;
+  call.args = {"merge", a, "--datum", "d", "-o", out};
+  call.file_size_limit = 100000;  // room for part of the lines only
+  CliResult cli = RunCli(call);
+  EXPECT_EQ(cli.status, 2);
+  EXPECT_EQ(cli.err, "lanzhou-cli: merge: cannot write '" + out + "': File too large\n");
+  EXPECT_EQ(ReadFile(out), "earlier\r\n");
+}
+
+struct FileErrorCase {
+  const char* name;
+  std::vector<std::string> args;  // "@" stands for the temporary directory
+  std::string message;            // likewise
+  const char* stdout_to = nullptr;
+};
+
+const FileErrorCase kFileErrors[] = {
+    {"MissingInput",
+     {"dedupe", "@/missing.txt"},
+     "dedupe: cannot read '@/missing.txt': No such file or directory"},
+    {"DirectoryAsInput", {"extract", "@"}, "extract: cannot read '@': Is a directory"},
+    {"MissingSecondReorderFile",
+     {"reorder", "-d", "|", "@/in.txt", "@/gone.txt", "-o", "@/o.txt"},
+     "reorder: cannot read '@/gone.txt': No such file or directory"},
+    {"MissingListB",
+     {"merge", "@/in.txt", "@/gone.txt"},
+     "merge: cannot read '@/gone.txt': No such file or directory"},
+    {"OutputInAMissingDirectory",
+     {"dedupe", "@/in.txt", "-o", "@/no/out.txt"},
+     "dedupe: cannot write '@/no/out.txt': No such file or directory"},
+    {"OutputIsADirectory",
+     {"wrap", "-w", "3", "@/in.txt", "-o", "@"},
+     "wrap: cannot write '@': Is a directory"},
+    {"OutputDeviceFull",
+     {"dedupe", "@/in.txt", "-o", "/dev/full"},
+     "dedupe: cannot write '/dev/full': No space left on device"},
+    {"MergeOutputDeviceFull",
+     {"merge", "@/in.txt", "--datum", "d", "-o", "/dev/full"},
+     "merge: cannot write '/dev/full': No space left on device"},
+    {"StandardOutputFull",
+     {"extract", "@/in.txt"},
+     "extract: cannot write standard output: No space left on device",
+     "/dev/full"},
+};
+
+std::string Expand(std::string s, const std::string& dir) {
+  for (std::size_t at = s.find('@'); at != std::string::npos; at = s.find('@', at + dir.size())) {
+    s.replace(at, 1, dir);
+  }
+  return s;
+}
+
+TEST(FileErrors, ExitTwoNamingTheFileAndWriteNothing) {
+  for (const FileErrorCase& c : kFileErrors) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string root = dir.path().string();
+    dir.Write("in.txt", "a|b\r\na|b\r\n");
+    CliCall call;
+    for (const std::string& arg : c.args) call.args.push_back(Expand(arg, root));
+    if (c.stdout_to) call.stdout_to = c.stdout_to;
+    CliResult cli = RunCli(call);
+    EXPECT_EQ(cli.status, 2);
+    EXPECT_EQ(cli.out, "");
+    EXPECT_EQ(cli.err, "lanzhou-cli: " + Expand(c.message, root) + "\n");
+    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"in.txt"});
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou::cli_test

@@ -1,0 +1,149 @@
+// The command line of lanzhou-cli: usage errors, help, option positions.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_runner.h"
+
+namespace lanzhou::cli_test {
+namespace {
+
+struct UsageCase {
+  std::vector<std::string> args;
+  std::string message;  // the whole of standard error
+};
+
+const UsageCase kUsageErrors[] = {
+    {{}, "no command given: extract, dedupe, wrap, reorder or merge (see lanzhou-cli --help)"},
+    {{"bogus"}, "unknown command 'bogus' (see lanzhou-cli --help)"},
+    {{"-f", "2", "extract"}, "unknown option '-f' (see lanzhou-cli extract --help)"},
+    {{"extract", "-x"}, "extract: unknown option '-x' (see lanzhou-cli extract --help)"},
+    {{"extract", "-p"}, "extract: unknown option '-p' (see lanzhou-cli extract --help)"},
+    {{"dedupe", "-f", "1"}, "dedupe: unknown option '-f' (see lanzhou-cli dedupe --help)"},
+    {{"extract", "--fields=2"},
+     "extract: unknown option '--fields=2' (see lanzhou-cli extract --help)"},
+    {{"extract", "-f"}, "extract: option '-f' needs a value (see lanzhou-cli extract --help)"},
+    {{"extract", "a", "b"},
+     "extract: only one input file is read, got 'b' too (see lanzhou-cli extract --help)"},
+    {{"dedupe", "-", "-"},
+     "dedupe: standard input ('-') can be read only once (see lanzhou-cli dedupe --help)"},
+    {{"extract", "-o", ""}, "extract: -o needs a file name (see lanzhou-cli extract --help)"},
+    {{"extract", "--input-encoding", "latin1"},
+     "extract: --input-encoding must be auto, gbk or utf-8, not 'latin1' (see lanzhou-cli "
+     "extract --help)"},
+    {{"--output-encoding=big5", "dedupe"},
+     "--output-encoding must be same, gbk or utf-8, not 'big5' (see lanzhou-cli dedupe --help)"},
+    {{"wrap", "in.txt"}, "wrap: -w WIDTH is required (see lanzhou-cli wrap --help)"},
+    {{"wrap", "-w", "0"},
+     "wrap: the width must be a number of at least 1, not '0' (see lanzhou-cli wrap --help)"},
+    {{"wrap", "-w", "-3"},
+     "wrap: the width must be a number of at least 1, not '-3' (see lanzhou-cli wrap --help)"},
+    {{"wrap", "-wabc"},
+     "wrap: the width must be a number of at least 1, not 'abc' (see lanzhou-cli wrap --help)"},
+    {{"wrap", "-w", ""},
+     "wrap: the width must be a number of at least 1, not '' (see lanzhou-cli wrap --help)"},
+    {{"wrap", "-w"}, "wrap: option '-w' needs a value (see lanzhou-cli wrap --help)"},
+    {{"reorder", "in.txt"}, "reorder: -d DELIM is required (see lanzhou-cli reorder --help)"},
+    {{"reorder", "-d", "", "in.txt"},
+     "reorder: the delimiter (-d) must not be empty (see lanzhou-cli reorder --help)"},
+    {{"reorder", "-d", "|"},
+     "reorder: at least one input FILE is required (see lanzhou-cli reorder --help)"},
+    {{"reorder", "-d", "|", "-", "a", "-"},
+     "reorder: standard input ('-') can be read only once (see lanzhou-cli reorder --help)"},
+    {{"merge"}, "merge: FILE_A is required (see lanzhou-cli merge --help)"},
+    {{"merge", "a"}, "merge: FILE_B or --datum D is required (see lanzhou-cli merge --help)"},
+    {{"merge", "a", "b", "--datum", "x"},
+     "merge: give either FILE_B or --datum, not both (see lanzhou-cli merge --help)"},
+    {{"merge", "a", "b", "c"},
+     "merge: at most two files (FILE_A FILE_B) are read, got 'c' too (see lanzhou-cli merge "
+     "--help)"},
+    {{"merge", "--datum"}, "merge: option '--datum' needs a value (see lanzhou-cli merge --help)"},
+};
+
+TEST(CommandLine, UsageErrorsExitOneWithOneLine) {
+  for (const UsageCase& c : kUsageErrors) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    CliResult cli = RunCli(c.args);
+    EXPECT_EQ(cli.status, 1);
+    EXPECT_EQ(cli.out, "");
+    EXPECT_EQ(cli.err, "lanzhou-cli: " + c.message + "\n");
+  }
+}
+
+TEST(CommandLine, EmptyListAIsAUsageError) {
+  TempDir dir;
+  const std::string empty = dir.Write("a.txt", "");
+  const std::string zero_first = dir.Write("z.txt", std::string("\0x1\r\n", 5));
+  const std::string b = dir.Write("b.txt", "y1\r\n");
+  for (const std::string& a : {empty, zero_first}) {
+    CliResult cli = RunCli({"merge", a, b, "-o", dir.Path("out.txt")});
+    EXPECT_EQ(cli.status, 1);
+    EXPECT_EQ(cli.err, "lanzhou-cli: merge: list A '" + a + "' is empty: nothing to merge\n");
+    EXPECT_FALSE(fs::exists(dir.Path("out.txt")));
+  }
+}
+
+TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-h"}, "Usage: lanzhou-cli COMMAND"},
+      {{"--help"}, "Usage: lanzhou-cli COMMAND"},
+      {{"extract", "-h"}, "Usage: lanzhou-cli extract "},
+      {{"dedupe", "--help"}, "Usage: lanzhou-cli dedupe "},
+      {{"wrap", "-w", "0", "--help"}, "Usage: lanzhou-cli wrap "},  // help before errors
+      {{"reorder", "--bogus", "-h"}, "Usage: lanzhou-cli reorder "},
+      {{"--help", "merge"}, "Usage: lanzhou-cli merge "},
+  };
+  for (const auto& [args, start] : cases) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    CliResult cli = RunCli(args);
+    EXPECT_EQ(cli.status, 0);
+    EXPECT_EQ(cli.err, "");
+    EXPECT_EQ(cli.out.substr(0, start.size()), start);
+    EXPECT_TRUE(cli.out.ends_with("\n"));
+  }
+  // A value that looks like an option is a value.
+  CliResult dash = RunCli({"merge", "-", "--datum", "-h"}, "x\n");
+  EXPECT_EQ(dash.out, "x||-h\r\n");
+}
+
+TEST(CommandLine, VersionIsOneLine) {
+  CliResult cli = RunCli({"--version"});
+  EXPECT_EQ(cli.status, 0);
+  EXPECT_TRUE(cli.out.starts_with("lanzhou-cli "));
+  EXPECT_EQ(cli.out.find('\n'), cli.out.size() - 1);
+}
+
+// Options before the command, before or after the file, attached or separate: one result.
+TEST(CommandLine, OptionsMayStandAnywhere) {
+  TempDir dir;
+  const std::string file = dir.Write("in.txt", "a|b|c\r\nd|e|f\r\n");
+  const std::vector<std::vector<std::string>> spellings = {
+      {"extract", "-f", "3|1", file},
+      {"extract", file, "-f", "3|1"},
+      {"extract", "-f3|1", file},
+      {"--input-encoding", "gbk", "extract", file, "-f", "3|1", "--output-encoding=same"},
+      {"extract", "--", file, "-f", "3|1"},  // after "--" every argument is a file
+  };
+  for (const auto& args : spellings) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    CliResult cli = RunCli(args);
+    if (args[1] == "--") {
+      EXPECT_EQ(cli.status, 1);
+      continue;
+    }
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, "c|a\r\nf|d");
+  }
+  // "--" lets a file whose name starts with "-" be read; "-" alone is standard input.
+  dir.Write("-f", "x\r\nx\r\n");
+  CliCall call;
+  call.args = {"dedupe", "--", "-f"};
+  call.cwd = dir.path().string();
+  EXPECT_EQ(RunCli(call).out, "x");
+  EXPECT_EQ(RunCli({"dedupe", "-"}, "y\ny\n").out, "y");
+  EXPECT_EQ(RunCli({"dedupe"}, "z\r\nz").out, "z");
+}
+
+}  // namespace
+}  // namespace lanzhou::cli_test
