@@ -1,0 +1,133 @@
+// The reorder page in the real window: its buttons clicked, files dropped on its grid, the
+// dialogs scripted, real files in a temporary directory.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "pages/reorder.h"
+#include "services/encoding.h"
+#include "tests/gui/window_fixture.h"
+
+namespace lanzhou {
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class ReorderPageWindow : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    ImportDelimiter() = Text();
+    window_->show();
+  }
+  void TearDown() override { ImportDelimiter() = Text(); }
+
+  std::string Path(const std::string& name) { return DirectoryPath() + "/" + name; }
+  std::string Write(const std::string& name, std::string_view bytes) {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+    return Path(name);
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(Path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  void Click(Unit button) {
+    QTest::mouseClick(window_->UnitWidget(button), Qt::LeftButton);
+    QApplication::processEvents();
+  }
+  // Files dropped from the desktop land on the grid's viewport.
+  void Drop(const std::vector<std::string>& paths) {
+    EXPECT_TRUE(DropFiles(View()->viewport(), paths).first);
+    QApplication::processEvents();
+  }
+
+  QTreeView* View() { return Widget<QTreeView>(Unit::超级列表框1); }
+  QLineEdit* Order() { return Widget<QLineEdit>(Unit::编辑框_列); }
+  QString RowCountLabel() { return Widget<QLabel>(Unit::标签_行数)->text(); }
+  // What the view shows: header captions, then each row's cells joined by "/".
+  QStringList Shown() {
+    QAbstractItemModel* model = View()->model();
+    QStringList shown;
+    QStringList header;
+    for (int c = 0; c < model->columnCount(); ++c) {
+      header << model->headerData(c, Qt::Horizontal).toString();
+    }
+    shown << header.join("/");
+    for (int r = 0; r < model->rowCount(); ++r) {
+      QStringList cells;
+      for (int c = 0; c < model->columnCount(); ++c) cells << model->index(r, c).data().toString();
+      shown << cells.join("/");
+    }
+    return shown;
+  }
+};
+
+TEST_F(ReorderPageWindow, ImportButtonFillsTheGridSizesItsColumnsAndRewritesTheOrder) {
+  dialogs_.QueueText(Text("|"));
+  dialogs_.QueueFile(
+      Text(Write("in.txt", FromUtf8("短|一个相当长的字段内容|c\r\nd|e\r\n").bytes())));
+  Order()->clear();
+  QTest::keyClicks(Order(), "2,1");
+  Click(Unit::按钮_导入);
+
+  EXPECT_EQ(Shown(), (QStringList{"1/2/3", Q("短/一个相当长的字段内容/c"), "d/e/"}));
+  EXPECT_EQ(RowCountLabel(), Q("当前列表共: 2 行"));
+  EXPECT_EQ(Order()->text(), "1,2,3");
+  QHeaderView* header = View()->header();
+  EXPECT_GT(header->sectionSize(1), header->sectionSize(0));
+  EXPECT_GT(header->sectionSize(1), 50);
+}
+
+TEST_F(ReorderPageWindow, DroppedFilesAreImportedInOrderAndTheOrderIsKept) {
+  const std::string one = Write("one.txt", "a,b\n");
+  const std::string two = Write("two.txt", "c,d,e\n");
+  Order()->setText("3");
+  dialogs_.QueueText(Text(","));
+  Drop({one, two});
+
+  EXPECT_EQ(dialogs_.questions.size(), 1u);
+  EXPECT_EQ(Shown(), (QStringList{"1/2/3", "a/b/", "c/d/e"}));
+  EXPECT_EQ(RowCountLabel(), Q("当前列表共: 2 行"));
+  EXPECT_EQ(Order()->text(), "3");
+
+  Drop({Path("missing.txt")});  // the prompt cancelled: "," stays
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(ToUtf8(dialogs_.messages[0].text), "无法打开文件：" + Path("missing.txt"));
+  EXPECT_EQ(dialogs_.messages[0].flags, 16);
+}
+
+TEST_F(ReorderPageWindow, ExportWritesTheTypedOrderAndClearEmptiesTheGrid) {
+  dialogs_.QueueText(Text("|"));
+  Drop({Write("in.txt", "a|b|c\r\nd|e|f\r\n")});
+  Order()->clear();
+  QTest::keyClicks(Order(), "3,1");
+  dialogs_.QueueText(Text("|"));
+  Click(Unit::按钮_导出);
+
+  EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "c|a\r\nf|d\r\n");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(ToUtf8(dialogs_.messages[0].text), "导出数据成功！！！");
+
+  Click(Unit::按钮_清空);
+  EXPECT_EQ(Shown(), QStringList{""});
+  EXPECT_EQ(View()->header()->count(), 0);
+  EXPECT_EQ(RowCountLabel(), Q("当前列表共: 2 行"));
+  EXPECT_EQ(Order()->text(), "3,1");
+  Click(Unit::按钮_导出);  // an empty grid: nothing is asked
+  EXPECT_EQ(dialogs_.questions.size(), 2u);
+}
+
+}  // namespace
+}  // namespace lanzhou
