@@ -400,13 +400,15 @@ Text ReadText(FileNumber file, std::optional<int> count) {
 
 bool IsEndOfFile(FileNumber file, bool stop_at_zero) {
   return FileTable::Get().With(file, true, [&](OpenEntry& e) {
-    long long length = e.storage->Length();
-    if (length >= 0 && e.position >= length) return true;
-    if (!stop_at_zero) return false;
+    // Reading the byte at the position answers both questions, mostly from the read cache.
     char b;
-    // An unreadable file (opened for writing only) counts as ended, so reading loops stop.
-    if (e.storage->ReadAt(e.position, &b, 1) != 1) return true;
-    return b == 0 || b == 0x1A;
+    long long n = e.storage->ReadAt(e.position, &b, 1);
+    if (n == 0) return true;
+    if (n == 1) return stop_at_zero && (b == 0 || b == 0x1A);
+    // Not readable (opened for writing only): compare with the length; with the zero-byte
+    // stop it counts as ended, so reading loops stop.
+    long long length = e.storage->Length();
+    return (length >= 0 && e.position >= length) || stop_at_zero;
   });
 }
 
