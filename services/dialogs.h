@@ -69,8 +69,10 @@ class Dialogs {
   virtual void OpenUrl(const Text& address) = 0;
 };
 
-// `ShowMessage` as the pages call it: any value shown as `ToText` shows it, caption
-// "信息：" when none is given.
+// `ShowMessage` as the pages call it: any value shown as `ToText` shows it (Bytes show
+// nothing), caption "信息：" when none is given. The flags reach `Dialogs` unchanged: every
+// box is modal to the program, so no modality bit is added.
+//   ShowMessage(dialogs, FromUtf8("是否关闭程序?"), 0x24) == 5 when the user answers Yes.
 int ShowMessage(Dialogs& dialogs, const Value& value, int flags = 0,
                 std::optional<Text> caption = std::nullopt);
 

@@ -39,8 +39,12 @@ bool SeekToStart(FileNumber file);
 
 // The next line, read in 512-byte blocks: LF ends it (and is consumed), a zero byte or 0x1A
 // ends it and stays unread; one CR at the end of the line is removed. A lead byte >= 0x80
-// takes the following byte with it, except a zero byte or the end of the file, before which
-// the line ends. "" at the end of the file and for an unknown file number.
+// takes the following byte with it, whatever it is, except a zero byte or the end of the
+// file: that lead byte is half a character, so the line ends before it and the position
+// moves past it (onto the zero byte), so that a reading loop always progresses.
+// "" at the end of the file and for an unknown file number.
+//   "a\r\nb\n"   -> "a", "b"        "ab\0cd"  -> "ab", then "" with IsEndOfFile(f, true)
+//   "ab\xD6\0"   -> "ab", then at the zero byte
 Text ReadLine(FileNumber file);
 // Each value as text (Bytes skipped) followed by CR LF. On a failed write the position goes
 // back to where it was and the result is false.
