@@ -79,6 +79,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// clang 14 does not deduce aggregate template arguments by itself.
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 }  // namespace
 
