@@ -9,6 +9,8 @@
 # /tmp/lanzhou-compare) holds the data and the outputs; BUILD (default build-cli-rel) is the
 # build tree. Peak memory is the maximum resident set size from /usr/bin/time.
 set -euo pipefail
+# The data is GBK bytes: every tool runs byte-wise, in the C locale (its fastest setting).
+export LC_ALL=C
 cd "$(dirname "$0")/.."
 root=$PWD
 runs=${RUNS:-5}

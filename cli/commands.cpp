@@ -75,20 +75,6 @@ int Emit(const Options& options, std::string result, bool input_was_utf8) {
   return kExitOk;
 }
 
-// How a page's own loader will read `bytes`: UTF-8 when they start with a byte-order mark or
-// are valid UTF-8 holding a multi-byte sequence (the rule of `DecodeInput`).
-bool LoaderReadsAsUtf8(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return true;
-  bool ascii = true;
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-      break;
-    }
-  }
-  return !ascii && IsValidUtf8(bytes);
-}
-
 // The page loaders (reorder, merge) take a file's raw bytes and detect the encoding
 // themselves. With --input-encoding auto they get the bytes as read; with a fixed encoding
 // they get the bytes already decoded, which they take unchanged as GB18030 unless that text
@@ -96,12 +82,12 @@ bool LoaderReadsAsUtf8(std::string_view bytes) {
 // `scan` is the part of the bytes the loader looks at.
 bool BytesForLoader(std::string& bytes, std::string_view scan, InputEncoding how, bool& utf8) {
   if (how == InputEncoding::kAuto) {
-    utf8 = LoaderReadsAsUtf8(scan);
+    utf8 = ReadsAsUtf8(scan);
     return true;
   }
   utf8 = how == InputEncoding::kUtf8;
   bytes = DecodeInput(bytes, how);
-  return !LoaderReadsAsUtf8(bytes);
+  return !ReadsAsUtf8(bytes);
 }
 
 int FixedEncodingRefused(const Options& options, const std::string& path) {

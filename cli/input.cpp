@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -94,13 +95,27 @@ std::string LoneLfToCrLf(std::string text) {
   return out;
 }
 
+bool ReadsAsUtf8(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return true;
+  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return !ascii && IsValidUtf8(bytes);
+}
+
 Text EditBoxText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {
   if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size())) {
     bytes.resize(static_cast<const char*>(zero) - bytes.data());
   }
-  std::string decoded = DecodeInput(bytes, how, detected);
-  std::string().swap(bytes);  // the raw copy is no longer needed
-  return Text(LoneLfToCrLf(std::move(decoded)));
+  const bool utf8 =
+      how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && ReadsAsUtf8(bytes));
+  if (detected) *detected = utf8 ? DetectedEncoding::kUtf8 : DetectedEncoding::kGbk;
+  if (utf8) {
+    std::string decoded = DecodeInput(bytes, InputEncoding::kUtf8);
+    std::string().swap(bytes);  // the raw copy is no longer needed
+    return Text(LoneLfToCrLf(std::move(decoded)));
+  }
+  // GBK is taken unchanged, as DecodeInput would: the bytes are the text, without a copy.
+  return Text(LoneLfToCrLf(std::move(bytes)));
 }
 
 }  // namespace lanzhou::cli

@@ -25,6 +25,10 @@ std::string DisplayName(const std::string& path);
 //   EditBoxText("a\nb\r\nc\0d")  -> "a\r\nb\r\nc"
 Text EditBoxText(std::string bytes, InputEncoding how, DetectedEncoding* detected);
 
+// True when `DecodeInput` with `InputEncoding::kAuto` reads `bytes` as UTF-8: they start with a
+// UTF-8 byte-order mark, or are valid UTF-8 holding at least one multi-byte sequence.
+bool ReadsAsUtf8(std::string_view bytes);
+
 // Every LF not preceded by CR becomes CR LF; a text without lone LF is returned unchanged,
 // without a copy.
 std::string LoneLfToCrLf(std::string text);
