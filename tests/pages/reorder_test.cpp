@@ -290,11 +290,15 @@ TEST_F(ReorderPage, DropImportsEachFileInOrderAndLeavesTheOrderAlone) {
 
 TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
   const Text missing = dir_.path() + Text("/missing.txt");
+  const Text folder = dir_.path();
   dialogs().QueueText(Text("|"));
-  OnImportDropped(units_, dir_.Write("in.txt", "a") + Text("\r\n") + missing + Text("\r\n"));
-  const ScriptedDialogs::Message expected{FromUtf8("无法打开文件：") + missing, 16,
-                                          FromUtf8("信息：")};
-  EXPECT_EQ(dialogs().messages, std::vector{expected});
+  OnImportDropped(units_, dir_.Write("in.txt", "a") + Text("\r\n") + missing + Text("\r\n") +
+                              folder + Text("\r\n"));
+  const Text caption = FromUtf8("信息：");
+  const std::vector<ScriptedDialogs::Message> expected{
+      {FromUtf8("无法打开文件：") + missing, 16, caption},
+      {FromUtf8("无法打开文件：") + folder, 16, caption}};
+  EXPECT_EQ(dialogs().messages, expected);
   EXPECT_EQ(RowCountCaption(), Label(1));
 }
 
