@@ -1,11 +1,13 @@
 #include "services/qt/grid_view.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QPainter>
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,37 +18,37 @@
 namespace lanzhou {
 namespace {
 
-// Estimates text widths as the sum of per-character advances, each character measured once.
-// Shaping (kerning, ligatures) makes the true width differ by a few pixels at most, so only
-// texts whose estimate comes near the widest estimate need an exact measurement.
+// Text widths for column fitting. A "simple" text (printable ASCII and two-byte characters)
+// is estimated as the sum of its characters' advances, each character measured once. With
+// kerning off (the grid's font never kerns) shaping can only narrow such a text (a ligature),
+// never widen it, so the estimate is an upper bound of the exact width, equal to it unless
+// a ligature formed. Other texts (four-byte sequences, control characters) may shape in any
+// way and are always measured exactly.
 class WidthEstimator {
  public:
   explicit WidthEstimator(const QFont& font) : metrics_(font) {
-    for (int c = 0; c < 128; ++c) ascii_[c] = metrics_.horizontalAdvance(QChar(c));
+    for (int c = 0x20; c < 0x7F; ++c) ascii_[c] = metrics_.horizontalAdvance(QChar(c));
   }
 
-  double Estimate(std::string_view text) {
+  // The estimate, or nullopt for a text that is not simple.
+  std::optional<double> Estimate(std::string_view text) {
     double width = 0;
     for (size_t i = 0; i < text.size();) {
       const auto b = static_cast<unsigned char>(text[i]);
       if (b < 0x80) {
+        if (b < 0x20 || b == 0x7F) return std::nullopt;
         width += ascii_[b];
         ++i;
         continue;
       }
-      // A GB18030 character: two bytes, or four when the second is a digit.
-      size_t length = 2;
-      if (i + 1 < text.size()) {
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        if (second >= '0' && second <= '9') length = 4;
-      }
-      length = std::min(length, text.size() - i);
-      uint32_t key = 0;
-      for (size_t k = 0; k < length; ++k) key = key << 8 | static_cast<unsigned char>(text[i + k]);
+      if (i + 1 >= text.size()) return std::nullopt;
+      const auto trail = static_cast<unsigned char>(text[i + 1]);
+      if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return std::nullopt;  // four-byte
+      const uint32_t key = uint32_t{b} << 8 | trail;
       auto [it, added] = wide_.try_emplace(key, 0.0);
-      if (added) it->second = metrics_.horizontalAdvance(ToQString(Text(text.substr(i, length))));
+      if (added) it->second = metrics_.horizontalAdvance(ToQString(Text(text.substr(i, 2))));
       width += it->second;
-      i += length;
+      i += 2;
     }
     return width;
   }
@@ -78,6 +80,7 @@ GridView::GridView(GridData* grid, Style style, QWidget* parent)
   header()->setSectionsMovable(false);
   header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header()->setSectionResizeMode(QHeaderView::Interactive);
+  NoKerning();
   header()->setMinimumSectionSize(0);
   connect(model_, &GridModel::ColumnWidthsChanged, this, &GridView::ApplyColumnWidths);
   connect(model_, &QAbstractItemModel::modelReset, this, &GridView::ApplyColumnWidths);
@@ -85,6 +88,18 @@ GridView::GridView(GridData* grid, Style style, QWidget* parent)
     if (!applying_widths_) grid_->SetColumnWidth(column, width);
   });
   ApplyColumnWidths();
+}
+
+void GridView::NoKerning() {
+  if (!font().kerning()) return;
+  QFont unkerned = font();
+  unkerned.setKerning(false);
+  setFont(unkerned);
+}
+
+void GridView::changeEvent(QEvent* event) {
+  QTreeView::changeEvent(event);
+  if (event->type() == QEvent::FontChange) NoKerning();
 }
 
 void GridView::ApplyColumnWidths() {
@@ -105,28 +120,33 @@ int GridView::FittingColumnWidth(int column) {
   if (rows == 0) return width;
 
   WidthEstimator estimator(font());
-  std::vector<std::pair<double, int>> estimates;  // (estimate, row) of distinct texts
-  estimates.reserve(static_cast<size_t>(std::min(rows, 1 << 16)));
-  std::unordered_set<std::string_view> seen;
-  double widest = 0;
-  for (int row = 0; row < rows; ++row) {
-    const std::string_view text = grid_->CellView(row, column);
-    if (!seen.insert(text).second) continue;
-    const double estimate = estimator.Estimate(text);
-    widest = std::max(widest, estimate);
-    estimates.emplace_back(estimate, row);
-  }
-  // Shaping moves a width by a few pixels; measure every text that could still be widest.
-  const double threshold = widest - std::max(8.0, widest * 0.05);
   double best = -1;
   int best_row = 0;
-  for (const auto& [estimate, row] : estimates) {
-    if (estimate < threshold) continue;
+  auto measure = [&](int row) {
     const double exact = estimator.Exact(grid_->CellView(row, column));
     if (exact > best) {
       best = exact;
       best_row = row;
     }
+  };
+  std::vector<std::pair<double, int>> simple;  // (estimate, row)
+  simple.reserve(static_cast<size_t>(rows));
+  std::unordered_set<std::string_view> complex;
+  for (int row = 0; row < rows; ++row) {
+    const std::string_view text = grid_->CellView(row, column);
+    if (std::optional<double> estimate = estimator.Estimate(text)) {
+      simple.emplace_back(*estimate, row);
+    } else if (complex.insert(text).second) {
+      measure(row);
+    }
+  }
+  // Widest estimate first; a text whose estimate does not pass the best exact width cannot
+  // be wider than it.
+  std::make_heap(simple.begin(), simple.end());
+  while (!simple.empty() && simple.front().first > best) {
+    std::pop_heap(simple.begin(), simple.end());
+    measure(simple.back().second);
+    simple.pop_back();
   }
   QStyleOptionViewItem option;
   initViewItemOption(&option);

@@ -26,20 +26,22 @@ class GridView : public QTreeView {
   GridModel& grid_model() { return *model_; }
   const Style& style_options() const { return style_; }
 
-  // Sets every column's width to fit its header and all its cells, as wide as the widest
-  // of them (the same widths as measuring every cell; each text is measured at most once
-  // and only texts that can be the widest are measured exactly). Writes the widths into
-  // the grid.
+  // Sets every column's width to fit its header and all its cells: the same widths as
+  // measuring every cell, but only the texts that can be the widest are measured exactly
+  // (see WidthEstimator in the source). Writes the widths into the grid.
   void AutoFitColumns();
   // The width `AutoFitColumns` gives `column`.
   int FittingColumnWidth(int column);
 
  protected:
+  void changeEvent(QEvent* event) override;
   void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
  private:
   void ApplyColumnWidths();
+  // Column fitting relies on the font not kerning; list views never kerned anyway.
+  void NoKerning();
 
   GridData* grid_;
   GridModel* model_;

@@ -76,7 +76,7 @@ TEST_F(GridViewTest, OtherChangesShowAtOnceOrAtTheNextFlush) {
 
 TEST_F(GridViewTest, AutoFitGivesTheWidthsOfMeasuringEveryCell) {
   std::mt19937 random(7);
-  const char* pieces[] = {"i", "W", "中", "m", "l", "@", "文", ".", "😀"};
+  const char* pieces[] = {"i", "W", "中", "m", "f", "l", "@", "文", ".", "AV", "😀", "\t"};
   std::vector<Text> texts;
   for (int row = 0; row < 400; ++row) {
     Text text;
