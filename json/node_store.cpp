@@ -1,18 +1,16 @@
 #include "json/node_store.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "json/store_heap.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
 
 namespace {
-
-std::atomic<std::int64_t> live_store_blocks{0};
 
 // Block layout in words: [0] capacity, [1] dimension count (1), [2] element count, then the
 // elements. A NodeVector* points at word 0.
@@ -23,10 +21,12 @@ const std::uintptr_t* Words(const NodeVector* v) {
   return reinterpret_cast<const std::uintptr_t*>(v);
 }
 
+std::size_t VectorBytes(std::size_t capacity) {
+  return (kHeaderWords + capacity) * sizeof(std::uintptr_t);
+}
+
 NodeVector* AllocateVector(std::size_t capacity) {
-  void* block = std::calloc(kHeaderWords + capacity, sizeof(std::uintptr_t));
-  if (block == nullptr) throw std::bad_alloc();
-  live_store_blocks.fetch_add(1, std::memory_order_relaxed);
+  void* block = StoreAllocate(VectorBytes(capacity), true);
   std::uintptr_t* words = static_cast<std::uintptr_t*>(block);
   words[0] = capacity;
   words[1] = 1;
@@ -39,12 +39,11 @@ void Reserve(NodeVector*& v, std::size_t needed) {
   if (needed <= capacity) return;
   std::size_t grown = capacity * 2 < 4 ? 4 : capacity * 2;
   if (grown < needed) grown = needed;
-  void* block = std::realloc(v, (kHeaderWords + grown) * sizeof(std::uintptr_t));
-  if (block == nullptr) throw std::bad_alloc();
-  std::uintptr_t* words = static_cast<std::uintptr_t*>(block);
-  std::memset(words + kHeaderWords + capacity, 0, (grown - capacity) * sizeof(std::uintptr_t));
-  words[0] = grown;
-  v = static_cast<NodeVector*>(block);
+  NodeVector* moved = AllocateVector(grown);
+  std::uintptr_t* words = Words(moved);
+  std::memcpy(words + 1, Words(v) + 1, (kHeaderWords - 1 + capacity) * sizeof(std::uintptr_t));
+  StoreRelease(v);
+  v = moved;
 }
 
 std::uintptr_t AsWord(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
@@ -102,7 +101,7 @@ void Set(NodeVector* v, std::size_t i, std::uintptr_t value) {
 }
 
 void Append(NodeVector*& v, std::uintptr_t value) {
-  if (v == nullptr) v = AllocateVector(1);
+  if (v == nullptr) v = AllocateVector(4);
   const std::size_t n = Words(v)[2];
   Reserve(v, n + 1);
   Words(v)[kHeaderWords + n] = value;
@@ -139,8 +138,7 @@ std::size_t Count(const NodeVector* v) { return v == nullptr ? 0 : Words(v)[2]; 
 
 void Free(NodeVector* v) {
   if (v == nullptr) return;
-  live_store_blocks.fetch_sub(1, std::memory_order_relaxed);
-  std::free(v);
+  StoreRelease(v);
 }
 
 std::size_t Find(const NodeVector* v, std::uintptr_t value) {
@@ -187,10 +185,8 @@ JsonNodePool& SharedNodePool() {
 char* CopyTextKeepEmpty(const char* text) {
   if (text == nullptr) return nullptr;
   const std::size_t n = std::strlen(text);
-  char* copy = static_cast<char*>(std::malloc(n + 1));
-  if (copy == nullptr) throw std::bad_alloc();
+  char* copy = static_cast<char*>(StoreAllocate(n + 1, false));
   std::memcpy(copy, text, n + 1);
-  live_store_blocks.fetch_add(1, std::memory_order_relaxed);
   return copy;
 }
 
@@ -201,11 +197,10 @@ char* CopyText(const char* text) {
 
 void FreeText(char* text) {
   if (text == nullptr) return;
-  live_store_blocks.fetch_sub(1, std::memory_order_relaxed);
-  std::free(text);
+  StoreRelease(text);
 }
 
-std::int64_t LiveStoreBlocks() { return live_store_blocks.load(std::memory_order_relaxed); }
+std::int64_t LiveStoreBlocks() { return StoreLiveBlocks(); }
 
 JsonNode* NewNode(const char* key, const char* value, std::int32_t kind, JsonNode* parent) {
   JsonNode* node = static_cast<JsonNode*>(SharedNodePool().Allocate());

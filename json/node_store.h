@@ -124,8 +124,8 @@ inline constexpr std::size_t kLongBucket = 10;
 // The module's one pool of node records, made on first use and never destroyed.
 JsonNodePool& SharedNodePool();
 
-// Heap copies of texts and the count of store-owned heap blocks still live (texts and
-// vectors), which lets tests prove that a release frees everything exactly once.
+// Heap copies of texts, and the count of the calling thread's store blocks still live (texts
+// and vectors), which lets tests prove that a release frees everything exactly once.
 char* CopyText(const char* text);           // null for null or ""
 char* CopyTextKeepEmpty(const char* text);  // "" stays an (empty) copy; null stays null
 void FreeText(char* text);
