@@ -1,6 +1,7 @@
 #include "pages/extract.h"
 
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "services/clock.h"
@@ -32,16 +33,22 @@ Text ConvertDashSeparators(const Text& records) {
 
 Text ExtractFields(const Text& records, const Text& field_numbers) {
   const std::vector<int> numbers = ReadFieldNumbers(field_numbers);
-  const TextArray lines = SplitText(ConvertDashSeparators(records), Text("\r\n"));
-  const Text bar("|");
+  // One pass over the records that splits them as converting "----" and then splitting on
+  // CR LF and on "|" would: every separator is looked for at character boundaries only, and
+  // replacing four ASCII bytes by one keeps those boundaries where they were.
+  const std::string_view s = records.view();
   Text out;
-  out.mutable_bytes().reserve(records.size());
-  bool first_line = true;
-  for (const Text& line : lines) {
-    if (!first_line) out += std::string_view("\r\n");
-    first_line = false;
-    if (numbers.empty()) continue;
-    const TextArray fields = SplitText(line, bar);
+  out.mutable_bytes().reserve(s.size() / 4);
+  std::vector<std::string_view> fields;
+  std::size_t field_start = 0;
+  bool first_record = true;
+  auto end_field = [&](std::size_t end) {
+    fields.push_back(s.substr(field_start, end - field_start));
+  };
+  auto end_record = [&](std::size_t end) {
+    if (field_start < end) end_field(end);  // a separator at the very end adds no field
+    if (!first_record) out += std::string_view("\r\n");
+    first_record = false;
     bool first_field = true;
     for (int k : numbers) {
       if (k > static_cast<int>(fields.size())) continue;
@@ -49,7 +56,28 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
       first_field = false;
       out += fields[k - 1];
     }
+    fields.clear();
+  };
+  std::size_t p = 0;
+  while (p < s.size()) {
+    const auto b = static_cast<unsigned char>(s[p]);
+    if (b == '|') {
+      end_field(p);
+      field_start = p + 1;
+      p += 1;
+    } else if (b == '-' && s.compare(p, 4, "----") == 0) {
+      end_field(p);
+      field_start = p + 4;
+      p += 4;
+    } else if (b == '\r' && p + 1 < s.size() && s[p + 1] == '\n') {
+      end_record(p);
+      field_start = p + 2;
+      p += 2;
+    } else {
+      p += (b >= 0x80 && p + 1 < s.size()) ? 2 : 1;
+    }
   }
+  if (field_start < s.size() || !fields.empty()) end_record(s.size());
   return out;
 }
 

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "services/clock.h"
 #include "services/dialogs.h"
@@ -49,60 +52,146 @@ std::size_t StartOfCharBefore(std::string_view line, std::size_t end) {
   return start;
 }
 
+// A two-byte mark as one number: lead byte high, second byte low.
+std::uint16_t MarkCode(const char* utf8) {
+  const std::string bytes = FromUtf8(utf8).bytes();
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                    static_cast<unsigned char>(bytes[1]));
+}
+
 struct Marks {
-  std::vector<std::string> opening;
-  std::vector<std::string> closing;
+  std::array<std::uint16_t, 5> opening;
+  std::array<std::uint16_t, 11> closing;
 };
 
 const Marks& PunctuationMarks() {
   static const Marks marks = [] {
     Marks m;
-    for (const char* mark : {"《", "（", "“", "〈", "‘"})
-      m.opening.push_back(FromUtf8(mark).bytes());
+    int i = 0;
+    for (const char* mark : {"《", "（", "“", "〈", "‘"}) m.opening[i++] = MarkCode(mark);
+    i = 0;
     for (const char* mark : {"》", "）", "”", "〉", "，", "。", "？", "：", "’", "；", "、"}) {
-      m.closing.push_back(FromUtf8(mark).bytes());
+      m.closing[i++] = MarkCode(mark);
     }
     return m;
   }();
   return marks;
 }
 
-bool IsMarkAt(std::string_view s, std::size_t k, const std::vector<std::string>& marks) {
+// Whether the two bytes at `k` are one of `marks`; a pair running past the end is none.
+template <std::size_t N>
+bool IsMarkAt(std::string_view s, std::size_t k, const std::array<std::uint16_t, N>& marks) {
   if (k + 2 > s.size()) return false;
-  const std::string_view pair = s.substr(k, 2);
-  return std::find(marks.begin(), marks.end(), pair) != marks.end();
+  const auto code = static_cast<std::uint16_t>(ByteAt(s, k) << 8 | ByteAt(s, k + 1));
+  return std::find(marks.begin(), marks.end(), code) != marks.end();
+}
+
+// Where the scan over one window stopped.
+struct ScanEnd {
+  std::size_t i;
+  std::size_t word_start;  // of the word running at the width; 0 when none, or at the line start
+  bool after_line_end;     // stopped after a CR LF
+};
+
+// The scan, one character at a time.
+ScanEnd WalkWindow(std::string_view rest, std::size_t width) {
+  std::size_t i = 0;
+  std::size_t last = 0;  // where the character before `i` starts
+  std::size_t word_start = 0;
+  bool in_word = false;
+  while (i < width) {
+    const unsigned char b = ByteAt(rest, i);
+    if (b == '\r' && rest[i + 1] == '\n') [[unlikely]] {  // i + 1 <= width < rest.size()
+      return {i + 2, 0, true};
+    }
+    const bool wide = IsWide(b);
+    const bool word = !wide & (b != ' ');
+    word_start = word ? (in_word ? word_start : i) : 0;
+    in_word = word;
+    last = i;
+    i += wide ? 2 : 1;
+    if (wide & (ByteAt(rest, last + 1) - 0x30u < 10u)) [[unlikely]] {
+      if (IsFourByteAt(rest, last)) i = last + 4;
+    }
+  }
+  if (i > width) return {last, 0, false};  // that character would cross the width
+  return {i, word_start, false};
+}
+
+// Eight bytes at a time for the walks back from the width: masks with the high bit of each
+// byte set where the byte is wide (>= 0x7F: 0x7F is the one below 0x80 whose low seven bits
+// overflow), or a space (exact zero-byte test, no carries between bytes).
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+static_assert(std::endian::native == std::endian::little);
+
+std::uint64_t LoadEight(const char* p) {
+  std::uint64_t x;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
+std::uint64_t WideBytes(std::uint64_t x) { return (x | ((x & kLowBits) + kOnes)) & kHighBits; }
+std::uint64_t SpaceBytes(std::uint64_t x) {
+  const std::uint64_t y = x ^ (kOnes * ' ');
+  return ~(((y & kLowBits) + kLowBits) | y) & kHighBits;
+}
+// The offset within the eight bytes at `p` of the last byte marked in `mask` (nonzero).
+std::size_t LastMarked(std::uint64_t mask) {
+  return static_cast<std::size_t>(63 - std::countl_zero(mask)) / 8;
+}
+
+// Bytes >= 0x7F standing right before `q`, counted back to the line start at most.
+std::size_t WideRunBefore(std::string_view line, std::size_t q) {
+  std::size_t k = q;
+  for (; k >= 8; k -= 8) {
+    const std::uint64_t other = ~WideBytes(LoadEight(line.data() + k - 8)) & kHighBits;
+    if (other != 0) return q - (k - 8 + LastMarked(other) + 1);
+  }
+  while (k > 0 && IsWide(ByteAt(line, k - 1))) --k;
+  return q - k;
+}
+
+// Where the run of bytes below 0x7F other than spaces that ends at `q` begins.
+std::size_t NarrowRunStart(std::string_view line, std::size_t q) {
+  std::size_t k = q;
+  for (; k >= 8; k -= 8) {
+    const std::uint64_t x = LoadEight(line.data() + k - 8);
+    const std::uint64_t stop = WideBytes(x) | SpaceBytes(x);
+    if (stop != 0) return k - 8 + LastMarked(stop) + 1;
+  }
+  while (k > 0 && !IsWide(ByteAt(line, k - 1)) && ByteAt(line, k - 1) != ' ') --k;
+  return k;
+}
+
+// The scan's result found from the end of the window, without walking the line; nullopt when
+// only the walk can tell. A byte below 0x7F never starts a two-byte character, so a character
+// starts right after it, and from there the wide bytes pair up: a character starts where an
+// even run of wide bytes (back to such a byte or the line start) ends. That holds everywhere
+// except inside four-byte sequences, and a CR may end the line early.
+std::optional<ScanEnd> EndWindowQuickly(std::string_view rest, std::size_t width) {
+  if (std::memchr(rest.data(), '\r', width) != nullptr) return std::nullopt;
+  for (std::size_t k = width < 3 ? 0 : width - 3; k < width; ++k) {
+    if (IsFourByteAt(rest, k)) return std::nullopt;
+  }
+  if (WideRunBefore(rest, width) % 2 != 0) return ScanEnd{width - 1, 0, false};  // crossing
+  // The word running at the width, if any: the run of narrow bytes ending there.
+  std::size_t begin = NarrowRunStart(rest, width);
+  if (begin > 0 && IsWide(ByteAt(rest, begin - 1)) && WideRunBefore(rest, begin) % 2 != 0) {
+    ++begin;  // its first byte is the second byte of a character
+  }
+  return ScanEnd{width, begin < width ? begin : 0, false};
 }
 
 // Where the next line ends in `rest` (longer than `width` >= 1); 0 when the rules leave the
 // line empty.
 std::size_t FindCut(std::string_view rest, std::size_t width) {
-  std::size_t i = 0;
-  std::size_t word_start = 0;  // 0 also when no word runs: such a word cannot move down
-  bool in_word = false;
-  while (i < width) {
-    const unsigned char b = ByteAt(rest, i);
-    if (IsWide(b)) {
-      word_start = 0;
-      in_word = false;
-      const std::size_t n = IsFourByteAt(rest, i) ? 4 : 2;
-      if (i + n > width) break;
-      i += n;
-    } else if (b == ' ') {
-      ++i;
-      word_start = 0;
-      in_word = false;
-    } else if (b == '\r' && i + 1 < rest.size() && rest[i + 1] == '\n') {
-      return i + 2;  // the pair ends the line as it stands
-    } else {
-      if (!in_word) {
-        word_start = i;
-        in_word = true;
-      }
-      ++i;
-    }
-  }
+  const std::optional<ScanEnd> quick = EndWindowQuickly(rest, width);
+  const ScanEnd end = quick ? *quick : WalkWindow(rest, width);
+  if (end.after_line_end) return end.i;  // the pair ends the line as it stands
+  std::size_t i = end.i;
   if (i >= width) {
-    i = (word_start == 0 || IsWide(ByteAt(rest, width))) ? width : word_start;
+    i = (end.word_start == 0 || IsWide(ByteAt(rest, width))) ? width : end.word_start;
   }
   const Marks& marks = PunctuationMarks();
   if (i >= 2 && IsMarkAt(rest, i - 2, marks.opening)) {
@@ -113,19 +202,47 @@ std::size_t FindCut(std::string_view rest, std::size_t width) {
   return i;
 }
 
+// Whether `q` is a character boundary when `from` <= q is one. A byte below 0x80 is never a
+// lead byte, so a boundary follows it; from there the bytes >= 0x80 pair up, and an even run
+// of them before `q` means `q` starts a character.
+bool IsCharBoundary(std::string_view s, std::size_t from, std::size_t q) {
+  std::size_t k = q;
+  while (k > from && ByteAt(s, k - 1) >= 0x80) --k;
+  return (q - k) % 2 == 0;
+}
+
+// `s` without every `find` met when scanning by character, as `ReplaceSubtext` with an empty
+// replacement removes them. `find` must be whole characters. Candidates come from a plain
+// search and are kept only at character boundaries; the bytes between are copied in runs.
+std::string RemoveAll(std::string_view s, std::string_view find) {
+  std::string out;
+  out.reserve(s.size());
+  std::size_t run = 0;   // the first byte not yet copied
+  std::size_t from = 0;  // a character boundary where the search goes on
+  for (std::size_t q; (q = s.find(find, from)) != std::string_view::npos;) {
+    if (!IsCharBoundary(s, from, q)) {
+      from = q + 1;  // q is a second byte, so a character starts after it
+      continue;
+    }
+    out.append(s, run, q - run);
+    run = from = q + find.size();
+  }
+  out.append(s, run);
+  return out;
+}
+
 }  // namespace
 
 Text CleanForWrap(const Text& text, bool filter_punctuation) {
-  if (!filter_punctuation) {
-    const std::array<ReplacePair, 1> pairs{{{Text("\r\n"), Text()}}};
-    return BatchReplace(text, std::nullopt, 1, false, pairs);
+  if (!filter_punctuation) return Text(RemoveAll(text.view(), kLineEnd));
+  // In sequence, as the removals are defined: "，" between CR and LF makes a pair that the
+  // fourth removal takes away.
+  std::string cleaned = text.bytes();
+  for (const Text& find :
+       {FromUtf8("，"), FromUtf8("。"), Text(","), Text("\r\n"), FromUtf8("、")}) {
+    cleaned = RemoveAll(cleaned, find.view());
   }
-  const std::array<ReplacePair, 5> pairs{{{FromUtf8("，"), Text()},
-                                          {FromUtf8("。"), Text()},
-                                          {Text(","), Text()},
-                                          {Text("\r\n"), Text()},
-                                          {FromUtf8("、"), Text()}}};
-  return BatchReplace(text, std::nullopt, 1, false, pairs);
+  return Text(std::move(cleaned));
 }
 
 Text WrapText(const Text& text, int width) {

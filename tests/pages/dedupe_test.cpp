@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "services/encoding.h"
 #include "services/fake_units.h"
+#include "services/text_primitives.h"
 
 namespace lanzhou {
 namespace {
@@ -47,6 +51,31 @@ TEST(DistinctLines, ComparesGbkBytesExactly) {
 TEST(DistinctLines, OtherSeparators) {
   EXPECT_EQ(DistinctLines(Text("a|b|a||c|"), Text("|")), Text("a|b||c"));
   EXPECT_EQ(DistinctLines(Text("a|a"), Text("")), Text("a|a"));
+}
+
+// Duplicate removal spelled out with the primitives and the linear search.
+Text DistinctWithPrimitives(const Text& text, const Text& separator) {
+  TextArray seen;
+  Text result;
+  for (const Text& piece : SplitText(text, separator)) {
+    if (FindTextInArray(seen, piece) != -1) continue;
+    seen.push_back(piece);
+    result = ConcatTexts({result, piece, separator});
+  }
+  return LeftText(result, TextLength(result) - TextLength(separator));
+}
+
+TEST(DistinctLines, AgreesWithTheLinearSearchOnAwkwardBytes) {
+  const char alphabet[] = {'\r', '\n', '\r', '\n', 'a', 'b', '\x81', '|'};
+  const char* const separators[] = {"\r\n", "|", "\n"};
+  std::mt19937 random(11);
+  for (int n = 0; n < 3000; ++n) {
+    std::string bytes(random() % 20, ' ');
+    for (char& b : bytes) b = alphabet[random() % sizeof alphabet];
+    const Text separator(separators[n % 3]);
+    ASSERT_EQ(DistinctLines(Text(bytes), separator), DistinctWithPrimitives(Text(bytes), separator))
+        << testing::PrintToString(bytes) << " / " << testing::PrintToString(separator.bytes());
+  }
 }
 
 TEST(FindTextInArray, FirstEqualMemberOneBased) {

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "services/encoding.h"
 #include "services/fake_units.h"
+#include "services/text_primitives.h"
 
 namespace lanzhou {
 namespace {
@@ -142,6 +144,38 @@ TEST(ExtractFields, NumbersBelowOneAddressNoField) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ExtractFields(records, Text(c.numbers)), Text(c.out)) << c.numbers;
+  }
+}
+
+// The extraction spelled out with the primitives: convert, split records, split fields.
+Text ExtractWithPrimitives(const Text& records, const Text& field_numbers) {
+  const TextArray numbers = SplitText(field_numbers, Text("|"));
+  Text out;
+  for (const Text& record : SplitText(ConvertDashSeparators(records), Text("\r\n"))) {
+    const TextArray fields = SplitText(record, Text("|"));
+    Text row;
+    for (const Text& number : numbers) {
+      const int k = ToInteger(number);
+      if (k < 1 || k > static_cast<int>(fields.size())) continue;
+      row = ConcatTexts({row, fields[k - 1], Text("|")});
+    }
+    out = ConcatTexts({out, LeftText(row, TextLength(row) - 1), Text("\r\n")});
+  }
+  return LeftText(out, TextLength(out) - 2);
+}
+
+TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
+  // Dashes, bars, lone CR and LF, and lead bytes that swallow whatever follows them.
+  const char alphabet[] = {'-', '-', '-', '|', '|', '\r', '\n', 'a', '\x81', '\xD5'};
+  const char* const numbers[] = {"1", "2", "3|1", "0|2", "", "2|2|4"};
+  std::mt19937 random(7);
+  for (int n = 0; n < 3000; ++n) {
+    std::string bytes(random() % 24, ' ');
+    for (char& b : bytes) b = alphabet[random() % sizeof alphabet];
+    const Text records(bytes);
+    const Text field_numbers(numbers[n % std::size(numbers)]);
+    ASSERT_EQ(ExtractFields(records, field_numbers), ExtractWithPrimitives(records, field_numbers))
+        << testing::PrintToString(bytes) << " / " << field_numbers.bytes();
   }
 }
 

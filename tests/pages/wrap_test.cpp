@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "services/encoding.h"
 #include "services/fake_units.h"
+#include "services/text_primitives.h"
 
 namespace lanzhou {
 namespace {
@@ -73,6 +75,28 @@ TEST(CleanForWrap, RemovesLineEndsAndOptionallyPunctuation) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ToUtf8(CleanForWrap(U(c.text), c.filter)), c.cleaned) << c.text;
+  }
+}
+
+TEST(CleanForWrap, AgreesWithBatchReplaceOnAwkwardBytes) {
+  const Text comma = U("，"), stop = U("。"), pause = U("、");
+  const std::string pieces[] = {"\r",          "\n", ",",    comma.bytes(), stop.bytes(),
+                                pause.bytes(), "a",  "\x81", "\xA3",        "\xAC"};
+  std::mt19937 random(5);
+  for (int n = 0; n < 3000; ++n) {
+    std::string bytes;
+    for (int k = random() % 12; k > 0; --k) bytes += pieces[random() % std::size(pieces)];
+    const ReplacePair all[] = {{comma, Text()},
+                               {stop, Text()},
+                               {Text(","), Text()},
+                               {Text("\r\n"), Text()},
+                               {pause, Text()}};
+    ASSERT_EQ(CleanForWrap(Text(bytes), true),
+              BatchReplace(Text(bytes), std::nullopt, 1, false, all))
+        << testing::PrintToString(bytes);
+    ASSERT_EQ(CleanForWrap(Text(bytes), false),
+              BatchReplace(Text(bytes), std::nullopt, 1, false, std::span(all + 3, 1)))
+        << testing::PrintToString(bytes);
   }
 }
 
