@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "services/text.h"
 #include "services/text_primitives.h"
@@ -17,9 +19,22 @@ namespace lanzhou {
 // as RunDirectory() + "/" + name.
 Text RunDirectory();
 
-// Creates or truncates `path` and writes the parts in order, nothing added. False on an
-// empty path, when the file cannot be opened, or when a write fails (what was written stays).
+// Replaces `path` by the parts written in order, nothing added, as a whole: the bytes go to a
+// temporary file in the same directory, which is flushed to the disk and renamed over `path`
+// only when complete. Readers see the old file or the whole new one. False on an empty path
+// or when anything fails (a missing or read-only directory, a full disk, `path` being a
+// directory); then no temporary file is left and an earlier file at `path` is unchanged.
+// Details as `WriteFileAtomically`.
 bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
+
+// `WriteToFile` for a native (UTF-8) path, telling why it failed: on false, `*error` (when
+// given) is the errno of the step that failed (EISDIR when `path` is a directory).
+// - A symbolic link is followed: the file it names is replaced and the link stays.
+// - A replaced file keeps its permission bits; a new one gets 0666 less the umask.
+// - A target that exists and is no regular file (a device, a pipe: /dev/stdout) is written
+//   in place, as there is nothing to rename over it.
+bool WriteFileAtomically(const std::string& native_path,
+                         std::initializer_list<std::string_view> parts, int* error = nullptr);
 
 // The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
 Bytes ReadWholeFile(const Text& path);
