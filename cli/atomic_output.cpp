@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,59 @@
 
 namespace lanzhou::cli {
 namespace {
+
+// An interrupt (Ctrl-C, kill, a closed terminal) while a temporary file exists or an append
+// is under way must not leave the temporary file behind or half the lines appended: the
+// handler removes the one or cuts the other back, then lets the signal end the program as it
+// would have. Only async-signal-safe calls happen in the handler.
+namespace interrupt {
+
+enum Mode : int { kNone = 0, kRemoveTemporary = 1, kCutBack = 2 };
+volatile sig_atomic_t mode = kNone;
+char temporary[PATH_MAX];
+int append_fd = -1;
+off_t append_size = 0;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnSignal(int sig) {
+  if (mode == kRemoveTemporary) unlink(temporary);
+  if (mode == kCutBack) (void)!ftruncate(append_fd, append_size);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void Install() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : kSignals) {
+    struct sigaction old {};
+    // A signal ignored by whoever started us (nohup) stays ignored.
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+  }
+}
+
+void GuardTemporary(const std::string& path) {
+  if (path.size() >= sizeof temporary) return;
+  Install();
+  std::memcpy(temporary, path.c_str(), path.size() + 1);
+  mode = kRemoveTemporary;
+}
+
+void GuardAppend(int fd, off_t size) {
+  Install();
+  append_fd = fd;
+  append_size = size;
+  mode = kCutBack;
+}
+
+void Clear() { mode = kNone; }
+
+}  // namespace interrupt
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
@@ -77,6 +131,7 @@ bool ReplaceFile(const std::string& path, std::string_view data, std::string& er
     error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
     return false;
   }
+  interrupt::GuardTemporary(temp);
   mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
   int err = 0;
   bool ok = fchmod(fd, mode) == 0 || (err = errno, false);
@@ -89,10 +144,9 @@ bool ReplaceFile(const std::string& path, std::string_view data, std::string& er
     err = errno;
     ok = false;
   }
-  if (!ok) {
-    unlink(temp.c_str());
-    error = "cannot write " + Quoted(path) + ": " + std::strerror(err);
-  }
+  if (!ok) unlink(temp.c_str());
+  interrupt::Clear();
+  if (!ok) error = "cannot write " + Quoted(path) + ": " + std::strerror(err);
   return ok;
 }
 
@@ -105,6 +159,7 @@ bool AppendToFile(const std::string& path, std::string_view data, std::string& e
   struct stat st {};
   int err = 0;
   bool ok = fstat(fd, &st) == 0 || (err = errno, false);
+  if (ok && S_ISREG(st.st_mode)) interrupt::GuardAppend(fd, st.st_size);
   if (ok && !WriteAll(fd, data, err)) {
     ok = false;
     // Take back what did get written, so the file holds only whole runs. A device or a
@@ -112,10 +167,12 @@ bool AppendToFile(const std::string& path, std::string_view data, std::string& e
     if (S_ISREG(st.st_mode) && ftruncate(fd, st.st_size) != 0) {
       error = "cannot write " + Quoted(path) + ": " + std::strerror(err) +
               "; the lines written so far could not be removed: " + std::strerror(errno);
+      interrupt::Clear();
       close(fd);
       return false;
     }
   }
+  interrupt::Clear();
   if (close(fd) != 0 && ok) {
     err = errno;
     ok = false;

@@ -20,11 +20,13 @@ namespace {
 
 std::string Gbk(std::string_view utf8) { return FromUtf8(utf8).bytes(); }
 
-std::string ReplaceAll(std::string s, std::string_view from, std::string_view to) {
-  for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size())) {
-    s.replace(at, from.size(), to);
+std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {
+  std::string out;
+  for (std::size_t at = s.find(from); at != std::string_view::npos; at = s.find(from)) {
+    out.append(s.substr(0, at)).append(to);
+    s.remove_prefix(at + from.size());
   }
-  return s;
+  return out.append(s);
 }
 
 enum class Cmd { kExtract, kDedupe, kWrap, kReorder, kMerge };
@@ -34,68 +36,130 @@ enum class Cmd { kExtract, kDedupe, kWrap, kReorder, kMerge };
 struct PageCase {
   const char* name;
   Cmd cmd;
-  std::string text;    // the edit box, the reorder file, or list A
-  std::string option;  // 列1 / 字数_编辑框 / the import delimiter
+  std::string text;         // the edit box, the reorder file, or list A
+  std::string option = "";  // 列1 / 字数_编辑框 / the import delimiter
   bool punctuation = false;
-  std::optional<std::string> order;      // reorder -c (编辑框_列); absent: 1..n
-  std::optional<std::string> out_delim;  // reorder -s; absent: "|"
-  std::optional<std::string> text_b;     // merge list B, or a second reorder file
-  std::optional<std::string> datum;      // merge --datum
+  std::optional<std::string> order = std::nullopt;      // reorder -c (编辑框_列); absent: 1..n
+  std::optional<std::string> out_delim = std::nullopt;  // reorder -s; absent: "|"
+  std::optional<std::string> text_b = std::nullopt;     // merge list B, or a second reorder file
+  std::optional<std::string> datum = std::nullopt;      // merge --datum
 };
 
 const PageCase kCases[] = {
-    {"ExtractDashesAndBars", Cmd::kExtract, "a----b----c\r\nx|y|z\r\n中文|英文|數字", "2"},
-    {"ExtractReorderedFields", Cmd::kExtract, "张三|男|25\r\n李四|女|30\r\n", "3|1"},
-    {"ExtractFullWidthAndBlankNumbers", Cmd::kExtract, "a|b|c\r\n甲|乙|丙", "３| 1"},
-    {"ExtractTooFewFieldsAndEmptyRecords", Cmd::kExtract, "x|y\r\n\r\nq\r\n\r\n", "2|0|-1"},
-    {"ExtractFieldEndingInBarByte", Cmd::kExtract, "億|x\r\n說|y\r\n", "1|2"},
-    {"ExtractFourByteCharacters", Cmd::kExtract, "😀|a\r\nb|𠀀", "2|1"},
-    {"ExtractEmptyInput", Cmd::kExtract, "", "1"},
-    {"DedupeFirstOccurrencesInOrder", Cmd::kDedupe, "b\r\na\r\nb\r\nc\r\na"},
-    {"DedupeEmptyLinesKeepTheFirst", Cmd::kDedupe, "a\r\n\r\nb\r\n\r\nc\r\n"},
-    {"DedupeMixedChineseAscii", Cmd::kDedupe,
-     "张三|13800\r\n李四\r\n张三|13800\r\nABC\r\nabc\r\nabc \r\n李四"},
-    {"DedupeOnlyALineEnd", Cmd::kDedupe, "\r\n"},
-    {"DedupeEmptyInput", Cmd::kDedupe, ""},
-    {"WrapChineseAtWidthTen", Cmd::kWrap, "一二三四五六七八九十壹贰", "10"},
-    {"WrapMovesAWordDown", Cmd::kWrap, "ab cdefghij", "8"},
-    {"WrapMarks", Cmd::kWrap, "我们说“好”。他说：（对）《书》", "6"},
-    {"WrapFiltersPunctuation", Cmd::kWrap, "好，\r\n的。今天,天气、很好\r\n明天见", "4", true},
-    {"WrapKeepsLineBreaksOutWithoutFilter", Cmd::kWrap, "第一行abc\r\n第二行 def ghi，", "7"},
-    {"WrapWidthOneMakesProgress", Cmd::kWrap, "说，“好”。a", "1"},
-    {"WrapSecondByteBelow7F", Cmd::kWrap, "說說，好說，", "4"},
-    {"WrapFullWidthDigitsInWidth", Cmd::kWrap, "abc def ghi jkl", "５"},
-    {"ReorderTypedOrder", Cmd::kReorder, "a|b|c\r\nd|e", "|", false, "3,1"},
-    {"ReorderDefaultOrder", Cmd::kReorder, "a|b|c\r\nd|e\r\n\r\nf", "|"},
-    {"ReorderFullWidthCommaDelimiter", Cmd::kReorder, "张三，男，25\r\n李四，女", "，", false,
-     "2,1", "、"},
-    {"ReorderSeveralByteDelimiter", Cmd::kReorder, "x::y::z\r\n1::2", "::", false, "3,2,1"},
-    {"ReorderZeroRepeatsAndMissingColumns", Cmd::kReorder, "a|b|c\r\n億|x", "|", false, "0,1,1,9"},
-    {"ReorderKeepsHalfACharacterThatLooksLikeTheDelimiter", Cmd::kReorder, "a|億\r\nb|c", "|",
-     false, "2"},
-    {"ReorderEmptyOutputDelimiter", Cmd::kReorder, "a|b|c", "|", false, "3,2,1", ""},
-    {"ReorderSecondFileAddsColumns", Cmd::kReorder, "a|b\r\nc", "|", false, std::nullopt,
-     std::nullopt, "x|y|z|w"},
-    {"MergePairs", Cmd::kMerge, "x1\r\nx2\r\nx3", "", false, {}, {}, "y1\r\ny2\r\ny3\r\n"},
-    {"MergePairsOfDifferentLengths",
-     Cmd::kMerge,
-     "张三\r\n李四\r\n王五",
-     "",
-     false,
-     {},
-     {},
-     "zhang@a.cn\r\nli@b.cn"},
-    {"MergeEmptyListB", Cmd::kMerge, "x1\r\nx2", "", false, {}, {}, ""},
-    {"MergeKeepsEmptyLinesAndBars",
-     Cmd::kMerge,
-     "x1\r\n\r\na|b",
-     "",
-     false,
-     {},
-     {},
-     "y1\r\ny2\r\ny3"},
-    {"MergeWithDatum", Cmd::kMerge, "x1\r\n億\r\n", "", false, {}, {}, {}, "数据|d"},
-    {"MergeWithEmptyDatum", Cmd::kMerge, "x1\r\nx2", "", false, {}, {}, {}, ""},
+    {.name = "ExtractDashesAndBars",
+     .cmd = Cmd::kExtract,
+     .text = "a----b----c\r\nx|y|z\r\n中文|英文|數字",
+     .option = "2"},
+    {.name = "ExtractReorderedFields",
+     .cmd = Cmd::kExtract,
+     .text = "张三|男|25\r\n李四|女|30\r\n",
+     .option = "3|1"},
+    {.name = "ExtractFullWidthAndBlankNumbers",
+     .cmd = Cmd::kExtract,
+     .text = "a|b|c\r\n甲|乙|丙",
+     .option = "３| 1"},
+    {.name = "ExtractTooFewFieldsAndEmptyRecords",
+     .cmd = Cmd::kExtract,
+     .text = "x|y\r\n\r\nq\r\n\r\n",
+     .option = "2|0|-1"},
+    {.name = "ExtractFieldEndingInBarByte",
+     .cmd = Cmd::kExtract,
+     .text = "億|x\r\n說|y\r\n",
+     .option = "1|2"},
+    {.name = "ExtractFourByteCharacters",
+     .cmd = Cmd::kExtract,
+     .text = "😀|a\r\nb|𠀀",
+     .option = "2|1"},
+    {.name = "ExtractEmptyInput", .cmd = Cmd::kExtract, .text = "", .option = "1"},
+    {.name = "DedupeFirstOccurrencesInOrder", .cmd = Cmd::kDedupe, .text = "b\r\na\r\nb\r\nc\r\na"},
+    {.name = "DedupeEmptyLinesKeepTheFirst",
+     .cmd = Cmd::kDedupe,
+     .text = "a\r\n\r\nb\r\n\r\nc\r\n"},
+    {.name = "DedupeMixedChineseAscii",
+     .cmd = Cmd::kDedupe,
+     .text = "张三|13800\r\n李四\r\n张三|13800\r\nABC\r\nabc\r\nabc \r\n李四"},
+    {.name = "DedupeOnlyALineEnd", .cmd = Cmd::kDedupe, .text = "\r\n"},
+    {.name = "DedupeEmptyInput", .cmd = Cmd::kDedupe, .text = ""},
+    {.name = "WrapChineseAtWidthTen",
+     .cmd = Cmd::kWrap,
+     .text = "一二三四五六七八九十壹贰",
+     .option = "10"},
+    {.name = "WrapMovesAWordDown", .cmd = Cmd::kWrap, .text = "ab cdefghij", .option = "8"},
+    {.name = "WrapMarks",
+     .cmd = Cmd::kWrap,
+     .text = "我们说“好”。他说：（对）《书》",
+     .option = "6"},
+    {.name = "WrapFiltersPunctuation",
+     .cmd = Cmd::kWrap,
+     .text = "好，\r\n的。今天,天气、很好\r\n明天见",
+     .option = "4",
+     .punctuation = true},
+    {.name = "WrapKeepsLineBreaksOutWithoutFilter",
+     .cmd = Cmd::kWrap,
+     .text = "第一行abc\r\n第二行 def ghi，",
+     .option = "7"},
+    {.name = "WrapWidthOneMakesProgress", .cmd = Cmd::kWrap, .text = "说，“好”。a", .option = "1"},
+    {.name = "WrapSecondByteBelow7F", .cmd = Cmd::kWrap, .text = "說說，好說，", .option = "4"},
+    {.name = "WrapFullWidthDigitsInWidth",
+     .cmd = Cmd::kWrap,
+     .text = "abc def ghi jkl",
+     .option = "５"},
+    {.name = "ReorderTypedOrder",
+     .cmd = Cmd::kReorder,
+     .text = "a|b|c\r\nd|e",
+     .option = "|",
+     .order = "3,1"},
+    {.name = "ReorderDefaultOrder",
+     .cmd = Cmd::kReorder,
+     .text = "a|b|c\r\nd|e\r\n\r\nf",
+     .option = "|"},
+    {.name = "ReorderFullWidthCommaDelimiter",
+     .cmd = Cmd::kReorder,
+     .text = "张三，男，25\r\n李四，女",
+     .option = "，",
+     .order = "2,1",
+     .out_delim = "、"},
+    {.name = "ReorderSeveralByteDelimiter",
+     .cmd = Cmd::kReorder,
+     .text = "x::y::z\r\n1::2",
+     .option = "::",
+     .order = "3,2,1"},
+    {.name = "ReorderZeroRepeatsAndMissingColumns",
+     .cmd = Cmd::kReorder,
+     .text = "a|b|c\r\n億|x",
+     .option = "|",
+     .order = "0,1,1,9"},
+    {.name = "ReorderKeepsHalfACharacterThatLooksLikeTheDelimiter",
+     .cmd = Cmd::kReorder,
+     .text = "a|億\r\nb|c",
+     .option = "|",
+     .order = "2"},
+    {.name = "ReorderEmptyOutputDelimiter",
+     .cmd = Cmd::kReorder,
+     .text = "a|b|c",
+     .option = "|",
+     .order = "3,2,1",
+     .out_delim = ""},
+    {.name = "ReorderSecondFileAddsColumns",
+     .cmd = Cmd::kReorder,
+     .text = "a|b\r\nc",
+     .option = "|",
+     .text_b = "x|y|z|w"},
+    {.name = "MergePairs",
+     .cmd = Cmd::kMerge,
+     .text = "x1\r\nx2\r\nx3",
+     .text_b = "y1\r\ny2\r\ny3\r\n"},
+    {.name = "MergePairsOfDifferentLengths",
+     .cmd = Cmd::kMerge,
+     .text = "张三\r\n李四\r\n王五",
+     .text_b = "zhang@a.cn\r\nli@b.cn"},
+    {.name = "MergeEmptyListB", .cmd = Cmd::kMerge, .text = "x1\r\nx2", .text_b = ""},
+    {.name = "MergeKeepsEmptyLinesAndBars",
+     .cmd = Cmd::kMerge,
+     .text = "x1\r\n\r\na|b",
+     .text_b = "y1\r\ny2\r\ny3"},
+    {.name = "MergeWithDatum", .cmd = Cmd::kMerge, .text = "x1\r\n億\r\n", .datum = "数据|d"},
+    {.name = "MergeWithEmptyDatum", .cmd = Cmd::kMerge, .text = "x1\r\nx2", .datum = ""},
 };
 
 void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
