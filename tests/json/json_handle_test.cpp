@@ -472,6 +472,16 @@ TEST_F(HandleTest, RemoveUnderANonContainerParentLogs) {
   EXPECT_EQ(PopError(), JsonRemoveErrorText());
 }
 
+TEST_F(HandleTest, DeepDocumentsAreWrittenAndReleased) {
+  JsonHandle h = doc_.Member("d");
+  for (int depth = 1; depth < 5000; ++depth) h = depth % 2 ? h.Index(1) : h.Member("d");
+  h.IntValue(1, true);
+  const std::string json = doc_.ToJson().bytes();
+  EXPECT_EQ(json.size(), 2500 * std::string("{\"d\":[").size() + 1 + 2500 * 2);
+  std::vector<JsonHandle> found;
+  EXPECT_EQ(doc_.FindAll("d", found, 0), 2500);
+}
+
 // Random handle operations on one document; after each step the tree must be consistent,
 // and in the end releasing it must give back every record and heap block exactly once
 // (checked here and, for double releases, by the sanitizer build).
