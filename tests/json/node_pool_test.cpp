@@ -112,6 +112,17 @@ TEST_F(PoolTest, SearchWrapsToEveryEarlierChunk) {
   EXPECT_EQ(pool_.ChunkCount(), 4u);
 }
 
+TEST_F(PoolTest, ChunkJustBeforeTheCurrentOneIsSearchedToo) {
+  std::vector<void*> blocks;
+  for (int i = 0; i < 3 * 1024; ++i) blocks.push_back(pool_.Allocate());
+  // The only hole is in chunk 2; chunk 3 is current and full.
+  EXPECT_TRUE(pool_.Free(blocks[1024 + 9]));
+  EXPECT_TRUE(pool_.Free(blocks[2 * 1024 + 1]));
+  EXPECT_EQ(pool_.Allocate(), blocks[2 * 1024 + 1]);
+  EXPECT_EQ(pool_.Allocate(), blocks[1024 + 9]);
+  EXPECT_EQ(pool_.ChunkCount(), 3u);
+}
+
 TEST_F(PoolTest, ShrinksFreeChunksAtAQuarterWithThreeChunks) {
   std::vector<void*> blocks;
   for (int i = 0; i < 3 * 1024; ++i) blocks.push_back(pool_.Allocate());
