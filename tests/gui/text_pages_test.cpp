@@ -1,0 +1,110 @@
+// The three text pages in the real window: text pasted into the boxes, numbers typed, the real
+// buttons pressed, dialogs scripted, and the saved files read back from the run directory.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/gui/window_fixture.h"
+
+namespace lanzhou {
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class TextPagesGui : public WindowTest {
+ protected:
+  void ShowPage(int page) {
+    window_->show();
+    window_->tabs()->setCurrentIndex(page);
+    QApplication::processEvents();
+  }
+  void Paste(Unit box, const char* utf8) { Widget<QPlainTextEdit>(box)->setPlainText(Q(utf8)); }
+  void Type(Unit box, const char* utf8) {
+    auto* edit = Widget<QLineEdit>(box);
+    edit->clear();
+    QTest::keyClicks(edit, Q(utf8));
+  }
+  QString Shown(Unit box) { return Widget<QPlainTextEdit>(box)->toPlainText(); }
+  void Press(Unit button) {
+    QTest::mouseClick(Widget<QPushButton>(button), Qt::LeftButton);
+    QApplication::processEvents();
+  }
+  // File name (UTF-8) -> bytes, for every file in the run directory.
+  std::vector<std::pair<std::string, std::string>> SavedFiles() const {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(DirectoryPath())) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      files.emplace_back(entry.path().filename().string(),
+                         std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    return files;
+  }
+  static std::string Gbk(const char* utf8) { return FromUtf8(utf8).bytes(); }
+  std::vector<ScriptedDialogs::Message> Said(const char* utf8, int flags = 0) {
+    return {{FromUtf8(utf8), flags, FromUtf8("信息：")}};
+  }
+};
+
+TEST_F(TextPagesGui, ExtractionConvertsTheBoxAndSavesTheChosenFields) {
+  ShowPage(4);
+  Paste(Unit::编辑框4, "张三----138----北京\n李四|139|上海\nx\n");
+  Type(Unit::列1, "3|1");
+  Press(Unit::按钮3);
+
+  EXPECT_EQ(Shown(Unit::编辑框4), Q("张三|138|北京\n李四|139|上海\nx\n"));
+  const auto files = SavedFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].first, "分割后_2015年3月4日12时30分45秒.txt");
+  EXPECT_EQ(files[0].second, Gbk("北京|张三\r\n上海|李四\r\nx"));
+  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+}
+
+TEST_F(TextPagesGui, DuplicateRemovalFillsOnlyTheResultBox) {
+  ShowPage(2);
+  Paste(Unit::编辑框2, "乙\n甲\n乙\n\n丙\n\n甲");
+  Press(Unit::按钮1);
+
+  EXPECT_EQ(Shown(Unit::编辑框3), Q("乙\n甲\n\n丙"));
+  EXPECT_EQ(Shown(Unit::编辑框2), Q("乙\n甲\n乙\n\n丙\n\n甲"));
+  EXPECT_TRUE(SavedFiles().empty());
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(TextPagesGui, WrappingCleansShowsAndSaves) {
+  ShowPage(3);
+  Paste(Unit::被折行_编辑框, "我们说“好”，\n好的。ab cdefghij");
+  Type(Unit::字数_编辑框, "8");
+  Widget<QCheckBox>(Unit::选择框2)->setChecked(true);
+  Press(Unit::按钮2);
+
+  EXPECT_EQ(Shown(Unit::被折行_编辑框), Q("我们说“好”好的ab cdefghij"));
+  EXPECT_EQ(Shown(Unit::替换后_编辑框), Q("我们说\n“好”好\n的ab \ncdefghij"));
+  const auto files = SavedFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].first, "折行后_2015年3月4日12时30分45秒.txt");
+  EXPECT_EQ(files[0].second, Gbk("我们说\r\n“好”好\r\n的ab \r\ncdefghij"));
+  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+}
+
+TEST_F(TextPagesGui, WrappingRefusesAWidthBelowOne) {
+  ShowPage(3);
+  Paste(Unit::被折行_编辑框, "你好，\n世界");
+  Type(Unit::字数_编辑框, "0");
+  Press(Unit::按钮2);
+
+  EXPECT_EQ(Shown(Unit::被折行_编辑框), Q("你好，\n世界"));
+  EXPECT_EQ(Shown(Unit::替换后_编辑框), QString());
+  EXPECT_TRUE(SavedFiles().empty());
+  EXPECT_EQ(dialogs_.messages, Said("请输入大于0的每行字符数", message_flags::kIconWarning));
+}
+
+}  // namespace
+}  // namespace lanzhou
