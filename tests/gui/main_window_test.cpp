@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/banner.h"
+
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -327,6 +329,27 @@ TEST_F(MainWindowTest, ButtonsRunTheirHandlers) {
   grid.InsertItem(-1, Text("x"));
   QTest::mouseClick(window_->UnitWidget(Unit::按钮_清空), Qt::LeftButton);
   EXPECT_EQ(grid.ItemCount(), 0);
+}
+
+}  // namespace
+}  // namespace lanzhou
+
+namespace lanzhou {
+namespace {
+
+TEST(Banner, FourteenFramesOf590By70RepeatWithoutEnd) {
+  std::vector<QImage> frames;
+  for (int i = 0; i < Banner::kFrameCount; ++i) {
+    frames.push_back(Banner::Frame(i));
+    EXPECT_EQ(frames.back().size(), QSize(590, 70));
+    if (i > 0) EXPECT_NE(frames[i], frames[i - 1]) << i;  // every frame moves
+  }
+  EXPECT_EQ(Banner::kFrameCount, 14);
+  EXPECT_EQ(Banner::kFrameMilliseconds, 200);
+  EXPECT_EQ(Banner::Frame(Banner::kFrameCount), frames[0]);
+  Banner banner;
+  for (int i = 0; i < Banner::kFrameCount; ++i) banner.Advance();
+  EXPECT_EQ(banner.current_frame(), 0);
 }
 
 }  // namespace
