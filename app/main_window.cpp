@@ -258,7 +258,8 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
     case UnitKind::kLabel: {
       auto* label = new QLabel(text, parent);
       label->setTextFormat(Qt::PlainText);
-      label->setWordWrap(true);
+      // A label of two lines' height wraps; a one-line label is cut at its right edge.
+      label->setWordWrap(definition.height >= 32);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return label;
     }
