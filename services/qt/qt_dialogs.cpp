@@ -107,6 +107,10 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const 
   box->setTextFormat(Qt::PlainText);
   box->setIcon(IconOf(flags));
   box->setWindowModality(Qt::ApplicationModal);
+  // Qt has no system-wide modality; a system-modal box at least stays above other windows.
+  if (flags & message_flags::kSystemModal) {
+    box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  }
   const std::vector<QMessageBox::StandardButton> buttons = ButtonSet(flags);
   for (QMessageBox::StandardButton button : buttons) {
     QPushButton* added = box->addButton(button);

@@ -19,7 +19,8 @@ namespace lanzhou {
 
 // The message box for `flags` (message_flags::*), not yet shown: the button set (low four
 // bits; an unknown set shows OK), the icon, the default button (0x100 second, 0x200 third),
-// application-modal in every case (Qt has no system-wide modality).
+// application-modal in every case (Qt has no system-wide modality; a system-modal box, flag
+// 0x1000, also stays on top).
 std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const Text& caption);
 // The result (message_result::*, 0..6) of a box after it closed. A box closed without a
 // button (Escape, the close button) answers Cancel when it has one, else No, else OK.

@@ -57,6 +57,8 @@ TEST(MessageBox, FlagsPickButtonsIconAndDefault) {
     EXPECT_EQ(box->standardButton(box->defaultButton()), c.default_button) << c.flags;
     EXPECT_EQ(box->text(), QString::fromUtf8("内容"));
     EXPECT_EQ(box->windowTitle(), QString::fromUtf8("信息："));
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(bool(box->windowFlags() & Qt::WindowStaysOnTopHint), bool(c.flags & 0x1000));
   }
 }
 
