@@ -136,7 +136,7 @@ std::uint64_t SpaceBytes(std::uint64_t x) {
   const std::uint64_t y = x ^ (kOnes * ' ');
   return ~(((y & kLowBits) + kLowBits) | y) & kHighBits;
 }
-// The offset within the eight bytes at `p` of the last byte marked in `mask` (nonzero).
+// Which of its eight bytes is the last one marked in `mask` (nonzero), in memory order.
 std::size_t LastMarked(std::uint64_t mask) {
   return static_cast<std::size_t>(63 - std::countl_zero(mask)) / 8;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -220,6 +221,85 @@ TEST(WrapText, LineEndsInTheTextAreNeverSplit) {
       {"ab\ncd", 2, "ab\r\n\nc\r\nd"},
   };
   for (const WrapCase& c : cases) ExpectWraps(c);
+}
+
+// The rules walked one character at a time, as plainly as they read.
+std::string WrapCharacterByCharacter(std::string_view rest, int width) {
+  const std::size_t w = std::max(width, 1);
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(rest[k]); };
+  const auto length = [&](std::size_t k) -> std::size_t {
+    if (byte(k) < 0x7F) return 1;
+    if (k + 3 < rest.size() && byte(k) >= 0x81 && byte(k) <= 0xFE && byte(k + 1) >= 0x30 &&
+        byte(k + 1) <= 0x39 && byte(k + 2) >= 0x81 && byte(k + 2) <= 0xFE && byte(k + 3) >= 0x30 &&
+        byte(k + 3) <= 0x39) {
+      return 4;
+    }
+    return k + 1 < rest.size() ? 2 : 1;
+  };
+  const auto is_one_of = [&](std::size_t k, const auto& marks) {
+    for (const char* mark : marks) {
+      if (k + 2 <= rest.size() && rest.substr(k, 2) == U(mark).bytes()) return true;
+    }
+    return false;
+  };
+  std::string out;
+  while (rest.size() > w) {
+    std::size_t i = 0, word_start = 0;
+    bool in_word = false, line_end = false;
+    while (i < w) {
+      if (byte(i) >= 0x7F) {
+        word_start = 0;
+        in_word = false;
+        if (i + length(i) > w) break;
+        i += length(i);
+      } else if (byte(i) == ' ') {
+        ++i;
+        word_start = 0;
+        in_word = false;
+      } else if (byte(i) == '\r' && byte(i + 1) == '\n') {
+        i += 2;
+        line_end = true;
+        break;
+      } else {
+        if (!in_word) word_start = i;
+        in_word = true;
+        ++i;
+      }
+    }
+    if (!line_end) {
+      if (i >= w) i = (word_start == 0 || byte(w) >= 0x7F) ? w : word_start;
+      if (i >= 2 && is_one_of(i - 2, kOpeningMarks)) {
+        i -= 2;
+      } else if (is_one_of(i, kClosingMarks)) {
+        std::size_t start = 0;
+        for (std::size_t k = 0; k < i; k += length(k)) start = k;
+        i = start;
+      }
+      if (i == 0) i = length(0);
+    }
+    out += rest.substr(0, i);
+    rest.remove_prefix(i);
+    if (!out.ends_with("\r\n") && !rest.empty()) out += "\r\n";
+  }
+  return out + std::string(rest);
+}
+
+TEST(WrapText, AgreesWithTheRulesWalkedCharacterByCharacter) {
+  std::vector<std::string> pieces;
+  for (const char* piece : {"a", "b", "1", " ", "中", "說", "😀", "，", "“", "”", "》", "（"}) {
+    pieces.push_back(U(piece).bytes());
+  }
+  for (const char* piece : {"\r\n", "\r", "\n", "\x7F", "\xD5", "\x81\x30", "abcdefghijkl"}) {
+    pieces.push_back(piece);
+  }
+  std::mt19937 random(3);
+  for (int n = 0; n < 20000; ++n) {
+    std::string text;
+    for (int k = random() % 40; k > 0; --k) text += pieces[random() % pieces.size()];
+    const int width = 1 + random() % (n % 2 ? 12 : 48);
+    ASSERT_EQ(WrapText(Text(text), width).bytes(), WrapCharacterByCharacter(text, width))
+        << testing::PrintToString(text) << " at width " << width;
+  }
 }
 
 // Whatever the width, wrapping only inserts CR LF between whole characters.
