@@ -80,14 +80,14 @@ int Emit(const Options& options, std::string result, bool input_was_utf8) {
 // they get the bytes already decoded, which they take unchanged as GB18030 unless that text
 // itself looks like UTF-8 (then the fixed encoding cannot be honoured and false is returned).
 // `scan` is the part of the bytes the loader looks at.
-bool BytesForLoader(std::string& bytes, std::string_view scan, InputEncoding how, bool& utf8) {
+bool BytesForLoader(InputBytes& bytes, std::string_view scan, InputEncoding how, bool& utf8) {
   if (how == InputEncoding::kAuto) {
     utf8 = ReadsAsUtf8(scan);
     return true;
   }
   utf8 = how == InputEncoding::kUtf8;
-  bytes = DecodeInput(bytes, how);
-  return !ReadsAsUtf8(bytes);
+  bytes.Replace(DecodeInput(bytes.view(), how));
+  return !ReadsAsUtf8(bytes.view());
 }
 
 int FixedEncodingRefused(const Options& options, const std::string& path) {
@@ -143,18 +143,18 @@ int RunReorder(const Options& options) {
   GridData grid;
   bool any_utf8 = false;
   for (const std::string& path : options.files) {
-    std::string bytes;
+    InputBytes bytes;
     std::string error;
-    if (!ReadInput(path, bytes, error)) {
+    if (!bytes.Open(path, error)) {
       Report(options, error);
       return kExitFile;
     }
     bool utf8 = false;
-    if (!BytesForLoader(bytes, bytes, options.input_encoding, utf8)) {
+    if (!BytesForLoader(bytes, bytes.view(), options.input_encoding, utf8)) {
       return FixedEncodingRefused(options, path);
     }
     any_utf8 = any_utf8 || utf8;
-    LoadDelimitedBytes(bytes, options.delimiter, grid);
+    LoadDelimitedBytes(bytes.view(), options.delimiter, grid);
   }
   Text order;
   if (options.order) {
@@ -174,18 +174,18 @@ int RunReorder(const Options& options) {
 
 // One list of merge, loaded as the page loads a dropped file.
 bool LoadList(const Options& options, const std::string& path, TextArray& lines, bool& utf8) {
-  std::string bytes;
+  InputBytes bytes;
   std::string error;
-  if (!ReadInput(path, bytes, error)) {
+  if (!bytes.Open(path, error)) {
     Report(options, error);
     return false;
   }
-  std::string_view scan = std::string_view(bytes).substr(0, bytes.find('\0'));
+  std::string_view scan = bytes.view().substr(0, bytes.view().find('\0'));
   if (!BytesForLoader(bytes, scan, options.input_encoding, utf8)) {
     FixedEncodingRefused(options, path);
     return false;
   }
-  lines = SplitListLines(bytes);
+  lines = SplitListLines(bytes.view());
   return true;
 }
 

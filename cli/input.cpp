@@ -1,6 +1,9 @@
 #include "cli/input.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +12,10 @@
 #include <cstring>
 
 namespace lanzhou::cli {
+
+std::string DisplayName(const std::string& path) {
+  return path == "-" ? std::string("standard input") : "'" + path + "'";
+}
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
@@ -37,10 +44,64 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
   return true;
 }
 
+// A mapped file that shrinks under us raises SIGBUS on the next access to a lost page. The
+// message is prepared before the mapping is read, so the handler only writes and exits.
+char bus_message[PATH_MAX + 128];
+std::size_t bus_message_size = 0;
+
+extern "C" void OnBusError(int) {
+  (void)!write(STDERR_FILENO, bus_message, bus_message_size);
+  _exit(2);
+}
+
+void PrepareBusMessage(const std::string& path) {
+  std::string message = "lanzhou-cli: " + DisplayName(path) + " changed while it was read\n";
+  bus_message_size = std::min(message.size(), sizeof bus_message);
+  std::memcpy(bus_message, message.data(), bus_message_size);
+  static bool installed = false;
+  if (!installed) {
+    installed = true;
+    struct sigaction action {};
+    action.sa_handler = OnBusError;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
+  }
+}
+
 }  // namespace
 
-std::string DisplayName(const std::string& path) {
-  return path == "-" ? std::string("standard input") : "'" + path + "'";
+bool InputBytes::Open(const std::string& path, std::string& error) {
+  Close();
+  if (path != "-") {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    // Files that report no size (/proc) or are not regular are read instead.
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      void* map = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                       MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (map != MAP_FAILED) {
+        close(fd);
+        PrepareBusMessage(path);
+        map_ = static_cast<const char*>(map);
+        map_size_ = static_cast<std::size_t>(st.st_size);
+        return true;
+      }
+    }
+    if (fd >= 0) close(fd);
+  }
+  return ReadInput(path, owned_, error);
+}
+
+void InputBytes::Replace(std::string bytes) {
+  Close();
+  owned_ = std::move(bytes);
+}
+
+void InputBytes::Close() {
+  if (map_) munmap(const_cast<char*>(map_), map_size_);
+  map_ = nullptr;
+  map_size_ = 0;
+  std::string().swap(owned_);
 }
 
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {

@@ -16,6 +16,31 @@ namespace lanzhou::cli {
 // directory").
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error);
 
+// The bytes of one input for an operation that only looks at them (the reorder and merge
+// loaders): a regular file is mapped into memory instead of copied, anything else (standard
+// input, a pipe) is read. Should a mapped file shrink while it is being read, the program
+// ends with status 2 and a message naming it, rather than crashing; nothing has been written
+// at that point.
+class InputBytes {
+ public:
+  InputBytes() = default;
+  InputBytes(const InputBytes&) = delete;
+  InputBytes& operator=(const InputBytes&) = delete;
+  ~InputBytes() { Close(); }
+
+  // As `ReadInput`.
+  bool Open(const std::string& path, std::string& error);
+  std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
+  // Replaces the bytes by `bytes` (for instance their decoded form).
+  void Replace(std::string bytes);
+  void Close();
+
+ private:
+  const char* map_ = nullptr;
+  std::size_t map_size_ = 0;
+  std::string owned_;
+};
+
 // The name to show for `path` in messages: "standard input" for "-".
 std::string DisplayName(const std::string& path);
 
