@@ -102,8 +102,9 @@ void Check(const std::string& cleaned, int width) {
     const std::string where = detail + " line " + std::to_string(n);
     FUZZ_CHECK(line.end > line.begin, where + " is empty");
     FUZZ_CHECK(boundary[line.end], where + " ends inside a character");
+    // A CR that is the second byte of a character (invalid GBK) belongs to that character.
     FUZZ_CHECK(!(line.end > 0 && line.end < cleaned.size() && cleaned[line.end - 1] == '\r' &&
-                 cleaned[line.end] == '\n'),
+                 cleaned[line.end] == '\n' && boundary[line.end - 1]),
                where + " splits a CR LF");
     if (has_crlf) continue;  // a line the input's own CR LF ends may reach one byte further
     const bool one_character = CharLength(cleaned, line.begin) == line.end - line.begin;
@@ -114,17 +115,18 @@ void Check(const std::string& cleaned, int width) {
     for (std::size_t k = line.begin; k < line.end; k += CharLength(cleaned, k)) last = k;
     const Line& next = lines[n + 1];
     const std::string_view next_first(cleaned.data() + next.begin, CharLength(cleaned, next.begin));
+    const std::size_t second = next.begin + next_first.size();
+    const bool second_closing =
+        second < next.end &&
+        IsMark(std::string_view(cleaned).substr(second, CharLength(cleaned, second)), false);
     if (IsMark(std::string_view(cleaned).substr(last, line.end - last), true)) {
-      // An opening mark moves down; one stays only behind another that moved.
-      FUZZ_CHECK(IsMark(next_first, true), where + " ends with an opening mark");
+      // An opening mark moves down, unless a closing mark already moved the cut back (only
+      // one of the two moves is made) or it stood behind another opening mark that moved.
+      FUZZ_CHECK(IsMark(next_first, true) || second_closing, where + " ends with an opening mark");
     }
     if (IsMark(next_first, false)) {
       // A closing mark brings the character before it down; that character may itself be
       // a closing mark, which then starts the line.
-      const std::size_t second = next.begin + next_first.size();
-      const bool second_closing =
-          second < next.end &&
-          IsMark(std::string_view(cleaned).substr(second, CharLength(cleaned, second)), false);
       FUZZ_CHECK(second_closing, where + " is followed by a line that starts with a closing mark");
     }
   }
