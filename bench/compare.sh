@@ -5,7 +5,7 @@
 #                               pair of commands agrees where they compute the same thing, time
 #                               every command, print the table and write it to bench/README.md
 #
-# Environment: RUNS (default 5) runs per command, the median is reported; WORK (default
+# Environment: RUNS (default 5) runs per command, the medians of wall and CPU time are reported; WORK (default
 # /tmp/lanzhou-compare) holds the data and the outputs; BUILD (default build-cli-rel) is the
 # build tree. Peak memory is the maximum resident set size from /usr/bin/time.
 set -euo pipefail
@@ -101,34 +101,39 @@ time_operation() {  # time_operation OP INPUT_FILES -- LABEL CMD [LABEL CMD]...
   done
   local input_bytes=0 f
   for f in $inputs; do input_bytes=$((input_bytes + $(stat -c %s "$f"))); done
-  local -A times=() mems=()
-  local run i start end
+  local -A walls=() cpus=() mems=()
+  local run i start end wall cpu kb
   for ((run = 0; run < runs; run++)); do
     for i in "${!cmds[@]}"; do
       start=$(date +%s%N)
-      /usr/bin/time -f %M -o "$out/mem" sh -c "${cmds[$i]}" >"$out/timed.out"
+      /usr/bin/time -f '%U %S %M' -o "$out/usage" sh -c "${cmds[$i]}" >"$out/timed.out"
       end=$(date +%s%N)
-      times[$i]+="$(((end - start) / 1000000)) "
-      mems[$i]="$(cat "$out/mem") ${mems[$i]:-}"
+      read -r user sys kb <"$out/usage"
+      walls[$i]+="$(((end - start) / 1000000)) "
+      cpus[$i]+="$(awk -v u="$user" -v s="$sys" 'BEGIN {printf "%d", (u + s) * 1000}') "
+      mems[$i]+="$kb "
     done
   done
-  local -a medians=() peaks=()
+  median() { tr ' ' '\n' | grep . | sort -n | awk '{v[NR] = $1}
+    END {print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+  local -a wall_ms=() cpu_ms=() peaks=()
   for i in "${!cmds[@]}"; do
-    medians[$i]=$(echo "${times[$i]}" | tr ' ' '\n' | grep . | sort -n | awk '{v[NR]=$1}
-      END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}')
+    wall_ms[$i]=$(echo "${walls[$i]}" | median)
+    cpu_ms[$i]=$(echo "${cpus[$i]}" | median)
     peaks[$i]=$(echo "${mems[$i]}" | tr ' ' '\n' | grep . | sort -n | tail -1)
   done
-  # The best standard tool: the fastest command that is neither ours nor cat.
+  # The best standard tool: the one of least CPU time that is neither ours nor cat.
   local best=""
   for i in "${!cmds[@]}"; do
     case "${labels[$i]}" in lanzhou-cli* | cat*) continue ;; esac
-    if [ -z "$best" ] || [ "${medians[$i]}" -lt "$best" ]; then best=${medians[$i]}; fi
+    if [ -z "$best" ] || [ "${cpu_ms[$i]}" -lt "$best" ]; then best=${cpu_ms[$i]}; fi
   done
+  [ "$best" -gt 0 ] || best=1
   for i in "${!cmds[@]}"; do
-    rows+=("$(awk -v op="$op" -v label="${labels[$i]}" -v ms="${medians[$i]}" -v best="$best" \
-      -v kb="${peaks[$i]}" -v in_bytes="$input_bytes" 'BEGIN {
-        printf "| %s | `%s` | %.2f | %.2f | %.0f | %.1f |\n", op, label, ms / 1000,
-               ms / best, kb / 1024, kb * 1024 / in_bytes }')")
+    rows+=("$(awk -v op="$op" -v label="${labels[$i]}" -v wall="${wall_ms[$i]}" \
+      -v cpu="${cpu_ms[$i]}" -v best="$best" -v kb="${peaks[$i]}" -v in_bytes="$input_bytes" \
+      'BEGIN { printf "| %s | `%s` | %.2f | %.2f | %.2f | %.0f | %.1f |\n", op, label,
+               wall / 1000, cpu / 1000, cpu / best, kb / 1024, kb * 1024 / in_bytes }')")
     echo "${rows[-1]}"
   done
 }
@@ -175,13 +180,15 @@ table=$work/table.md
   echo "GNU awk $(awk --version | head -1 | awk '{print $3}' | tr -d ,), mawk $(mawk -W version 2>&1 |
     head -1 | awk '{print $2}'), $(mlr --version), $(sed --version | head -1)."
   echo
-  echo "| operation | command | seconds | x best tool | peak MB | peak / input |"
-  echo "|---|---|---:|---:|---:|---:|"
+  echo "| operation | command | wall s | CPU s | x best tool | peak MB | peak / input |"
+  echo "|---|---|---:|---:|---:|---:|---:|"
   printf '%s\n' "${rows[@]}"
   echo
-  echo "\"x best tool\" is the time over that of the fastest standard tool (not cat) on the same"
+  echo "\"CPU s\" is user + system time, the steadier figure on a shared machine; \"x best tool\""
+  echo "is the CPU time over that of the standard tool of least CPU time (not cat) on the same"
   echo "operation: at most 1.00 means at least as fast. \"peak / input\" is the peak resident"
-  echo "memory over the size of the input."
+  echo "memory (/usr/bin/time %M) over the size of the input. Machine load while measuring:"
+  echo "$(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 minutes)."
   echo "<!-- compare.sh: end -->"
 } >"$table"
 echo
