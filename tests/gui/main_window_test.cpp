@@ -342,7 +342,9 @@ TEST(Banner, FourteenFramesOf590By70RepeatWithoutEnd) {
   for (int i = 0; i < Banner::kFrameCount; ++i) {
     frames.push_back(Banner::Frame(i));
     EXPECT_EQ(frames.back().size(), QSize(590, 70));
-    if (i > 0) EXPECT_NE(frames[i], frames[i - 1]) << i;  // every frame moves
+    if (i > 0) {
+      EXPECT_NE(frames[i], frames[i - 1]) << i;  // every frame moves
+    }
   }
   EXPECT_EQ(Banner::kFrameCount, 14);
   EXPECT_EQ(Banner::kFrameMilliseconds, 200);
