@@ -99,95 +99,96 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
+std::string Failure(const std::string& path, int err) {
+  return (path.empty() ? std::string("cannot write standard output")
+                       : "cannot write " + Quoted(path)) +
+         ": " + std::strerror(err);
+}
+
 }  // namespace
 
-bool ReplaceFile(const std::string& path, std::string_view data, std::string& error) {
-  std::string target = ResolveTarget(path);
-  struct stat existing {};
-  bool exists = stat(target.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) {
-    error = "cannot write " + Quoted(path) + ": " + std::strerror(EISDIR);
-    return false;
+Output::Output(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {}
+
+Output::~Output() {
+  if (!committed_) Abort();
+}
+
+bool Output::Open(std::string& error) {
+  if (path_.empty()) {
+    fd_ = STDOUT_FILENO;
+    return true;
   }
+  if (mode_ == Mode::kAppend) {
+    fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    struct stat st {};
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return Fail(errno, error);
+    // A device or a pipe has nothing to take back.
+    if (S_ISREG(st.st_mode)) {
+      append_from_ = st.st_size;
+      interrupt::GuardAppend(fd_, st.st_size);
+    }
+    return true;
+  }
+  target_ = ResolveTarget(path_);
+  struct stat existing {};
+  const bool exists = stat(target_.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) return Fail(EISDIR, error);
   if (exists && !S_ISREG(existing.st_mode)) {
     // A device or a pipe (-o /dev/stdout) is written in place; there is nothing to replace.
-    int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    int err = errno;
-    bool ok = fd >= 0 && WriteAll(fd, data, err);
-    if (fd >= 0 && close(fd) != 0 && ok) {
-      err = errno;
-      ok = false;
-    }
-    if (!ok) error = "cannot write " + Quoted(path) + ": " + std::strerror(err);
-    return ok;
+    fd_ = open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    return fd_ >= 0 || Fail(errno, error);
   }
-  std::string::size_type slash = target.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string::size_type slash = target_.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
   std::string temp = dir + "." + base + ".XXXXXX";
-
-  int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
-    return false;
-  }
-  interrupt::GuardTemporary(temp);
-  mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
-  int err = 0;
-  bool ok = fchmod(fd, mode) == 0 || (err = errno, false);
-  ok = ok && WriteAll(fd, data, err);
-  if (close(fd) != 0 && ok) {
-    err = errno;
-    ok = false;
-  }
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-    err = errno;
-    ok = false;
-  }
-  if (!ok) unlink(temp.c_str());
-  interrupt::Clear();
-  if (!ok) error = "cannot write " + Quoted(path) + ": " + std::strerror(err);
-  return ok;
+  fd_ = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd_ < 0) return Fail(errno, error);
+  temp_ = std::move(temp);
+  interrupt::GuardTemporary(temp_);
+  const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
+  return fchmod(fd_, mode) == 0 || Fail(errno, error);
 }
 
-bool AppendToFile(const std::string& path, std::string_view data, std::string& error) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
+bool Output::Write(std::string_view data, std::string& error) {
   int err = 0;
-  bool ok = fstat(fd, &st) == 0 || (err = errno, false);
-  if (ok && S_ISREG(st.st_mode)) interrupt::GuardAppend(fd, st.st_size);
-  if (ok && !WriteAll(fd, data, err)) {
-    ok = false;
-    // Take back what did get written, so the file holds only whole runs. A device or a
-    // pipe has nothing to take back.
-    if (S_ISREG(st.st_mode) && ftruncate(fd, st.st_size) != 0) {
-      error = "cannot write " + Quoted(path) + ": " + std::strerror(err) +
-              "; the lines written so far could not be removed: " + std::strerror(errno);
-      interrupt::Clear();
-      close(fd);
-      return false;
-    }
-  }
-  interrupt::Clear();
-  if (close(fd) != 0 && ok) {
-    err = errno;
-    ok = false;
-  }
-  if (!ok) error = "cannot write " + Quoted(path) + ": " + std::strerror(err);
-  return ok;
+  return WriteAll(fd_, data, err) || Fail(err, error);
 }
 
-bool WriteStandardOutput(std::string_view data, std::string& error) {
-  int err = 0;
-  if (!WriteAll(STDOUT_FILENO, data, err)) {
-    error = std::string("cannot write standard output: ") + std::strerror(err);
-    return false;
+bool Output::Commit(std::string& error) {
+  if (path_.empty()) {
+    committed_ = true;
+    return true;
   }
+  if (close(fd_) != 0) {
+    fd_ = -1;
+    return Fail(errno, error);
+  }
+  fd_ = -1;
+  if (!temp_.empty() && rename(temp_.c_str(), target_.c_str()) != 0) return Fail(errno, error);
+  committed_ = true;
+  interrupt::Clear();
   return true;
+}
+
+bool Output::Fail(int err, std::string& error) {
+  error = Failure(path_, err);
+  Abort();
+  if (cut_back_failed_) error += "; the lines appended so far could not be taken back";
+  return false;
+}
+
+void Output::Abort() {
+  if (path_.empty()) return;
+  if (append_from_ >= 0 && fd_ >= 0 && ftruncate(fd_, append_from_) != 0) {
+    cut_back_failed_ = true;
+  }
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+  append_from_ = -1;
+  interrupt::Clear();
 }
 
 }  // namespace lanzhou::cli

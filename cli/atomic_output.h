@@ -7,19 +7,46 @@
 
 namespace lanzhou::cli {
 
-// Writes `data` to a temporary file in the directory of `path` and renames it over `path`:
-// readers see the old file or the whole new one, never a part. A symbolic link is followed
-// (the file it names is replaced, the link stays). A new file gets the usual 0666 less the
-// umask; a replaced file keeps its permission bits. On failure `path` is unchanged, the
-// temporary file is removed, and `error` names the file.
-bool ReplaceFile(const std::string& path, std::string_view data, std::string& error);
+// Where a result goes: standard output, a file replaced as a whole, or a file appended to.
+// The result is written in pieces and then committed; until then nobody sees a part of it.
+//
+//   kReplace: the pieces go to a temporary file in the directory of `path`, renamed over
+//     `path` on commit: readers see the old file or the whole new one. A symbolic link is
+//     followed (the file it names is replaced, the link stays); a replaced file keeps its
+//     permission bits, a new one gets 0666 less the umask. A device (-o /dev/stdout) is
+//     written in place.
+//   kAppend: the pieces are appended to `path` (created when missing); should a write fail,
+//     the file is cut back to its length before `Open`.
+//
+// A failed call sets `error` to one line naming the file and takes everything back: the
+// temporary file is removed, an append is cut back. So does an interrupt (SIGINT, SIGTERM,
+// SIGHUP) before the commit, and an output destroyed without a commit.
+class Output {
+ public:
+  enum class Mode { kReplace, kAppend };
+  // An empty `path` is standard output.
+  Output(std::string path, Mode mode);
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output();
 
-// Appends `data` to `path`, created when missing. All or nothing: when a write fails, the
-// file is cut back to its length before the call.
-bool AppendToFile(const std::string& path, std::string_view data, std::string& error);
+  bool Open(std::string& error);
+  bool Write(std::string_view data, std::string& error);
+  bool Commit(std::string& error);
 
-// Writes all of `data` to standard output.
-bool WriteStandardOutput(std::string_view data, std::string& error);
+ private:
+  bool Fail(int err, std::string& error);
+  void Abort();
+
+  std::string path_;
+  Mode mode_;
+  int fd_ = -1;
+  std::string target_;          // kReplace: the file to replace, links resolved
+  std::string temp_;            // kReplace: the temporary file, until it is renamed
+  long long append_from_ = -1;  // kAppend to a regular file: its length before
+  bool committed_ = false;
+  bool cut_back_failed_ = false;
+};
 
 }  // namespace lanzhou::cli
 

@@ -54,20 +54,37 @@ bool WritesUtf8(const Options& options, bool input_was_utf8) {
   return false;
 }
 
+// Results written in UTF-8 are converted a piece at a time, so that the converted copy never
+// needs memory beyond a piece. A piece ends just after an LF, which never occurs inside a
+// GB18030 character, so the pieces convert exactly as the whole would.
+constexpr std::size_t kUtf8Piece = 1 << 20;
+
+bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
+  while (!result.empty()) {
+    std::size_t end = result.size();
+    if (end > kUtf8Piece) {
+      const std::size_t lf = result.find('\n', kUtf8Piece);
+      if (lf != std::string_view::npos) end = lf + 1;
+    }
+    if (!output.Write(ToUtf8(result.substr(0, end)), error)) return false;
+    result.remove_prefix(end);
+  }
+  return true;
+}
+
 // Writes `result` (GB18030) as the options ask: to standard output, replacing the -o file,
 // or, for merge, appended to it.
 int Emit(const Options& options, std::string result, bool input_was_utf8) {
-  if (WritesUtf8(options, input_was_utf8)) result = ToUtf8(std::string_view(result));
+  // As the page: a merge creates or extends its file only when there is something to add.
+  if (options.command == Command::kMerge && options.output && result.empty()) return kExitOk;
+  Output output(options.output.value_or(""), options.command == Command::kMerge
+                                                 ? Output::Mode::kAppend
+                                                 : Output::Mode::kReplace);
   std::string error;
-  bool ok = true;
-  if (!options.output) {
-    ok = WriteStandardOutput(result, error);
-  } else if (options.command == Command::kMerge) {
-    // As the page: an output file is created or extended only when there is something to add.
-    ok = result.empty() || AppendToFile(*options.output, result, error);
-  } else {
-    ok = ReplaceFile(*options.output, result, error);
-  }
+  const bool ok = output.Open(error) &&
+                  (WritesUtf8(options, input_was_utf8) ? WriteUtf8(output, result, error)
+                                                       : output.Write(result, error)) &&
+                  output.Commit(error);
   if (!ok) {
     Report(options, error);
     return kExitFile;

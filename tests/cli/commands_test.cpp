@@ -406,5 +406,20 @@ TEST(CliEncodings, ReorderAndMergeNeverMisreadAForcedEncoding) {
   }
 }
 
+// Outputs of several megabytes are converted to UTF-8 a piece at a time: the pieces must join
+// into exactly the conversion of the whole, also where a line is longer than a piece.
+TEST(CliEncodings, LongOutputsConvertAsAWhole) {
+  std::string lines;
+  for (int i = 0; i < 60000; ++i) lines += "第" + std::to_string(i) + "行，数据|𠀀😀\r\n";
+  const std::string long_line(3 << 20, 'x');
+  for (const std::string& text : {lines, long_line + "\r\n中文" + long_line}) {
+    TempDir dir;
+    const std::string file = dir.Write("in.txt", Gbk(text));
+    CliResult cli = RunCli({"dedupe", "--output-encoding", "utf-8", file});
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_TRUE(cli.out == ToUtf8(DistinctLines(FromUtf8(text)))) << cli.out.size();
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou::cli_test
