@@ -93,18 +93,22 @@ int Emit(const Options& options, std::string result, bool input_was_utf8) {
 }
 
 // The page loaders (reorder, merge) take a file's raw bytes and detect the encoding
-// themselves. With --input-encoding auto they get the bytes as read; with a fixed encoding
-// they get the bytes already decoded, which they take unchanged as GB18030 unless that text
-// itself looks like UTF-8 (then the fixed encoding cannot be honoured and false is returned).
-// `scan` is the part of the bytes the loader looks at.
-bool BytesForLoader(InputBytes& bytes, std::string_view scan, InputEncoding how, bool& utf8) {
+// themselves, merge's only on the bytes before the first zero byte (`cut_at_zero`). With
+// --input-encoding auto they get the bytes as read; with a fixed encoding they get the bytes
+// already decoded, which they take unchanged as GB18030 unless that text itself looks like
+// UTF-8 (then the fixed encoding cannot be honoured and false is returned).
+bool BytesForLoader(InputBytes& bytes, bool cut_at_zero, InputEncoding how, bool& utf8) {
+  auto scanned = [&] {
+    std::string_view view = bytes.view();
+    return cut_at_zero ? view.substr(0, view.find('\0')) : view;
+  };
   if (how == InputEncoding::kAuto) {
-    utf8 = ReadsAsUtf8(scan);
+    utf8 = ReadsAsUtf8(scanned());
     return true;
   }
   utf8 = how == InputEncoding::kUtf8;
   bytes.Replace(DecodeInput(bytes.view(), how));
-  return !ReadsAsUtf8(bytes.view());
+  return !ReadsAsUtf8(scanned());
 }
 
 int FixedEncodingRefused(const Options& options, const std::string& path) {
@@ -167,7 +171,7 @@ int RunReorder(const Options& options) {
       return kExitFile;
     }
     bool utf8 = false;
-    if (!BytesForLoader(bytes, bytes.view(), options.input_encoding, utf8)) {
+    if (!BytesForLoader(bytes, false, options.input_encoding, utf8)) {
       return FixedEncodingRefused(options, path);
     }
     any_utf8 = any_utf8 || utf8;
@@ -197,8 +201,7 @@ bool LoadList(const Options& options, const std::string& path, TextArray& lines,
     Report(options, error);
     return false;
   }
-  std::string_view scan = bytes.view().substr(0, bytes.view().find('\0'));
-  if (!BytesForLoader(bytes, scan, options.input_encoding, utf8)) {
+  if (!BytesForLoader(bytes, true, options.input_encoding, utf8)) {
     FixedEncodingRefused(options, path);
     return false;
   }
