@@ -191,11 +191,11 @@ class Parser {
         return i;
       }
     }
-    Apply(spec->opt, arg, value);
+    Apply(spec->opt, value);
     return i;
   }
 
-  void Apply(Opt opt, std::string_view arg, std::string_view value) {
+  void Apply(Opt opt, std::string_view value) {
     switch (opt) {
       case Opt::kHelp:
         help_ = true;
@@ -251,7 +251,6 @@ class Parser {
         options_.datum = TextFromArgument(value);
         break;
     }
-    (void)arg;
   }
 
   ParseResult Finish() {
