@@ -211,38 +211,44 @@ bool IsCharBoundary(std::string_view s, std::size_t from, std::size_t q) {
   return (q - k) % 2 == 0;
 }
 
-// `s` without every `find` met when scanning by character, as `ReplaceSubtext` with an empty
-// replacement removes them. `find` must be whole characters. Candidates come from a plain
-// search and are kept only at character boundaries; the bytes between are copied in runs.
-std::string RemoveAll(std::string_view s, std::string_view find) {
-  std::string out;
-  out.reserve(s.size());
-  std::size_t run = 0;   // the first byte not yet copied
-  std::size_t from = 0;  // a character boundary where the search goes on
-  for (std::size_t q; (q = s.find(find, from)) != std::string_view::npos;) {
-    if (!IsCharBoundary(s, from, q)) {
+// Removes from `s`, in place, every `find` met when scanning by character, as
+// `ReplaceSubtext` with an empty replacement does. `find` must be whole characters.
+// Candidates come from a plain search and are kept only at character boundaries; the bytes
+// between are moved left in runs, behind the search, which only looks ahead.
+void RemoveAll(std::string& s, std::string_view find) {
+  const std::string_view text = s;
+  std::size_t write = 0;  // the end of the bytes kept so far
+  std::size_t run = 0;    // the first byte not yet kept
+  std::size_t from = 0;   // a character boundary where the search goes on
+  for (std::size_t q; (q = text.find(find, from)) != std::string_view::npos;) {
+    if (!IsCharBoundary(text, from, q)) {
       from = q + 1;  // q is a second byte, so a character starts after it
       continue;
     }
-    out.append(s, run, q - run);
+    if (write != run) std::memmove(s.data() + write, s.data() + run, q - run);
+    write += q - run;
     run = from = q + find.size();
   }
-  out.append(s, run);
-  return out;
+  if (write == run) return;  // nothing removed
+  std::memmove(s.data() + write, s.data() + run, s.size() - run);
+  s.resize(write + (s.size() - run));
 }
 
 }  // namespace
 
-Text CleanForWrap(const Text& text, bool filter_punctuation) {
-  if (!filter_punctuation) return Text(RemoveAll(text.view(), kLineEnd));
+Text CleanForWrap(Text text, bool filter_punctuation) {
+  std::string& bytes = text.mutable_bytes();
+  if (!filter_punctuation) {
+    RemoveAll(bytes, kLineEnd);
+    return text;
+  }
   // In sequence, as the removals are defined: "，" between CR and LF makes a pair that the
   // fourth removal takes away.
-  std::string cleaned = text.bytes();
   for (const Text& find :
        {FromUtf8("，"), FromUtf8("。"), Text(","), Text("\r\n"), FromUtf8("、")}) {
-    cleaned = RemoveAll(cleaned, find.view());
+    RemoveAll(bytes, find.view());
   }
-  return Text(std::move(cleaned));
+  return text;
 }
 
 Text WrapText(const Text& text, int width) {

@@ -10,9 +10,10 @@ namespace lanzhou {
 
 // The text the wrapping works on: every CR LF removed and, with `filter_punctuation`, also
 // every "，", "。", ",", and "、" (in that order, CR LF fourth, each removal scanning by
-// character). Other punctuation, lone CR and lone LF stay.
+// character). Other punctuation, lone CR and lone LF stay. Works in place on a text passed
+// as an rvalue: CleanForWrap(std::move(text), ...) needs no second buffer.
 //   CleanForWrap("好，\r\n的。", true) == "好的"; CleanForWrap("好，\r\n的。", false) == "好，的。"
-Text CleanForWrap(const Text& text, bool filter_punctuation);
+Text CleanForWrap(Text text, bool filter_punctuation);
 
 // `text` cut into lines of at most `width` bytes, lines joined by CR LF, none after the last.
 //
