@@ -13,8 +13,8 @@
 namespace lanzhou::cli {
 namespace {
 
-// An interrupt (Ctrl-C, kill, a closed terminal) while a temporary file exists or an append
-// is under way must not leave the temporary file behind or half the lines appended: the
+// A signal that ends the program (Ctrl-C, kill, a closed terminal) while a temporary file exists or
+// an append is under way must not leave the temporary file behind or half the lines appended: the
 // handler removes the one or cuts the other back, then lets the signal end the program as it
 // would have. Only async-signal-safe calls happen in the handler.
 namespace interrupt {
@@ -24,7 +24,8 @@ volatile sig_atomic_t mode = kNone;
 char temporary[PATH_MAX];
 int append_fd = -1;
 off_t append_size = 0;
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGXFSZ: a write beyond the file size limit (ulimit -f) ends the program the same way.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 
 extern "C" void OnSignal(int sig) {
   if (mode == kRemoveTemporary) unlink(temporary);

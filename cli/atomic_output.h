@@ -19,8 +19,8 @@ namespace lanzhou::cli {
 //     the file is cut back to its length before `Open`.
 //
 // A failed call sets `error` to one line naming the file and takes everything back: the
-// temporary file is removed, an append is cut back. So does an interrupt (SIGINT, SIGTERM,
-// SIGHUP) before the commit, and an output destroyed without a commit.
+// temporary file is removed, an append is cut back. So does a signal that ends the program
+// (SIGINT, SIGTERM, SIGHUP, SIGXFSZ) before the commit, and an output destroyed without a commit.
 class Output {
  public:
   enum class Mode { kReplace, kAppend };

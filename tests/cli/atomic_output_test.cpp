@@ -106,6 +106,30 @@ TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
   EXPECT_EQ(ReadFile(out), "earlier\r\n");
 }
 
+// A signal that ends the program half-way through the output (here SIGXFSZ, from the file
+// size limit) leaves no temporary file and no part of an append.
+TEST(OutputFile, ASignalMidWayTakesThePartialOutputBack) {
+  TempDir dir;
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
+  const std::string in = dir.Write("in.txt", many);
+  const std::string out = dir.Write("out.txt", "old\r\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"dedupe", in, "-o", out},
+        std::vector<std::string>{"merge", in, "--datum", "d", "-o", out}}) {
+    SCOPED_TRACE(args[0]);
+    CliCall call;
+    call.args = args;
+    call.file_size_limit = 100000;
+    call.ignore_sigxfsz = false;
+    CliResult cli = RunCli(call);
+    EXPECT_EQ(cli.signal, SIGXFSZ);
+    const std::string kept = ReadFile(out);
+    EXPECT_TRUE(kept == "old\r\n") << kept.size() << " bytes";
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
+  }
+}
+
 struct FileErrorCase {
   const char* name;
   std::vector<std::string> args;  // "@" stands for the temporary directory

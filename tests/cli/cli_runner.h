@@ -60,6 +60,7 @@ inline std::vector<std::string> Listing(const fs::path& dir) {
 
 struct CliResult {
   int status = -1;  // the exit status; -1 when the program did not exit normally
+  int signal = 0;   // the signal that ended it, if one did
   std::string out;
   std::string err;
 };
@@ -68,7 +69,8 @@ struct CliCall {
   std::vector<std::string> args;
   std::string input;                      // standard input
   std::optional<std::string> stdout_to;   // a path standard output goes to instead ("/dev/full")
-  std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE for the child, SIGXFSZ ignored
+  std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE for the child
+  bool ignore_sigxfsz = true;             // writes beyond the limit fail instead of killing
   std::optional<std::string> cwd;         // the child's working directory
 };
 
@@ -96,7 +98,8 @@ inline CliResult RunCli(const CliCall& call) {
     dup2(err, 2);
     if (call.cwd && chdir(call.cwd->c_str()) != 0) _exit(127);
     if (call.file_size_limit) {
-      signal(SIGXFSZ, SIG_IGN);  // kept across exec: writes then fail with EFBIG
+      // An ignored signal stays ignored across exec: writes then fail with EFBIG.
+      signal(SIGXFSZ, call.ignore_sigxfsz ? SIG_IGN : SIG_DFL);
       rlimit limit{*call.file_size_limit, *call.file_size_limit};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
@@ -105,8 +108,9 @@ inline CliResult RunCli(const CliCall& call) {
   }
   CliResult result;
   int wstatus = 0;
-  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
-    result.status = WEXITSTATUS(wstatus);
+  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid) {
+    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
   }
   if (!call.stdout_to) result.out = ReadFile(out_path);
   result.err = ReadFile(err_path);
