@@ -64,7 +64,10 @@ Text DistinctLines(const Text& text, const Text& separator) {
   if (separator.empty()) return text;  // the whole text is its only piece
   const std::string_view s = text.view();
   const std::string_view d = separator.view();
-  SeenPieces seen(static_cast<std::size_t>(std::count(s.begin(), s.end(), d[0])) + 1);
+  // Sized for the pieces there can be, up to a bound: a text of nothing but line ends has many
+  // pieces and one distinct value, and the table grows when it needs to.
+  const auto pieces = static_cast<std::size_t>(std::count(s.begin(), s.end(), d[0])) + 1;
+  SeenPieces seen(std::min<std::size_t>(pieces, std::size_t{1} << 18));
   Text result;
   result.mutable_bytes().reserve(s.size());
   auto take = [&](std::string_view piece) {
