@@ -15,7 +15,7 @@ Text ConvertDashSeparators(const Text& records);
 // The chosen fields of every record, one output line per record.
 //
 // `records` is the text as the records box holds it: records separated by CR LF, fields by
-// "|"; every "----" counts as "|" (`ConvertDashSeparators` is applied first). `field_numbers`
+// "|"; every "----" counts as "|" (as if `ConvertDashSeparators` had run first). `field_numbers`
 // is the text of the field-number box: 1-based numbers separated by "|", each read like
 // `ToInteger` (leading blanks skipped, full-width digits accepted, reading stops at the first
 // non-digit). For every record, each number in order contributes its field followed by "|"
@@ -33,7 +33,8 @@ Text ConvertDashSeparators(const Text& records);
 Text ExtractFields(const Text& records, const Text& field_numbers);
 
 // 按钮3 clicked: converts "----" in 编辑框4 (and leaves the converted text there), extracts
-// the fields numbered in 列1 and saves them as 分割后_<time>.txt in the run directory.
+// the fields numbered in 列1 and saves them as 分割后_<time>.txt in the run directory. The
+// success message comes only after the file is written; a failed write names the file.
 void OnExtractClicked(Units& units);
 
 }  // namespace lanzhou
