@@ -47,7 +47,7 @@ enum class Opt {
   kDatum,
 };
 
-struct OptSpec {
+struct OptionRule {
   std::string_view short_name;  // "-f", or "" when there is none
   std::string_view long_name;   // "--datum", or ""
   Opt opt;
@@ -56,7 +56,7 @@ struct OptSpec {
   Command command;  // when not common
 };
 
-constexpr OptSpec kSpecs[] = {
+constexpr OptionRule kOptionRules[] = {
     {"-h", "--help", Opt::kHelp, false, true, Command::kExtract},
     {"", "--version", Opt::kVersion, false, true, Command::kExtract},
     {"-o", "", Opt::kOutput, true, true, Command::kExtract},
@@ -71,8 +71,8 @@ constexpr OptSpec kSpecs[] = {
     {"", "--datum", Opt::kDatum, true, false, Command::kMerge},
 };
 
-bool Applies(const OptSpec& spec, std::optional<Command> command) {
-  return spec.common || (command && spec.command == *command);
+bool Applies(const OptionRule& rule, std::optional<Command> command) {
+  return rule.common || (command && rule.command == *command);
 }
 
 std::string Lower(std::string_view s) {
@@ -157,12 +157,12 @@ class Parser {
   std::size_t Option(std::size_t i) {
     std::string_view arg = args_[i];
     std::optional<std::string_view> attached;
-    const OptSpec* spec = nullptr;
-    for (const auto& s : kSpecs) {
+    const OptionRule* rule = nullptr;
+    for (const auto& s : kOptionRules) {
       if (!s.long_name.empty() && arg.starts_with(s.long_name)) {
         std::string_view rest = arg.substr(s.long_name.size());
         if (rest.empty() || (s.takes_value && rest[0] == '=')) {
-          spec = &s;
+          rule = &s;
           if (!rest.empty()) attached = rest.substr(1);
           break;
         }
@@ -170,18 +170,18 @@ class Parser {
       if (!s.short_name.empty() && arg.starts_with(s.short_name)) {
         std::string_view rest = arg.substr(s.short_name.size());
         if (rest.empty() || s.takes_value) {
-          spec = &s;
+          rule = &s;
           if (!rest.empty()) attached = rest;
           break;
         }
       }
     }
-    if (spec == nullptr || !Applies(*spec, command_)) {
+    if (rule == nullptr || !Applies(*rule, command_)) {
       Fail(Prefix() + "unknown option '" + std::string(arg) + "'");
       return i;
     }
     std::string_view value;
-    if (spec->takes_value) {
+    if (rule->takes_value) {
       if (attached) {
         value = *attached;
       } else if (i + 1 < args_.size()) {
@@ -191,7 +191,7 @@ class Parser {
         return i;
       }
     }
-    Apply(spec->opt, value);
+    Apply(rule->opt, value);
     return i;
   }
 
