@@ -1,0 +1,190 @@
+// A page whose result cannot be saved says so, naming the file, and leaves no half file:
+// no temporary file, an earlier file of the same name unchanged, and 合并数据.txt with whole
+// lines only.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pages/extract.h"
+#include "pages/merge.h"
+#include "pages/reorder.h"
+#include "pages/wrap.h"
+#include "services/clock.h"
+#include "services/encoding.h"
+#include "services/fake_units.h"
+#include "tests/reliability/hostile_files.h"
+
+namespace lanzhou {
+namespace {
+
+using namespace reliability;
+
+Text U(const char* utf8) { return FromUtf8(utf8); }
+
+// A page that saves, with enough data to overflow the small filesystems below.
+struct SavingPage {
+  const char* name;
+  const char* prefix;  // the output file name without the time, or the whole merge file name
+  bool appends;
+  std::function<void(FakeUnits&)> run;
+};
+
+std::vector<SavingPage> SavingPages() {
+  std::string records;
+  for (int i = 0; i < 3000; ++i) records += "field" + std::to_string(i) + "|second\r\n";
+  return {
+      {"extract", "分割后_", false,
+       [records](FakeUnits& units) {
+         units.SetEditText(Unit::编辑框4, Text(records));
+         units.SetEditText(Unit::列1, Text("1|2"));
+         OnExtractClicked(units);
+       }},
+      {"wrap", "折行后_", false,
+       [records](FakeUnits& units) {
+         units.SetEditText(Unit::被折行_编辑框, Text(records));
+         units.SetEditText(Unit::字数_编辑框, Text("10"));
+         OnWrapClicked(units);
+       }},
+      {"export", "处理后_", false,
+       [records](FakeUnits& units) {
+         LoadDelimitedBytes(records, Text("|"), units.Grid(Unit::超级列表框1));
+         units.SetEditText(Unit::编辑框_列, Text("2,1"));
+         units.dialogs().QueueText(Text("|"));
+         OnExportClicked(units);
+       }},
+      {"merge", "合并数据.txt", true,
+       [](FakeUnits& units) {
+         for (Unit grid : {Unit::超级列表框A, Unit::超级列表框b}) {
+           GridData& g = units.Grid(grid);
+           g.InsertColumn(-1, Text("id"), 40);
+           g.InsertColumn(-1, Text("line"), 240);
+           for (int i = 0; i < 3000; ++i)
+             g.AppendRow({Text("n"), Text("line" + std::to_string(i))});
+         }
+         OnMergeClicked(units);
+       }},
+  };
+}
+
+// One way the save fails. `prepare` returns the run directory to use, or nullopt when this
+// process cannot build the place (then the case is skipped). `old_content` is put at the
+// output path first where the place allows a file there.
+struct Place {
+  const char* name;
+  std::function<std::optional<fs::path>(const ScratchDir&, const std::string& output_name,
+                                        std::vector<std::unique_ptr<TmpfsMount>>&)>
+      prepare;
+  bool earlier_file;
+  std::optional<rlim_t> size_limit;
+};
+
+const std::string kEarlier = "earlier\r\n";
+
+std::vector<Place> Places() {
+  return {
+      {"the output name is a directory",
+       [](const ScratchDir& dir, const std::string& output, auto&) -> std::optional<fs::path> {
+         fs::create_directory(dir.path() / output);
+         return dir.path();
+       },
+       false, std::nullopt},
+      {"the run directory is gone",
+       [](const ScratchDir& dir, const std::string&, auto&) -> std::optional<fs::path> {
+         return dir.path() / "gone";
+       },
+       false, std::nullopt},
+      {"the run directory refuses writing",
+       [](const ScratchDir& dir, const std::string& output,
+          auto& mounts) -> std::optional<fs::path> {
+         const fs::path where = dir.path() / "ro";
+         if (::geteuid() != 0) {
+           fs::create_directory(where);
+           Spill(where / output, kEarlier);
+           fs::permissions(where, fs::perms::owner_read | fs::perms::owner_exec);
+           ::chmod((where / output).c_str(), 0444);
+           return where;
+         }
+         mounts.push_back(std::make_unique<TmpfsMount>(where, "size=64k"));
+         if (!mounts.back()->ok()) return std::nullopt;
+         Spill(where / output, kEarlier);
+         if (!mounts.back()->SetReadOnly(true)) return std::nullopt;
+         return where;
+       },
+       true, std::nullopt},
+      {"the filesystem is full",
+       [](const ScratchDir& dir, const std::string& output,
+          auto& mounts) -> std::optional<fs::path> {
+         const fs::path where = dir.path() / "full";
+         mounts.push_back(std::make_unique<TmpfsMount>(where, "size=16k"));
+         if (!mounts.back()->ok()) return std::nullopt;
+         Spill(where / output, kEarlier);
+         return where;
+       },
+       true, std::nullopt},
+      {"a write fails half way (file size limit)",
+       [](const ScratchDir& dir, const std::string& output, auto&) -> std::optional<fs::path> {
+         Spill(dir.path() / output, kEarlier);
+         return dir.path();
+       },
+       true, rlim_t{16 * 1024}},
+  };
+}
+
+TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
+  for (const SavingPage& page : SavingPages()) {
+    for (const Place& place : Places()) {
+      SCOPED_TRACE(std::string(page.name) + ": " + place.name);
+      ScratchDir dir;
+      const Text time = TimeToText(FakeUnits(Text()).clock().Now());
+      const std::string output = page.appends ? page.prefix : page.prefix + ToUtf8(time) + ".txt";
+      std::vector<std::unique_ptr<TmpfsMount>> mounts;
+      const std::optional<fs::path> run_directory = place.prepare(dir, output, mounts);
+      if (!run_directory) {
+        std::printf("skipped \"%s\": this process may not mount a filesystem\n", place.name);
+        continue;
+      }
+      const fs::path path = *run_directory / output;
+      AgeFile(path);
+      const FileState before = StateOf(path);
+      const bool was_directory = fs::is_directory(path);
+      const std::vector<std::string> names = Names(*run_directory);
+
+      FakeUnits units(Text(run_directory->string()));
+      {
+        std::optional<FileSizeLimit> limit;
+        if (place.size_limit) limit.emplace(*place.size_limit);
+        page.run(units);
+      }
+
+      ASSERT_EQ(units.dialogs().messages.size(), 1u);
+      EXPECT_EQ(units.dialogs().messages[0],
+                (ScriptedDialogs::Message{U("保存失败：") + FromUtf8(path.string()),
+                                          message_flags::kIconError, U("信息：")}));
+      EXPECT_EQ(Names(*run_directory), names) << "a file was left behind";
+      EXPECT_EQ(fs::is_directory(path), was_directory);
+      if (!place.earlier_file) continue;
+      if (!page.appends) {
+        EXPECT_EQ(StateOf(path), before);
+        continue;
+      }
+      // An append may keep the lines that got out, but only whole ones.
+      const std::string now = Slurp(path);
+      ASSERT_TRUE(now.starts_with(kEarlier));
+      EXPECT_TRUE(now.ends_with("\r\n"));
+      std::string whole = kEarlier;
+      for (int i = 0; whole.size() < now.size(); ++i) {
+        whole += "line" + std::to_string(i) + "||line" + std::to_string(i) + "|\r\n";
+      }
+      EXPECT_EQ(now, whole);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou

@@ -1,0 +1,69 @@
+// A file that disappears between the drop (or the file dialog) and the read is named in
+// "无法打开文件：…"; the grid keeps what it had.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pages/reorder.h"
+#include "services/encoding.h"
+#include "services/fake_units.h"
+#include "tests/reliability/hostile_files.h"
+
+namespace lanzhou {
+namespace {
+
+using namespace reliability;
+
+struct Handing {
+  const char* name;
+  // Hands `path` to the page the way the window would.
+  std::function<void(FakeUnits&, const Text& path)> hand;
+};
+
+TEST(VanishedInput, IsNamedInAMessageAndLoadsNothing) {
+  const std::vector<Handing> handings = {
+      {"dropped on the reorder grid",
+       [](FakeUnits& units, const Text& path) {
+         units.dialogs().QueueText(Text("|"));
+         OnImportDropped(units, path);
+       }},
+      {"dropped as a list (path and CR LF)",
+       [](FakeUnits& units, const Text& path) {
+         units.dialogs().QueueText(Text("|"));
+         OnImportDropped(units, path + Text("\r\n"));
+       }},
+      {"picked in the file dialog",
+       [](FakeUnits& units, const Text& path) {
+         units.dialogs().QueueText(Text("|"));
+         units.dialogs().QueueFile(path);
+         OnImportClicked(units);
+       }},
+  };
+  for (const Handing& handing : handings) {
+    SCOPED_TRACE(handing.name);
+    ScratchDir dir;
+    ImportDelimiter() = Text();
+    FakeUnits units(Text(dir.path().string()));
+    LoadDelimitedBytes("kept|row", Text("|"), units.Grid(Unit::超级列表框1));
+    // The name is valid and was listed a moment ago; now it is gone.
+    const std::string name = "列表.txt";
+    Spill(dir / name, "a|b\r\n");
+    fs::remove(dir / name);
+
+    const Text path = FromUtf8(dir / name);
+    handing.hand(units, path);
+    ImportDelimiter() = Text();
+
+    ASSERT_EQ(units.dialogs().messages.size(), 1u);
+    EXPECT_EQ(units.dialogs().messages[0],
+              (ScriptedDialogs::Message{FromUtf8("无法打开文件：") + path,
+                                        message_flags::kIconError, FromUtf8("信息：")}));
+    EXPECT_EQ(units.Grid(Unit::超级列表框1).ItemCount(), 1);
+    EXPECT_EQ(units.Caption(Unit::标签_行数), FromUtf8("当前列表共: 1 行"));
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou
