@@ -154,7 +154,7 @@ int RunWrap(const Options& options) {
   Text text;
   bool utf8 = false;
   if (!ReadEditBox(options, text, utf8)) return kExitFile;
-  text = CleanForWrap(text, options.filter_punctuation);
+  text = CleanForWrap(std::move(text), options.filter_punctuation);
   Text result = WrapText(text, options.width);
   text = Text();
   return Emit(options, std::move(result.mutable_bytes()), utf8);
