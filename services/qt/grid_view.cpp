@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QPainter>
+#include <QStyle>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -115,9 +116,9 @@ void GridView::ApplyColumnWidths() {
 int GridView::FittingColumnWidth(int column) {
   model_->Flush();
   if (column < 0 || column >= grid_->ColumnCount()) return 0;
-  int width = header()->sectionSizeHint(column);
+  // Like the list view's own fitting, only the cells count: the header caption may be cut.
   const int rows = grid_->ItemCount();
-  if (rows == 0) return width;
+  if (rows == 0) return EmptyCellWidth();
 
   WidthEstimator estimator(font());
   double best = -1;
@@ -153,7 +154,15 @@ int GridView::FittingColumnWidth(int column) {
   const QSize hint = itemDelegate()->sizeHint(option, model_->index(best_row, column));
   int cell_width = hint.width();
   if (column == 0) cell_width += indentation() * (rootIsDecorated() ? 1 : 0);
-  return std::max(width, cell_width);
+  return cell_width;
+}
+
+int GridView::EmptyCellWidth() const {
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  option.features |= QStyleOptionViewItem::HasDisplay;
+  option.text.clear();
+  return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
 }
 
 void GridView::AutoFitColumns() {

@@ -32,6 +32,7 @@ class GridView : public QTreeView {
   void AutoFitColumns();
   // The width `AutoFitColumns` gives `column`.
   int FittingColumnWidth(int column);
+  int EmptyCellWidth() const;
 
  protected:
   void changeEvent(QEvent* event) override;
