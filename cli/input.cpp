@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace lanzhou::cli {
 
@@ -18,29 +20,61 @@ std::string DisplayName(const std::string& path) {
 }
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;
+constexpr std::size_t kFirstPiece = 1 << 20;
+constexpr std::size_t kLargestPiece = 64 << 20;
 
-// Reads to the end of `fd`, growing `bytes` geometrically; `expected` is a size hint.
-bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
-  bytes.clear();
-  // One byte more than the expected size lets a file read whole end with a zero-length read
-  // without first growing the buffer.
-  std::size_t capacity = expected > 0 ? expected + 1 : kChunk;
-  bytes.resize(capacity);
-  std::size_t used = 0;
-  for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-    ssize_t n = read(fd, bytes.data() + used, bytes.size() - used);
+// Reads up to `size` bytes into `data`; sets `eof` when the end was reached.
+bool ReadPiece(int fd, char* data, std::size_t size, std::size_t& used, bool& eof, int& err) {
+  used = 0;
+  eof = false;
+  while (used < size) {
+    ssize_t n = read(fd, data + used, size - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       err = errno;
-      bytes.clear();
       return false;
     }
-    if (n == 0) break;
+    if (n == 0) {
+      eof = true;
+      break;
+    }
     used += static_cast<std::size_t>(n);
   }
-  bytes.resize(used);
+  return true;
+}
+
+// Reads to the end of `fd` into `bytes`. With the size known (`expected`, a regular file) the
+// bytes go straight into a buffer of that size, plus one byte so that the end shows without
+// a second buffer. Otherwise (a pipe, or a file that grew) the rest is collected in pieces of
+// growing size, whose unused ends are never touched, and joined once: the memory in use
+// stays near the size of the data instead of the double that a doubling buffer costs.
+bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
+  bytes.clear();
+  bool eof = false;
+  if (expected > 0) {
+    bytes.resize(expected + 1);
+    std::size_t used = 0;
+    if (!ReadPiece(fd, bytes.data(), bytes.size(), used, eof, err)) return false;
+    bytes.resize(used);
+    if (eof) return true;
+  }
+  struct Piece {
+    std::unique_ptr<char[]> data;
+    std::size_t used;
+  };
+  std::vector<Piece> pieces;
+  std::size_t total = bytes.size();
+  for (std::size_t size = kFirstPiece; !eof; size = std::min(size * 2, kLargestPiece)) {
+    Piece piece{std::unique_ptr<char[]>(new char[size]), 0};
+    if (!ReadPiece(fd, piece.data.get(), size, piece.used, eof, err)) return false;
+    total += piece.used;
+    pieces.push_back(std::move(piece));
+  }
+  bytes.reserve(total);
+  for (Piece& piece : pieces) {
+    bytes.append(piece.data.get(), piece.used);
+    piece.data.reset();
+  }
   return true;
 }
 
