@@ -147,6 +147,11 @@ bool Output::Open(std::string& error) {
   if (fd_ < 0) return Fail(errno, error);
   temp_ = std::move(temp);
   interrupt::GuardTemporary(temp_);
+  if (exists) {
+    // The new file takes the old one's owner where we may give it (as root); otherwise it
+    // is ours, as any file we write.
+    (void)!fchown(fd_, existing.st_uid, existing.st_gid);
+  }
   const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
   return fchmod(fd_, mode) == 0 || Fail(errno, error);
 }

@@ -13,7 +13,8 @@ namespace lanzhou::cli {
 //   kReplace: the pieces go to a temporary file in the directory of `path`, renamed over
 //     `path` on commit: readers see the old file or the whole new one. A symbolic link is
 //     followed (the file it names is replaced, the link stays); a replaced file keeps its
-//     permission bits, a new one gets 0666 less the umask. A device (-o /dev/stdout) is
+//     permission bits (and its owner, when we run as root), a new one gets 0666 less the
+//     umask. A device (-o /dev/stdout) is
 //     written in place.
 //   kAppend: the pieces are appended to `path` (created when missing); should a write fail,
 //     the file is cut back to its length before `Open`.

@@ -2,6 +2,7 @@
 // at all, and errors naming the file with exit status 2.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -28,11 +29,22 @@ TEST(OutputFile, ReplacesTheFileWholeAndKeepsItsPermissions) {
   const std::string in = dir.Write("in.txt", "b\r\na\r\nb\r\n");
   const std::string out = dir.Write("out.txt", "an older and much longer content\r\n");
   chmod(out.c_str(), 0640);
+  // As root the replaced file also keeps its owner.
+  const bool root = geteuid() == 0;
+  if (root) {
+    EXPECT_EQ(chown(out.c_str(), 4321, 4322), 0);
+  }
   CliResult cli = RunCli({"dedupe", in, "-o", out});
   EXPECT_EQ(cli.status, 0) << cli.err;
   EXPECT_EQ(cli.out, "");
   EXPECT_EQ(ReadFile(out), "b\r\na");
   EXPECT_EQ(ModeOf(out), 0640u);
+  if (root) {
+    struct stat st {};
+    stat(out.c_str(), &st);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
 
   const std::string fresh = dir.Path("fresh.txt");
