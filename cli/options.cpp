@@ -332,8 +332,8 @@ constexpr std::string_view kCommonHelp =
     "  -o OUT                    write to OUT instead of standard output\n"
     "  --input-encoding ENC      auto (default), gbk or utf-8; auto reads valid UTF-8 with\n"
     "                            non-ASCII characters or a byte-order mark as UTF-8, else GBK\n"
-    "  --output-encoding ENC     same (default: the encoding the input was read in), gbk or "
-    "utf-8\n"
+    "  --output-encoding ENC     same (default: the encoding the input was read in; UTF-8\n"
+    "                            when any input was), gbk or utf-8\n"
     "  -h, --help                show this help\n";
 
 }  // namespace
