@@ -79,6 +79,10 @@ awk 'NR==FNR{a[FNR]=$0;next} FNR in a{print a[FNR] "||" $0 "|"}' "$list_a" "$lis
 agree "merge A B = paste -d'|' A /dev/null B /dev/null" "$out/merge.ours.norm" "$out/merge.paste"
 agree "merge A B = awk" "$out/merge.ours.norm" "$out/merge.awk"
 
+"$cli" merge "$list_a" --datum 123456 | tr -d '\r' >"$out/datum.ours.norm"
+sed 's/$/||123456/' "$list_a" >"$out/datum.sed"
+agree "merge A --datum 123456 = sed 's/\$/||123456/'" "$out/datum.ours.norm" "$out/datum.sed"
+
 # On letters and digits without spaces both cut hard at the width; on Chinese text fold -b
 # cuts characters in half, so only the time is compared there.
 "$cli" wrap -w 40 "$ascii" | tr -d '\r' >"$out/wrap.ours.norm"
@@ -166,6 +170,11 @@ time_operation "merge, 2 x 1,000,000 lines, $(($(stat -c %s "$list_a") / 1048576
   "awk 'NR==FNR{a[FNR]=\$0;next} FNR in a{print a[FNR] \"||\" \$0 \"|\"}' A B" \
   "awk 'NR==FNR{a[FNR]=\$0;next} FNR in a{print a[FNR] \"||\" \$0 \"|\"}' '$list_a' '$list_b'" \
   "cat A B" "cat '$list_a' '$list_b'"
+time_operation "merge --datum, 1,000,000 lines, $(mb "$list_a")" "$list_a" -- \
+  "lanzhou-cli merge A --datum 123456" "'$cli' merge '$list_a' --datum 123456" \
+  "sed 's/\$/||123456/' A" "sed 's/\$/||123456/' '$list_a'" \
+  "awk '{print \$0 \"||123456\"}' A" "awk '{print \$0 \"||123456\"}' '$list_a'" \
+  "cat A" "cat '$list_a'"
 time_operation "wrap, $(mb "$prose")" "$prose" -- \
   "lanzhou-cli wrap -w 40" "'$cli' wrap -w 40 '$prose'" \
   "fold -b -w 40" "fold -b -w 40 '$prose'" \
