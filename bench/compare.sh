@@ -5,9 +5,10 @@
 #                               pair of commands agrees where they compute the same thing, time
 #                               every command, print the table and write it to bench/README.md
 #
-# Environment: RUNS (default 5) runs per command, the medians of wall and CPU time are reported; WORK (default
-# /tmp/lanzhou-compare) holds the data and the outputs; BUILD (default build-cli-rel) is the
-# build tree. Peak memory is the maximum resident set size from /usr/bin/time.
+# Environment: RUNS (default 5) runs per command, of which the medians of wall and CPU time
+# are reported; WORK (default /tmp/lanzhou-compare) holds the data and the outputs; BUILD
+# (default build-cli-rel) is the build tree. Peak memory is the maximum resident set size
+# from /usr/bin/time.
 set -euo pipefail
 # The data is GBK bytes: every tool runs byte-wise, in the C locale (its fastest setting).
 export LC_ALL=C

@@ -8,20 +8,21 @@
 namespace lanzhou::cli {
 
 // Where a result goes: standard output, a file replaced as a whole, or a file appended to.
-// The result is written in pieces and then committed; until then nobody sees a part of it.
+// The result is written in pieces and then committed; until then no file shows a part of it
+// (standard output takes the pieces as they come).
 //
 //   kReplace: the pieces go to a temporary file in the directory of `path`, renamed over
 //     `path` on commit: readers see the old file or the whole new one. A symbolic link is
 //     followed (the file it names is replaced, the link stays); a replaced file keeps its
 //     permission bits (and its owner, when we run as root), a new one gets 0666 less the
-//     umask. A device (-o /dev/stdout) is
-//     written in place.
+//     umask. A device (-o /dev/stdout) is written in place.
 //   kAppend: the pieces are appended to `path` (created when missing); should a write fail,
 //     the file is cut back to its length before `Open`.
 //
 // A failed call sets `error` to one line naming the file and takes everything back: the
 // temporary file is removed, an append is cut back. So does a signal that ends the program
-// (SIGINT, SIGTERM, SIGHUP, SIGXFSZ) before the commit, and an output destroyed without a commit.
+// (SIGINT, SIGTERM, SIGHUP, SIGXFSZ) before the commit, and an `Output` destroyed without
+// a commit.
 class Output {
  public:
   enum class Mode { kReplace, kAppend };
