@@ -16,11 +16,13 @@ size_mb=${2:-1024}
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/lanzhou-large.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-# Records "user<n>----pw<n>|<name>|<city>|<phone>" in GBK with CR LF; one line in three
-# repeats an earlier one, so that duplicate removal has work to do.
-python3 - "$scratch/records.txt" "$size_mb" <<'PY'
+# Records "user<n>----pw<n>|<name>|<city>|<phone>" in GBK with CR LF. With "repeats", one
+# line in three repeats an earlier one, so that duplicate removal has work to do; with
+# "distinct", every line differs (the most the duplicate removal has to remember).
+records() {
+  python3 - "$scratch/records.txt" "$size_mb" "$1" <<'PY'
 import sys
-path, size = sys.argv[1], int(sys.argv[2]) * 1024 * 1024
+path, size, repeats = sys.argv[1], int(sys.argv[2]) * 1024 * 1024, sys.argv[3] == "repeats"
 names = [n.encode("gbk") for n in ("张三丰", "李四", "王小明", "欧阳娜娜", "兰州")]
 cities = [c.encode("gbk") for c in ("北京市朝阳区", "兰州市城关区", "上海市浦东区")]
 written, i = 0, 0
@@ -28,7 +30,7 @@ with open(path, "wb", buffering=1 << 22) as out:
     while written < size:
         lines = []
         for _ in range(10000):
-            n = i // 7 if i % 3 == 0 else i
+            n = i // 7 if repeats and i % 3 == 0 else i
             lines.append(b"user%09d----pw%06d|%s|%s|138%08d\r\n"
                          % (n, n % 1000000, names[n % 5], cities[n % 3], n % 100000000))
             i += 1
@@ -36,6 +38,7 @@ with open(path, "wb", buffering=1 << 22) as out:
         out.write(block)
         written += len(block)
 PY
+}
 
 # One line of mixed Chinese and ASCII words with punctuation, no line end.
 python3 - "$scratch/line100.txt" 100 "$scratch/line50.txt" 50 <<'PY'
@@ -83,10 +86,16 @@ run() {
 
 echo "| run | input | wall | CPU | peak memory | peak / input |"
 echo "|---|---|---|---|---|---|"
-run "dedupe -o" "$scratch/records.txt" 3 dedupe "$scratch/records.txt" -o "$scratch/out.txt"
-run "extract (fields 2 and 1) -o" "$scratch/records.txt" 3 extract -f '2|1' "$scratch/records.txt" \
-  -o "$scratch/out.txt"
+records repeats
+run "dedupe -o, a third of the lines repeated" "$scratch/records.txt" 3 \
+  dedupe "$scratch/records.txt" -o "$scratch/out.txt"
+run "extract (fields 2 and 1) -o" "$scratch/records.txt" 3 \
+  extract -f '2|1' "$scratch/records.txt" -o "$scratch/out.txt"
 rm -f "$scratch/out.txt"
+records distinct
+run "dedupe -o, every line distinct" "$scratch/records.txt" 3 \
+  dedupe "$scratch/records.txt" -o "$scratch/out.txt"
+rm -f "$scratch/out.txt" "$scratch/records.txt"
 run "wrap -w 76 -o, one line" "$scratch/line50.txt" - wrap -w 76 "$scratch/line50.txt" \
   -o "$scratch/out.txt"
 run "wrap -w 76 -o, one line" "$scratch/line100.txt" - wrap -w 76 "$scratch/line100.txt" \
