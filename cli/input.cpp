@@ -102,28 +102,54 @@ void PrepareBusMessage(const std::string& path) {
   }
 }
 
+// Reads the open file `fd` (named `path` in messages) to its end.
+bool ReadOpenFile(int fd, const std::string& path, std::string& bytes, std::string& error) {
+  struct stat st {};
+  std::size_t hint = 0;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    hint = static_cast<std::size_t>(st.st_size);
+  }
+  int err = 0;
+  if (ReadAllFrom(fd, hint, bytes, err)) return true;
+  error = "cannot read " + DisplayName(path) + ": " + std::strerror(err);
+  return false;
+}
+
+// Opens `path` for reading ("-": standard input, which stays open); -1 with `error` set.
+int OpenInput(const std::string& path, std::string& error) {
+  if (path == "-") return STDIN_FILENO;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) error = "cannot read " + DisplayName(path) + ": " + std::strerror(errno);
+  return fd;
+}
+
+void CloseInput(int fd) {
+  if (fd != STDIN_FILENO) close(fd);
+}
+
 }  // namespace
 
 bool InputBytes::Open(const std::string& path, std::string& error) {
   Close();
-  if (path != "-") {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    // Files that report no size (/proc) or are not regular are read instead.
-    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-      void* map = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
-                       MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (map != MAP_FAILED) {
-        close(fd);
-        PrepareBusMessage(path);
-        map_ = static_cast<const char*>(map);
-        map_size_ = static_cast<std::size_t>(st.st_size);
-        return true;
-      }
+  // One open only: a named pipe cannot be opened a second time for the same data.
+  int fd = OpenInput(path, error);
+  if (fd < 0) return false;
+  struct stat st {};
+  // Files that report no size (/proc) or are not regular are read instead.
+  if (fd != STDIN_FILENO && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    void* map = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                     MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (map != MAP_FAILED) {
+      CloseInput(fd);
+      PrepareBusMessage(path);
+      map_ = static_cast<const char*>(map);
+      map_size_ = static_cast<std::size_t>(st.st_size);
+      return true;
     }
-    if (fd >= 0) close(fd);
   }
-  return ReadInput(path, owned_, error);
+  bool ok = ReadOpenFile(fd, path, owned_, error);
+  CloseInput(fd);
+  return ok;
 }
 
 void InputBytes::Replace(std::string bytes) {
@@ -139,31 +165,11 @@ void InputBytes::Close() {
 }
 
 bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
-  int err = 0;
-  if (path == "-") {
-    struct stat st {};
-    std::size_t hint = 0;
-    if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-      hint = static_cast<std::size_t>(st.st_size);
-    }
-    if (ReadAllFrom(STDIN_FILENO, hint, bytes, err)) return true;
-  } else {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      err = errno;
-    } else {
-      struct stat st {};
-      std::size_t hint = 0;
-      if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        hint = static_cast<std::size_t>(st.st_size);
-      }
-      bool ok = ReadAllFrom(fd, hint, bytes, err);
-      close(fd);
-      if (ok) return true;
-    }
-  }
-  error = "cannot read " + DisplayName(path) + ": " + std::strerror(err);
-  return false;
+  int fd = OpenInput(path, error);
+  if (fd < 0) return false;
+  bool ok = ReadOpenFile(fd, path, bytes, error);
+  CloseInput(fd);
+  return ok;
 }
 
 std::string LoneLfToCrLf(std::string text) {

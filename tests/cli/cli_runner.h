@@ -96,6 +96,9 @@ inline CliResult RunCli(const CliCall& call) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (int fd : {in, out, err}) {
+      if (fd > 2) close(fd);
+    }
     if (call.cwd && chdir(call.cwd->c_str()) != 0) _exit(127);
     if (call.file_size_limit) {
       // An ignored signal stays ignored across exec: writes then fail with EFBIG.
