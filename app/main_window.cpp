@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -25,6 +24,7 @@
 #include "services/qt/grid_view.h"
 #include "services/qt/qt_dialogs.h"
 #include "services/qt/qt_text.h"
+#include "services/qt/text_box.h"
 
 namespace lanzhou {
 namespace {
@@ -117,9 +117,7 @@ class MainWindow::WidgetUnits : public Units {
 
  private:
   static Text TextOf(const QWidget* widget) {
-    if (auto* edit = qobject_cast<const QPlainTextEdit*>(widget)) {
-      return FromQStringLines(edit->toPlainText());
-    }
+    if (auto* box = qobject_cast<const TextBox*>(widget)) return box->Text();
     if (auto* line = qobject_cast<const QLineEdit*>(widget)) return FromQString(line->text());
     if (auto* label = qobject_cast<const QLabel*>(widget)) return FromQString(label->text());
     if (auto* button = qobject_cast<const QAbstractButton*>(widget)) {
@@ -128,8 +126,8 @@ class MainWindow::WidgetUnits : public Units {
     return Text();
   }
   static void SetTextOf(QWidget* widget, const Text& text) {
-    if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
-      edit->setPlainText(ToQStringLines(text));
+    if (auto* box = qobject_cast<TextBox*>(widget)) {
+      box->SetText(text);
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
       line->setText(ToQString(text));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
@@ -272,13 +270,9 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
       return line;
     }
     case UnitKind::kMultiLineEdit: {
-      auto* edit = new QPlainTextEdit(parent);
-      edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-      edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      edit->setTabChangesFocus(false);
-      edit->setPlainText(text);
-      return edit;
+      auto* box = new TextBox(parent);
+      box->setPlainText(text);
+      return box;
     }
     case UnitKind::kCheckBox: {
       auto* box = new QCheckBox(text, parent);

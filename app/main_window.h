@@ -40,7 +40,7 @@ class MainWindow : public QWidget {
 
   // The Units realisation over the widgets.
   Units& units();
-  // The widget of a unit: QPlainTextEdit, QLineEdit, QPushButton, QLabel, QCheckBox,
+  // The widget of a unit: TextBox (a QPlainTextEdit), QLineEdit, QPushButton, QLabel, QCheckBox,
   // GridView (a QTreeView), QTabWidget, the banner; the window itself for MainWindow; null
   // for the units without a window (drop objects, the common dialog).
   QWidget* UnitWidget(Unit unit);
