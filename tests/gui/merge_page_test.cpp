@@ -26,6 +26,7 @@
 #include "app/main_window.h"
 #include "services/encoding.h"
 #include "services/scripted_dialogs.h"
+#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
@@ -37,21 +38,13 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 class MergePageGui : public testing::Test {
  protected:
   MergePageGui() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "merge_gui_test_XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    window_ =
-        std::make_unique<MainWindow>(MainWindow::Options{&dialogs_, &clock_, Text(dir_.string())});
+    window_ = std::make_unique<MainWindow>(MainWindow::Options{&dialogs_, &clock_, dir_.text()});
     window_->show();
     window_->tabs()->setCurrentIndex(1);
   }
-  ~MergePageGui() override {
-    window_.reset();
-    std::filesystem::remove_all(dir_);
-  }
 
   std::string WriteInput(const std::string& name, const std::string& bytes) {
-    const auto path = dir_ / name;
+    const auto path = dir_.path() / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
   }
@@ -91,12 +84,12 @@ class MergePageGui : public testing::Test {
   QString Status() { return static_cast<QLabel*>(window_->UnitWidget(Unit::标签2))->text(); }
 
   std::optional<std::string> Output() const {
-    std::ifstream in(dir_ / "合并数据.txt", std::ios::binary);
+    std::ifstream in(dir_.path() / "合并数据.txt", std::ios::binary);
     if (!in) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  std::filesystem::path dir_;
+  TempDirectory dir_;
   ScriptedDialogs dialogs_;
   FixedClock clock_{DateTime(42067.521354166667)};
   std::unique_ptr<MainWindow> window_;
@@ -153,7 +146,7 @@ TEST_F(MergePageGui, TickedBoxJoinsWithTheTypedDatum) {
   Drop(Unit::超级列表框A, {WriteInput("a.txt", "x1\r\nx2")});
   static_cast<QCheckBox*>(window_->UnitWidget(Unit::选择框1))->setChecked(true);
   for (const Case& c : cases) {
-    std::filesystem::remove(dir_ / "合并数据.txt");
+    std::filesystem::remove(dir_.path() / "合并数据.txt");
     static_cast<QLineEdit*>(window_->UnitWidget(Unit::编辑框1))->setText(Q(c.datum));
     Press();
     EXPECT_EQ(Output(), c.output) << c.datum;
@@ -165,14 +158,14 @@ TEST_F(MergePageGui, TickedBoxJoinsWithTheTypedDatum) {
 TEST_F(MergePageGui, EmptyListAOrUnwritableFileIsNeverReportedDone) {
   Press();
   EXPECT_EQ(Status(), Q("请先导入资料！"));
-  std::filesystem::create_directory(dir_ / "合并数据.txt");
+  std::filesystem::create_directory(dir_.path() / "合并数据.txt");
   Drop(Unit::超级列表框A, {WriteInput("a.txt", "x1\r\n")});
   Drop(Unit::超级列表框b, {WriteInput("b.txt", "y1\r\n")});
   Press();
   EXPECT_EQ(Status(), Q("请先导入资料！"));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
-            FromUtf8("保存失败：") + Text(dir_.string()) + FromUtf8("/合并数据.txt"));
+            FromUtf8("保存失败：") + dir_.text() + FromUtf8("/合并数据.txt"));
   EXPECT_EQ(dialogs_.messages[0].flags, 16);
 }
 

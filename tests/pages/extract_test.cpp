@@ -13,35 +13,12 @@
 #include "services/encoding.h"
 #include "services/fake_units.h"
 #include "services/text_primitives.h"
+#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
 
 Text U(std::string_view utf8) { return FromUtf8(utf8); }
-
-// A fresh directory for one test, removed afterwards.
-class RunDirectory {
- public:
-  RunDirectory() {
-    std::string pattern = testing::TempDir() + "extract_test_XXXXXX";
-    path_ = mkdtemp(pattern.data());
-  }
-  ~RunDirectory() { std::filesystem::remove_all(path_); }
-  Text text() const { return Text(path_); }
-  // File name (UTF-8) -> content.
-  std::vector<std::pair<std::string, std::string>> Files() const {
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      files.emplace_back(entry.path().filename().string(),
-                         std::string(std::istreambuf_iterator<char>(in), {}));
-    }
-    return files;
-  }
-
- private:
-  std::string path_;
-};
 
 const char kSavedFile[] = "分割后_2015年3月4日12时30分45秒.txt";
 
@@ -180,7 +157,7 @@ TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
 }
 
 TEST(OnExtractClicked, ConvertsTheBoxAndSavesTheFields) {
-  RunDirectory dir;
+  TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::编辑框4, U("张三----138----北京\r\n李四|139\r\nx-----y\r\n"));
   units.SetEditText(Unit::列1, Text("2"));
@@ -198,7 +175,7 @@ TEST(OnExtractClicked, ConvertsTheBoxAndSavesTheFields) {
 }
 
 TEST(OnExtractClicked, EmptyInputSavesAnEmptyFile) {
-  RunDirectory dir;
+  TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::列1, Text("1"));
 
@@ -212,7 +189,7 @@ TEST(OnExtractClicked, EmptyInputSavesAnEmptyFile) {
 }
 
 TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
-  RunDirectory dir;
+  TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::编辑框4, Text("a|b"));
   units.SetEditText(Unit::列1, Text("2"));
@@ -226,7 +203,7 @@ TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
 }
 
 TEST(OnExtractClicked, FailedWriteIsReportedWithThePath) {
-  RunDirectory dir;
+  TempDirectory dir;
   const Text missing = dir.text() + Text("/missing");
   FakeUnits units(missing);
   units.SetEditText(Unit::编辑框4, Text("a----b"));

@@ -15,6 +15,7 @@
 
 #include "services/encoding.h"
 #include "services/fake_units.h"
+#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
@@ -99,9 +100,7 @@ class RecordingUnits : public FakeUnits {
 class MergePage : public testing::Test {
  protected:
   MergePage() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "merge_test_XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    units_.emplace(Text(dir_.string()));
+    units_.emplace(dir_.text());
     // The grids as the window defines them.
     GridData& a = units_->Grid(Unit::超级列表框A);
     a.InsertColumn(-1, Text("id"), 40);
@@ -110,17 +109,16 @@ class MergePage : public testing::Test {
     b.InsertColumn(-1, Text("id"), 40);
     b.InsertColumn(-1, U("姓名"), 240);
   }
-  ~MergePage() override { std::filesystem::remove_all(dir_); }
 
   RecordingUnits& units() { return *units_; }
   ScriptedDialogs& dialogs() { return units_->dialogs(); }
 
   Text WriteInput(const std::string& name, const std::string& bytes) {
-    const auto path = dir_ / name;
+    const auto path = dir_.path() / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return Text(path.string());
   }
-  std::filesystem::path OutputPath() const { return dir_ / "合并数据.txt"; }
+  std::filesystem::path OutputPath() const { return dir_.path() / "合并数据.txt"; }
   std::optional<std::string> Output() const {
     std::ifstream in(OutputPath(), std::ios::binary);
     if (!in) return std::nullopt;
@@ -144,7 +142,7 @@ class MergePage : public testing::Test {
     return {U(utf8), 36, U("信息：")};
   }
 
-  std::filesystem::path dir_;
+  TempDirectory dir_;
   std::optional<RecordingUnits> units_;
 };
 
@@ -181,7 +179,7 @@ TEST_F(MergePage, SecondDropAsksThenKeepsOrReplacesRows) {
 TEST_F(MergePage, QuestionComesBeforeTheFileIsRead) {
   Fill(Unit::超级列表框A, {"old"});
   dialogs().QueueMessageAnswer(message_result::kYes);
-  OnListADropped(units(), Text((dir_ / "missing.txt").string()));
+  OnListADropped(units(), Text((dir_.path() / "missing.txt").string()));
   EXPECT_EQ(dialogs().messages.size(), 1u);
   EXPECT_TRUE(RowsOf(Unit::超级列表框A).empty());
 }
@@ -311,7 +309,7 @@ TEST_F(MergePage, UnopenableOutputStopsWithAMessage) {
   Fill(Unit::超级列表框b, {"y1"});
   units().SetCaption(Unit::标签2, Text("before"));
   OnMergeClicked(units());
-  const Text path = Text(dir_.string()) + U("/合并数据.txt");
+  const Text path = dir_.text() + U("/合并数据.txt");
   EXPECT_EQ(dialogs().messages,
             (std::vector<ScriptedDialogs::Message>{{U("保存失败：") + path, 16, U("信息：")}}));
   EXPECT_EQ(units().Caption(Unit::标签2), Text("before"));
@@ -347,7 +345,7 @@ TEST_F(MergePage, FailedWriteKeepsOnlyWholeLines) {
   }
   EXPECT_EQ(Output(), "earlier\r\nx1||datum\r\nx2||datum\r\n");
   ASSERT_EQ(dialogs().messages.size(), 1u);
-  EXPECT_EQ(dialogs().messages[0].text, U("保存失败：") + Text(dir_.string()) + U("/合并数据.txt"));
+  EXPECT_EQ(dialogs().messages[0].text, U("保存失败：") + dir_.text() + U("/合并数据.txt"));
   EXPECT_EQ(dialogs().messages[0].flags, 16);
   EXPECT_NE(units().Caption(Unit::标签2), U("处理OK！"));
 }

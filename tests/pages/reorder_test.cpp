@@ -15,6 +15,7 @@
 #include "services/fake_units.h"
 #include "services/files.h"
 #include "services/text_primitives.h"
+#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
@@ -51,28 +52,6 @@ GridData GridOf(const Rows& rows, int columns) {
   }
   return grid;
 }
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "reorder_test_XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  Text Write(const std::string& name, std::string_view bytes) const {
-    std::ofstream(path_ / name, std::ios::binary) << bytes;
-    return Text((path_ / name).string());
-  }
-  std::string Read(const std::string& utf8_name) const {
-    std::ifstream in(path_ / utf8_name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  Text path() const { return Text(path_.string()); }
-  const fs::path& fs_path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 struct LoadCase {
   const char* name;
@@ -148,7 +127,7 @@ TEST(LoadDelimitedFile, AgreesWithReadLine) {
       "ab\x81",    "ab\x81\r\ncd", std::string("a\x81\0b", 4), "\x81\n|x\r\ny",
       "a\r\r\n\r", "\r\n\r\n",     std::string("\0a", 2),      "a|\x81\x1A|b\nc",
   };
-  TempDir dir;
+  TempDirectory dir;
   for (const std::string& input : inputs) {
     const Text path = dir.Write("in.txt", input);
     GridData expected;
@@ -165,7 +144,7 @@ TEST(LoadDelimitedFile, AgreesWithReadLine) {
     EXPECT_EQ(RowsOf(grid), RowsOf(expected)) << testing::PrintToString(input);
   }
   GridData grid;
-  EXPECT_FALSE(LoadDelimitedFile(dir.path() + Text("/missing.txt"), "|", grid));
+  EXPECT_FALSE(LoadDelimitedFile(dir.text() + Text("/missing.txt"), "|", grid));
 }
 
 struct ExportCase {
@@ -207,7 +186,7 @@ TEST(ExportColumns, DropsATrailingDelimiterOnlyOnACharacterBoundary) {
 
 class ReorderPage : public testing::Test {
  protected:
-  ReorderPage() : units_(dir_.path()) { ImportDelimiter() = Text(); }
+  ReorderPage() : units_(dir_.text()) { ImportDelimiter() = Text(); }
   ~ReorderPage() override { ImportDelimiter() = Text(); }
 
   GridData& grid() { return units_.Grid(Unit::超级列表框1); }
@@ -220,7 +199,7 @@ class ReorderPage : public testing::Test {
     return {FromUtf8("请输入导入的分隔符!"), FromUtf8("请输入："), "|", 1};
   }
 
-  TempDir dir_;
+  TempDirectory dir_;
   FakeUnits units_;
 };
 
@@ -234,7 +213,7 @@ TEST_F(ReorderPage, ButtonImportLoadsRewritesTheOrderAndKeepsTheFileName) {
   EXPECT_EQ(dialogs().questions, std::vector{DelimiterPrompt()});
   ASSERT_EQ(dialogs().file_dialogs.size(), 1u);
   EXPECT_EQ(dialogs().file_dialogs[0].kind, 0);
-  EXPECT_EQ(dialogs().file_dialogs[0].initial_folder, dir_.path());
+  EXPECT_EQ(dialogs().file_dialogs[0].initial_folder, dir_.text());
   EXPECT_EQ(dialogs().file_dialogs[0].filter, FromUtf8("文本文档|*.txt"));
   EXPECT_EQ(RowsOf(grid()), (Rows{{"a", "b", "c"}, {"d", "e", ""}}));
   EXPECT_EQ(RowCountCaption(), Label(2));
@@ -289,8 +268,8 @@ TEST_F(ReorderPage, DropImportsEachFileInOrderAndLeavesTheOrderAlone) {
 }
 
 TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
-  const Text missing = dir_.path() + Text("/missing.txt");
-  const Text folder = dir_.path();
+  const Text missing = dir_.text() + Text("/missing.txt");
+  const Text folder = dir_.text();
   dialogs().QueueText(Text("|"));
   OnImportDropped(units_, dir_.Write("in.txt", "a") + Text("\r\n") + missing + Text("\r\n") +
                               folder + Text("\r\n"));
@@ -304,7 +283,7 @@ TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
 
 TEST_F(ReorderPage, InputFilesAreNeverOpenedForWriting) {
   const Text path = dir_.Write("in.txt", "a|b\r\n");
-  fs::permissions(dir_.fs_path() / "in.txt", fs::perms::owner_read);
+  fs::permissions(dir_.path() / "in.txt", fs::perms::owner_read);
   const int watch = inotify_init1(IN_NONBLOCK);
   ASSERT_GE(watch, 0);
   ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), 0);
@@ -345,14 +324,14 @@ TEST_F(ReorderPage, ExportWritesTheTimeStampedFileAndTellsSo) {
 TEST_F(ReorderPage, ExportOfAnEmptyGridDoesNothingAndAFailedWriteIsReported) {
   OnExportClicked(units_);
   EXPECT_TRUE(dialogs().questions.empty());
-  EXPECT_TRUE(fs::is_empty(dir_.fs_path()));
+  EXPECT_TRUE(fs::is_empty(dir_.path()));
 
-  FakeUnits elsewhere(dir_.path() + Text("/no-such-dir"));
+  FakeUnits elsewhere(dir_.text() + Text("/no-such-dir"));
   elsewhere.Grid(Unit::超级列表框1) = GridOf({{"a"}}, 1);
   elsewhere.SetEditText(Unit::编辑框_列, "1");
   OnExportClicked(elsewhere);
   const ScriptedDialogs::Message failed{
-      FromUtf8("保存失败：") + dir_.path() +
+      FromUtf8("保存失败：") + dir_.text() +
           FromUtf8("/no-such-dir/处理后_2015年3月4日12时30分45秒.txt"),
       16, FromUtf8("信息：")};
   EXPECT_EQ(elsewhere.dialogs().messages, std::vector{failed});

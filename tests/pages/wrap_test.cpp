@@ -14,35 +14,12 @@
 #include "services/encoding.h"
 #include "services/fake_units.h"
 #include "services/text_primitives.h"
+#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
 
 Text U(std::string_view utf8) { return FromUtf8(utf8); }
-
-// A fresh directory for one test, removed afterwards.
-class RunDirectory {
- public:
-  RunDirectory() {
-    std::string pattern = testing::TempDir() + "wrap_test_XXXXXX";
-    path_ = mkdtemp(pattern.data());
-  }
-  ~RunDirectory() { std::filesystem::remove_all(path_); }
-  Text text() const { return Text(path_); }
-  // File name (UTF-8) -> content.
-  std::vector<std::pair<std::string, std::string>> Files() const {
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      files.emplace_back(entry.path().filename().string(),
-                         std::string(std::istreambuf_iterator<char>(in), {}));
-    }
-    return files;
-  }
-
- private:
-  std::string path_;
-};
 
 const char kSavedFile[] = "折行后_2015年3月4日12时30分45秒.txt";
 const char* const kOpeningMarks[] = {"《", "（", "“", "〈", "‘"};
@@ -352,7 +329,7 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
       {"abcd", false, "1e30", "abcd", "abcd"},
   };
   for (const auto& c : cases) {
-    RunDirectory dir;
+    TempDirectory dir;
     FakeUnits units(dir.text());
     units.SetEditText(Unit::被折行_编辑框, U(c.input));
     units.SetEditText(Unit::字数_编辑框, U(c.width));
@@ -373,7 +350,7 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
 }
 
 TEST(OnWrapClicked, SecondPressWorksOnTheCleanedText) {
-  RunDirectory dir;
+  TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::被折行_编辑框, U("甲，\r\n乙"));
   units.SetEditText(Unit::字数_编辑框, Text("2"));
@@ -388,7 +365,7 @@ TEST(OnWrapClicked, SecondPressWorksOnTheCleanedText) {
 
 TEST(OnWrapClicked, WidthBelowOneChangesNothing) {
   for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan"}) {
-    RunDirectory dir;
+    TempDirectory dir;
     FakeUnits units(dir.text());
     units.SetEditText(Unit::被折行_编辑框, U("你好，\r\n世界"));
     units.SetEditText(Unit::替换后_编辑框, Text("old"));
@@ -407,7 +384,7 @@ TEST(OnWrapClicked, WidthBelowOneChangesNothing) {
 }
 
 TEST(OnWrapClicked, FailedWriteIsReportedWithThePath) {
-  RunDirectory dir;
+  TempDirectory dir;
   const Text missing = dir.text() + Text("/missing");
   FakeUnits units(missing);
   units.SetEditText(Unit::被折行_编辑框, U("一二三"));
