@@ -72,7 +72,7 @@ run() {
   local in_bytes wall cpu peak_kb
   in_bytes=$(stat -c %s "$input")
   wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$log")
-  cpu=$(awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {printf "%.1f s", u + s}' "$log")
+  cpu=$(awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {printf "%.2f s", u + s}' "$log")
   peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
   local ratio
   ratio=$(awk -v p="$peak_kb" -v i="$in_bytes" 'BEGIN {printf "%.2f", p * 1024 / i}')
