@@ -303,7 +303,7 @@ class Parser {
         break;
       case Command::kReorder:
         if (options_.delimiter.empty()) Fail(Prefix() + "-d DELIM is required");
-        if (files.empty()) Fail(Prefix() + "at least one input FILE is required");
+        if (files.empty()) files.push_back("-");
         break;
       case Command::kMerge:
         if (files.empty()) {
@@ -402,7 +402,8 @@ std::string HelpText(std::optional<Command> command) {
       out =
           "Usage: lanzhou-cli reorder -d DELIM [-c ORDER] [-s OUTDELIM] [-o OUT] FILE...\n"
           "Reads each FILE split on DELIM into one table, as successive imports do, and writes\n"
-          "every row with the columns ORDER names, each line ended by CR LF.\n"
+          "every row with the columns ORDER names, each line ended by CR LF. Without FILE,\n"
+          "standard input is read.\n"
           "\n"
           "  -d DELIM                  the input delimiter (any non-empty text)\n"
           "  -c ORDER                  column numbers from 1 joined by ',' (\"3,1\");\n"

@@ -47,8 +47,6 @@ const UsageCase kUsageErrors[] = {
     {{"reorder", "in.txt"}, "reorder: -d DELIM is required (see lanzhou-cli reorder --help)"},
     {{"reorder", "-d", "", "in.txt"},
      "reorder: the delimiter (-d) must not be empty (see lanzhou-cli reorder --help)"},
-    {{"reorder", "-d", "|"},
-     "reorder: at least one input FILE is required (see lanzhou-cli reorder --help)"},
     {{"reorder", "-d", "|", "-", "a", "-"},
      "reorder: standard input ('-') can be read only once (see lanzhou-cli reorder --help)"},
     {{"merge"}, "merge: FILE_A is required (see lanzhou-cli merge --help)"},
@@ -143,6 +141,7 @@ TEST(CommandLine, OptionsMayStandAnywhere) {
   EXPECT_EQ(RunCli(call).out, "x");
   EXPECT_EQ(RunCli({"dedupe", "-"}, "y\ny\n").out, "y");
   EXPECT_EQ(RunCli({"dedupe"}, "z\r\nz").out, "z");
+  EXPECT_EQ(RunCli({"reorder", "-d", "|", "-c", "2,1"}, "a|b\n").out, "b|a\r\n");
 }
 
 }  // namespace
