@@ -1,0 +1,167 @@
+// The multi-line box: texts round-trip byte for byte through the real document (long lines,
+// many lines, lone CR and LF), and typing, pasting, undo and copying never let the layout's
+// soft breaks into the text.
+#include "services/qt/text_box.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "services/encoding.h"
+#include "services/qt/qt_text.h"
+
+namespace lanzhou {
+namespace {
+
+std::string U(const char* utf8) { return FromUtf8(utf8).bytes(); }
+std::string Repeat(const std::string& piece, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+// Makes the box read its document again instead of the text it keeps.
+void Touch(TextBox& box) {
+  QTextCursor cursor(box.document());
+  cursor.insertText(QStringLiteral("x"));
+  cursor.deletePreviousChar();
+}
+
+void PlaceCursor(TextBox& box, int position) {
+  QTextCursor cursor = box.textCursor();
+  cursor.setPosition(position);
+  box.setTextCursor(cursor);
+}
+
+TEST(TextBox, TextsComeBackByteForByte) {
+  const std::string nbsp_and_emoji = "\x81\x30\x84\x36 " + U("😀");
+  const std::string many_lines = Repeat(U("第") + "1\r\n", 1000) + "\r\n";
+  const std::string long_line = Repeat("abcdefg ", 3000);
+  // The cut after 8192 units would fall between the halves of a surrogate pair.
+  const std::string pair_at_cut = std::string(8191, 'a') + Repeat(U("😀"), 5000);
+  const std::string long_chinese = U("前") + "\r\n" + Repeat(U("兰州"), 12000) + "\r\n\r\n";
+  const std::string cases[] = {
+      "",
+      "a\r\nb",
+      "a\rb",
+      "a\nb",
+      "a\r\r\nb",
+      "a\n\r\nb\r",
+      "\r\n",
+      "x\r\n",
+      "\r\n\r\n\r",
+      "\n",
+      nbsp_and_emoji,
+      many_lines,
+      long_line,
+      pair_at_cut,
+      long_chinese,
+      long_line + "\r\n" + many_lines + "\n" + pair_at_cut + "\r" + long_chinese,
+  };
+  TextBox box;
+  for (const std::string& bytes : cases) {
+    const Text text(bytes);
+    box.SetText(text);
+    EXPECT_EQ(box.Text(), text) << "kept: " << bytes.substr(0, 40);
+    Touch(box);
+    EXPECT_EQ(box.Text(), text) << "read: " << bytes.substr(0, 40);
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+      ASSERT_LE(block.length(), kBoxBlockLimit + 2);  // a pair and the separator
+      ASSERT_FALSE(block.text().startsWith(QChar(QChar::lowSurrogate(0x1F600))));
+    }
+  }
+}
+
+TEST(TextBox, ShowsLinesAsTheWidgetDoes) {
+  TextBox box;
+  box.SetText(Text(U("第一行\r\n😀 second\r\n\r\nlast\r\n")));
+  EXPECT_EQ(box.toPlainText(), QString::fromUtf8("第一行\n😀 second\n\nlast\n"));
+  box.setPlainText(QStringLiteral("x\ny\n"));
+  EXPECT_EQ(box.Text(), Text("x\r\ny\r\n"));
+}
+
+// "head", then 8187 a's, a soft break, the rest of the a's, then "tail".
+class LongLineBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box_.SetText(Text("head\r\n" + std::string(20000, 'a') + "\r\ntail"));
+    soft_ = box_.document()->findBlockByNumber(1).position();
+    ASSERT_EQ(soft_, 8193);
+  }
+  static Text Expected(int a_before, const std::string& middle, int a_after) {
+    return Text("head\r\n" + std::string(a_before, 'a') + middle + std::string(a_after, 'a') +
+                "\r\ntail");
+  }
+
+  TextBox box_;
+  int soft_ = 0;
+};
+
+TEST_F(LongLineBox, EnterAtOrAfterASoftBreakAddsOneLineEnd) {
+  const int before_soft = soft_ - 6;  // a's in the first block
+  for (int offset : {0, 1}) {
+    SetUp();
+    PlaceCursor(box_, soft_ + offset);
+    QTest::keyClick(&box_, Qt::Key_Return);
+    EXPECT_EQ(box_.Text(), Expected(before_soft + offset, "\r\n", 20000 - before_soft - offset))
+        << offset;
+    box_.undo();
+    EXPECT_EQ(box_.Text(), Expected(20000, "", 0)) << offset;
+    box_.redo();
+    EXPECT_EQ(box_.Text(), Expected(before_soft + offset, "\r\n", 20000 - before_soft - offset))
+        << offset;
+  }
+}
+
+TEST_F(LongLineBox, DeletingAtASoftBreakTakesACharacterAndUndoRestoresIt) {
+  PlaceCursor(box_, soft_);
+  QTest::keyClick(&box_, Qt::Key_Backspace);  // the break itself: nothing of the text
+  EXPECT_EQ(box_.Text(), Expected(20000, "", 0));
+  QTest::keyClick(&box_, Qt::Key_Backspace);
+  EXPECT_EQ(box_.Text(), Expected(19999, "", 0));
+  box_.undo();
+  box_.undo();
+  EXPECT_EQ(box_.Text(), Expected(20000, "", 0));
+  PlaceCursor(box_, soft_);
+  QTest::keyClick(&box_, Qt::Key_Delete);
+  QTest::keyClicks(&box_, QStringLiteral("xy"));
+  EXPECT_EQ(box_.Text(), Expected(soft_ - 6, "xy", 20000 - (soft_ - 6) - 1));
+}
+
+TEST_F(LongLineBox, PastingIntoALongLineKeepsThePastedLineEnds) {
+  // Long enough for blocks of its own, after both kinds of break.
+  const std::string pasted =
+      "1\r\n2\n3\r" + std::string(9000, 'b') + "\n" + Repeat("c\n", 70) + "4";
+  std::string lines =
+      "1\r\n2\r\n3\r\n" + std::string(9000, 'b') + "\r\n" + Repeat("c\r\n", 70) + "4";
+  PlaceCursor(box_, soft_ + 2);
+  QApplication::clipboard()->setText(QString::fromStdString(pasted));
+  box_.paste();
+  const int a = soft_ - 6 + 2;
+  EXPECT_EQ(box_.Text(), Expected(a, lines, 20000 - a));
+  box_.undo();
+  EXPECT_EQ(box_.Text(), Expected(20000, "", 0));
+  box_.redo();
+  EXPECT_EQ(box_.Text(), Expected(a, lines, 20000 - a));
+}
+
+TEST_F(LongLineBox, CopiedTextHasNoSoftBreaks) {
+  box_.selectAll();
+  box_.copy();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QStringLiteral("head\n") + QString(20000, QLatin1Char('a')) + QStringLiteral("\ntail"));
+  QTextCursor cursor = box_.textCursor();
+  cursor.setPosition(soft_ - 2);
+  cursor.setPosition(soft_ + 2, QTextCursor::KeepAnchor);
+  box_.setTextCursor(cursor);
+  box_.copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("aaa"));
+}
+
+}  // namespace
+}  // namespace lanzhou
