@@ -4,19 +4,21 @@
 //
 // SetText lays the text out in few blocks of bounded size (BoxContent, qt_text.h); Text reads
 // it back byte for byte and keeps the result until the document changes, so a handler that
-// reads a box it has just filled costs nothing. Typing, Enter, pasting, undo and copying work
+// reads a box it has just filled costs one copy. Typing, Enter, pasting, undo and copying work
 // on that layout: a pasted text is laid out the same way, and the soft breaks inside a long
 // line never reach the text or the clipboard.
 //
 // Example:
 //   box.SetText(Text("a\r\nb"));  // shows two lines
 //   box.Text() == Text("a\r\nb");
-// Limits: U+FDD2 and U+FDD3 (noncharacters) come back as a lone CR and LF; U+2028, U+2029,
-// U+FDD0 and U+FDD1 come back as CR LF.
+// Limits, for a text read from the document (Text() right after SetText(t) is t itself):
+// U+FDD2 and U+FDD3 (noncharacters) come back as a lone CR and LF; U+2028, U+2029, U+FDD0
+// and U+FDD1 come back as CR LF.
 #ifndef LANZHOU_SERVICES_QT_TEXT_BOX_H_
 #define LANZHOU_SERVICES_QT_TEXT_BOX_H_
 
 #include <QPlainTextEdit>
+#include <vector>
 
 #include "services/text.h"
 
