@@ -120,12 +120,3 @@ BENCHMARK(BM_ClearMillionRows)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 }  // namespace lanzhou
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

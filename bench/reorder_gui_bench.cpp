@@ -97,7 +97,8 @@ void BM_ExportButton(benchmark::State& state) {
     page.dialogs_.QueueText(Text("|"));
     page.Click(Unit::按钮_导出);
   }
-  if (page.dialogs_.messages.size() != state.iterations()) state.SkipWithError("export failed");
+  if (static_cast<benchmark::IterationCount>(page.dialogs_.messages.size()) != state.iterations())
+    state.SkipWithError("export failed");
   state.SetItemsProcessed(state.iterations() * kLines);
 }
 BENCHMARK(BM_ExportButton)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -127,12 +128,3 @@ BENCHMARK(BM_ClearButton)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace lanzhou
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
