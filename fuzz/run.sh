@@ -20,11 +20,11 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/lanzhou-fuzz.XXXXXX")
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 for name in "${targets[@]}"; do
-  program="$build/fuzz/${name}_fuzz"
+  program=$(realpath "$build/fuzz/${name}_fuzz")
   mkdir -p "$scratch/$name"
   cp -r "fuzz/corpus/$name/." "$scratch/$name/"
   echo "== fuzz $name (${seconds}s)"
-  if ! (cd "$scratch" && "$OLDPWD/$program" "$name" -max_total_time="$seconds" -timeout=20 \
+  if ! (cd "$scratch" && "$program" "$name" -max_total_time="$seconds" -timeout=20 \
           -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 >"$name.log" 2>&1); then
     tail -40 "$scratch/$name.log"
     echo "fuzz: $name failed; input and log in $scratch" >&2
