@@ -127,16 +127,17 @@ void Check(const std::string& cleaned, int width) {
     const bool second_closing =
         second < next.end &&
         IsMark(std::string_view(cleaned).substr(second, CharLength(cleaned, second)), false);
+    // The closing-mark rule may cut the next line back to its first character again.
+    const bool next_one_character = next.begin + next_first.size() == next.end;
     if (IsMark(std::string_view(cleaned).substr(last, line.end - last), true)) {
       // An opening mark moves down, unless a closing mark already moved the cut back (only
       // one of the two moves is made) or it stood behind another opening mark that moved.
-      FUZZ_CHECK(IsMark(next_first, true) || second_closing, where + " ends with an opening mark");
+      FUZZ_CHECK(IsMark(next_first, true) || second_closing || next_one_character,
+                 where + " ends with an opening mark");
     }
     if (IsMark(next_first, false)) {
       // A closing mark brings the character before it down; that character may itself be
-      // a closing mark, which then starts the line, and the rule may cut that line back to
-      // its first character again.
-      const bool next_one_character = next.begin + next_first.size() == next.end;
+      // a closing mark, which then starts the line.
       FUZZ_CHECK(second_closing || next_one_character,
                  where + " is followed by a line that starts with a closing mark");
     }
