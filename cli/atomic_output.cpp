@@ -166,6 +166,9 @@ bool Output::Commit(std::string& error) {
     committed_ = true;
     return true;
   }
+  // The data must be on the disk before the name points at it, or a crash could leave an
+  // empty file where the old one stood.
+  if (!temp_.empty() && fsync(fd_) != 0) return Fail(errno, error);
   if (close(fd_) != 0) {
     fd_ = -1;
     return Fail(errno, error);

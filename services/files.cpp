@@ -106,6 +106,8 @@ bool WriteViews(const std::string& native_path, std::span<const std::string_view
   int err = 0;
   const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
   if (::fchmod(fd, mode) != 0) err = errno;
+  // A replaced file keeps its owner where the process may give it (as root).
+  if (exists) (void)!::fchown(fd, existing.st_uid, existing.st_gid);
   for (std::string_view part : parts) {
     errno = 0;
     if (err == 0 && !WriteAll(fd, part)) err = errno != 0 ? errno : EIO;

@@ -30,7 +30,8 @@ bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
 // `WriteToFile` for a native (UTF-8) path, telling why it failed: on false, `*error` (when
 // given) is the errno of the step that failed (EISDIR when `path` is a directory).
 // - A symbolic link is followed: the file it names is replaced and the link stays.
-// - A replaced file keeps its permission bits; a new one gets 0666 less the umask.
+// - A replaced file keeps its permission bits (and, run as root, its owner); a new one gets
+//   0666 less the umask.
 // - A target that exists and is no regular file (a device, a pipe: /dev/stdout) is written
 //   in place, as there is nothing to rename over it.
 bool WriteFileAtomically(const std::string& native_path,

@@ -47,7 +47,7 @@ TEST(WriteToFile, AReaderOfTheOldFileKeepsReadingIt) {
   EXPECT_EQ(Slurp(dir / "out.txt"), "new");
 }
 
-TEST(WriteToFile, KeepsPermissionsAndSymbolicLinks) {
+TEST(WriteToFile, KeepsPermissionsOwnerAndSymbolicLinks) {
   ScratchDir dir;
   Spill(dir / "target.txt", kOld);
   ::chmod((dir / "target.txt").c_str(), 0640);
@@ -57,6 +57,16 @@ TEST(WriteToFile, KeepsPermissionsAndSymbolicLinks) {
   EXPECT_EQ(Slurp(dir / "target.txt"), "through the link");
   EXPECT_EQ(StateOf(dir / "target.txt").mode & 07777, 0640u);
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"link.txt", "target.txt"}));
+
+  if (::geteuid() == 0) {
+    // Root may give the new file the old one's owner, and does.
+    ASSERT_EQ(::chown((dir / "target.txt").c_str(), 4321, 4321), 0);
+    ASSERT_TRUE(WriteToFile(FromUtf8(dir / "target.txt"), {Bytes(std::string("owned"))}));
+    struct stat st {};
+    ::stat((dir / "target.txt").c_str(), &st);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4321u);
+  }
 
   const mode_t mask = ::umask(022);
   ASSERT_TRUE(WriteToFile(FromUtf8(dir / "new.txt"), {}));
