@@ -1,6 +1,7 @@
 #include "pages/reorder.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -63,11 +64,14 @@ class LineCutter {
   std::size_t pos_ = 0;
 };
 
-// `SplitText` without a copy per field: the same members, as views into `line`.
+// `SplitText` without a copy per field: the same members, as views into `line`. With
+// `max_fields`, only the first `max_fields` members are produced (the rest of the line is not
+// looked at).
 void SplitFields(std::string_view line, std::string_view delimiter,
-                 std::vector<std::string_view>& fields) {
+                 std::vector<std::string_view>& fields,
+                 std::size_t max_fields = static_cast<std::size_t>(-1)) {
   fields.clear();
-  if (line.empty()) return;
+  if (line.empty() || max_fields == 0) return;
   if (delimiter.empty()) {
     fields.push_back(line);
     return;
@@ -79,6 +83,7 @@ void SplitFields(std::string_view line, std::string_view delimiter,
     const char c = line[p];
     if (c == first && line.compare(p, delimiter.size(), delimiter) == 0) {
       fields.push_back(line.substr(start, p - start));
+      if (fields.size() == max_fields) return;
       p += delimiter.size();
       start = p;
     } else {
@@ -211,6 +216,51 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
     AppendExportLine(cells, column_count, numbers, out_delimiter.view(), out);
     out += "\r\n";
   }
+  return Bytes(std::move(out));
+}
+
+int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
+                         std::string_view delimiter) {
+  std::size_t most = 0;
+  std::vector<std::string_view> fields;
+  for (std::string_view text : decoded_files) {
+    LineCutter lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+      SplitFields(line, delimiter, fields);
+      most = std::max(most, fields.size());
+    }
+  }
+  return static_cast<int>(std::min<std::size_t>(most, std::numeric_limits<int>::max()));
+}
+
+void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
+                           std::string_view delimiter, int column_count, const Text& order,
+                           const Text& out_delimiter, std::string& out) {
+  const std::vector<int> numbers = ParseColumnOrder(order);
+  int highest = 0;
+  for (int number : numbers) highest = std::max(highest, number);
+  // A grid row never has more cells than the grid has columns, and only the cells the order
+  // names are looked at.
+  const std::size_t wanted = static_cast<std::size_t>(std::min(highest, column_count));
+  std::vector<std::string_view> fields;
+  for (std::string_view text : decoded_files) {
+    LineCutter lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+      SplitFields(line, delimiter, fields, wanted);
+      AppendExportLine(fields, column_count, numbers, out_delimiter.view(), out);
+      out += "\r\n";
+    }
+  }
+}
+
+Bytes ExportDelimitedTexts(std::span<const std::string_view> decoded_files,
+                           std::string_view delimiter, const Text& order,
+                           const Text& out_delimiter) {
+  std::string out;
+  AppendDelimitedExport(decoded_files, delimiter, DelimitedColumnCount(decoded_files, delimiter),
+                        order, out_delimiter, out);
   return Bytes(std::move(out));
 }
 

@@ -68,6 +68,35 @@ void AppendExportLine(std::span<const std::string_view> cells, int column_count,
 //   rows (a, b, c), (d, e, f); order "3,1"; delimiter "|"  ->  "c|a\r\nf|d\r\n"
 Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter);
 
+// The streaming form of loading decoded files into an empty grid and exporting it: the same
+// bytes as `LoadDelimitedBytes` of each file in turn into a new `GridData`, then
+// `ExportColumns`, without holding a cell. `decoded_files` are the files' texts already
+// decoded (as `DecodeInput` gives them); lines, fields and the end of a file's load follow
+// `LoadDelimitedBytes`.
+//
+// `DelimitedColumnCount` is the number of columns that grid would have: the most fields of
+// any line of any file (0 when there is no field).
+//
+//   files "a|b\n", "c|d|e\n"; delimiter "|"  ->  3
+int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
+                         std::string_view delimiter);
+
+// Appends the export to `out`; `column_count` must be `DelimitedColumnCount` of the same files
+// and delimiter (passed in so a caller that needs it too counts only once). Two passes over
+// the text in all; memory beyond `out` is one line's field positions.
+//
+//   files "a|b|c\r\n", "d|e"; delimiter "|"; column_count 3; order "3,1"; out delimiter "|"
+//     -> "c|a\r\n|d\r\n"
+void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
+                           std::string_view delimiter, int column_count, const Text& order,
+                           const Text& out_delimiter, std::string& out);
+
+// Both steps at once: the bytes `ExportColumns` would give for the grid loaded from
+// `decoded_files`.
+Bytes ExportDelimitedTexts(std::span<const std::string_view> decoded_files,
+                           std::string_view delimiter, const Text& order,
+                           const Text& out_delimiter);
+
 // 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into
 // 超级列表框1 and rewrites 编辑框_列 as 1,2,…,n for the grid's n columns.
 void OnImportClicked(Units& units);

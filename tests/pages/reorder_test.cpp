@@ -184,6 +184,104 @@ TEST(ExportColumns, DropsATrailingDelimiterOnlyOnACharacterBoundary) {
   EXPECT_EQ(ExportColumns(grid, "1,9", "|").data(), "c|\r\nc||\r\n" + yi + "\r\na" + yi + "\r\n");
 }
 
+// The reference the streaming export must equal: each file loaded in turn into one new grid,
+// then exported.
+std::string LoadedThenExported(const std::vector<std::string>& files, const std::string& delimiter,
+                               const std::string& order, const std::string& out_delimiter) {
+  GridData grid;
+  for (const std::string& file : files) LoadDelimitedBytes(file, Text(delimiter), grid);
+  return ExportColumns(grid, Text(order), Text(out_delimiter)).data();
+}
+
+std::string Streamed(const std::vector<std::string>& files, const std::string& delimiter,
+                     const std::string& order, const std::string& out_delimiter) {
+  std::vector<std::string> decoded;
+  for (const std::string& file : files) decoded.push_back(DecodeInput(file));
+  const std::vector<std::string_view> views(decoded.begin(), decoded.end());
+  return ExportDelimitedTexts(views, delimiter, Text(order), Text(out_delimiter)).data();
+}
+
+struct StreamCase {
+  std::vector<std::string> files;
+  std::string delimiter;
+  std::string order;
+  std::string out_delimiter;
+  std::string expected;
+};
+
+TEST(ExportDelimitedTexts, EqualsLoadingEveryFileThenExporting) {
+  using namespace std::string_literals;
+  const std::string yi = "\x83\x7C";  // 億: its second byte is "|"
+  const StreamCase cases[] = {
+      // The column count is that of all files: "9" is beyond, "3" exists only in the second.
+      {{"a|b\n", "c|d|e\n"}, "|", "3,1", "|", "|a\r\ne|c\r\n"},
+      {{"a|b\n", "c|d|e\n"}, "|", "2,3", "|", "b\r\nd|e\r\n"},
+      {{"a|b\n", "c|d\n"}, "|", "2,3", "|", "b\r\nd\r\n"},
+      {{"a|b|c\r\nd|e\r\n"}, "|", "3,1,9,0,-1,1", "|", "c|a|||a\r\n|d|||d\r\n"},
+      // A zero byte or 0x1A ends only its own file's load; a CR before LF goes, others stay.
+      {{"a|b\0x|y\nz"s, "c\x1A|d\n", "e|f\r\r\n"}, "|", "2,1", ":", "b:a\r\n:c\r\nf\r:e\r\n"},
+      // A lead byte takes the next byte with it: "\x81|" is no delimiter, and "\x81\n" no end.
+      {{"a\x81|b|c\nd\x81\n|e\r\n"}, "|", "2,1", "|", "c|a\x81|b\r\ne|d\x81\n\r\n"},
+      // A lone lead byte at the end of a file or before a zero byte is dropped.
+      {{"a|b\x81", "c|d\x81\0"s}, "|", "2", "|", "b\r\nd\r\n"},
+      {{"\n\n", "", "x\n"}, "|", "1,1", "-", "\r\n\r\nx-x\r\n"},
+      {{"x\n"}, "|", "", "|", "\r\n"},
+      {{"", ""}, "|", "1", "|", ""},
+      // Trailing delimiters: one on a line adds no field; one left at the end of an exported
+      // line is dropped only when it starts a character.
+      {{"a|\n" + yi + "|x\n"}, "|", "1,2", "|", "a\r\n" + yi + "|x\r\n"},
+      {{"a|\n" + yi + "|x\n"}, "|", "2,1", "|", "|a\r\nx|" + yi + "\r\n"},
+      {{"a##b##\n##c\n"}, "##", "2,1,3", "|", "b|a\r\nc|\r\n"},
+      {{"p\xA3\xACq\n"}, "\xA3\xAC", "2,1", "\xA3\xAC", "q\xA3\xACp\r\n"},
+      // UTF-8 files are decoded first, as the loader does.
+      {{"\xEF\xBB\xBFk|\xE4\xBD\xA0\n"}, "|", "2,1", "|", "\xC4\xE3|k\r\n"},
+      {{"a|b"}, "", "1,2", "|", "a|b\r\n"},
+  };
+  for (const StreamCase& c : cases) {
+    const std::string reference =
+        LoadedThenExported(c.files, c.delimiter, c.order, c.out_delimiter);
+    EXPECT_EQ(reference, c.expected) << testing::PrintToString(c.files) << " " << c.order;
+    EXPECT_EQ(Streamed(c.files, c.delimiter, c.order, c.out_delimiter), reference)
+        << testing::PrintToString(c.files) << " " << c.order;
+  }
+}
+
+TEST(ExportDelimitedTexts, EqualsLoadingEveryFileThenExportingOnRandomInput) {
+  const std::string alphabet = "a|#,\r\n\x83\x7C\xA3\xAC\x81";
+  const std::string rare[] = {std::string(1, '\0'), "\x1A", "\r\n", "\n"};
+  const std::string delimiters[] = {"|", "##", "\xA3\xAC", "|#", "\x7C\x83", "\r", "\n|"};
+  const std::string out_delimiters[] = {"|", "", "\xA3\xAC", "::", "\x7C"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 4000; ++round) {
+    std::vector<std::string> files(random() % 4);
+    for (std::string& file : files) {
+      for (std::size_t n = random() % 40; n > 0; --n) {
+        file += random() % 16 == 0 ? rare[random() % std::size(rare)]
+                                   : std::string(1, alphabet[random() % alphabet.size()]);
+      }
+    }
+    std::string order;
+    for (std::size_t n = random() % 6; n > 0; --n) {
+      if (!order.empty()) order += ',';
+      order += std::to_string(static_cast<int>(random() % 9) - 2);
+    }
+    if (random() % 8 == 0) order += ",x";
+    const std::string& delimiter = delimiters[random() % std::size(delimiters)];
+    const std::string& out_delimiter = out_delimiters[random() % std::size(out_delimiters)];
+    ASSERT_EQ(Streamed(files, delimiter, order, out_delimiter),
+              LoadedThenExported(files, delimiter, order, out_delimiter))
+        << testing::PrintToString(files) << " delimiter " << testing::PrintToString(delimiter)
+        << " order " << order << " out " << testing::PrintToString(out_delimiter);
+  }
+}
+
+TEST(DelimitedColumnCount, IsTheMostFieldsOfAnyLineOfAnyFile) {
+  const std::vector<std::string_view> files = {"a|b\n", "", "c|d|e|\n\0x|y|z|w", "f"};
+  EXPECT_EQ(DelimitedColumnCount(files, "|"), 3);
+  EXPECT_EQ(DelimitedColumnCount(files, ""), 1);
+  EXPECT_EQ(DelimitedColumnCount(std::vector<std::string_view>{"\n\r\n"}, "|"), 0);
+}
+
 class ReorderPage : public testing::Test {
  protected:
   ReorderPage() : units_(dir_.text()) { ImportDelimiter() = Text(); }
