@@ -205,9 +205,10 @@ int RunReorder(const Options& options) {
   return Emit(options, std::move(result), any_utf8);
 }
 
-// One list of merge, loaded as the page loads a dropped file.
-bool LoadList(const Options& options, const std::string& path, TextArray& lines, bool& utf8) {
-  InputBytes bytes;
+// One list of merge, read as the page reads a dropped file: `bytes` keeps the file and
+// `text` views its decoded text (in `bytes` itself, or in `storage` for UTF-8).
+bool LoadList(const Options& options, const std::string& path, InputBytes& bytes,
+              std::string& storage, std::string_view& text, bool& utf8) {
   std::string error;
   if (!bytes.Open(path, error)) {
     Report(options, error);
@@ -217,34 +218,44 @@ bool LoadList(const Options& options, const std::string& path, TextArray& lines,
     FixedEncodingRefused(options, path);
     return false;
   }
-  lines = SplitListLines(bytes.view());
+  text = DecodeListText(bytes.view(), storage);
   return true;
 }
 
 int RunMerge(const Options& options) {
-  TextArray a;
+  InputBytes a_bytes;
+  std::string a_storage;
+  std::string_view a;
   bool a_utf8 = false;
-  if (!LoadList(options, options.files[0], a, a_utf8)) return kExitFile;
-  if (a.empty()) {
+  if (!LoadList(options, options.files[0], a_bytes, a_storage, a, a_utf8)) return kExitFile;
+  const size_t na = CountListLines(a);
+  if (na == 0) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
   }
   std::string out;
   if (options.datum) {
-    AppendJoinedWithDatum(a, options.datum->view(), out);
+    AppendJoinedListWithDatum(a, options.datum->view(), out);
+    a_storage = std::string();
+    a_bytes.Close();  // the inputs' memory goes before the output is written
     return Emit(options, std::move(out), a_utf8);
   }
-  TextArray b;
+  InputBytes b_bytes;
+  std::string b_storage;
+  std::string_view b;
   bool b_utf8 = false;
-  if (!LoadList(options, options.files[1], b, b_utf8)) return kExitFile;
-  if (a.size() != b.size()) {
-    Report(options, "warning: list A has " + std::to_string(a.size()) + " lines and list B " +
-                        std::to_string(b.size()) + "; only the first " +
-                        std::to_string(std::min(a.size(), b.size())) + " are joined");
+  if (!LoadList(options, options.files[1], b_bytes, b_storage, b, b_utf8)) return kExitFile;
+  const size_t nb = CountListLines(b);
+  if (na != nb) {
+    Report(options, "warning: list A has " + std::to_string(na) + " lines and list B " +
+                        std::to_string(nb) + "; only the first " +
+                        std::to_string(std::min(na, nb)) + " are joined");
   }
-  AppendJoinedPairs(a, b, out);
-  a = TextArray();
-  b = TextArray();
+  AppendJoinedListPairs(a, b, out);
+  a_storage = std::string();
+  b_storage = std::string();
+  a_bytes.Close();
+  b_bytes.Close();
   return Emit(options, std::move(out), a_utf8 || b_utf8);
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -30,6 +31,39 @@ void AppendDatumLine(std::string_view a, std::string_view datum, std::string& ou
   out.append("||");
   out.append(datum);
   out.append("\r\n");
+}
+
+// The lines of decoded list text one after another. The one place that says where a list
+// line ends: at every LF, one CR right before it dropped with it; a final line end gives no
+// empty last line. LF and CR never occur inside a GBK or GB18030 character, so a plain byte
+// search is safe.
+class ListLineReader {
+ public:
+  explicit ListLineReader(std::string_view decoded) : rest_(decoded) {}
+
+  bool Next(std::string_view& line) {
+    if (rest_.empty()) return false;
+    const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
+    if (lf == nullptr) {
+      line = rest_;
+      rest_ = {};
+      return true;
+    }
+    const size_t at = static_cast<size_t>(static_cast<const char*>(lf) - rest_.data());
+    line = rest_.substr(0, at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    rest_.remove_prefix(at + 1);
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+char* Put(char* p, std::string_view bytes) {
+  if (bytes.empty()) return p;  // an empty view may hold no pointer at all
+  std::memcpy(p, bytes.data(), bytes.size());
+  return p + bytes.size();
 }
 
 Text DecimalText(int n) {
@@ -161,25 +195,30 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
 
 }  // namespace
 
-TextArray SplitListLines(std::string_view file_bytes) {
-  file_bytes = file_bytes.substr(0, file_bytes.find('\0'));
-  const std::string text = DecodeInput(file_bytes);
-  TextArray lines;
-  lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  // LF and CR never occur inside a GBK or GB18030 character, so a plain byte search is safe.
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    const size_t lf = rest.find('\n');
-    std::string_view line = rest.substr(0, lf);
-    if (lf == std::string_view::npos) {
-      lines.emplace_back(line);
-      break;
-    }
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.emplace_back(line);
-    rest.remove_prefix(lf + 1);
-  }
+std::string_view DecodeListText(std::string_view file_bytes, std::string& storage) {
+  return DecodeInputView(file_bytes.substr(0, file_bytes.find('\0')), storage);
+}
+
+std::vector<std::string_view> SplitListLineViews(std::string_view decoded) {
+  std::vector<std::string_view> lines;
+  lines.reserve(CountListLines(decoded));
+  ListLineReader reader(decoded);
+  std::string_view line;
+  while (reader.Next(line)) lines.push_back(line);
   return lines;
+}
+
+size_t CountListLines(std::string_view decoded) {
+  if (decoded.empty()) return 0;
+  return static_cast<size_t>(std::count(decoded.begin(), decoded.end(), '\n')) +
+         (decoded.back() == '\n' ? 0 : 1);
+}
+
+TextArray SplitListLines(std::string_view file_bytes) {
+  std::string storage;
+  const std::vector<std::string_view> views =
+      SplitListLineViews(DecodeListText(file_bytes, storage));
+  return TextArray(views.begin(), views.end());
 }
 
 Text JoinPair(std::string_view a, std::string_view b) {
@@ -211,6 +250,43 @@ void AppendJoinedWithDatum(std::span<const Text> a, std::string_view datum, std:
   for (const Text& line : a) bytes += line.size() + datum.size() + 4;
   out.reserve(out.size() + bytes);
   for (const Text& line : a) AppendDatumLine(line.view(), datum, out);
+}
+
+void AppendJoinedListPairs(std::string_view a_decoded, std::string_view b_decoded,
+                           std::string& out) {
+  const size_t n = std::min(CountListLines(a_decoded), CountListLines(b_decoded));
+  // At most both texts whole plus the five separator bytes of every line; what the dropped
+  // CRs and the left-out rest leave over is cut off at the end.
+  const size_t start = out.size();
+  out.resize(start + a_decoded.size() + b_decoded.size() + 5 * n);
+  char* p = out.data() + start;
+  ListLineReader ra(a_decoded);
+  ListLineReader rb(b_decoded);
+  std::string_view la, lb;
+  for (size_t i = 0; i < n && ra.Next(la) && rb.Next(lb); ++i) {
+    p = Put(p, la);
+    p = Put(p, "||");
+    p = Put(p, lb);
+    p = Put(p, "|\r\n");
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+void AppendJoinedListWithDatum(std::string_view a_decoded, std::string_view datum,
+                               std::string& out) {
+  const size_t n = CountListLines(a_decoded);
+  const size_t start = out.size();
+  out.resize(start + a_decoded.size() + (datum.size() + 4) * n);
+  char* p = out.data() + start;
+  ListLineReader reader(a_decoded);
+  std::string_view line;
+  while (reader.Next(line)) {
+    p = Put(p, line);
+    p = Put(p, "||");
+    p = Put(p, datum);
+    p = Put(p, "\r\n");
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 Text MergeOutputPath(const Text& run_directory) {

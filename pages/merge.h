@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/units.h"
 
@@ -28,6 +29,22 @@ namespace lanzhou {
 //
 // Linear in the size of the file.
 TextArray SplitListLines(std::string_view file_bytes);
+
+// The same rule in two steps, for callers that keep the file's bytes and want no copy of
+// every line. `DecodeListText` gives the text `SplitListLines` splits: the bytes before the
+// first zero byte, decoded as `DecodeInput` does. GBK/GB18030 comes back as a view of
+// `file_bytes`; converted UTF-8 is put into `storage`. `SplitListLineViews` splits decoded
+// text into its lines, each a view of `decoded`; `CountListLines` only counts them.
+//
+//   std::string storage;
+//   DecodeListText("a\nb\0c", storage)   -> "a\nb"
+//   SplitListLineViews("x1\r\n\r\nx2")  -> {"x1", "", "x2"}
+//   CountListLines("a\nb\n")            == 2
+//
+// Linear in the size of the text.
+std::string_view DecodeListText(std::string_view file_bytes, std::string& storage);
+std::vector<std::string_view> SplitListLineViews(std::string_view decoded);
+size_t CountListLines(std::string_view decoded);
 
 // The joined line of pair mode: line a of list A, its (always empty) second column, line b
 // of list B and its second column, joined by "|". Four fields, the second and fourth empty.
@@ -57,6 +74,19 @@ Text JoinWithDatum(std::string_view a, std::string_view datum);
 // Linear in the size of the output.
 void AppendJoinedPairs(std::span<const Text> a, std::span<const Text> b, std::string& out);
 void AppendJoinedWithDatum(std::span<const Text> a, std::string_view datum, std::string& out);
+
+// The same joins straight from decoded list texts (`DecodeListText`), line by line as
+// `SplitListLineViews` splits them: the bytes of splitting both lists and joining the
+// lines, without holding the lines in between.
+//
+//   AppendJoinedListPairs("x1\nx2\nx3\n", "y1\r\ny2", out)   out += "x1||y1|\r\nx2||y2|\r\n"
+//   AppendJoinedListWithDatum("x1\nx2", "d", out)             out += "x1||d\r\nx2||d\r\n"
+//
+// Linear in the size of the output.
+void AppendJoinedListPairs(std::string_view a_decoded, std::string_view b_decoded,
+                           std::string& out);
+void AppendJoinedListWithDatum(std::string_view a_decoded, std::string_view datum,
+                               std::string& out);
 
 // The file every merge appends to: run_directory + "/合并数据.txt".
 Text MergeOutputPath(const Text& run_directory);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace lanzhou {
 namespace {
@@ -128,18 +129,31 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+namespace {
+
+bool DecodesAsUtf8(std::string_view bytes, InputEncoding how) {
+  if (how != InputEncoding::kAuto) return how == InputEncoding::kUtf8;
+  // Plain ASCII is the same in both encodings, so it needs no decision.
+  return HasUtf8Bom(bytes) || (!IsAscii(bytes) && IsValidUtf8(bytes));
+}
+
+}  // namespace
+
 std::string DecodeInput(std::string_view bytes, InputEncoding how, DetectedEncoding* detected) {
-  bool utf8 = false;
-  if (how == InputEncoding::kUtf8) {
-    utf8 = true;
-  } else if (how == InputEncoding::kAuto) {
-    // Plain ASCII is the same in both encodings, so it needs no decision.
-    utf8 = HasUtf8Bom(bytes) || (!IsAscii(bytes) && IsValidUtf8(bytes));
-  }
+  std::string storage;
+  const std::string_view decoded = DecodeInputView(bytes, storage, how, detected);
+  if (decoded.data() != storage.data()) return std::string(decoded);
+  return storage;
+}
+
+std::string_view DecodeInputView(std::string_view bytes, std::string& storage, InputEncoding how,
+                                 DetectedEncoding* detected) {
+  const bool utf8 = DecodesAsUtf8(bytes, how);
   if (detected) *detected = utf8 ? DetectedEncoding::kUtf8 : DetectedEncoding::kGbk;
-  if (!utf8) return std::string(bytes);
+  if (!utf8) return bytes;
   if (HasUtf8Bom(bytes)) bytes.remove_prefix(3);
-  return FromUtf8(bytes).bytes();
+  storage = std::move(FromUtf8(bytes).mutable_bytes());
+  return storage;
 }
 
 }  // namespace lanzhou

@@ -33,6 +33,17 @@ enum class DetectedEncoding { kGbk, kUtf8 };
 std::string DecodeInput(std::string_view bytes, InputEncoding how = InputEncoding::kAuto,
                         DetectedEncoding* detected = nullptr);
 
+// As `DecodeInput`, without copying what needs no change: GBK/GB18030 comes back as `bytes`
+// itself (cut to nothing but a view), converted UTF-8 is put into `storage` and a view of
+// it returned. The view lives as long as `bytes` or `storage`, whichever it points into.
+//
+//   std::string storage;
+//   DecodeInputView("a\xD6\xD0", storage)  -> "a\xD6\xD0" (a view of the argument)
+//   DecodeInputView("\xE4\xB8\xAD", storage)  -> "\xD6\xD0" (a view of storage)
+std::string_view DecodeInputView(std::string_view bytes, std::string& storage,
+                                 InputEncoding how = InputEncoding::kAuto,
+                                 DetectedEncoding* detected = nullptr);
+
 }  // namespace lanzhou
 
 #endif  // LANZHOU_SERVICES_ENCODING_H_

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,75 @@ TEST(SplitListLines, LineEndsZeroBytesAndEncodings) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Strings(SplitListLines(c.bytes)), c.lines) << testing::PrintToString(c.bytes);
+  }
+}
+
+// The view-based path must give the bytes of splitting into lines and joining them.
+void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
+                      const std::string& datum) {
+  const TextArray a = SplitListLines(a_file);
+  const TextArray b = SplitListLines(b_file);
+  std::string a_storage, b_storage;
+  const std::string_view a_text = DecodeListText(a_file, a_storage);
+  const std::string_view b_text = DecodeListText(b_file, b_storage);
+  EXPECT_EQ(CountListLines(a_text), a.size());
+  const std::vector<std::string_view> views = SplitListLineViews(a_text);
+  ASSERT_EQ(views.size(), a.size());
+  for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(views[i], a[i].view());
+
+  std::string expected = "kept\r\n";
+  std::string actual = expected;
+  AppendJoinedPairs(a, b, expected);
+  AppendJoinedListPairs(a_text, b_text, actual);
+  EXPECT_EQ(actual, expected);
+  expected = actual = "kept\r\n";
+  AppendJoinedWithDatum(a, datum, expected);
+  AppendJoinedListWithDatum(a_text, datum, actual);
+  EXPECT_EQ(actual, expected);
+}
+
+TEST(JoinLists, ViewPathEqualsSplitThenJoinOnAwkwardInputs) {
+  const std::string files[] = {
+      "",
+      "\n",
+      "\r\n",
+      "\r",
+      "x",
+      "x1\r\n\r\nx2",
+      "a\r\r\nb\rc\r",
+      "\n\n\n",
+      "x1\r\nx\0y\r\nz"s,
+      "\0x"s,
+      "\xD6\xD0\r\n\x81|\r\n",
+      "\xEF\xBB\xBF"
+      "a\r\n\xE6\x96\x87\r\n",
+      "\xE4\xB8\xAD\n\n",
+      "a|b||c\nd\r",
+  };
+  const std::string datums[] = {"", "d", "p|q", "\xD6\xD0"};
+  size_t k = 0;
+  for (const std::string& a : files) {
+    for (const std::string& b : files) {
+      SCOPED_TRACE(testing::PrintToString(a) + " / " + testing::PrintToString(b));
+      ExpectJoinsAgree(a, b, datums[k++ % std::size(datums)]);
+    }
+  }
+}
+
+TEST(JoinLists, ViewPathEqualsSplitThenJoinOnRandomInputs) {
+  // Short texts over the bytes that matter to splitting and decoding.
+  const char alphabet[] = {'\n', '\r', '\0', 'a', '|', '\xD6', '\xD0', '\xE4', '\xB8', '\xAD'};
+  std::mt19937 rng(20261207);
+  auto random_text = [&] {
+    std::string s(rng() % 24, ' ');
+    for (char& c : s) c = alphabet[rng() % std::size(alphabet)];
+    return s;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    const std::string a = random_text();
+    const std::string b = random_text();
+    SCOPED_TRACE(testing::PrintToString(a) + " / " + testing::PrintToString(b));
+    ExpectJoinsAgree(a, b, random_text().substr(0, 3));
   }
 }
 
