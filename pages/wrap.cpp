@@ -254,8 +254,15 @@ Text CleanForWrap(Text text, bool filter_punctuation) {
 Text WrapText(const Text& text, int width) {
   const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
   std::string_view rest = text.view();
-  Text out;
-  out.mutable_bytes().reserve(rest.size() + 2 * (rest.size() / w + 1));
+  Text result;
+  std::string& out = result.mutable_bytes();
+  // Lines come out shorter than the width where words and marks move down, so the first
+  // guess (one line end per full width) is checked once a sixteenth of the text is wrapped:
+  // the rest is sized by the lines seen so far, and the buffer then grows once, early, while
+  // it holds little. A buffer doubled near the end would hold the output twice over.
+  out.reserve(rest.size() + 2 * (rest.size() / w + 1));
+  const std::size_t checkpoint = rest.size() - rest.size() / 16;
+  bool checked = false;
   while (rest.size() > w) {
     std::size_t cut = FindCut(rest, w);
     if (cut == 0) cut = CharLength(rest, 0);  // every line takes at least one character
@@ -263,9 +270,19 @@ Text WrapText(const Text& text, int width) {
     rest.remove_prefix(cut);
     out += line;
     if (!line.ends_with(kLineEnd) && !rest.empty()) out += kLineEnd;
+    if (!checked && rest.size() <= checkpoint) {
+      checked = true;
+      const std::size_t consumed = text.size() - rest.size();
+      // Output per input byte so far, with an eighth to spare, for what is left.
+      const double ratio = static_cast<double>(out.size()) / static_cast<double>(consumed);
+      const std::size_t wanted =
+          out.size() + static_cast<std::size_t>(static_cast<double>(rest.size()) * ratio * 1.125) +
+          2 * w + 64;
+      if (wanted > out.capacity()) out.reserve(wanted);
+    }
   }
   out += rest;
-  return out;
+  return result;
 }
 
 void OnWrapClicked(Units& units) {
