@@ -78,6 +78,19 @@ TEST(DistinctLines, AgreesWithTheLinearSearchOnAwkwardBytes) {
   }
 }
 
+TEST(DistinctLines, ManyShortLinesOutgrowTheFirstTable) {
+  // Lines far shorter than the table's first guess assumes, each met three times.
+  std::string input, expected;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 20000; ++i) {
+      const std::string line = std::to_string(i * 7919 % 20000);
+      input += line + "\r\n";
+      if (round == 0) expected += (i == 0 ? "" : "\r\n") + line;
+    }
+  }
+  EXPECT_EQ(DistinctLines(Text(input)), Text(expected));
+}
+
 TEST(FindTextInArray, FirstEqualMemberOneBased) {
   const TextArray array{Text("a"), Text(""), Text("b"), Text("a")};
   EXPECT_EQ(FindTextInArray(array, Text("a")), 1);
