@@ -16,43 +16,51 @@ namespace {
 constexpr Unit kGrid = Unit::超级列表框1;
 
 bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
-bool EndsRead(char c) { return c == '\0' || c == '\x1A'; }
+
+// True when offset `pos` of `bytes` starts a character, given that `known` <= `pos` does and
+// that every byte >= 0x80 in between has a next byte to take. Stepping forward, the bytes
+// before `pos` that are >= 0x80 pair up from the last byte < 0x80 (or from `known`), which
+// is always followed by a character start; so only that run needs to be looked at.
+bool StartsCharacter(std::string_view bytes, std::size_t known, std::size_t pos) {
+  std::size_t q = pos;
+  while (q > known && IsLeadByte(bytes[q - 1])) --q;
+  return (pos - q) % 2 == 0;
+}
 
 // Cuts the lines of decoded file bytes the way `ReadLine` reads them from a file, and stops
-// where `IsEndOfFile(file, true)` would.
+// where `IsEndOfFile(file, true)` would: LF ends a line, a byte >= 0x80 takes the next byte
+// with it, a zero byte or 0x1A ends the reading.
+//
+// The line ends are found with memchr and then checked to start a character. A zero byte
+// ends the reading wherever it is (after a lead byte, that lead byte is dropped as one at the
+// very end would be), so the data simply stops at the first one.
 class LineCutter {
  public:
-  explicit LineCutter(std::string_view bytes) : bytes_(bytes) {}
+  explicit LineCutter(std::string_view bytes)
+      : bytes_(bytes.substr(0, bytes.find('\0'))), sub_(bytes_.find('\x1A')) {}
 
   // The next line, or false at the end of the data or at a zero byte or 0x1A.
   bool Next(std::string_view& line) {
     const std::size_t n = bytes_.size();
-    if (pos_ >= n || EndsRead(bytes_[pos_])) return false;
+    if (pos_ >= n || bytes_[pos_] == '\x1A') return false;
     const std::size_t start = pos_;
-    std::size_t i = start;
+    std::size_t known = start;  // starts a character
+    std::size_t end = n;
     std::size_t next = n;
-    while (i < n) {
-      const char c = bytes_[i];
-      if (c == '\n') {
-        next = i + 1;
+    while (true) {
+      const std::size_t candidate = NextStop(known);
+      if (candidate == std::string_view::npos) {
+        // A lead byte with nothing to pair with ends the last line and is skipped.
+        if (!StartsCharacter(bytes_, known, n)) end = n - 1;
         break;
       }
-      if (EndsRead(c)) {
-        next = i;  // left unread, so the load ends there
+      if (StartsCharacter(bytes_, known, candidate)) {
+        end = candidate;
+        next = bytes_[candidate] == '\n' ? candidate + 1 : candidate;  // 0x1A is left unread
         break;
       }
-      if (IsLeadByte(c)) {
-        if (i + 1 >= n || bytes_[i + 1] == '\0') {
-          // A lead byte with nothing to pair with ends the line and is skipped.
-          next = i + 1;
-          break;
-        }
-        i += 2;
-      } else {
-        ++i;
-      }
+      known = candidate + 1;  // the byte before took this one with it
     }
-    std::size_t end = std::min(i, n);
     if (end > start && bytes_[end - 1] == '\r') --end;
     line = bytes_.substr(start, end - start);
     pos_ = next;
@@ -60,13 +68,22 @@ class LineCutter {
   }
 
  private:
+  // The first LF or 0x1A at or after `from`, or npos.
+  std::size_t NextStop(std::size_t from) {
+    if (sub_ != std::string_view::npos && sub_ < from) sub_ = bytes_.find('\x1A', from);
+    const std::size_t lf = bytes_.find('\n', from);
+    return std::min(lf, sub_);
+  }
+
   std::string_view bytes_;
   std::size_t pos_ = 0;
+  std::size_t sub_;  // the next 0x1A at or after the last search, or npos
 };
 
 // `SplitText` without a copy per field: the same members, as views into `line`. With
 // `max_fields`, only the first `max_fields` members are produced (the rest of the line is not
-// looked at).
+// looked at). A delimiter counts where it starts a character, stepping from the line's start
+// or from the end of the delimiter before it.
 void SplitFields(std::string_view line, std::string_view delimiter,
                  std::vector<std::string_view>& fields,
                  std::size_t max_fields = static_cast<std::size_t>(-1)) {
@@ -76,19 +93,20 @@ void SplitFields(std::string_view line, std::string_view delimiter,
     fields.push_back(line);
     return;
   }
-  const char first = delimiter[0];
-  std::size_t p = 0;
-  std::size_t start = 0;
-  while (line.size() - p >= delimiter.size()) {
-    const char c = line[p];
-    if (c == first && line.compare(p, delimiter.size(), delimiter) == 0) {
-      fields.push_back(line.substr(start, p - start));
-      if (fields.size() == max_fields) return;
-      p += delimiter.size();
-      start = p;
-    } else {
-      p += (IsLeadByte(c) && p + 1 < line.size()) ? 2 : 1;
+  std::size_t start = 0;  // of the current field
+  std::size_t known = 0;  // starts a character
+  while (true) {
+    const std::size_t p =
+        delimiter.size() == 1 ? line.find(delimiter[0], known) : line.find(delimiter, known);
+    if (p == std::string_view::npos) break;
+    if (!StartsCharacter(line, known, p)) {
+      known = p + 1;  // the byte before took this one with it
+      continue;
     }
+    fields.push_back(line.substr(start, p - start));
+    if (fields.size() == max_fields) return;
+    start = p + delimiter.size();
+    known = start;
   }
   if (start < line.size()) fields.push_back(line.substr(start));
 }
@@ -243,6 +261,10 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
   // A grid row never has more cells than the grid has columns, and only the cells the order
   // names are looked at.
   const std::size_t wanted = static_cast<std::size_t>(std::min(highest, column_count));
+  // Room for as much as the input: mostly enough, and pages never written are never used.
+  std::size_t input_size = 0;
+  for (std::string_view text : decoded_files) input_size += text.size();
+  out.reserve(out.size() + input_size);
   std::vector<std::string_view> fields;
   for (std::string_view text : decoded_files) {
     LineCutter lines(text);

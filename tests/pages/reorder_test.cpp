@@ -121,6 +121,20 @@ TEST(LoadDelimitedBytes, SplitsAsSplitText) {
   }
 }
 
+// The grid the file line reader and SplitText make of the file at `path`.
+GridData ReadLineBySplitText(const Text& path, const Text& delimiter) {
+  GridData expected;
+  const FileNumber file = OpenFile(path, 1);
+  if (file == 0) return expected;
+  while (!IsEndOfFile(file, true)) {
+    TextArray fields = SplitText(ReadLine(file), delimiter);
+    while (expected.ColumnCount() < static_cast<int>(fields.size())) expected.InsertColumn();
+    expected.AppendRow(std::move(fields));
+  }
+  CloseFile(file);
+  return expected;
+}
+
 // The loader must agree with the file line reader on awkward bytes.
 TEST(LoadDelimitedFile, AgreesWithReadLine) {
   const std::string inputs[] = {
@@ -130,21 +144,35 @@ TEST(LoadDelimitedFile, AgreesWithReadLine) {
   TempDirectory dir;
   for (const std::string& input : inputs) {
     const Text path = dir.Write("in.txt", input);
-    GridData expected;
-    const FileNumber file = OpenFile(path, 1);
-    ASSERT_NE(file, 0);
-    while (!IsEndOfFile(file, true)) {
-      TextArray fields = SplitText(ReadLine(file), "|");
-      while (expected.ColumnCount() < static_cast<int>(fields.size())) expected.InsertColumn();
-      expected.AppendRow(std::move(fields));
-    }
-    CloseFile(file);
     GridData grid;
     ASSERT_TRUE(LoadDelimitedFile(path, "|", grid));
-    EXPECT_EQ(RowsOf(grid), RowsOf(expected)) << testing::PrintToString(input);
+    EXPECT_EQ(RowsOf(grid), RowsOf(ReadLineBySplitText(path, "|")))
+        << testing::PrintToString(input);
   }
   GridData grid;
   EXPECT_FALSE(LoadDelimitedFile(dir.text() + Text("/missing.txt"), "|", grid));
+}
+
+// The same on random mixes of line ends, stops, lead bytes and delimiters (none of them
+// UTF-8, so nothing is decoded).
+TEST(LoadDelimitedFile, AgreesWithReadLineOnRandomBytes) {
+  const std::string alphabet = std::string("a|#,\r\n\x83\x7C\xA3\xAC\x81\x1A\0", 13);
+  const std::string delimiters[] = {"|", "##", "\xA3\xAC", "|#", "\x7C\x83", "\r", "\n|"};
+  TempDirectory dir;
+  std::mt19937 random(5);
+  for (int round = 0; round < 1500; ++round) {
+    std::string input;
+    for (std::size_t n = random() % 30; n > 0; --n) {
+      const std::size_t k = random() % (alphabet.size() + 20);
+      input += k < alphabet.size() ? alphabet[k] : alphabet[k % 11];  // stops are rarer
+    }
+    const Text delimiter(delimiters[round % std::size(delimiters)]);
+    const Text path = dir.Write("in.txt", input);
+    GridData grid;
+    ASSERT_TRUE(LoadDelimitedFile(path, delimiter, grid));
+    ASSERT_EQ(RowsOf(grid), RowsOf(ReadLineBySplitText(path, delimiter)))
+        << testing::PrintToString(input) << " " << testing::PrintToString(delimiter.bytes());
+  }
 }
 
 struct ExportCase {
