@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -31,34 +32,36 @@ class Converter {
   Converter& operator=(const Converter&) = delete;
 
   // Converts `in`; a byte that cannot be converted is handed to `on_invalid`, which appends
-  // its substitute, and the conversion goes on after it.
+  // its substitute, and the conversion goes on after it. `expected` is the size the result
+  // is reserved for; a longer result grows the buffer. iconv writes a piece at a time into
+  // the buffer's room, so only the piece is ever cleared beforehand, never a whole
+  // worst-case buffer.
   template <typename OnInvalid>
-  std::string Convert(std::string_view in, OnInvalid on_invalid) {
+  std::string Convert(std::string_view in, std::size_t expected, OnInvalid on_invalid) {
+    constexpr std::size_t kPiece = 1 << 16;
+    constexpr std::size_t kLeastRoom = 64;           // above the longest character either way
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
     std::string out;
-    out.resize(in.size() * 2 + 16);
+    out.reserve(expected);
     char* src = const_cast<char*>(in.data());
     std::size_t src_left = in.size();
-    std::size_t used = 0;
     while (src_left > 0) {
+      const std::size_t used = out.size();
+      std::size_t room = out.capacity() - used;
+      room = room < kLeastRoom ? kPiece : std::min(room, kPiece);  // when full, grow once
+      out.resize(used + room);
       char* dst = out.data() + used;
-      std::size_t dst_left = out.size() - used;
-      std::size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
-      used = out.size() - dst_left;
+      std::size_t dst_left = room;
+      const std::size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+      out.resize(used + room - dst_left);
       if (r != static_cast<std::size_t>(-1)) break;
-      if (errno == E2BIG) {
-        out.resize(out.size() * 2);
-      } else {
+      if (errno != E2BIG) {
         // EILSEQ, or EINVAL for a sequence cut off by the end: substitute one byte.
-        out.resize(used);
         on_invalid(out, static_cast<unsigned char>(*src));
-        used = out.size();
-        out.resize(used + src_left * 2 + 16);
         ++src;
         --src_left;
       }
     }
-    out.resize(used);
     return out;
   }
 
@@ -82,13 +85,17 @@ bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == 
 
 Text FromUtf8(std::string_view utf8) {
   if (IsAscii(utf8)) return Text(utf8);
+  // GB18030 is never longer than UTF-8 for Chinese (2 bytes for 3) or ASCII; the rare
+  // longer characters grow the buffer.
   return Text(Utf8ToGb18030().Convert(
-      utf8, [](std::string& out, unsigned char byte) { out += static_cast<char>(byte); }));
+      utf8, utf8.size() + 16,
+      [](std::string& out, unsigned char byte) { out += static_cast<char>(byte); }));
 }
 
 std::string ToUtf8(std::string_view gb18030) {
   if (IsAscii(gb18030)) return std::string(gb18030);
-  return Gb18030ToUtf8().Convert(gb18030,
+  // Two GBK bytes become at most three UTF-8 bytes.
+  return Gb18030ToUtf8().Convert(gb18030, gb18030.size() + gb18030.size() / 2 + 16,
                                  [](std::string& out, unsigned char) { out += "\xEF\xBF\xBD"; });
 }
 

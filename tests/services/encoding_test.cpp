@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
 
 namespace lanzhou {
 namespace {
@@ -96,6 +98,48 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
     DetectedEncoding detected{};
     EXPECT_EQ(DecodeInput(c.bytes, c.how, &detected), c.want) << c.bytes;
     EXPECT_EQ(detected, c.detected) << c.bytes;
+    // The view form gives the same text, pointing into the argument when nothing changed.
+    std::string storage;
+    const std::string_view view = DecodeInputView(c.bytes, storage, c.how, &detected);
+    EXPECT_EQ(view, c.want) << c.bytes;
+    EXPECT_EQ(detected, c.detected) << c.bytes;
+    if (c.detected == DetectedEncoding::kGbk) EXPECT_EQ(view.data(), c.bytes.data()) << c.bytes;
+  }
+}
+
+// Long texts convert in pieces into a buffer sized by a guess: a text of many characters that
+// grow (U+0080 takes four GB18030 bytes for two), shrink or are invalid must come out as the
+// characters converted one at a time.
+TEST(Encoding, LongTextsConvertAsTheirCharactersDo) {
+  struct Unit {
+    std::string utf8;
+    std::string gb18030;
+  };
+  const Unit units[] = {
+      {"a", "a"},
+      {"\r\n", "\r\n"},
+      {"中", "\xD6\xD0"},
+      {"\xC2\x80", "\x81\x30\x81\x30"},
+      {"😀", "\x94\x39\xFC\x36"},
+  };
+  std::mt19937 rng(7);
+  for (const int grow_share : {0, 50, 100}) {
+    std::string utf8, gb18030, utf8_with_bad, gb18030_with_bad;
+    while (gb18030.size() < 300000) {
+      const Unit& u =
+          (static_cast<int>(rng() % 100) < grow_share) ? units[3] : units[rng() % std::size(units)];
+      utf8 += u.utf8;
+      gb18030 += u.gb18030;
+      if (rng() % 1000 == 0) {
+        utf8_with_bad += "\xFF";
+        gb18030_with_bad += "\xFF";
+      }
+      utf8_with_bad += u.utf8;
+      gb18030_with_bad += u.gb18030;
+    }
+    EXPECT_TRUE(FromUtf8(utf8).bytes() == gb18030) << grow_share;
+    EXPECT_TRUE(ToUtf8(gb18030) == utf8) << grow_share;
+    EXPECT_TRUE(FromUtf8(utf8_with_bad).bytes() == gb18030_with_bad) << grow_share;
   }
 }
 
