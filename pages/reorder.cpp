@@ -111,13 +111,6 @@ void SplitFields(std::string_view line, std::string_view delimiter,
   if (start < line.size()) fields.push_back(line.substr(start));
 }
 
-// True when byte offset `pos` of `line` starts a character, stepping from the line's start.
-bool IsCharBoundary(std::string_view line, std::size_t pos) {
-  std::size_t i = 0;
-  while (i < pos) i += (IsLeadByte(line[i]) && i + 1 < line.size()) ? 2 : 1;
-  return i == pos;
-}
-
 Text DecimalText(long long n) { return Text(std::to_string(n)); }
 
 // The delimiter prompt both import paths start with; false when no delimiter is in force.
@@ -213,8 +206,10 @@ void AppendExportLine(std::span<const std::string_view> cells, int column_count,
   const std::string_view line = std::string_view(out).substr(start);
   // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
   // on a character boundary is one.
-  if (!delimiter.empty() && line.ends_with(delimiter) &&
-      IsCharBoundary(line, line.size() - delimiter.size())) {
+  const bool ends_with_delimiter = delimiter.size() == 1
+                                       ? !line.empty() && line.back() == delimiter[0]
+                                       : !delimiter.empty() && line.ends_with(delimiter);
+  if (ends_with_delimiter && StartsCharacter(line, 0, line.size() - delimiter.size())) {
     out.resize(out.size() - delimiter.size());
   }
 }
