@@ -185,8 +185,14 @@ int RunReorder(const Options& options) {
     }
     texts.push_back(bytes.view());
   }
-  const int column_count = DelimitedColumnCount(texts, options.delimiter.view());
   Text order;
+  // A typed order only asks whether the grid reaches each of its numbers.
+  int enough = std::numeric_limits<int>::max();
+  if (options.order) {
+    enough = 0;
+    for (int number : ParseColumnOrder(*options.order)) enough = std::max(enough, number);
+  }
+  const int column_count = DelimitedColumnCount(texts, options.delimiter.view(), enough);
   if (options.order) {
     order = *options.order;
   } else {
@@ -222,41 +228,58 @@ bool LoadList(const Options& options, const std::string& path, InputBytes& bytes
   return true;
 }
 
+// Merge joins and writes this many lines at a time, so its output never needs more memory
+// than one piece.
+constexpr std::size_t kMergeLinesPerPiece = 1 << 14;
+
 int RunMerge(const Options& options) {
   InputBytes a_bytes;
   std::string a_storage;
   std::string_view a;
   bool a_utf8 = false;
   if (!LoadList(options, options.files[0], a_bytes, a_storage, a, a_utf8)) return kExitFile;
-  const size_t na = CountListLines(a);
+  const std::size_t na = CountListLines(a);
   if (na == 0) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
-  }
-  std::string out;
-  if (options.datum) {
-    AppendJoinedListWithDatum(a, options.datum->view(), out);
-    a_storage = std::string();
-    a_bytes.Close();  // the inputs' memory goes before the output is written
-    return Emit(options, std::move(out), a_utf8);
   }
   InputBytes b_bytes;
   std::string b_storage;
   std::string_view b;
   bool b_utf8 = false;
-  if (!LoadList(options, options.files[1], b_bytes, b_storage, b, b_utf8)) return kExitFile;
-  const size_t nb = CountListLines(b);
-  if (na != nb) {
-    Report(options, "warning: list A has " + std::to_string(na) + " lines and list B " +
-                        std::to_string(nb) + "; only the first " +
-                        std::to_string(std::min(na, nb)) + " are joined");
+  std::size_t n = na;
+  if (!options.datum) {
+    if (!LoadList(options, options.files[1], b_bytes, b_storage, b, b_utf8)) return kExitFile;
+    const std::size_t nb = CountListLines(b);
+    n = std::min(na, nb);
+    if (na != nb) {
+      Report(options, "warning: list A has " + std::to_string(na) + " lines and list B " +
+                          std::to_string(nb) + "; only the first " + std::to_string(n) +
+                          " are joined");
+    }
   }
-  AppendJoinedListPairs(a, b, out);
-  a_storage = std::string();
-  b_storage = std::string();
-  a_bytes.Close();
-  b_bytes.Close();
-  return Emit(options, std::move(out), a_utf8 || b_utf8);
+  // As the page: a merge creates or extends its file only when there is something to add.
+  if (n == 0 && options.output) return kExitOk;
+  const bool utf8 = WritesUtf8(options, a_utf8 || b_utf8);
+  Output output(options.output.value_or(""), Output::Mode::kAppend);
+  std::string error;
+  bool ok = output.Open(error);
+  std::string piece;
+  while (ok && !a.empty() && (options.datum || !b.empty())) {
+    piece.clear();
+    const std::string_view a_lines = TakeListLines(a, kMergeLinesPerPiece);
+    if (options.datum) {
+      AppendJoinedListWithDatum(a_lines, options.datum->view(), piece);
+    } else {
+      AppendJoinedListPairs(a_lines, TakeListLines(b, kMergeLinesPerPiece), piece);
+    }
+    ok = utf8 ? WriteUtf8(output, piece, error) : output.Write(piece, error);
+  }
+  if (!ok || !output.Commit(error)) {
+    Report(options, error);
+    return kExitFile;
+  }
+  return kExitOk;
 }
 
 }  // namespace

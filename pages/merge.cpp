@@ -199,6 +199,17 @@ std::string_view DecodeListText(std::string_view file_bytes, std::string& storag
   return DecodeInputView(file_bytes.substr(0, file_bytes.find('\0')), storage);
 }
 
+std::string_view TakeListLines(std::string_view& decoded, size_t count) {
+  size_t end = 0;
+  for (; count > 0 && end < decoded.size(); --count) {
+    const void* lf = std::memchr(decoded.data() + end, '\n', decoded.size() - end);
+    end = lf == nullptr ? decoded.size() : static_cast<const char*>(lf) - decoded.data() + 1;
+  }
+  const std::string_view taken = decoded.substr(0, end);
+  decoded.remove_prefix(end);
+  return taken;
+}
+
 std::vector<std::string_view> SplitListLineViews(std::string_view decoded) {
   std::vector<std::string_view> lines;
   lines.reserve(CountListLines(decoded));

@@ -43,6 +43,15 @@ TextArray SplitListLines(std::string_view file_bytes);
 //
 // Linear in the size of the text.
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage);
+
+// Takes the first `count` lines off decoded list text: returns them with their line ends and
+// leaves the rest in `decoded`. Splitting both parts gives the lines of the whole, so long
+// lists can be joined a piece at a time.
+//
+//   std::string_view text = "a\r\nb\nc";
+//   TakeListLines(text, 2)  -> "a\r\nb\n", text == "c"
+//   TakeListLines(text, 5)  -> "c", text == ""
+std::string_view TakeListLines(std::string_view& decoded, size_t count);
 std::vector<std::string_view> SplitListLineViews(std::string_view decoded);
 size_t CountListLines(std::string_view decoded);
 

@@ -85,6 +85,18 @@ void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
   AppendJoinedWithDatum(a, datum, expected);
   AppendJoinedListWithDatum(a_text, datum, actual);
   EXPECT_EQ(actual, expected);
+
+  // Joined a few lines at a time, as long lists are.
+  for (const size_t lines : {1, 2, 3}) {
+    std::string pieces;
+    std::string_view a_rest = a_text, b_rest = b_text;
+    while (!a_rest.empty() && !b_rest.empty()) {
+      AppendJoinedListPairs(TakeListLines(a_rest, lines), TakeListLines(b_rest, lines), pieces);
+    }
+    expected.clear();
+    AppendJoinedPairs(a, b, expected);
+    EXPECT_EQ(pieces, expected) << lines;
+  }
 }
 
 TEST(JoinLists, ViewPathEqualsSplitThenJoinOnAwkwardInputs) {
