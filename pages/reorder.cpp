@@ -233,18 +233,19 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
 }
 
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
-                         std::string_view delimiter) {
+                         std::string_view delimiter, int at_most) {
+  const std::size_t cap = static_cast<std::size_t>(std::max(at_most, 0));
   std::size_t most = 0;
   std::vector<std::string_view> fields;
   for (std::string_view text : decoded_files) {
     LineCutter lines(text);
     std::string_view line;
-    while (lines.Next(line)) {
-      SplitFields(line, delimiter, fields);
+    while (most < cap && lines.Next(line)) {
+      SplitFields(line, delimiter, fields, cap);
       most = std::max(most, fields.size());
     }
   }
-  return static_cast<int>(std::min<std::size_t>(most, std::numeric_limits<int>::max()));
+  return static_cast<int>(std::min(most, cap));
 }
 
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
@@ -275,9 +276,12 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
 Bytes ExportDelimitedTexts(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, const Text& order,
                            const Text& out_delimiter) {
+  int highest = 0;
+  for (int number : ParseColumnOrder(order)) highest = std::max(highest, number);
   std::string out;
-  AppendDelimitedExport(decoded_files, delimiter, DelimitedColumnCount(decoded_files, delimiter),
-                        order, out_delimiter, out);
+  AppendDelimitedExport(decoded_files, delimiter,
+                        DelimitedColumnCount(decoded_files, delimiter, highest), order,
+                        out_delimiter, out);
   return Bytes(std::move(out));
 }
 

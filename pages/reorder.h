@@ -5,6 +5,7 @@
 #ifndef LANZHOU_PAGES_REORDER_H_
 #define LANZHOU_PAGES_REORDER_H_
 
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -75,15 +76,18 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
 // `LoadDelimitedBytes`.
 //
 // `DelimitedColumnCount` is the number of columns that grid would have: the most fields of
-// any line of any file (0 when there is no field).
+// any line of any file (0 when there is no field). Reading stops as soon as a line has
+// `at_most` fields, and then `at_most` is returned: an export only asks whether the grid
+// reaches each number of its order, so the order's highest number is all it needs.
 //
-//   files "a|b\n", "c|d|e\n"; delimiter "|"  ->  3
+//   files "a|b\n", "c|d|e\n"; delimiter "|"  ->  3 (with at_most 2: 2)
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
-                         std::string_view delimiter);
+                         std::string_view delimiter, int at_most = std::numeric_limits<int>::max());
 
-// Appends the export to `out`; `column_count` must be `DelimitedColumnCount` of the same files
-// and delimiter (passed in so a caller that needs it too counts only once). Two passes over
-// the text in all; memory beyond `out` is one line's field positions.
+// Appends the export to `out`. `column_count` must be `DelimitedColumnCount` of the same files
+// and delimiter, with `at_most` at least the highest number of `order` (passed in so a caller
+// that needs it too counts only once). Two passes over the text in all; memory beyond `out`
+// is one line's field positions.
 //
 //   files "a|b|c\r\n", "d|e"; delimiter "|"; column_count 3; order "3,1"; out delimiter "|"
 //     -> "c|a\r\n|d\r\n"

@@ -307,6 +307,10 @@ TEST(DelimitedColumnCount, IsTheMostFieldsOfAnyLineOfAnyFile) {
   const std::vector<std::string_view> files = {"a|b\n", "", "c|d|e|\n\0x|y|z|w", "f"};
   EXPECT_EQ(DelimitedColumnCount(files, "|"), 3);
   EXPECT_EQ(DelimitedColumnCount(files, ""), 1);
+  EXPECT_EQ(DelimitedColumnCount(files, "|", 2), 2);
+  EXPECT_EQ(DelimitedColumnCount(files, "|", 5), 3);
+  EXPECT_EQ(DelimitedColumnCount(files, "|", 0), 0);
+  EXPECT_EQ(DelimitedColumnCount(files, "|", -1), 0);
   EXPECT_EQ(DelimitedColumnCount(std::vector<std::string_view>{"\n\r\n"}, "|"), 0);
 }
 
