@@ -155,9 +155,23 @@ int RunWrap(const Options& options) {
   bool utf8 = false;
   if (!ReadEditBox(options, text, utf8)) return kExitFile;
   text = CleanForWrap(std::move(text), options.filter_punctuation);
-  Text result = WrapText(text, options.width);
-  text = Text();
-  return Emit(options, std::move(result.mutable_bytes()), utf8);
+  // Wrapped and written a piece at a time: the result never needs memory beyond a piece.
+  constexpr std::size_t kPieceBytes = 1 << 20;
+  const bool write_utf8 = WritesUtf8(options, utf8);
+  Output output(options.output.value_or(""), Output::Mode::kReplace);
+  std::string error;
+  bool ok = output.Open(error);
+  std::string piece;
+  for (std::string_view rest = text.view(); ok && !rest.empty();) {
+    piece.clear();
+    WrapTextPiece(rest, options.width, kPieceBytes, piece);
+    ok = write_utf8 ? WriteUtf8(output, piece, error) : output.Write(piece, error);
+  }
+  if (!ok || !output.Commit(error)) {
+    Report(options, error);
+    return kExitFile;
+  }
+  return kExitOk;
 }
 
 int RunReorder(const Options& options) {

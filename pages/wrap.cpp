@@ -234,6 +234,16 @@ void RemoveAll(std::string& s, std::string_view find) {
   s.resize(write + (s.size() - run));
 }
 
+// Moves the next line of `rest` (longer than `w`) to `out`, with the line end it gets.
+void AppendNextLine(std::string_view& rest, std::size_t w, std::string& out) {
+  std::size_t cut = FindCut(rest, w);
+  if (cut == 0) cut = CharLength(rest, 0);  // every line takes at least one character
+  const std::string_view line = rest.substr(0, cut);
+  rest.remove_prefix(cut);
+  out += line;
+  if (!line.ends_with(kLineEnd) && !rest.empty()) out += kLineEnd;
+}
+
 }  // namespace
 
 Text CleanForWrap(Text text, bool filter_punctuation) {
@@ -264,12 +274,7 @@ Text WrapText(const Text& text, int width) {
   const std::size_t checkpoint = rest.size() - rest.size() / 16;
   bool checked = false;
   while (rest.size() > w) {
-    std::size_t cut = FindCut(rest, w);
-    if (cut == 0) cut = CharLength(rest, 0);  // every line takes at least one character
-    const std::string_view line = rest.substr(0, cut);
-    rest.remove_prefix(cut);
-    out += line;
-    if (!line.ends_with(kLineEnd) && !rest.empty()) out += kLineEnd;
+    AppendNextLine(rest, w, out);
     if (!checked && rest.size() <= checkpoint) {
       checked = true;
       const std::size_t consumed = text.size() - rest.size();
@@ -283,6 +288,16 @@ Text WrapText(const Text& text, int width) {
   }
   out += rest;
   return result;
+}
+
+void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out) {
+  const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
+  const std::size_t until = out.size() + piece_bytes;
+  while (rest.size() > w && out.size() < until) AppendNextLine(rest, w, out);
+  if (rest.size() <= w) {  // the last piece, as short as the width or shorter, stays whole
+    out += rest;
+    rest = {};
+  }
 }
 
 void OnWrapClicked(Units& units) {

@@ -39,6 +39,16 @@ Text CleanForWrap(Text text, bool filter_punctuation);
 // with is kept). A width below 1 counts as 1. Time grows linearly with the text.
 Text WrapText(const Text& text, int width);
 
+// `WrapText` a piece at a time, for a result written out as it is made: appends to `out` the
+// wrapped lines at the start of `rest` until `out` has grown by at least `piece_bytes` or
+// the text is done, and leaves what is not wrapped yet in `rest`. Called until `rest` is
+// empty, the pieces make `WrapText` of the whole text.
+//
+//   std::string_view rest = "abcdefghij";  std::string out;
+//   WrapTextPiece(rest, 4, 1, out);   out == "abcd\r\n", rest == "efghij"
+//   WrapTextPiece(rest, 4, 1, out);   out == "abcd\r\nefgh\r\nij", rest == ""
+void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out);
+
 // 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the
 // cleaned text there), puts the wrapped text into 替换后_编辑框 and saves it as
 // 折行后_<time>.txt in the run directory; the success message comes only after the file is

@@ -279,6 +279,28 @@ TEST(WrapText, AgreesWithTheRulesWalkedCharacterByCharacter) {
   }
 }
 
+TEST(WrapTextPiece, PiecesMakeTheWholeWrap) {
+  std::vector<std::string> pieces;
+  for (const char* piece :
+       {"a", " ", "中", "😀", "，", "“", "》", "\r\n", "\r", "\xD5", "abcdefg"}) {
+    pieces.push_back(U(piece).bytes());
+  }
+  std::mt19937 random(13);
+  for (int n = 0; n < 5000; ++n) {
+    std::string text;
+    for (int k = random() % 40; k > 0; --k) text += pieces[random() % pieces.size()];
+    const int width = static_cast<int>(random() % 14) - 1;  // below 1 counts as 1
+    const std::size_t piece_bytes = 1 + random() % 20;
+    std::string out = "kept";
+    std::string_view rest = text;
+    do {
+      WrapTextPiece(rest, width, piece_bytes, out);
+    } while (!rest.empty());
+    ASSERT_EQ(out, "kept" + WrapText(Text(text), width).bytes())
+        << testing::PrintToString(text) << " at width " << width << ", pieces of " << piece_bytes;
+  }
+}
+
 // Whatever the width, wrapping only inserts CR LF between whole characters.
 TEST(WrapText, KeepsEveryByteAndEveryCharacterWhole) {
   const Text text = U("他說：“Hello, world”😀是（test）abc《书》，好‘x’。end 一二三 longword甲乙");
