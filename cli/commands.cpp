@@ -218,8 +218,8 @@ int RunReorder(const Options& options) {
     order = Text(std::move(all));
   }
   std::string result;
-  AppendDelimitedExport(texts, options.delimiter.view(), column_count, order,
-                        options.out_delimiter, result);
+  AppendDelimitedExport(texts, options.delimiter.view(), column_count, order, options.out_delimiter,
+                        result);
   texts.clear();
   inputs.clear();
   return Emit(options, std::move(result), any_utf8);
