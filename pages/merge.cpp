@@ -182,8 +182,12 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
   }
   // One dropped file arrives as its path; several as each path followed by CR LF.
   for (const Text& path : SplitText(paths, Text("\r\n"))) {
-    const Bytes bytes = ReadWholeFile(path);
-    for (Text& line : SplitListLines(bytes.view())) {
+    const std::optional<Bytes> bytes = ReadReadableFile(path);
+    if (!bytes) {
+      ShowMessage(units.dialogs(), FromUtf8("无法打开文件：") + path, message_flags::kIconError);
+      continue;
+    }
+    for (Text& line : SplitListLines(bytes->view())) {
       std::vector<Text> cells;
       cells.reserve(2);
       cells.push_back(DecimalText(grid.ItemCount() + 1));

@@ -178,11 +178,9 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
 
 bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid) {
   // Opened for reading only: a read-only input imports, and no input is ever changed.
-  const FileNumber file = OpenFile(path, 1);
-  if (file == 0) return false;
-  CloseFile(file);
-  const Bytes bytes = ReadWholeFile(path);
-  LoadDelimitedBytes(bytes.view(), delimiter, grid);
+  const std::optional<Bytes> bytes = ReadReadableFile(path);
+  if (!bytes) return false;
+  LoadDelimitedBytes(bytes->view(), delimiter, grid);
   return true;
 }
 

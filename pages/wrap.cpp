@@ -292,7 +292,7 @@ Text WrapText(const Text& text, int width) {
 
 void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out) {
   const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
-  const std::size_t until = out.size() + piece_bytes;
+  const std::size_t until = out.size() + std::max<std::size_t>(piece_bytes, 1);
   while (rest.size() > w && out.size() < until) AppendNextLine(rest, w, out);
   if (rest.size() <= w) {  // the last piece, as short as the width or shorter, stays whole
     out += rest;

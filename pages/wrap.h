@@ -27,9 +27,11 @@ Text CleanForWrap(Text text, bool filter_punctuation);
 // - a word that crosses the width moves down whole unless it started the line or ends
 //   exactly at the width before a two-byte character; a word that started the line is cut
 //   hard at the width;
-// - an opening mark 《（“〈‘ never ends a line: it moves down;
 // - a closing mark 》）”〉，。？：’；、 never starts a line: the character before it moves down
 //   with it (one character only, so a moved mark may itself start the next line);
+// - an opening mark 《（“〈‘ that would end a line moves down, unless the line was already
+//   shortened for a closing mark: one adjustment per line, so at width 8 "中文“好”" gives
+//   "中文“" and "好”";
 // - a CR LF met by the scan ends the line after it (its LF may lie one byte past the width)
 //   and gets no further line end; a CR LF is never split;
 // - when these rules leave nothing on the line (tiny widths), the line takes exactly one
@@ -41,8 +43,9 @@ Text WrapText(const Text& text, int width);
 
 // `WrapText` a piece at a time, for a result written out as it is made: appends to `out` the
 // wrapped lines at the start of `rest` until `out` has grown by at least `piece_bytes` or
-// the text is done, and leaves what is not wrapped yet in `rest`. Called until `rest` is
-// empty, the pieces make `WrapText` of the whole text.
+// the text is done, and leaves what is not wrapped yet in `rest`. Every call takes at least
+// one line (a `piece_bytes` of 0 counts as 1), so calling it until `rest` is empty ends, and
+// the pieces make `WrapText` of the whole text.
 //
 //   std::string_view rest = "abcdefghij";  std::string out;
 //   WrapTextPiece(rest, 4, 1, out);   out == "abcd\r\n", rest == "efghij"

@@ -353,14 +353,19 @@ bool WriteFileAtomically(const std::string& native_path,
   return WriteViews(native_path, std::span(parts.begin(), parts.size()), error);
 }
 
-Bytes ReadWholeFile(const Text& path) {
-  if (path.empty()) return Bytes();
+std::optional<Bytes> ReadReadableFile(const Text& path) {
+  if (path.empty()) return std::nullopt;
   int fd = OpenPath(path, O_RDONLY);
-  if (fd < 0) return Bytes();
+  if (fd < 0) return std::nullopt;
   std::string data;
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-    data.reserve(static_cast<std::size_t>(st.st_size));
+  if (::fstat(fd, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (S_ISREG(st.st_mode)) data.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buffer[64 * 1024];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -371,6 +376,8 @@ Bytes ReadWholeFile(const Text& path) {
   ::close(fd);
   return Bytes(std::move(data));
 }
+
+Bytes ReadWholeFile(const Text& path) { return ReadReadableFile(path).value_or(Bytes()); }
 
 FileNumber OpenFile(const Text& path, int mode, int share) {
   // Share modes are checked but only advisory: Linux has no mandatory sharing.

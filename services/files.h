@@ -39,6 +39,9 @@ bool WriteFileAtomically(const std::string& native_path,
 
 // The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
 Bytes ReadWholeFile(const Text& path);
+// The same, telling a file that cannot be opened for reading (missing, unreadable, a folder,
+// an empty path) apart from an empty one: nullopt for the first, empty Bytes for the second.
+std::optional<Bytes> ReadReadableFile(const Text& path);
 
 // A file number: nonzero while open; 0 means none.
 using FileNumber = std::int32_t;

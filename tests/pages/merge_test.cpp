@@ -261,8 +261,11 @@ TEST_F(MergePage, SecondDropAsksThenKeepsOrReplacesRows) {
 TEST_F(MergePage, QuestionComesBeforeTheFileIsRead) {
   Fill(Unit::超级列表框A, {"old"});
   dialogs().QueueMessageAnswer(message_result::kYes);
-  OnListADropped(units(), Text((dir_.path() / "missing.txt").string()));
-  EXPECT_EQ(dialogs().messages.size(), 1u);
+  const Text missing((dir_.path() / "missing.txt").string());
+  OnListADropped(units(), missing);
+  ASSERT_EQ(dialogs().messages.size(), 2u);
+  EXPECT_EQ(dialogs().messages[0].text, U("是否删除已有的数据？"));
+  EXPECT_EQ(dialogs().messages[1].text, U("无法打开文件：") + missing);
   EXPECT_TRUE(RowsOf(Unit::超级列表框A).empty());
 }
 

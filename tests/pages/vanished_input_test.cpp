@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/merge.h"
 #include "pages/reorder.h"
 #include "services/encoding.h"
 #include "services/fake_units.h"
@@ -62,6 +63,36 @@ TEST(VanishedInput, IsNamedInAMessageAndLoadsNothing) {
                                         message_flags::kIconError, FromUtf8("信息：")}));
     EXPECT_EQ(units.Grid(Unit::超级列表框1).ItemCount(), 1);
     EXPECT_EQ(units.Caption(Unit::标签_行数), FromUtf8("当前列表共: 1 行"));
+  }
+}
+
+TEST(VanishedInput, DroppedOnAMergeListIsNamedAndTheOtherFilesStillLoad) {
+  for (const Unit grid : {Unit::超级列表框A, Unit::超级列表框b}) {
+    ScratchDir dir;
+    FakeUnits units(Text(dir.path().string()));
+    units.Grid(grid).InsertColumn(-1, Text("id"), 40);
+    units.Grid(grid).InsertColumn(-1, Text("text"), 240);
+    Spill(dir / "gone.txt", "x\r\n");
+    fs::remove(dir / "gone.txt");
+    Spill(dir / "kept.txt", "a\r\nb\r\n");
+    const Text gone = FromUtf8(dir / "gone.txt");
+    const Text kept = FromUtf8(dir / "kept.txt");
+
+    const Text paths = gone + Text("\r\n") + kept + Text("\r\n");
+    if (grid == Unit::超级列表框A) {
+      OnListADropped(units, paths);
+    } else {
+      OnListBDropped(units, paths);
+    }
+
+    ASSERT_EQ(units.dialogs().messages.size(), 1u);
+    EXPECT_EQ(units.dialogs().messages[0],
+              (ScriptedDialogs::Message{FromUtf8("无法打开文件：") + gone,
+                                        message_flags::kIconError, FromUtf8("信息：")}));
+    const GridData& rows = units.Grid(grid);
+    ASSERT_EQ(rows.ItemCount(), 2);
+    EXPECT_EQ(rows.GetCellText(0, 1), Text("a"));
+    EXPECT_EQ(rows.GetCellText(1, 1), Text("b"));
   }
 }
 

@@ -290,7 +290,7 @@ TEST(WrapTextPiece, PiecesMakeTheWholeWrap) {
     std::string text;
     for (int k = random() % 40; k > 0; --k) text += pieces[random() % pieces.size()];
     const int width = static_cast<int>(random() % 14) - 1;  // below 1 counts as 1
-    const std::size_t piece_bytes = 1 + random() % 20;
+    const std::size_t piece_bytes = random() % 20;          // 0 still takes a line
     std::string out = "kept";
     std::string_view rest = text;
     do {
@@ -299,6 +299,10 @@ TEST(WrapTextPiece, PiecesMakeTheWholeWrap) {
     ASSERT_EQ(out, "kept" + WrapText(Text(text), width).bytes())
         << testing::PrintToString(text) << " at width " << width << ", pieces of " << piece_bytes;
   }
+}
+
+TEST(WrapText, OneAdjustmentPerLineMayLeaveAnOpeningMarkAtTheEnd) {
+  EXPECT_EQ(WrapText(U("中文“好”"), 8), U("中文“\r\n好”"));
 }
 
 // Whatever the width, wrapping only inserts CR LF between whole characters.

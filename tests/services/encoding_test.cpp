@@ -103,7 +103,9 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
     const std::string_view view = DecodeInputView(c.bytes, storage, c.how, &detected);
     EXPECT_EQ(view, c.want) << c.bytes;
     EXPECT_EQ(detected, c.detected) << c.bytes;
-    if (c.detected == DetectedEncoding::kGbk) EXPECT_EQ(view.data(), c.bytes.data()) << c.bytes;
+    if (c.detected == DetectedEncoding::kGbk) {
+      EXPECT_EQ(view.data(), c.bytes.data()) << c.bytes;
+    }
   }
 }
 
