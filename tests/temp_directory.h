@@ -27,6 +27,9 @@ class TempDirectory {
   }
   ~TempDirectory() {
     std::error_code ignored;
+    // A test may have taken the write permission away; give it back so all can go.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   TempDirectory(const TempDirectory&) = delete;

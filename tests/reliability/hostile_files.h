@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/temp_directory.h"
+
 namespace lanzhou::reliability {
 
 namespace fs = std::filesystem;
@@ -39,26 +41,10 @@ inline void Spill(const fs::path& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A fresh directory, removed with everything in it (and anything mounted on it) at the end.
-class ScratchDir {
+// A `TempDirectory` whose files are named with `dir / "name"`, as the reliability tests do.
+class ScratchDir : public TempDirectory {
  public:
-  explicit ScratchDir(const char* prefix = "lanzhou-reliability") {
-    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const fs::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
+  std::string operator/(const std::string& name) const { return (path() / name).string(); }
 };
 
 // A small tmpfs on a directory of its own, unmounted at the end. ok() is false when this
