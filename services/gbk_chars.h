@@ -1,0 +1,71 @@
+// The character model: how GBK/GB18030 bytes step from one character to the next.
+//
+// Every page, the JSON module and the file services step through text with these functions,
+// and nothing else spells the rule. A byte >= 0x80 is a lead byte and takes the byte after
+// it as its second byte, unless the text ends there; every other byte is a character of its
+// own. A GB18030 four-byte sequence is then two two-byte steps, which keeps splitting and
+// replacing safe.
+//
+//   CharLength("\xD6\xD0a", 0) == 2     CharLength("\xD6\xD0a", 2) == 1
+//   CharLength("\xD6", 0) == 1          (a lead byte at the end stands alone)
+//   IsCharStart("a\xD6\xD0", 0, 2) == false   (offset 2 is the second byte of 中)
+//
+// Not for UTF-8 text: convert first (services/encoding.h).
+#ifndef LANZHOU_SERVICES_GBK_CHARS_H_
+#define LANZHOU_SERVICES_GBK_CHARS_H_
+
+#include <cstddef>
+#include <string_view>
+
+namespace lanzhou {
+
+// Whether `b` starts a two-byte character when a byte follows it.
+constexpr bool IsLeadByte(unsigned char b) { return b >= 0x80; }
+constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
+
+// Whether a lead byte standing before `b` takes `b` with it as its second byte.
+constexpr bool TakesAsSecondByte(unsigned char /*b*/) { return true; }
+
+// Whether `s[i]` is a lead byte left without a second byte (the last byte of the text).
+constexpr bool IsLoneLeadByte(std::string_view s, std::size_t i) {
+  return IsLeadByte(s[i]) &&
+         (i + 1 == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[i + 1])));
+}
+
+// The length in bytes (1 or 2) of the character that starts at `s[i]`; `i` < s.size().
+constexpr std::size_t CharLength(std::string_view s, std::size_t i) {
+  return IsLeadByte(s[i]) && i + 1 < s.size() &&
+                 TakesAsSecondByte(static_cast<unsigned char>(s[i + 1]))
+             ? 2
+             : 1;
+}
+
+// The offset of the character after the one that starts at `s[i]`; `i` < s.size().
+constexpr std::size_t NextCharStart(std::string_view s, std::size_t i) {
+  return i + CharLength(s, i);
+}
+
+// Whether offset `pos` starts a character, given that offset `known` <= pos does; the end of
+// the text (pos == s.size()) always counts as a start. A byte below 0x80 never leads, so a
+// character starts after it; from there the lead bytes pair up, and only the run of them right
+// before `pos` decides. Costs the length of that run, not of the text.
+constexpr bool IsCharStart(std::string_view s, std::size_t known, std::size_t pos) {
+  std::size_t q = pos;
+  while (q > known && IsLeadByte(s[q - 1])) --q;
+  if ((pos - q) % 2 == 0) return true;
+  // An odd run: its last byte is a lead byte alone when what follows cannot be its second
+  // byte (or nothing follows).
+  return pos == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[pos]));
+}
+
+// The start of the character that ends right before `pos` (0 < pos <= s.size(), `pos` a
+// character start, `known` <= pos a character start).
+constexpr std::size_t PreviousCharStart(std::string_view s, std::size_t known, std::size_t pos) {
+  return pos >= known + 2 && IsCharStart(s, known, pos - 2) && CharLength(s, pos - 2) == 2
+             ? pos - 2
+             : pos - 1;
+}
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_GBK_CHARS_H_
