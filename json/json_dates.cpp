@@ -47,12 +47,6 @@ long long ReadDigits(const std::string& s, std::size_t& pos, std::size_t width) 
   return value;
 }
 
-DateTime AddSeconds(DateTime t, long long seconds) {
-  // Split so that each step fits the service's int amount.
-  t = AddTime(t, 5, static_cast<int>(seconds / 86400));
-  return AddTime(t, 8, static_cast<int>(seconds % 86400));
-}
-
 }  // namespace
 
 DateTime ParseDateText(const Text& text) {
@@ -85,7 +79,7 @@ DateTime ParseDateText(const Text& text) {
       if (c == '+') state = 3;
     } else if (IsDigit(c)) {
       const int hours = static_cast<int>(ReadDigits(s, pos, 2));
-      return AddTime(result, 6, state == 2 ? -hours : hours);
+      return AddTime(result, TimePart::kHour, state == 2 ? -hours : hours);
     }
     pos += (c >= 0x80 && pos + 1 < s.size()) ? 2 : 1;
   }

@@ -48,12 +48,6 @@ std::int64_t WholeSecondsSince1970(double days) {
   return TruncToInt64((days - kUnixEpochDays) * 86400 + 0.0000058);
 }
 
-DateTime UnixSeconds(std::int64_t seconds) {
-  DateTime t = MakeTime(1970, 1, 1);
-  t = AddTime(t, 5, static_cast<int>(seconds / 86400));
-  return AddTime(t, 8, static_cast<int>(seconds % 86400));
-}
-
 // The leading decimal digits of a text (no sign, no blanks), wrapping at 32 bits.
 std::int32_t LeadingDigits(const char* text) {
   std::uint32_t value = 0;
@@ -170,7 +164,7 @@ bool Convert(const JsonNode* node, int target, JsonScalar* out) {
       } else if (kind == kJsonDate) {
         v = DateTime(DoubleOf(node));
       } else if (kind == kJsonInt || kind == kJsonLong) {
-        v = UnixSeconds(Int32Of(node));
+        v = AddSeconds(MakeTime(1970, 1, 1), Int32Of(node));
       }
       *out = v;
       return true;

@@ -87,6 +87,17 @@ DateTime Build(int year, int month, int day, int hour, int minute, int second) {
   return FromLinear(days + time);
 }
 
+// A part outside the list counts as the nearest end.
+TimePart InRange(TimePart part) { return std::clamp(part, TimePart::kYear, TimePart::kSecond); }
+
+// The length of a week, day, hour, minute or second in days, and how many hours, minutes or
+// seconds a day has; indexed by the part's distance from kWeek.
+constexpr double kDaysPerUnit[] = {7.0, 1.0, 1.0 / 24, 1.0 / 1440, 1.0 / 86400};
+constexpr double kUnitsPerDay[] = {1.0 / 7, 1.0, 24.0, 1440.0, 86400.0};
+std::size_t SpanIndex(TimePart part) {
+  return static_cast<std::size_t>(static_cast<int>(part) - static_cast<int>(TimePart::kWeek));
+}
+
 }  // namespace
 
 int GetYear(DateTime t) { return Split(t).year; }
@@ -102,52 +113,54 @@ int GetWeekday(DateTime t) {
   return static_cast<int>((r + 6) % 7) + 1;
 }
 
-DateTime AddTime(DateTime t, int part, int amount) {
-  part = std::clamp(part, 1, 8);
+DateTime AddTime(DateTime t, TimePart part, int amount) {
+  part = InRange(part);
   if (amount == 0) return t;
-  if (part <= 3) {
-    Parts p = Split(t);
-    std::int64_t months = static_cast<std::int64_t>(p.year) * 12 + (p.month - 1);
-    if (part == 1) months += static_cast<std::int64_t>(amount) * 12;
-    if (part == 2) months += static_cast<std::int64_t>(amount) * 3;
-    if (part == 3) months += amount;
-    std::int64_t year = months >= 0 ? months / 12 : -((-months + 11) / 12);
-    int month = static_cast<int>(months - year * 12) + 1;
-    int y = static_cast<int>(std::clamp<std::int64_t>(year, 100, 9999));
-    int day = std::min(p.day, DaysInMonth(y, month));
-    return Build(y, month, day, p.hour, p.minute, p.second);
-  }
-  static constexpr double kUnitInDays[] = {7.0, 1.0, 1.0 / 24, 1.0 / 1440, 1.0 / 86400};
-  return FromLinear(ToLinear(t) + amount * kUnitInDays[part - 4]);
+  if (part > TimePart::kMonth)
+    return FromLinear(ToLinear(t) + amount * kDaysPerUnit[SpanIndex(part)]);
+  const Parts p = Split(t);
+  const std::int64_t months_per_unit = part == TimePart::kYear      ? 12
+                                       : part == TimePart::kQuarter ? 3
+                                                                    : 1;
+  const std::int64_t months = static_cast<std::int64_t>(p.year) * 12 + (p.month - 1) +
+                              months_per_unit * static_cast<std::int64_t>(amount);
+  const std::int64_t year = months >= 0 ? months / 12 : -((-months + 11) / 12);
+  const int month = static_cast<int>(months - year * 12) + 1;
+  const int y = static_cast<int>(std::clamp<std::int64_t>(year, 100, 9999));
+  return Build(y, month, std::min(p.day, DaysInMonth(y, month)), p.hour, p.minute, p.second);
 }
 
-double TimeDiff(DateTime time1, DateTime time2, int part) {
-  part = std::clamp(part, 1, 8);
+DateTime AddSeconds(DateTime t, long long seconds) {
+  // In steps that each fit AddTime's int amount.
+  t = AddTime(t, TimePart::kDay, static_cast<int>(seconds / kSecondsPerDay));
+  return AddTime(t, TimePart::kSecond, static_cast<int>(seconds % kSecondsPerDay));
+}
+
+double TimeDiff(DateTime time1, DateTime time2, TimePart part) {
+  part = InRange(part);
   if (time1 == time2) return 0;
-  Parts a = Split(time1);
-  Parts b = Split(time2);
-  double days = ToLinear(time1) - ToLinear(time2);
+  const Parts a = Split(time1);
+  const Parts b = Split(time2);
+  const double days = ToLinear(time1) - ToLinear(time2);
   switch (part) {
-    case 1:
+    case TimePart::kYear:
       return a.year - b.year;
-    case 2:
+    case TimePart::kQuarter:
       return (a.month - 1) / 3 + 4 * (a.year - b.year) - (b.month - 1) / 3;
-    case 3:
+    case TimePart::kMonth:
       return 12.0 * (a.year - b.year) + a.month - b.month;
-    case 4: {
+    case TimePart::kWeek: {
       double weeks = static_cast<double>(static_cast<std::int64_t>(std::trunc(days)) / 7);
-      int wa = GetWeekday(time1);
-      int wb = GetWeekday(time2);
+      const int wa = GetWeekday(time1);
+      const int wb = GetWeekday(time2);
       if (days > 0 && wa < wb) weeks += 1;
       if (days < 0 && wb < wa) weeks -= 1;
       return weeks;
     }
-    case 5:
+    case TimePart::kDay:
       return days;
-    default: {
-      static constexpr double kPerDay[] = {24.0, 1440.0, 86400.0};
-      return std::trunc(days * kPerDay[part - 6] + 5.787037037037037e-6);
-    }
+    default:  // whole hours, minutes or seconds, a hair over so that 1:00:00 is one hour
+      return std::trunc(days * kUnitsPerDay[SpanIndex(part)] + 5.787037037037037e-6);
   }
 }
 

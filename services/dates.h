@@ -17,11 +17,18 @@ int GetMinute(DateTime t);
 int GetSecond(DateTime t);
 int GetWeekday(DateTime t);
 
-// Parts: 1 year, 2 quarter, 3 month, 4 week, 5 day, 6 hour, 7 minute, 8 second (clamped).
-// Month-like parts clamp the day to the new month: 2016-01-31 + 1 month = 2016-02-29.
-DateTime AddTime(DateTime t, int part, int amount);
-// time1 - time2 in the part's unit (default 1, years).
-double TimeDiff(DateTime time1, DateTime time2, int part = 1);
+// The unit of AddTime and TimeDiff. A value outside the list counts as the nearest end
+// (below kYear as kYear, above kSecond as kSecond).
+enum class TimePart : int { kYear = 1, kQuarter, kMonth, kWeek, kDay, kHour, kMinute, kSecond };
+
+// t moved by `amount` units. Month-like parts clamp the day to the new month:
+// AddTime(2016-01-31, TimePart::kMonth, 1) == 2016-02-29; the others add a span of time.
+DateTime AddTime(DateTime t, TimePart part, int amount);
+// t moved by any number of seconds (more than an int of them, too).
+DateTime AddSeconds(DateTime t, long long seconds);
+// time1 - time2 in the part's unit: whole years, quarters, months and weeks by the calendar;
+// days with their fraction; whole hours, minutes and seconds.
+double TimeDiff(DateTime time1, DateTime time2, TimePart part = TimePart::kYear);
 // Omitted year/month/day are 1, the rest 0; each part clamped (year 100..9999, day to the
 // month's length). MakeTime() == 100-01-01 00:00:00; MakeTime(2015, 2, 30) == 2015-02-28.
 DateTime MakeTime(std::optional<int> year = std::nullopt, std::optional<int> month = std::nullopt,

@@ -63,29 +63,33 @@ TEST(AddTime, CalendarAndSpanUnits) {
   const DateTime jan31 = MakeTime(2016, 1, 31, 10, 20, 30);
   struct Case {
     DateTime from;
-    int part, amount;
+    TimePart part;
+    int amount;
     YMDHMS want;
   } cases[] = {
-      {jan31, 3, 1, {2016, 2, 29, 10, 20, 30}},
-      {jan31, 3, 13, {2017, 2, 28, 10, 20, 30}},
-      {jan31, 3, -2, {2015, 11, 30, 10, 20, 30}},
-      {jan31, 2, 1, {2016, 4, 30, 10, 20, 30}},
-      {jan31, 1, 1, {2017, 1, 31, 10, 20, 30}},
-      {MakeTime(2016, 2, 29), 1, 1, {2017, 2, 28, 0, 0, 0}},
-      {jan31, 1, 100000, {9999, 1, 31, 10, 20, 30}},
-      {jan31, 0, 1, {2017, 1, 31, 10, 20, 30}},  // part clamped to 1
-      {jan31, 4, 1, {2016, 2, 7, 10, 20, 30}},
-      {jan31, 5, -31, {2015, 12, 31, 10, 20, 30}},
-      {jan31, 6, 14, {2016, 2, 1, 0, 20, 30}},
-      {jan31, 7, -21, {2016, 1, 31, 9, 59, 30}},
-      {jan31, 8, 30, {2016, 1, 31, 10, 21, 0}},
-      {jan31, 99, 30, {2016, 1, 31, 10, 21, 0}},  // part clamped to 8
-      {MakeTime(1899, 12, 29, 6), 6, 20, {1899, 12, 30, 2, 0, 0}},
+      {jan31, TimePart::kMonth, 1, {2016, 2, 29, 10, 20, 30}},
+      {jan31, TimePart::kMonth, 13, {2017, 2, 28, 10, 20, 30}},
+      {jan31, TimePart::kMonth, -2, {2015, 11, 30, 10, 20, 30}},
+      {jan31, TimePart::kQuarter, 1, {2016, 4, 30, 10, 20, 30}},
+      {jan31, TimePart::kYear, 1, {2017, 1, 31, 10, 20, 30}},
+      {MakeTime(2016, 2, 29), TimePart::kYear, 1, {2017, 2, 28, 0, 0, 0}},
+      {jan31, TimePart::kYear, 100000, {9999, 1, 31, 10, 20, 30}},
+      {jan31, TimePart{0}, 1, {2017, 1, 31, 10, 20, 30}},  // counts as kYear
+      {jan31, TimePart::kWeek, 1, {2016, 2, 7, 10, 20, 30}},
+      {jan31, TimePart::kDay, -31, {2015, 12, 31, 10, 20, 30}},
+      {jan31, TimePart::kHour, 14, {2016, 2, 1, 0, 20, 30}},
+      {jan31, TimePart::kMinute, -21, {2016, 1, 31, 9, 59, 30}},
+      {jan31, TimePart::kSecond, 30, {2016, 1, 31, 10, 21, 0}},
+      {jan31, TimePart{99}, 30, {2016, 1, 31, 10, 21, 0}},  // counts as kSecond
+      {MakeTime(1899, 12, 29, 6), TimePart::kHour, 20, {1899, 12, 30, 2, 0, 0}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PartsOf(AddTime(c.from, c.part, c.amount)), c.want) << c.part << " " << c.amount;
+    EXPECT_EQ(PartsOf(AddTime(c.from, c.part, c.amount)), c.want)
+        << static_cast<int>(c.part) << " " << c.amount;
   }
-  for (int part = 1; part <= 8; ++part) EXPECT_EQ(AddTime(jan31, part, 0), jan31);
+  for (int part = 1; part <= 8; ++part) EXPECT_EQ(AddTime(jan31, TimePart{part}, 0), jan31);
+  // More seconds than an int holds.
+  EXPECT_EQ(PartsOf(AddSeconds(MakeTime(1970, 1, 1), 4102444801LL)), (YMDHMS{2100, 1, 1, 0, 0, 1}));
 }
 
 TEST(TimeDiff, EveryUnit) {
@@ -93,28 +97,28 @@ TEST(TimeDiff, EveryUnit) {
   const DateTime b = MakeTime(2015, 11, 1, 6, 30, 0);  // a Sunday
   struct Case {
     DateTime t1, t2;
-    int part;
+    TimePart part;
     double want;
   } cases[] = {
-      {a, b, 1, 1},
-      {a, b, 2, 2},
-      {a, b, 3, 6},
-      {a, b, 4, 27},
-      {a, b, 5, 191.22916666666666},
-      {a, b, 6, 4589},
-      {a, b, 7, 275370},
-      {a, b, 8, 16522200},
-      {b, a, 3, -6},
-      {b, a, 6, -4589},
+      {a, b, TimePart::kYear, 1},
+      {a, b, TimePart::kQuarter, 2},
+      {a, b, TimePart::kMonth, 6},
+      {a, b, TimePart::kWeek, 27},
+      {a, b, TimePart::kDay, 191.22916666666666},
+      {a, b, TimePart::kHour, 4589},
+      {a, b, TimePart::kMinute, 275370},
+      {a, b, TimePart::kSecond, 16522200},
+      {b, a, TimePart::kMonth, -6},
+      {b, a, TimePart::kHour, -4589},
       // Weeks count Sundays between: Saturday to next Sunday is one week.
-      {MakeTime(2016, 5, 8), MakeTime(2016, 5, 7), 4, 1},
-      {MakeTime(2016, 5, 7), MakeTime(2016, 5, 8), 4, -1},
-      {MakeTime(2016, 5, 14), MakeTime(2016, 5, 8), 4, 0},
+      {MakeTime(2016, 5, 8), MakeTime(2016, 5, 7), TimePart::kWeek, 1},
+      {MakeTime(2016, 5, 7), MakeTime(2016, 5, 8), TimePart::kWeek, -1},
+      {MakeTime(2016, 5, 14), MakeTime(2016, 5, 8), TimePart::kWeek, 0},
   };
   for (const auto& c : cases) {
-    EXPECT_NEAR(TimeDiff(c.t1, c.t2, c.part), c.want, 1e-9) << c.part;
+    EXPECT_NEAR(TimeDiff(c.t1, c.t2, c.part), c.want, 1e-9) << static_cast<int>(c.part);
   }
-  for (int part = 0; part <= 9; ++part) EXPECT_EQ(TimeDiff(a, a, part), 0);
+  for (int part = 0; part <= 9; ++part) EXPECT_EQ(TimeDiff(a, a, TimePart{part}), 0);
   EXPECT_EQ(TimeDiff(a, b), 1);
 }
 
