@@ -187,7 +187,7 @@ void Run(FuzzedDataProvider& in) {
         h.DateValue(DateTime(in.ConsumeFloatingPoint<double>()), true);
         break;
       case 9: {
-        const int kind = in.ConsumeIntegralInRange(-1, 16);
+        const JsonKind kind{in.ConsumeIntegralInRange(-1, 16)};
         JsonScalar value;
         switch (in.ConsumeIntegralInRange(0, 4)) {
           case 0:
@@ -207,7 +207,10 @@ void Run(FuzzedDataProvider& in) {
             break;
         }
         // Bytes, shorts and dates have no JSON form; raw bits may make any double.
-        if (kind != 0 && kind != 3 && kind != 4 && kind != 7 && kind != 10) tame = false;
+        if (kind != kJsonNull && kind != kJsonInt && kind != kJsonLong && kind != kJsonBool &&
+            kind != kJsonText) {
+          tame = false;
+        }
         h.SetAs(kind, &value);
         break;
       }
@@ -226,7 +229,10 @@ void Run(FuzzedDataProvider& in) {
       } break;
       case 12: {
         JsonScalar out;
-        for (int kind : {3, 4, 5, 6, 7, 8, 10}) h.GetAs(kind, &out);
+        for (JsonKind kind :
+             {kJsonInt, kJsonLong, kJsonFloat, kJsonDouble, kJsonBool, kJsonDate, kJsonText}) {
+          h.GetAs(kind, &out);
+        }
         TextArray keys;
         h.Keys(keys);
         FUZZ_CHECK(static_cast<int>(keys.size()) == (h.Kind() == kJsonObject ? h.Count() : 0),

@@ -97,7 +97,7 @@ std::int64_t PlainInt64(const JsonNode* node, std::int32_t kind) {
   return IsContainer(kind) ? 0 : Int64Of(node);
 }
 
-bool Convert(const JsonNode* node, int target, JsonScalar* out) {
+bool Convert(const JsonNode* node, JsonKind target, JsonScalar* out) {
   const std::int32_t kind = DispatchKind(node->kind);
   const bool text = IsTextKind(kind);
   switch (target) {
@@ -435,18 +435,18 @@ std::intptr_t JsonHandle::Remove(bool release, bool merge) {
   return 0;
 }
 
-bool JsonHandle::GetAs(int kind, JsonScalar* out) const {
+bool JsonHandle::GetAs(JsonKind kind, JsonScalar* out) const {
   if (node_ == nullptr || out == nullptr) return false;
   return Convert(node_, kind, out);
 }
 
-bool JsonHandle::SetAs(int kind, const JsonScalar* in) {
+bool JsonHandle::SetAs(JsonKind kind, const JsonScalar* in) {
   if (node_ == nullptr || in == nullptr || std::holds_alternative<std::monostate>(*in)) {
     return false;
   }
   const bool holds_text = std::holds_alternative<Text>(*in);
   if ((kind == kJsonText && !holds_text) ||
-      (kind >= kJsonByte && kind <= kJsonDate && kind != 9 && holds_text)) {
+      (kind >= kJsonByte && kind <= kJsonDate && holds_text)) {
     return false;
   }
   ClearValue(node_);

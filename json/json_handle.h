@@ -81,13 +81,14 @@ class JsonHandle {
   // handle empty.
   std::intptr_t Remove(bool release = true, bool merge = false);
 
-  // The value converted to kind 3, 4, 5, 6, 7, 8 or 10 into `out`; false for an empty handle,
-  // a null `out` or another kind.
-  bool GetAs(int kind, JsonScalar* out) const;
-  // Clears the value and stores `in` as kind 0, 1, 2, 3, 4, 5, 6, 7, 8 or 10 (an empty Text
-  // is kept as an empty text). False for an empty handle, no buffer, a buffer of the wrong
-  // sort (nothing changes then) or another kind (the node is left null).
-  bool SetAs(int kind, const JsonScalar* in);
+  // The value converted to kJsonInt, kJsonLong, kJsonFloat, kJsonDouble, kJsonBool,
+  // kJsonDate or kJsonText into `out`; false for an empty handle, a null `out` or another kind.
+  //   doc.Member("n").IntValue(12, true);  doc.Member("n").GetAs(kJsonText, &out);  // "12"
+  bool GetAs(JsonKind kind, JsonScalar* out) const;
+  // Clears the value and stores `in` as kJsonNull, a number kind (kJsonByte to kJsonDate) or
+  // kJsonText (an empty Text is kept as an empty text). False for an empty handle, no buffer,
+  // a buffer of the wrong sort (nothing changes then) or another kind (the node is left null).
+  bool SetAs(JsonKind kind, const JsonScalar* in);
 
   // Typed accessors: with `set` the value is stored (the result is the type's zero; for
   // DateValue 1899-12-30 00:00:00), otherwise the value converted to the type is returned.

@@ -283,7 +283,7 @@ TEST_F(HandleTest, CountOfTextsStoredAsNoneAndAsEmpty) {
 TEST_F(HandleTest, SetAsStoresTheBufferByKind) {
   JsonHandle h = doc_.Member("s");
   struct Case {
-    int kind;
+    JsonKind kind;
     JsonScalar in;
     const char* json;  // of the member's value; nullptr when SetAs fails
   };
@@ -323,7 +323,10 @@ TEST_F(HandleTest, GetAsRefusesOtherKindsAndMissingBuffers) {
   JsonHandle h = doc_.Member("g");
   h.IntValue(12, true);
   JsonScalar out;
-  for (int kind : {0, 1, 2, 9, 11, 12, 13}) EXPECT_FALSE(h.GetAs(kind, &out)) << kind;
+  for (JsonKind kind :
+       {kJsonNull, kJsonByte, kJsonShort, JsonKind{9}, kJsonArray, kJsonObject, kJsonLiteral1}) {
+    EXPECT_FALSE(h.GetAs(kind, &out)) << kind;
+  }
   EXPECT_FALSE(h.GetAs(kJsonInt, nullptr));
   EXPECT_TRUE(h.GetAs(kJsonBool, &out));
   EXPECT_EQ(std::get<bool>(out), true);
