@@ -3,6 +3,7 @@
 #include <string>
 
 #include "services/dates.h"
+#include "services/gbk_chars.h"
 
 namespace lanzhou {
 
@@ -81,7 +82,7 @@ DateTime ParseDateText(const Text& text) {
       const int hours = static_cast<int>(ReadDigits(s, pos, 2));
       return AddTime(result, TimePart::kHour, state == 2 ? -hours : hours);
     }
-    pos += (c >= 0x80 && pos + 1 < s.size()) ? 2 : 1;
+    pos = NextCharStart(s, pos);
   }
   return result;
 }

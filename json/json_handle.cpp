@@ -12,6 +12,7 @@
 #include "json/json_module.h"
 #include "services/dates.h"
 #include "services/encoding.h"
+#include "services/gbk_chars.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -387,7 +388,7 @@ JsonHandle JsonHandle::Query(const Text& path) const {
       name_start = pos;
     }
     // A two-byte character is taken whole, so its second byte is never read as "[" or "]".
-    pos += (c >= 0x80 && pos + 1 < p.size()) ? 2 : 1;
+    pos = NextCharStart(p, pos);
   }
   if (name_start != std::string::npos && !resolve(p.size())) return Derived(nullptr);
   return Derived(const_cast<JsonNode*>(current));

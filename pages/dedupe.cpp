@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "services/gbk_chars.h"
+
 namespace lanzhou {
 
 namespace {
@@ -96,7 +98,7 @@ Text DistinctPieces(std::string_view s, std::string_view d) {
       p += d.size();
       start = p;
     } else {
-      p += (static_cast<unsigned char>(s[p]) >= 0x80 && p + 1 < s.size()) ? 2 : 1;
+      p = NextCharStart(s, p);
     }
   }
   if (start < s.size()) take(s.substr(start));

@@ -8,6 +8,7 @@
 #include "services/dialogs.h"
 #include "services/encoding.h"
 #include "services/files.h"
+#include "services/gbk_chars.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -74,7 +75,7 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
       field_start = p + 2;
       p += 2;
     } else {
-      p += (b >= 0x80 && p + 1 < s.size()) ? 2 : 1;
+      p = NextCharStart(s, p);
     }
   }
   if (field_start < s.size() || !fields.empty()) end_record(s.size());

@@ -28,8 +28,8 @@ Text ConvertDashSeparators(const Text& records);
 // The output has exactly one line per record (records as `SplitText` on CR LF gives them: a
 // trailing CR LF adds no record, two in a row make an empty one), lines joined by CR LF, and
 // no line end after the last line. Empty records, or an empty number list, give empty lines.
-// Separators are found only at character boundaries (a byte >= 0x80 takes the next byte with
-// it), so a "|" that is the second byte of a GBK character never splits a field.
+// Separators are found only at character boundaries (services/gbk_chars.h), so a "|" that
+// is the second byte of a GBK character never splits a field.
 Text ExtractFields(const Text& records, const Text& field_numbers);
 
 // 按钮3 clicked: converts "----" in 编辑框4 (and leaves the converted text there), extracts

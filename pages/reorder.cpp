@@ -8,6 +8,7 @@
 #include "services/dialogs.h"
 #include "services/encoding.h"
 #include "services/files.h"
+#include "services/gbk_chars.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -15,21 +16,9 @@ namespace {
 
 constexpr Unit kGrid = Unit::超级列表框1;
 
-bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
-
-// True when offset `pos` of `bytes` starts a character, given that `known` <= `pos` does and
-// that every byte >= 0x80 in between has a next byte to take. Stepping forward, the bytes
-// before `pos` that are >= 0x80 pair up from the last byte < 0x80 (or from `known`), which
-// is always followed by a character start; so only that run needs to be looked at.
-bool StartsCharacter(std::string_view bytes, std::size_t known, std::size_t pos) {
-  std::size_t q = pos;
-  while (q > known && IsLeadByte(bytes[q - 1])) --q;
-  return (pos - q) % 2 == 0;
-}
-
 // Cuts the lines of decoded file bytes the way `ReadLine` reads them from a file, and stops
-// where `IsEndOfFile(file, true)` would: LF ends a line, a byte >= 0x80 takes the next byte
-// with it, a zero byte or 0x1A ends the reading.
+// where `IsEndOfFile(file, true)` would: LF ends a line where it starts a character, a zero
+// byte or 0x1A ends the reading.
 //
 // The line ends are found with memchr and then checked to start a character. A zero byte
 // ends the reading wherever it is (after a lead byte, that lead byte is dropped as one at the
@@ -51,10 +40,10 @@ class LineCutter {
       const std::size_t candidate = NextStop(known);
       if (candidate == std::string_view::npos) {
         // A lead byte with nothing to pair with ends the last line and is skipped.
-        if (!StartsCharacter(bytes_, known, n)) end = n - 1;
+        if (EndsWithLoneLeadByte(bytes_, known)) end = n - 1;
         break;
       }
-      if (StartsCharacter(bytes_, known, candidate)) {
+      if (IsCharStart(bytes_, known, candidate)) {
         end = candidate;
         next = bytes_[candidate] == '\n' ? candidate + 1 : candidate;  // 0x1A is left unread
         break;
@@ -99,7 +88,7 @@ void SplitFields(std::string_view line, std::string_view delimiter,
     const std::size_t p =
         delimiter.size() == 1 ? line.find(delimiter[0], known) : line.find(delimiter, known);
     if (p == std::string_view::npos) break;
-    if (!StartsCharacter(line, known, p)) {
+    if (!IsCharStart(line, known, p)) {
       known = p + 1;  // the byte before took this one with it
       continue;
     }
@@ -207,7 +196,7 @@ void AppendExportLine(std::span<const std::string_view> cells, int column_count,
   const bool ends_with_delimiter = delimiter.size() == 1
                                        ? !line.empty() && line.back() == delimiter[0]
                                        : !delimiter.empty() && line.ends_with(delimiter);
-  if (ends_with_delimiter && StartsCharacter(line, 0, line.size() - delimiter.size())) {
+  if (ends_with_delimiter && IsCharStart(line, 0, line.size() - delimiter.size())) {
     out.resize(out.size() - delimiter.size());
   }
 }

@@ -25,8 +25,8 @@ Text& ImportDelimiter();
 //
 // The bytes are first decoded as every input file is (`DecodeInput`: UTF-8 becomes GB18030,
 // anything else is taken unchanged). Lines are then cut as `ReadLine` cuts them: LF ends a
-// line, one CR before it is dropped, a byte >= 0x80 takes the next byte with it, and a zero
-// byte or 0x1A ends the load (the lines before it are kept). A last line without LF counts;
+// line where it starts a character (services/gbk_chars.h), one CR before it is dropped, and
+// a zero byte or 0x1A ends the load (the lines before it are kept). A last line without LF counts;
 // a file ending in LF gives no extra empty line.
 //
 // Each line is split with `SplitText(line, delimiter)`: one trailing delimiter adds no field
@@ -53,7 +53,7 @@ std::vector<int> ParseColumnOrder(const Text& order);
 // it is the last one, by `delimiter` when `column_count >= number`. A number of 0 or below
 // names no column but is still followed by the delimiter. Then, when the line ends with the
 // delimiter and that delimiter starts on a character boundary of the line (stepping from its
-// start, a byte >= 0x80 taking the next with it), the delimiter is dropped once.
+// start as services/gbk_chars.h does), the delimiter is dropped once.
 //
 //   cells (a, b, c), column_count 3, delimiter "|":
 //     order 3,1 -> "c|a"   order 1,9 -> "a"   order 9,1 -> "a"   order 0,1 -> "|a"

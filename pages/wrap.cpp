@@ -14,6 +14,7 @@
 #include "services/dialogs.h"
 #include "services/encoding.h"
 #include "services/files.h"
+#include "services/gbk_chars.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -23,7 +24,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 unsigned char ByteAt(std::string_view s, std::size_t k) { return static_cast<unsigned char>(s[k]); }
 
-// The page's notion of a two-byte character's lead: 0x7F counts too.
+// The page's own width rule: a byte >= 0x7F is wide, it starts (or ends) a two-byte character
+// and is never part of a word. 0x7F is one more than the character model's lead bytes; the
+// byte masks below and every step of the scan follow this function.
 bool IsWide(unsigned char b) { return b >= 0x7F; }
 
 bool InRange(unsigned char b, unsigned char low, unsigned char high) {
@@ -38,7 +41,7 @@ bool IsFourByteAt(std::string_view s, std::size_t k) {
 }
 
 // The bytes of the character at `k`, stepping as the line scan does.
-std::size_t CharLength(std::string_view s, std::size_t k) {
+std::size_t ScanCharLength(std::string_view s, std::size_t k) {
   if (!IsWide(ByteAt(s, k))) return 1;
   if (IsFourByteAt(s, k)) return 4;
   return k + 1 < s.size() ? 2 : 1;
@@ -48,7 +51,7 @@ std::size_t CharLength(std::string_view s, std::size_t k) {
 // start: a single byte before the cut may be the second byte of a character.
 std::size_t StartOfCharBefore(std::string_view line, std::size_t end) {
   std::size_t start = 0;
-  for (std::size_t k = 0; k < end; k += CharLength(line, k)) start = k;
+  for (std::size_t k = 0; k < end; k += ScanCharLength(line, k)) start = k;
   return start;
 }
 
@@ -119,8 +122,8 @@ ScanEnd WalkWindow(std::string_view rest, std::size_t width) {
 }
 
 // Eight bytes at a time for the walks back from the width: masks with the high bit of each
-// byte set where the byte is wide (>= 0x7F: 0x7F is the one below 0x80 whose low seven bits
-// overflow), or a space (exact zero-byte test, no carries between bytes).
+// byte set where the byte is wide (`IsWide`: the high bit, or the low seven bits overflowing,
+// which only 0x7F does), or a space (exact zero-byte test, no carries between bytes).
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 constexpr std::uint64_t kLowBits = 0x7F7F7F7F7F7F7F7FULL;
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -202,15 +205,6 @@ std::size_t FindCut(std::string_view rest, std::size_t width) {
   return i;
 }
 
-// Whether `q` is a character boundary when `from` <= q is one. A byte below 0x80 is never a
-// lead byte, so a boundary follows it; from there the bytes >= 0x80 pair up, and an even run
-// of them before `q` means `q` starts a character.
-bool IsCharBoundary(std::string_view s, std::size_t from, std::size_t q) {
-  std::size_t k = q;
-  while (k > from && ByteAt(s, k - 1) >= 0x80) --k;
-  return (q - k) % 2 == 0;
-}
-
 // Removes from `s`, in place, every `find` met when scanning by character, as
 // `ReplaceSubtext` with an empty replacement does. `find` must be whole characters.
 // Candidates come from a plain search and are kept only at character boundaries; the bytes
@@ -221,7 +215,7 @@ void RemoveAll(std::string& s, std::string_view find) {
   std::size_t run = 0;    // the first byte not yet kept
   std::size_t from = 0;   // a character boundary where the search goes on
   for (std::size_t q; (q = text.find(find, from)) != std::string_view::npos;) {
-    if (!IsCharBoundary(text, from, q)) {
+    if (!IsCharStart(text, from, q)) {
       from = q + 1;  // q is a second byte, so a character starts after it
       continue;
     }
@@ -237,7 +231,7 @@ void RemoveAll(std::string& s, std::string_view find) {
 // Moves the next line of `rest` (longer than `w`) to `out`, with the line end it gets.
 void AppendNextLine(std::string_view& rest, std::size_t w, std::string& out) {
   std::size_t cut = FindCut(rest, w);
-  if (cut == 0) cut = CharLength(rest, 0);  // every line takes at least one character
+  if (cut == 0) cut = ScanCharLength(rest, 0);  // every line takes at least one character
   const std::string_view line = rest.substr(0, cut);
   rest.remove_prefix(cut);
   out += line;

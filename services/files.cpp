@@ -18,6 +18,7 @@
 
 #include "services/clock.h"
 #include "services/encoding.h"
+#include "services/gbk_chars.h"
 
 namespace lanzhou {
 namespace {
@@ -433,12 +434,13 @@ Text ReadLine(FileNumber file) {
       }
       if (b == 0 || b == 0x1A) break;  // stays unread
       in.Skip();
-      if (b >= 0x80) {
+      if (IsLeadByte(static_cast<unsigned char>(b))) {
         // A lead byte before a zero byte or the end of the file is half a character: the line
         // ends before it and it is passed over, so the next read moves on.
         int trail = in.Peek();
         if (trail <= 0) break;
         line += static_cast<char>(b);
+        if (!TakesAsSecondByte(static_cast<unsigned char>(trail))) continue;
         line += static_cast<char>(trail);
         in.Skip();
         continue;

@@ -45,17 +45,28 @@ constexpr std::size_t NextCharStart(std::string_view s, std::size_t i) {
   return i + CharLength(s, i);
 }
 
+// How many lead bytes stand right before `pos`, counted back no further than `known`.
+constexpr std::size_t LeadRunBefore(std::string_view s, std::size_t known, std::size_t pos) {
+  std::size_t q = pos;
+  while (q > known && IsLeadByte(s[q - 1])) --q;
+  return pos - q;
+}
+
 // Whether offset `pos` starts a character, given that offset `known` <= pos does; the end of
 // the text (pos == s.size()) always counts as a start. A byte below 0x80 never leads, so a
 // character starts after it; from there the lead bytes pair up, and only the run of them right
 // before `pos` decides. Costs the length of that run, not of the text.
 constexpr bool IsCharStart(std::string_view s, std::size_t known, std::size_t pos) {
-  std::size_t q = pos;
-  while (q > known && IsLeadByte(s[q - 1])) --q;
-  if ((pos - q) % 2 == 0) return true;
+  if (LeadRunBefore(s, known, pos) % 2 == 0) return true;
   // An odd run: its last byte is a lead byte alone when what follows cannot be its second
   // byte (or nothing follows).
   return pos == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[pos]));
+}
+
+// Whether the text ends in a lead byte left alone, stepping from `known` (a character start):
+// EndsWithLoneLeadByte("ab\xD6") == true, EndsWithLoneLeadByte("a\xD6\xD0") == false.
+constexpr bool EndsWithLoneLeadByte(std::string_view s, std::size_t known = 0) {
+  return LeadRunBefore(s, known, s.size()) % 2 != 0;
 }
 
 // The start of the character that ends right before `pos` (0 < pos <= s.size(), `pos` a

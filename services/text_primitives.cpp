@@ -15,17 +15,10 @@
 
 #include "services/clock.h"
 #include "services/encoding.h"
+#include "services/gbk_chars.h"
 
 namespace lanzhou {
 namespace {
-
-bool IsLeadByte(unsigned char b) { return b >= 0x80; }
-
-// The length of the character at `i`: a lead byte takes the next byte with it unless the
-// text ends after it.
-std::size_t CharWidth(std::string_view s, std::size_t i) {
-  return IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
-}
 
 unsigned char FoldAsciiCase(unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 32 : b; }
 
@@ -151,7 +144,7 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
       start = p;
       if (limited && static_cast<long long>(members.size()) >= limit) return members;
     } else {
-      p += CharWidth(s, p);
+      p += CharLength(s, p);
     }
   }
   if (start < s.size()) members.emplace_back(s.substr(start));
@@ -177,7 +170,7 @@ Text ReplaceSubtext(const Text& text, const Text& find, const Text& replacement,
       p += f.size();
       if (remaining > 0) --remaining;
     } else {
-      std::size_t w = CharWidth(s, p);
+      std::size_t w = CharLength(s, p);
       out.append(s.substr(p, w));
       p += w;
     }
@@ -304,7 +297,7 @@ Text FoldToHalfWidth(const Text& text) {
   std::string out;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
-    std::size_t w = CharWidth(s, i);
+    std::size_t w = CharLength(s, i);
     if (w == 2) {
       unsigned char lead = static_cast<unsigned char>(s[i]);
       unsigned char trail = static_cast<unsigned char>(s[i + 1]);

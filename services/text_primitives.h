@@ -1,8 +1,8 @@
 // The primitive operations on `Text` that every page operation is built from.
 //
 // All positions are 1-based byte positions and all lengths count bytes. Operations that
-// step "by character" take a byte >= 0x80 together with the byte after it (unless that byte
-// is the end of the text), exactly as GBK is laid out; a GB18030 four-byte sequence is then
+// step "by character" step as the character model does (services/gbk_chars.h: a lead byte
+// takes the byte after it), exactly as GBK is laid out; a GB18030 four-byte sequence is then
 // two such steps, which keeps splitting and replacing safe. These operations are NOT for
 // UTF-8 text: convert first (services/encoding.h).
 //

@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "services/gbk_chars.h"
 #include "services/qt/qt_text.h"
 
 namespace lanzhou {
@@ -36,7 +37,7 @@ class WidthEstimator {
     double width = 0;
     for (size_t i = 0; i < text.size();) {
       const auto b = static_cast<unsigned char>(text[i]);
-      if (b < 0x80) {
+      if (!IsLeadByte(b)) {
         if (b < 0x20 || b == 0x7F) return std::nullopt;
         width += ascii_[b];
         ++i;
