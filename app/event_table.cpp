@@ -44,9 +44,14 @@ std::span<const FilesDroppedEvent> FilesDroppedEvents() { return kFilesDroppedEv
 void OnWindowCreated(MainWindow& window) {
   ControlAnchor& anchor = window.anchor();
   anchor.Init(window.UnitHandle(Unit::MainWindow));
-  anchor.AnchorControl(window.UnitHandle(Unit::选择夹1), 1, 1, 1, 1, 500, 172);
-  anchor.AnchorControl(window.UnitHandle(Unit::超级列表框1), 1, 1, 1, 1, 500, 172);
-  anchor.AnchorControl(window.UnitHandle(Unit::标签_行数), 1, 0, 1, 0, 100, 20);
+  // The tab control and the reorder grid grow with the window; the row-count label only
+  // stretches with its width.
+  constexpr AnchorOptions kGrow{.minWidth = 500, .minHeight = 172};
+  constexpr AnchorOptions kStretchWidth{
+      .anchorTop = 0, .anchorBottom = 0, .minWidth = 100, .minHeight = 20};
+  anchor.AddControl(window.UnitHandle(Unit::选择夹1), kGrow);
+  anchor.AddControl(window.UnitHandle(Unit::超级列表框1), kGrow);
+  anchor.AddControl(window.UnitHandle(Unit::标签_行数), kStretchWidth);
   for (const FilesDroppedEvent& event : kFilesDroppedEvents) {
     window.RegisterDropWindow(event.drop_object, window.UnitHandle(event.grid));
   }
