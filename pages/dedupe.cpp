@@ -115,13 +115,6 @@ Text DistinctLines(const Text& text, const Text& separator) {
   return DistinctPieces<std::uint64_t>(text.view(), separator.view());
 }
 
-int FindTextInArray(const TextArray& array, const Text& text) {
-  for (std::size_t i = 0; i < array.size(); ++i) {
-    if (array[i] == text) return static_cast<int>(i) + 1;
-  }
-  return -1;
-}
-
 void OnDedupeClicked(Units& units) {
   units.SetEditText(Unit::编辑框3, DistinctLines(units.EditText(Unit::编辑框2)));
 }

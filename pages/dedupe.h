@@ -23,9 +23,6 @@ namespace lanzhou {
 // Time and memory grow linearly with the text (the earlier lines are hashed).
 Text DistinctLines(const Text& text, const Text& separator = Text("\r\n"));
 
-// The 1-based position of the first member of `array` equal to `text`, or -1 when none is.
-int FindTextInArray(const TextArray& array, const Text& text);
-
 // 按钮1 clicked: 编辑框3 receives the distinct lines of 编辑框2; nothing else changes.
 void OnDedupeClicked(Units& units);
 
