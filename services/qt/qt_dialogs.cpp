@@ -4,13 +4,13 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -78,23 +78,26 @@ QMessageBox::Icon IconOf(int flags) {
   }
 }
 
-// Lets through only the printable characters a mode allows; control keys always pass.
-class CharacterFilter : public QObject {
+// Takes a text only when every printable character in it is one a mode allows (control
+// characters always pass). The field checks every change with it, typed, pasted or from an
+// input method alike, and keeps its text when a change is refused.
+class CharacterValidator : public QValidator {
  public:
-  CharacterFilter(QString allowed, QObject* parent) : QObject(parent), allowed_(allowed) {}
+  CharacterValidator(QString allowed, QObject* parent) : QValidator(parent), allowed_(allowed) {}
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress) {
-      const QString typed = static_cast<QKeyEvent*>(event)->text();
-      for (QChar c : typed) {
-        if (c.isPrint() && !allowed_.contains(c)) return true;
-      }
-    }
-    return QObject::eventFilter(watched, event);
+  State validate(QString& input, int& /*pos*/) const override {
+    return std::any_of(input.begin(), input.end(), [this](QChar c) { return Refuses(c); })
+               ? Invalid
+               : Acceptable;
+  }
+  // Removes what the mode refuses.
+  void fixup(QString& input) const override {
+    input.removeIf([this](QChar c) { return Refuses(c); });
   }
 
  private:
+  bool Refuses(QChar c) const { return c.isPrint() && !allowed_.contains(c); }
+
   QString allowed_;
 };
 
@@ -153,14 +156,17 @@ InputDialog::InputDialog(const Text& prompt, const Text& caption, const Text& in
   }
   field_ = new QLineEdit(this);
   field_->setMaxLength(std::numeric_limits<int>::max());
-  field_->setText(ToQString(initial_text));
+  QString text = ToQString(initial_text);
+  if (mode == 2 || mode == 3) {
+    auto* validator = new CharacterValidator(
+        mode == 2 ? QStringLiteral("-0123456789") : QStringLiteral("-.0123456789"), this);
+    // The field refuses changes only from a text the mode accepts, so it starts with one.
+    validator->fixup(text);
+    field_->setValidator(validator);
+  }
+  field_->setText(text);
   field_->selectAll();
   if (mode == 4) field_->setEchoMode(QLineEdit::Password);
-  if (mode == 2)
-    field_->installEventFilter(new CharacterFilter(QStringLiteral("-0123456789"), this));
-  if (mode == 3) {
-    field_->installEventFilter(new CharacterFilter(QStringLiteral("-.0123456789"), this));
-  }
   layout->addWidget(field_);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch(1);

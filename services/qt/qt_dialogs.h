@@ -28,6 +28,9 @@ int MessageBoxResult(const QMessageBox& box);
 
 // The input box: an optional framed prompt above a one-line field, "确认输入(&O)" (default)
 // and "取消(&C)". Mode 1 takes any text, 2 only "-" and digits, 3 also ".", 4 masks it.
+// In modes 2 and 3 the field never holds another printable character: a change that would
+// bring one in, typed, pasted or from an input method, is refused whole (typing "a1" gives
+// "1", pasting "a1" nothing), and the initial text is kept without them ("1a2" gives "12").
 class InputDialog : public QDialog {
   Q_OBJECT
 

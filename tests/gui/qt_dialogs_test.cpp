@@ -1,8 +1,10 @@
 #include "services/qt/qt_dialogs.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -91,24 +93,44 @@ TEST(MessageBox, ShownBoxMapsYesAndNo) {
   }
 }
 
-TEST(InputBox, ModesFilterTypedCharacters) {
+TEST(InputBox, ModesFilterTypedPastedAndComposedText) {
   struct Case {
     int mode;
-    const char* typed;
-    const char* field;
+    const char* entered;
+    const char* typed;  // the field after typing `entered` key by key
+    const char* whole;  // after pasting it, or committing it from an input method
   };
   const Case cases[] = {
-      {1, "a1-.b", "a1-.b"}, {2, "a1-.b2", "1-2"}, {3, "a1-.b2", "1-.2"},
-      {4, "pw1", "pw1"},     {0, "a1", "a1"},      {9, "a1", "a1"},  // clamped to 1 and 4
+      {1, "a1-.b", "a1-.b", "a1-.b"}, {2, "a1-.b2", "1-2", ""}, {3, "a1-.b2", "1-.2", ""},
+      {2, "-12", "-12", "-12"},       {3, "1.5", "1.5", "1.5"}, {4, "pw1", "pw1", "pw1"},
+      {0, "a1", "a1", "a1"},          {9, "a1", "a1", "a1"},  // clamped to 1 and 4
+  };
+  const std::function<void(QLineEdit*, const QString&)> ways[] = {
+      [](QLineEdit* field, const QString& text) {
+        QApplication::clipboard()->setText(text);
+        field->paste();
+      },
+      [](QLineEdit* field, const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(field, &event);
+      },
   };
   for (const Case& c : cases) {
+    const QString entered = QString::fromUtf8(c.entered);
     InputDialog dialog(Text(), Text(), Text(), c.mode);
-    QTest::keyClicks(dialog.field(), QString::fromUtf8(c.typed));
-    EXPECT_EQ(dialog.field()->text(), QString::fromUtf8(c.field)) << c.mode;
+    QTest::keyClicks(dialog.field(), entered);
+    EXPECT_EQ(dialog.field()->text(), QString::fromUtf8(c.typed)) << c.mode;
     EXPECT_EQ(dialog.field()->echoMode() == QLineEdit::Password, c.mode >= 4) << c.mode;
+    for (const auto& enter : ways) {
+      dialog.field()->clear();
+      enter(dialog.field(), entered);
+      EXPECT_EQ(dialog.field()->text(), QString::fromUtf8(c.whole)) << c.mode << " " << c.entered;
+    }
   }
-  // Control keys always pass.
-  InputDialog digits(Text(), Text(), Text("12"), 2);
+  // Control keys always pass; an initial text keeps only what the mode accepts.
+  InputDialog digits(Text(), Text(), Text("1a2"), 2);
+  EXPECT_EQ(digits.field()->text(), QStringLiteral("12"));
   digits.field()->setCursorPosition(2);
   QTest::keyClick(digits.field(), Qt::Key_Backspace);
   EXPECT_EQ(digits.field()->text(), QStringLiteral("1"));
