@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -7,39 +9,58 @@
 #include <utility>
 #include <vector>
 
-#include "cli/atomic_output.h"
-#include "cli/input.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
 #include "services/encoding.h"
-#include "services/grid_data.h"
+#include "services/file_writer.h"
+#include "services/input_file.h"
 
 namespace lanzhou::cli {
 namespace {
-
-std::string_view NameOf(Command command) {
-  switch (command) {
-    case Command::kExtract:
-      return "extract";
-    case Command::kDedupe:
-      return "dedupe";
-    case Command::kWrap:
-      return "wrap";
-    case Command::kReorder:
-      return "reorder";
-    case Command::kMerge:
-      return "merge";
-  }
-  return "";
-}
 
 void Report(const Options& options, const std::string& message) {
   std::string line = "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + message + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
+
+// The name to show for `path` in messages: "standard input" for "-".
+std::string DisplayName(const std::string& path) {
+  return path == "-" ? std::string("standard input") : "'" + path + "'";
+}
+
+std::string ReadFailure(const std::string& path, int err) {
+  return "cannot read " + DisplayName(path) + ": " + std::strerror(err);
+}
+
+// The result's destination: the -o file (appended to by merge) or standard output.
+class Output {
+ public:
+  explicit Output(const Options& options)
+      : file_(options.output ? OutputFile(*options.output, options.command == Command::kMerge
+                                                               ? OutputFile::Mode::kAppend
+                                                               : OutputFile::Mode::kReplace)
+                             : OutputFile(STDOUT_FILENO)),
+        name_(options.output ? "'" + *options.output + "'" : "standard output") {}
+
+  bool Open(std::string& error) { return file_.Open() || Failed(error); }
+  bool Write(std::string_view data, std::string& error) {
+    return file_.Write(data) || Failed(error);
+  }
+  bool Commit(std::string& error) { return file_.Commit() || Failed(error); }
+
+ private:
+  bool Failed(std::string& error) {
+    error = "cannot write " + name_ + ": " + std::strerror(file_.error());
+    if (file_.cut_back_failed()) error += "; the lines appended so far could not be taken back";
+    return false;
+  }
+
+  OutputFile file_;
+  std::string name_;
+};
 
 // The encoding the result is written in.
 bool WritesUtf8(const Options& options, bool input_was_utf8) {
@@ -77,9 +98,7 @@ bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
 int Emit(const Options& options, std::string result, bool input_was_utf8) {
   // As the page: a merge creates or extends its file only when there is something to add.
   if (options.command == Command::kMerge && options.output && result.empty()) return kExitOk;
-  Output output(options.output.value_or(""), options.command == Command::kMerge
-                                                 ? Output::Mode::kAppend
-                                                 : Output::Mode::kReplace);
+  Output output(options);
   std::string error;
   const bool ok = output.Open(error) &&
                   (WritesUtf8(options, input_was_utf8) ? WriteUtf8(output, result, error)
@@ -92,42 +111,16 @@ int Emit(const Options& options, std::string result, bool input_was_utf8) {
   return kExitOk;
 }
 
-// The page loaders (reorder, merge) take a file's raw bytes and detect the encoding
-// themselves, merge's only on the bytes before the first zero byte (`cut_at_zero`). With
-// --input-encoding auto they get the bytes as read; with a fixed encoding they get the bytes
-// already decoded, which they take unchanged as GB18030 unless that text itself looks like
-// UTF-8 (then the fixed encoding cannot be honoured and false is returned).
-bool BytesForLoader(InputBytes& bytes, bool cut_at_zero, InputEncoding how, bool& utf8) {
-  auto scanned = [&] {
-    std::string_view view = bytes.view();
-    return cut_at_zero ? view.substr(0, view.find('\0')) : view;
-  };
-  if (how == InputEncoding::kAuto) {
-    utf8 = ReadsAsUtf8(scanned());
-    return true;
-  }
-  utf8 = how == InputEncoding::kUtf8;
-  bytes.Replace(DecodeInput(bytes.view(), how));
-  return !ReadsAsUtf8(scanned());
-}
-
-int FixedEncodingRefused(const Options& options, const std::string& path) {
-  Report(options, "cannot read " + DisplayName(path) +
-                      " with the --input-encoding given: its decoded text reads as UTF-8; "
-                      "use --input-encoding auto");
-  return kExitFile;
-}
-
 // extract, dedupe and wrap: one input, the text an edit box would hold.
 bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
   std::string bytes;
-  std::string error;
-  if (!ReadInput(options.files.front(), bytes, error)) {
-    Report(options, error);
+  int err = 0;
+  if (!ReadInput(options.files.front(), bytes, err)) {
+    Report(options, ReadFailure(options.files.front(), err));
     return false;
   }
   DetectedEncoding detected = DetectedEncoding::kGbk;
-  text = EditBoxText(std::move(bytes), options.input_encoding, &detected);
+  text = PastedText(std::move(bytes), options.input_encoding, &detected);
   utf8 = detected == DetectedEncoding::kUtf8;
   return true;
 }
@@ -158,7 +151,7 @@ int RunWrap(const Options& options) {
   // Wrapped and written a piece at a time: the result never needs memory beyond a piece.
   constexpr std::size_t kPieceBytes = 1 << 20;
   const bool write_utf8 = WritesUtf8(options, utf8);
-  Output output(options.output.value_or(""), Output::Mode::kReplace);
+  Output output(options);
   std::string error;
   bool ok = output.Open(error);
   std::string piece;
@@ -174,71 +167,57 @@ int RunWrap(const Options& options) {
   return kExitOk;
 }
 
+// The message a mapped input gives when it shrinks while it is read.
+std::string ChangedMessage(const Options& options, const std::string& path) {
+  return "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + DisplayName(path) +
+         " changed while it was read\n";
+}
+
 int RunReorder(const Options& options) {
   // Every input stays mapped (or read) until the export is written: the columns are counted
   // over all of them before the first line goes out. No cell is ever copied.
-  std::vector<InputBytes> inputs(options.files.size());
+  std::vector<MappedInput> inputs(options.files.size());
+  std::vector<std::string> storage(options.files.size());
   std::vector<std::string_view> texts;
   bool any_utf8 = false;
   for (std::size_t f = 0; f < options.files.size(); ++f) {
     const std::string& path = options.files[f];
-    InputBytes& bytes = inputs[f];
-    std::string error;
-    if (!bytes.Open(path, error)) {
-      Report(options, error);
+    int err = 0;
+    if (!inputs[f].Open(path, ChangedMessage(options, path), err)) {
+      Report(options, ReadFailure(path, err));
       return kExitFile;
     }
-    bool utf8 = false;
-    if (!BytesForLoader(bytes, false, options.input_encoding, utf8)) {
-      return FixedEncodingRefused(options, path);
-    }
-    any_utf8 = any_utf8 || utf8;
-    // The loader's own decoding: UTF-8 is converted, anything else is the text as it is.
-    if (options.input_encoding == InputEncoding::kAuto && utf8) {
-      bytes.Replace(DecodeInput(bytes.view()));
-    }
-    texts.push_back(bytes.view());
+    DetectedEncoding detected = DetectedEncoding::kGbk;
+    texts.push_back(
+        DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
+    any_utf8 = any_utf8 || detected == DetectedEncoding::kUtf8;
   }
-  Text order;
-  // A typed order only asks whether the grid reaches each of its numbers.
-  int enough = std::numeric_limits<int>::max();
-  if (options.order) {
-    enough = 0;
-    for (int number : ParseColumnOrder(*options.order)) enough = std::max(enough, number);
-  }
-  const int column_count = DelimitedColumnCount(texts, options.delimiter.view(), enough);
-  if (options.order) {
-    order = *options.order;
-  } else {
-    std::string all;
-    for (int i = 1; i <= column_count; ++i) {
-      if (i > 1) all += ',';
-      all += std::to_string(i);
-    }
-    order = Text(std::move(all));
-  }
+  // Without an order every column is written, as after an import into the page.
+  const int column_count = DelimitedColumnCount(
+      texts, options.delimiter.view(),
+      options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max());
+  const Text order = options.order ? *options.order : AllColumnsOrder(column_count);
   std::string result;
   AppendDelimitedExport(texts, options.delimiter.view(), column_count, order, options.out_delimiter,
                         result);
   texts.clear();
+  storage.clear();
   inputs.clear();
   return Emit(options, std::move(result), any_utf8);
 }
 
 // One list of merge, read as the page reads a dropped file: `bytes` keeps the file and
 // `text` views its decoded text (in `bytes` itself, or in `storage` for UTF-8).
-bool LoadList(const Options& options, const std::string& path, InputBytes& bytes,
+bool LoadList(const Options& options, const std::string& path, MappedInput& bytes,
               std::string& storage, std::string_view& text, bool& utf8) {
-  std::string error;
-  if (!bytes.Open(path, error)) {
-    Report(options, error);
+  int err = 0;
+  if (!bytes.Open(path, ChangedMessage(options, path), err)) {
+    Report(options, ReadFailure(path, err));
     return false;
   }
-  if (!BytesForLoader(bytes, true, options.input_encoding, utf8)) {
-    FixedEncodingRefused(options, path);
-    return false;
-  }
-  text = DecodeListText(bytes.view(), storage);
+  DetectedEncoding detected = DetectedEncoding::kGbk;
+  text = DecodeListText(bytes.view(), storage, options.input_encoding, &detected);
+  utf8 = detected == DetectedEncoding::kUtf8;
   return true;
 }
 
@@ -247,7 +226,7 @@ bool LoadList(const Options& options, const std::string& path, InputBytes& bytes
 constexpr std::size_t kMergeLinesPerPiece = 1 << 14;
 
 int RunMerge(const Options& options) {
-  InputBytes a_bytes;
+  MappedInput a_bytes;
   std::string a_storage;
   std::string_view a;
   bool a_utf8 = false;
@@ -257,7 +236,7 @@ int RunMerge(const Options& options) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
   }
-  InputBytes b_bytes;
+  MappedInput b_bytes;
   std::string b_storage;
   std::string_view b;
   bool b_utf8 = false;
@@ -275,7 +254,7 @@ int RunMerge(const Options& options) {
   // As the page: a merge creates or extends its file only when there is something to add.
   if (n == 0 && options.output) return kExitOk;
   const bool utf8 = WritesUtf8(options, a_utf8 || b_utf8);
-  Output output(options.output.value_or(""), Output::Mode::kAppend);
+  Output output(options);
   std::string error;
   bool ok = output.Open(error);
   std::string piece;

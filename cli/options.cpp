@@ -1,10 +1,10 @@
 #include "cli/options.h"
 
-#include <cmath>
-#include <cstdint>
-#include <limits>
+#include <getopt.h>
 
-#include "services/text_primitives.h"
+#include <array>
+
+#include "pages/wrap.h"
 
 #ifndef LANZHOU_VERSION
 #define LANZHOU_VERSION "0.0.0"
@@ -24,55 +24,61 @@ constexpr CommandName kCommands[] = {
     {"reorder", Command::kReorder}, {"merge", Command::kMerge},
 };
 
-std::string_view NameOf(Command command) {
-  for (const auto& c : kCommands) {
-    if (c.command == command) return c.name;
+// The options, as getopt_long returns them: short ones by their letter, long-only ones by a
+// code above every letter.
+enum Opt : int {
+  kOptHelp = 'h',
+  kOptOutput = 'o',
+  kOptFields = 'f',
+  kOptWidth = 'w',
+  kOptPunctuation = 'p',
+  kOptDelimiter = 'd',
+  kOptOrder = 'c',
+  kOptOutDelimiter = 's',
+  kOptVersion = 0x100,
+  kOptInputEncoding,
+  kOptOutputEncoding,
+  kOptDatum,
+};
+
+// "-" first: every argument comes back in order, a non-option as code 1, so options may stand
+// anywhere and the first non-option names the command. ":" next: a missing value is ':'.
+constexpr char kShortOptions[] = "-:ho:f:w:pd:c:s:";
+constexpr option kLongOptions[] = {
+    {"help", no_argument, nullptr, kOptHelp},
+    {"version", no_argument, nullptr, kOptVersion},
+    {"input-encoding", required_argument, nullptr, kOptInputEncoding},
+    {"output-encoding", required_argument, nullptr, kOptOutputEncoding},
+    {"datum", required_argument, nullptr, kOptDatum},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The command an option belongs to; the common ones (no command) go with every command and
+// may stand before it.
+struct OptionOwner {
+  int opt;
+  std::optional<Command> command;
+};
+constexpr OptionOwner kOwners[] = {
+    {kOptFields, Command::kExtract},   {kOptWidth, Command::kWrap},
+    {kOptPunctuation, Command::kWrap}, {kOptDelimiter, Command::kReorder},
+    {kOptOrder, Command::kReorder},    {kOptOutDelimiter, Command::kReorder},
+    {kOptDatum, Command::kMerge},
+};
+
+bool Applies(int opt, std::optional<Command> command) {
+  for (const OptionOwner& owner : kOwners) {
+    if (owner.opt == opt) return command && owner.command == *command;
   }
-  return "";
+  return true;
 }
 
-// Which options a command takes. Common ones (-h, -o, the encodings, --version) go for all.
-enum class Opt {
-  kHelp,
-  kVersion,
-  kOutput,
-  kInputEncoding,
-  kOutputEncoding,
-  kFields,
-  kWidth,
-  kPunctuation,
-  kDelimiter,
-  kOrder,
-  kOutDelimiter,
-  kDatum,
-};
-
-struct OptionRule {
-  std::string_view short_name;  // "-f", or "" when there is none
-  std::string_view long_name;   // "--datum", or ""
-  Opt opt;
-  bool takes_value;
-  bool common;
-  Command command;  // when not common
-};
-
-constexpr OptionRule kOptionRules[] = {
-    {"-h", "--help", Opt::kHelp, false, true, Command::kExtract},
-    {"", "--version", Opt::kVersion, false, true, Command::kExtract},
-    {"-o", "", Opt::kOutput, true, true, Command::kExtract},
-    {"", "--input-encoding", Opt::kInputEncoding, true, true, Command::kExtract},
-    {"", "--output-encoding", Opt::kOutputEncoding, true, true, Command::kExtract},
-    {"-f", "", Opt::kFields, true, false, Command::kExtract},
-    {"-w", "", Opt::kWidth, true, false, Command::kWrap},
-    {"-p", "", Opt::kPunctuation, false, false, Command::kWrap},
-    {"-d", "", Opt::kDelimiter, true, false, Command::kReorder},
-    {"-c", "", Opt::kOrder, true, false, Command::kReorder},
-    {"-s", "", Opt::kOutDelimiter, true, false, Command::kReorder},
-    {"", "--datum", Opt::kDatum, true, false, Command::kMerge},
-};
-
-bool Applies(const OptionRule& rule, std::optional<Command> command) {
-  return rule.common || (command && rule.command == *command);
+// The option as the user would spell it: "-f", "--datum".
+std::string Spelling(int opt) {
+  for (const option& o : kLongOptions) {
+    if (o.name != nullptr && o.val == opt && opt > 0xFF) return "--" + std::string(o.name);
+  }
+  return "-" + std::string(1, static_cast<char>(opt));
 }
 
 std::string Lower(std::string_view s) {
@@ -99,35 +105,42 @@ std::optional<OutputEncoding> ParseOutputEncoding(std::string_view value) {
   return std::nullopt;
 }
 
-// The width as the page reads its edit box (full-width digits accepted, the number truncated
-// toward zero), clamped into int; 0 when nothing numeric was given.
-int ParseWidth(const Text& text) {
-  double value = ToNumber(text);
-  if (!(value >= 1)) return 0;  // NaN included
-  if (value >= static_cast<double>(std::numeric_limits<int>::max())) {
-    return std::numeric_limits<int>::max();
-  }
-  return static_cast<int>(value);
-}
-
 class Parser {
  public:
-  explicit Parser(std::span<const std::string_view> args) : args_(args) {}
-
-  ParseResult Run() {
-    bool options_ended = false;
-    for (std::size_t i = 0; i < args_.size(); ++i) {
-      std::string_view arg = args_[i];
-      if (!options_ended && arg == "--") {
-        options_ended = true;
-        continue;
+  ParseResult Run(std::span<const std::string_view> args) {
+    // getopt_long wants writable C strings and keeps its state in globals; optind 0 starts
+    // it afresh.
+    std::vector<std::string> strings = {std::string(kProgram)};
+    strings.insert(strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : strings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(strings.size());
+    optind = 0;
+    opterr = 0;
+    for (;;) {
+      const int opt = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
+      if (opt == -1) break;
+      if (opt == 1) {
+        Positional(optarg);
+      } else if (opt == '?') {
+        // optopt is the unknown letter, or 0 for an unknown long option.
+        Fail(Prefix() + "unknown option '" +
+             (optopt != 0 ? Spelling(optopt) : std::string(argv[optind - 1])) + "'");
+      } else if (opt == ':') {
+        if (!Applies(optopt, command_)) {
+          Fail(Prefix() + "unknown option '" + Spelling(optopt) + "'");
+        } else {
+          Fail(Prefix() + "option '" + Spelling(optopt) + "' needs a value");
+        }
+      } else if (!Applies(opt, command_)) {
+        Fail(Prefix() + "unknown option '" + Spelling(opt) + "'");
+      } else {
+        Apply(opt, optarg != nullptr ? std::string_view(optarg) : std::string_view());
       }
-      if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-        Positional(arg);
-        continue;
-      }
-      i = Option(i);
     }
+    // After "--" every argument is a file (or, first, the command).
+    for (int i = optind; i < argc; ++i) Positional(argv[i]);
     return Finish();
   }
 
@@ -153,61 +166,19 @@ class Parser {
     options_.files.emplace_back(arg);
   }
 
-  // Handles the option at args_[i]; returns the index of the last argument it used.
-  std::size_t Option(std::size_t i) {
-    std::string_view arg = args_[i];
-    std::optional<std::string_view> attached;
-    const OptionRule* rule = nullptr;
-    for (const auto& s : kOptionRules) {
-      if (!s.long_name.empty() && arg.starts_with(s.long_name)) {
-        std::string_view rest = arg.substr(s.long_name.size());
-        if (rest.empty() || (s.takes_value && rest[0] == '=')) {
-          rule = &s;
-          if (!rest.empty()) attached = rest.substr(1);
-          break;
-        }
-      }
-      if (!s.short_name.empty() && arg.starts_with(s.short_name)) {
-        std::string_view rest = arg.substr(s.short_name.size());
-        if (rest.empty() || s.takes_value) {
-          rule = &s;
-          if (!rest.empty()) attached = rest;
-          break;
-        }
-      }
-    }
-    if (rule == nullptr || !Applies(*rule, command_)) {
-      Fail(Prefix() + "unknown option '" + std::string(arg) + "'");
-      return i;
-    }
-    std::string_view value;
-    if (rule->takes_value) {
-      if (attached) {
-        value = *attached;
-      } else if (i + 1 < args_.size()) {
-        value = args_[++i];
-      } else {
-        Fail(Prefix() + "option '" + std::string(arg) + "' needs a value");
-        return i;
-      }
-    }
-    Apply(rule->opt, value);
-    return i;
-  }
-
-  void Apply(Opt opt, std::string_view value) {
+  void Apply(int opt, std::string_view value) {
     switch (opt) {
-      case Opt::kHelp:
+      case kOptHelp:
         help_ = true;
         break;
-      case Opt::kVersion:
+      case kOptVersion:
         version_ = true;
         break;
-      case Opt::kOutput:
+      case kOptOutput:
         if (value.empty()) Fail(Prefix() + "-o needs a file name");
         options_.output = std::string(value);
         break;
-      case Opt::kInputEncoding:
+      case kOptInputEncoding:
         if (auto e = ParseInputEncoding(value)) {
           options_.input_encoding = *e;
         } else {
@@ -215,7 +186,7 @@ class Parser {
                std::string(value) + "'");
         }
         break;
-      case Opt::kOutputEncoding:
+      case kOptOutputEncoding:
         if (auto e = ParseOutputEncoding(value)) {
           options_.output_encoding = *e;
         } else {
@@ -223,31 +194,31 @@ class Parser {
                std::string(value) + "'");
         }
         break;
-      case Opt::kFields:
+      case kOptFields:
         options_.fields = TextFromArgument(value);
         break;
-      case Opt::kWidth:
+      case kOptWidth:
         width_given_ = true;
-        options_.width = ParseWidth(TextFromArgument(value));
+        options_.width = WrapWidth(TextFromArgument(value));
         if (options_.width < 1) {
           Fail(Prefix() + "the width must be a number of at least 1, not '" + std::string(value) +
                "'");
         }
         break;
-      case Opt::kPunctuation:
+      case kOptPunctuation:
         options_.filter_punctuation = true;
         break;
-      case Opt::kDelimiter:
+      case kOptDelimiter:
         options_.delimiter = TextFromArgument(value);
         if (options_.delimiter.empty()) Fail(Prefix() + "the delimiter (-d) must not be empty");
         break;
-      case Opt::kOrder:
+      case kOptOrder:
         options_.order = TextFromArgument(value);
         break;
-      case Opt::kOutDelimiter:
+      case kOptOutDelimiter:
         options_.out_delimiter = TextFromArgument(value);
         break;
-      case Opt::kDatum:
+      case kOptDatum:
         options_.datum = TextFromArgument(value);
         break;
     }
@@ -319,7 +290,6 @@ class Parser {
     }
   }
 
-  std::span<const std::string_view> args_;
   std::optional<Command> command_;
   Options options_;
   bool help_ = false;
@@ -337,6 +307,13 @@ constexpr std::string_view kCommonHelp =
     "  -h, --help                show this help\n";
 
 }  // namespace
+
+std::string_view NameOf(Command command) {
+  for (const auto& c : kCommands) {
+    if (c.command == command) return c.name;
+  }
+  return "";
+}
 
 Text TextFromArgument(std::string_view argument) {
   if (IsValidUtf8(argument)) return FromUtf8(argument);
@@ -424,6 +401,6 @@ std::string HelpText(std::optional<Command> command) {
   return out;
 }
 
-ParseResult ParseCommandLine(std::span<const std::string_view> args) { return Parser(args).Run(); }
+ParseResult ParseCommandLine(std::span<const std::string_view> args) { return Parser().Run(args); }
 
 }  // namespace lanzhou::cli

@@ -2,8 +2,10 @@
 //
 // Options may stand before or after the other arguments, and the common ones also before the
 // subcommand:  lanzhou-cli --input-encoding gbk extract data.txt -f 2
-// An option's value follows as the next argument or is attached ("-f2", "--datum=x"); "--"
-// ends the options and "-" is an argument (standard input).
+// The options are read by glibc's getopt_long: a value follows as the next argument or is
+// attached ("-f2", "--datum=x"), short options without a value may be grouped ("-pw5"), a
+// long option may be shortened while it stays unambiguous ("--dat=x"); "--" ends the options
+// and "-" is an argument (standard input).
 //
 // Text given as a value (FIELDS, DELIM, ORDER, OUTDELIM, the datum) is decoded as UTF-8 when
 // it is valid UTF-8 and taken as GBK bytes otherwise (`TextFromArgument`). File names are
@@ -61,6 +63,9 @@ struct ParseResult {
 //   ParseCommandLine({"wrap", "in.txt", "-w", "40"}) -> kRun, width 40, files {"in.txt"}
 //   ParseCommandLine({"wrap", "in.txt"})             -> kUsageError "wrap: -w WIDTH is required"
 ParseResult ParseCommandLine(std::span<const std::string_view> args);
+
+// The command's name as typed: NameOf(Command::kMerge) == "merge".
+std::string_view NameOf(Command command);
 
 // UTF-8 when `argument` is valid UTF-8, otherwise its bytes unchanged (GBK).
 Text TextFromArgument(std::string_view argument);

@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return std::string(name);
   }();
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  const FileNumber disk = OpenFile(FromUtf8(path), 1);
+  const FileNumber disk = OpenFile(FromUtf8(path), OpenMode::kRead);
   CheckFile(disk, bytes, "disk");
   CloseFile(disk);
   return 0;

@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "services/dialogs.h"
 #include "services/encoding.h"
+#include "services/file_writer.h"
 #include "services/files.h"
 #include "services/text_primitives.h"
 
@@ -76,77 +74,31 @@ Text DecimalText(int n) {
 // instead of one open, seek, write and close per line.
 constexpr size_t kChunkBytes = 1 << 20;
 
-// 合并数据.txt while one merge runs: opened once (created when missing), every chunk appended
-// at its end. A write that fails is cut back to the last whole line it got out, so the file
-// never ends in half a line.
+// 合并数据.txt while one merge runs: opened once (created when missing), the joined lines
+// collected and appended a chunk at a time. A failure takes back everything this merge
+// appended (`OutputFile`), so the file never ends in half a line.
 class MergeFile {
  public:
-  explicit MergeFile(Text path) : path_(std::move(path)), fs_path_(ToUtf8(path_)) {}
-  MergeFile(const MergeFile&) = delete;
-  MergeFile& operator=(const MergeFile&) = delete;
-  ~MergeFile() {
-    if (file_ != 0) CloseFile(file_);
-  }
+  explicit MergeFile(const Text& path) : out_(ToUtf8(path), OutputFile::Mode::kAppend) {}
 
-  bool Open() {
-    file_ = OpenFile(path_, 6);
-    if (file_ == 0 || !SeekToEnd(file_)) return false;
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(fs_path_, error);
-    // Without the starting size a failed write could not be cut back safely; the earlier
-    // merges' lines are never put at risk for it.
-    if (!error) size_ = size;
-    return true;
-  }
+  bool Open() { return out_.Open(); }
 
   std::string& buffer() { return buffer_; }
 
   // Writes the collected lines once there are enough of them.
   bool FlushIfFull() { return buffer_.size() < kChunkBytes || Flush(); }
 
-  bool Flush() {
-    if (buffer_.empty()) return true;
-    const Text chunk(std::move(buffer_));
-    buffer_.clear();
-    if (WriteText(file_, {chunk})) {
-      if (size_) *size_ += chunk.size();
-      return true;
-    }
-    CutBack(chunk.view());
-    return false;
-  }
-
   // Writes what is left and closes the file.
-  bool Close() {
-    const bool ok = Flush();
-    if (file_ != 0) CloseFile(file_);
-    file_ = 0;
+  bool Close() { return Flush() && out_.Commit(); }
+
+ private:
+  bool Flush() {
+    const bool ok = out_.Write(buffer_);
+    buffer_.clear();
     return ok;
   }
 
- private:
-  // After a failed write of `chunk`: keep the whole lines of it that reached the file and
-  // drop the partial one.
-  void CutBack(std::string_view chunk) {
-    CloseFile(file_);
-    file_ = 0;
-    if (!size_) return;
-    std::error_code error;
-    const std::uintmax_t now = std::filesystem::file_size(fs_path_, error);
-    if (error || now <= *size_) return;
-    const std::string_view arrived =
-        chunk.substr(0, static_cast<size_t>(std::min<std::uintmax_t>(now - *size_, chunk.size())));
-    // Joined lines hold no LF of their own (list lines are split at LF), so the last CR LF
-    // that arrived ends the last whole line.
-    const size_t last_end = arrived.rfind("\r\n");
-    const std::uintmax_t keep = last_end == std::string_view::npos ? 0 : last_end + 2;
-    if (*size_ + keep < now) std::filesystem::resize_file(fs_path_, *size_ + keep, error);
-  }
-
-  Text path_;
-  std::filesystem::path fs_path_;
-  FileNumber file_ = 0;
-  std::optional<std::uintmax_t> size_;  // what the file holds of whole lines
+  OutputFile out_;
   std::string buffer_;
 };
 
@@ -199,8 +151,9 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
 
 }  // namespace
 
-std::string_view DecodeListText(std::string_view file_bytes, std::string& storage) {
-  return DecodeInputView(file_bytes.substr(0, file_bytes.find('\0')), storage);
+std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
+                                InputEncoding how, DetectedEncoding* detected) {
+  return DecodeInputView(file_bytes.substr(0, file_bytes.find('\0')), storage, how, detected);
 }
 
 std::string_view TakeListLines(std::string_view& decoded, size_t count) {

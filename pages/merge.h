@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/encoding.h"
 #include "services/units.h"
 
 namespace lanzhou {
@@ -32,9 +33,9 @@ TextArray SplitListLines(std::string_view file_bytes);
 
 // The same rule in two steps, for callers that keep the file's bytes and want no copy of
 // every line. `DecodeListText` gives the text `SplitListLines` splits: the bytes before the
-// first zero byte, decoded as `DecodeInput` does. GBK/GB18030 comes back as a view of
-// `file_bytes`; converted UTF-8 is put into `storage`. `SplitListLineViews` splits decoded
-// text into its lines, each a view of `decoded`; `CountListLines` only counts them.
+// first zero byte, decoded as `DecodeInput` does (`how` and `detected` as there). GBK/GB18030 comes
+// back as a view of `file_bytes`; converted UTF-8 is put into `storage`. `SplitListLineViews`
+// splits decoded text into its lines, each a view of `decoded`; `CountListLines` only counts them.
 //
 //   std::string storage;
 //   DecodeListText("a\nb\0c", storage)   -> "a\nb"
@@ -42,7 +43,9 @@ TextArray SplitListLines(std::string_view file_bytes);
 //   CountListLines("a\nb\n")            == 2
 //
 // Linear in the size of the text.
-std::string_view DecodeListText(std::string_view file_bytes, std::string& storage);
+std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
+                                InputEncoding how = InputEncoding::kAuto,
+                                DetectedEncoding* detected = nullptr);
 
 // Takes the first `count` lines off decoded list text: returns them with their line ends and
 // leaves the rest in `decoded`. Splitting both parts gives the lines of the whole, so long
@@ -103,8 +106,8 @@ Text MergeOutputPath(const Text& run_directory);
 // 按钮_处理 clicked: joins 超级列表框A with 超级列表框b (or, with 选择框1 ticked, with the text
 // of 编辑框1) and appends the lines to `MergeOutputPath`, created when missing and never
 // truncated. 标签2 shows n/r progress while it runs and "处理OK！" at the end. A file that
-// cannot be opened or written stops the merge with "保存失败：" + path (flags 16); the file
-// then keeps only whole lines.
+// cannot be opened or written stops the merge with "保存失败：" + path (flags 16), and
+// everything this merge appended is taken back.
 void OnMergeClicked(Units& units);
 // 拖放对象A / 拖放对象b FilesDropped: `paths` is one path, or several each followed by CR LF.
 // Asks "是否删除已有的数据？" first when the grid has rows, then appends one row per line of

@@ -201,11 +201,25 @@ void AppendExportLine(std::span<const std::string_view> cells, int column_count,
   }
 }
 
+int HighestColumn(const Text& order) {
+  int highest = 0;
+  for (int number : ParseColumnOrder(order)) highest = std::max(highest, number);
+  return highest;
+}
+
+Text AllColumnsOrder(int column_count) {
+  std::string order;
+  for (int i = 1; i <= column_count; ++i) {
+    if (i > 1) order += ',';
+    order += std::to_string(i);
+  }
+  return Text(std::move(order));
+}
+
 Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter) {
   const std::vector<int> numbers = ParseColumnOrder(order);
   const int column_count = grid.ColumnCount();
-  int highest = 0;
-  for (int number : numbers) highest = std::max(highest, number);
+  const int highest = HighestColumn(order);
   // Only the cells the order names are looked at.
   std::vector<std::string_view> cells(static_cast<std::size_t>(std::min(highest, column_count)));
   std::string out;
@@ -239,8 +253,7 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count, const Text& order,
                            const Text& out_delimiter, std::string& out) {
   const std::vector<int> numbers = ParseColumnOrder(order);
-  int highest = 0;
-  for (int number : numbers) highest = std::max(highest, number);
+  const int highest = HighestColumn(order);
   // A grid row never has more cells than the grid has columns, and only the cells the order
   // names are looked at.
   const std::size_t wanted = static_cast<std::size_t>(std::min(highest, column_count));
@@ -263,11 +276,9 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
 Bytes ExportDelimitedTexts(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, const Text& order,
                            const Text& out_delimiter) {
-  int highest = 0;
-  for (int number : ParseColumnOrder(order)) highest = std::max(highest, number);
   std::string out;
   AppendDelimitedExport(decoded_files, delimiter,
-                        DelimitedColumnCount(decoded_files, delimiter, highest), order,
+                        DelimitedColumnCount(decoded_files, delimiter, HighestColumn(order)), order,
                         out_delimiter, out);
   return Bytes(std::move(out));
 }
@@ -281,12 +292,7 @@ void OnImportClicked(Units& units) {
   if (!units.dialogs().ShowCommonDialog(dialog)) return;
   ImportFile(units, dialog.file_name);
 
-  std::string order;
-  for (int i = 1; i <= units.Grid(kGrid).ColumnCount(); ++i) {
-    if (i > 1) order += ',';
-    order += std::to_string(i);
-  }
-  units.SetEditText(Unit::编辑框_列, Text(std::move(order)));
+  units.SetEditText(Unit::编辑框_列, AllColumnsOrder(units.Grid(kGrid).ColumnCount()));
 }
 
 void OnImportDropped(Units& units, const Text& paths) {

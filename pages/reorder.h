@@ -48,6 +48,15 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid);
 // `ToInteger` (so "x" reads 0 and "３" reads 3). An empty order gives no member.
 std::vector<int> ParseColumnOrder(const Text& order);
 
+// The highest column number of `order` as `ParseColumnOrder` reads it, 0 when none is above
+// 0: an export only asks whether the grid reaches each number, so counting columns can stop
+// there.   HighestColumn("3,1,x") == 3
+int HighestColumn(const Text& order);
+
+// The order that names every one of `column_count` columns in turn, as 编辑框_列 shows it
+// after an import.   AllColumnsOrder(3) == "1,2,3"; AllColumnsOrder(0) == ""
+Text AllColumnsOrder(int column_count);
+
 // Appends one exported line (without its line end) to `out`: for each 1-based column number
 // of `order`, the cell `cells[number - 1]` ("" when there is no such cell), followed, unless
 // it is the last one, by `delimiter` when `column_count >= number`. A number of 0 or below

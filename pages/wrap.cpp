@@ -294,13 +294,18 @@ void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, s
   }
 }
 
+int WrapWidth(const Text& typed) {
+  const double number = ToNumber(typed);
+  if (!(number >= 1)) return 0;  // also NaN
+  return number >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(number);
+}
+
 void OnWrapClicked(Units& units) {
-  const double number = ToNumber(units.EditText(Unit::字数_编辑框));
-  if (!(number >= 1)) {  // also NaN
+  const int width = WrapWidth(units.EditText(Unit::字数_编辑框));
+  if (width < 1) {
     ShowMessage(units.dialogs(), FromUtf8("请输入大于0的每行字符数"), message_flags::kIconWarning);
     return;
   }
-  const int width = number >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(number);
 
   const bool filter = units.IsTicked(Unit::选择框2);
   units.SetEditText(Unit::被折行_编辑框, CleanForWrap(units.EditText(Unit::被折行_编辑框), filter));

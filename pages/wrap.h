@@ -52,6 +52,11 @@ Text WrapText(const Text& text, int width);
 //   WrapTextPiece(rest, 4, 1, out);   out == "abcd\r\nefgh\r\nij", rest == ""
 void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out);
 
+// The width typed into 字数_编辑框 as the page reads it: `ToNumber` (full-width digits
+// accepted) truncated toward zero and clamped into int; 0 when it is below 1 or no number.
+//   WrapWidth("40") == 40; WrapWidth("５") == 5; WrapWidth("0.5") == 0; WrapWidth("x") == 0
+int WrapWidth(const Text& typed);
+
 // 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the
 // cleaned text there), puts the wrapped text into 替换后_编辑框 and saves it as
 // 折行后_<time>.txt in the run directory; the success message comes only after the file is

@@ -18,6 +18,7 @@
 
 #include "services/clock.h"
 #include "services/encoding.h"
+#include "services/file_writer.h"
 #include "services/gbk_chars.h"
 
 namespace lanzhou {
@@ -48,88 +49,6 @@ bool WriteAll(int fd, std::string_view data, off_t offset = -1) {
 // Bumped by every write to a disk file, so that no read cache outlives a change made through
 // another file number of this process.
 std::atomic<unsigned long> disk_writes{0};
-
-// The file a symbolic link finally names, so that replacing keeps the link. Paths that do
-// not resolve (a new file, a dangling link) are used as given.
-std::string ResolveLink(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
-mode_t NewFileMode() {
-  static const mode_t mode = [] {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-  }();
-  return mode;
-}
-
-bool Fail(int* error, int value) {
-  if (error != nullptr) *error = value;
-  return false;
-}
-
-// Writes the parts into a temporary file beside `native_path` and renames it over the path;
-// see WriteFileAtomically.
-bool WriteViews(const std::string& native_path, std::span<const std::string_view> parts,
-                int* error) {
-  if (native_path.empty()) return Fail(error, ENOENT);
-  disk_writes.fetch_add(1, std::memory_order_relaxed);
-  const std::string target = ResolveLink(native_path);
-  struct stat existing;
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) return Fail(error, EISDIR);
-  if (exists && !S_ISREG(existing.st_mode)) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return Fail(error, errno);
-    for (std::string_view part : parts) {
-      errno = 0;
-      if (!WriteAll(fd, part)) {
-        const int err = errno != 0 ? errno : EIO;
-        ::close(fd);
-        return Fail(error, err);
-      }
-    }
-    if (::close(fd) != 0) return Fail(error, errno);
-    return true;
-  }
-
-  const std::size_t slash = target.rfind('/');
-  const std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  std::string temporary = (slash == std::string::npos ? std::string() : directory) + "." +
-                          target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return Fail(error, errno);
-  int err = 0;
-  const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
-  if (::fchmod(fd, mode) != 0) err = errno;
-  // A replaced file keeps its owner where the process may give it (as root).
-  if (exists) (void)!::fchown(fd, existing.st_uid, existing.st_gid);
-  for (std::string_view part : parts) {
-    errno = 0;
-    if (err == 0 && !WriteAll(fd, part)) err = errno != 0 ? errno : EIO;
-  }
-  // The data must be on the disk before the name points at it, or a crash could leave an
-  // empty file where the old one stood.
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temporary.c_str());
-    return Fail(error, err);
-  }
-  // Make the rename itself durable; a failure here loses nothing that was promised.
-  const int dir_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    ::fsync(dir_fd);
-    ::close(dir_fd);
-  }
-  return true;
-}
 
 // The storage behind a file number: a disk file or a memory file.
 class Storage {
@@ -343,15 +262,13 @@ Text RunDirectory() {
 
 bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts) {
   if (path.empty()) return false;
-  std::vector<std::string_view> views;
-  views.reserve(parts.size());
-  for (const Bytes& part : parts) views.push_back(part.view());
-  return WriteViews(ToUtf8(path), views, nullptr);
-}
-
-bool WriteFileAtomically(const std::string& native_path,
-                         std::initializer_list<std::string_view> parts, int* error) {
-  return WriteViews(native_path, std::span(parts.begin(), parts.size()), error);
+  disk_writes.fetch_add(1, std::memory_order_relaxed);
+  OutputFile out(ToUtf8(path), OutputFile::Mode::kReplace);
+  if (!out.Open()) return false;
+  for (const Bytes& part : parts) {
+    if (!out.Write(part.view())) return false;
+  }
+  return out.Commit();
 }
 
 std::optional<Bytes> ReadReadableFile(const Text& path) {
@@ -380,8 +297,9 @@ std::optional<Bytes> ReadReadableFile(const Text& path) {
 
 Bytes ReadWholeFile(const Text& path) { return ReadReadableFile(path).value_or(Bytes()); }
 
-FileNumber OpenFile(const Text& path, int mode, int share) {
+FileNumber OpenFile(const Text& path, OpenMode open_mode, int share) {
   // Share modes are checked but only advisory: Linux has no mandatory sharing.
+  const int mode = static_cast<int>(open_mode);
   if (path.empty() || mode < 1 || mode > 6 || share < 1 || share > 4) return 0;
   static constexpr int kFlags[] = {
       O_RDONLY,                      // 1 read, must exist

@@ -19,23 +19,11 @@ namespace lanzhou {
 // as RunDirectory() + "/" + name.
 Text RunDirectory();
 
-// Replaces `path` by the parts written in order, nothing added, as a whole: the bytes go to a
-// temporary file in the same directory, which is flushed to the disk and renamed over `path`
-// only when complete. Readers see the old file or the whole new one. False on an empty path
-// or when anything fails (a missing or read-only directory, a full disk, `path` being a
+// Replaces `path` by the parts written in order, nothing added, as a whole (`OutputFile`,
+// services/file_writer.h): readers see the old file or the whole new one. False on an empty
+// path or when anything fails (a missing or read-only directory, a full disk, `path` being a
 // directory); then no temporary file is left and an earlier file at `path` is unchanged.
-// Details as `WriteFileAtomically`.
 bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
-
-// `WriteToFile` for a native (UTF-8) path, telling why it failed: on false, `*error` (when
-// given) is the errno of the step that failed (EISDIR when `path` is a directory).
-// - A symbolic link is followed: the file it names is replaced and the link stays.
-// - A replaced file keeps its permission bits (and, run as root, its owner); a new one gets
-//   0666 less the umask.
-// - A target that exists and is no regular file (a device, a pipe: /dev/stdout) is written
-//   in place, as there is nothing to rename over it.
-bool WriteFileAtomically(const std::string& native_path,
-                         std::initializer_list<std::string_view> parts, int* error = nullptr);
 
 // The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
 Bytes ReadWholeFile(const Text& path);
@@ -46,10 +34,19 @@ std::optional<Bytes> ReadReadableFile(const Text& path);
 // A file number: nonzero while open; 0 means none.
 using FileNumber = std::int32_t;
 
-// mode 1 read (must exist), 2 write (must exist), 3 read/write (must exist), 4 write
-// (created or truncated), 5 write (created when missing), 6 read/write (created when
-// missing). share 1..4 is validated but advisory on Linux. 0 on failure or bad arguments.
-FileNumber OpenFile(const Text& path, int mode = 3, int share = 1);
+// How `OpenFile` opens a file; the numbers are the program's own mode numbers.
+enum class OpenMode {
+  kRead = 1,             // the file must exist
+  kWrite = 2,            // the file must exist; content kept
+  kReadWrite = 3,        // the file must exist; content kept
+  kWriteNew = 4,         // created, or truncated when it exists
+  kWriteKeep = 5,        // created when missing, content kept
+  kReadWriteCreate = 6,  // read and write, created when missing, content kept
+};
+
+// share 1..4 is validated but advisory on Linux. 0 on failure or bad arguments (a mode
+// outside the named ones included).
+FileNumber OpenFile(const Text& path, OpenMode mode = OpenMode::kReadWrite, int share = 1);
 // A file that lives in memory, growing in steps of 1024 bytes; discarded by CloseFile.
 FileNumber OpenMemoryFile();
 void CloseFile(FileNumber file);

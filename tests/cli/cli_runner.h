@@ -17,30 +17,21 @@
 #include <string>
 #include <vector>
 
+#include "tests/temp_directory.h"
+
 namespace lanzhou::cli_test {
 
 namespace fs = std::filesystem;
 
-class TempDir {
+// The shared temporary directory, with the file paths as the command line takes them.
+class TempDir : public TempDirectory {
  public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "cli_test_XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   // Writes `bytes` to `name` and returns the file's path.
   std::string Write(const std::string& name, std::string_view bytes) const {
-    std::ofstream(path_ / name, std::ios::binary) << bytes;
-    return (path_ / name).string();
+    TempDirectory::Write(name, bytes);
+    return Path(name);
   }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+  std::string Path(const std::string& name) const { return (path() / name).string(); }
 };
 
 inline std::string ReadFile(const fs::path& path) {

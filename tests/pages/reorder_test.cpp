@@ -124,7 +124,7 @@ TEST(LoadDelimitedBytes, SplitsAsSplitText) {
 // The grid the file line reader and SplitText make of the file at `path`.
 GridData ReadLineBySplitText(const Text& path, const Text& delimiter) {
   GridData expected;
-  const FileNumber file = OpenFile(path, 1);
+  const FileNumber file = OpenFile(path, OpenMode::kRead);
   if (file == 0) return expected;
   while (!IsEndOfFile(file, true)) {
     TextArray fields = SplitText(ReadLine(file), delimiter);

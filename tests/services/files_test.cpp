@@ -87,38 +87,41 @@ TEST_F(FilesTest, ReadWholeFileGivesEveryByteOrNothing) {
 
 TEST_F(FilesTest, OpenFileModesCreateTruncateOrRequireTheFile) {
   struct Case {
-    int mode;
+    OpenMode mode;
     bool exists_before;
     bool opens;
     std::string content_after;  // after writing "XY" through the number
   } cases[] = {
-      {1, false, false, ""},   {2, false, false, ""},   {3, false, false, ""},
-      {4, false, true, "XY"},  {5, false, true, "XY"},  {6, false, true, "XY"},
-      {1, true, true, "abcd"}, {2, true, true, "XYcd"}, {3, true, true, "XYcd"},
-      {4, true, true, "XY"},   {5, true, true, "XYcd"}, {6, true, true, "XYcd"},
+      {OpenMode::kRead, false, false, ""},        {OpenMode::kWrite, false, false, ""},
+      {OpenMode::kReadWrite, false, false, ""},   {OpenMode::kWriteNew, false, true, "XY"},
+      {OpenMode::kWriteKeep, false, true, "XY"},  {OpenMode::kReadWriteCreate, false, true, "XY"},
+      {OpenMode::kRead, true, true, "abcd"},      {OpenMode::kWrite, true, true, "XYcd"},
+      {OpenMode::kReadWrite, true, true, "XYcd"}, {OpenMode::kWriteNew, true, true, "XY"},
+      {OpenMode::kWriteKeep, true, true, "XYcd"}, {OpenMode::kReadWriteCreate, true, true, "XYcd"},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(dir_ + "/m.txt");
     if (c.exists_before) Put("m.txt", "abcd");
     FileNumber f = OpenFile(PathOf("m.txt"), c.mode, 1);
-    EXPECT_EQ(f != 0, c.opens) << "mode " << c.mode;
+    EXPECT_EQ(f != 0, c.opens) << "mode " << static_cast<int>(c.mode);
     if (f == 0) continue;
     bool wrote = WriteText(f, {Text("XY")});
-    EXPECT_EQ(wrote, c.mode != 1) << "mode " << c.mode;
+    EXPECT_EQ(wrote, c.mode != OpenMode::kRead) << "mode " << static_cast<int>(c.mode);
     CloseFile(f);
-    EXPECT_EQ(Get("m.txt"), c.content_after) << "mode " << c.mode;
+    EXPECT_EQ(Get("m.txt"), c.content_after) << "mode " << static_cast<int>(c.mode);
   }
 }
 
 TEST_F(FilesTest, OpenFileRejectsBadArguments) {
   Put("a.txt", "x");
   for (auto [mode, share] : {std::pair{0, 1}, {7, 1}, {3, 0}, {3, 5}, {-1, -1}}) {
-    EXPECT_EQ(OpenFile(PathOf("a.txt"), mode, share), 0) << mode << "," << share;
+    EXPECT_EQ(OpenFile(PathOf("a.txt"), static_cast<OpenMode>(mode), share), 0)
+        << mode << "," << share;
   }
-  EXPECT_EQ(OpenFile(Text(), 6, 1), 0);
-  EXPECT_EQ(OpenFile(FromUtf8(dir_), 1, 1), 0);  // a folder is not a file
+  EXPECT_EQ(OpenFile(Text(), OpenMode::kReadWriteCreate, 1), 0);
+  EXPECT_EQ(OpenFile(FromUtf8(dir_), OpenMode::kRead, 1), 0);  // a folder is not a file
   for (int share = 1; share <= 4; ++share) {
-    FileNumber f = OpenFile(PathOf("a.txt"), 1, share);
+    FileNumber f = OpenFile(PathOf("a.txt"), OpenMode::kRead, share);
     EXPECT_NE(f, 0) << share;
     CloseFile(f);
   }
@@ -166,7 +169,7 @@ TEST_F(FilesTest, ReadLineSplitsOnLineFeedsAndStopsAtZeroAnd1A) {
 
 TEST_F(FilesTest, ReadLineLeavesTheStopByteUnread) {
   Put("z.txt", std::string("ab\0cd\n", 6));
-  FileNumber f = OpenFile(PathOf("z.txt"), 1);
+  FileNumber f = OpenFile(PathOf("z.txt"), OpenMode::kRead);
   EXPECT_EQ(ReadLine(f), Text("ab"));
   EXPECT_FALSE(IsEndOfFile(f));
   EXPECT_TRUE(IsEndOfFile(f, true));
@@ -176,7 +179,7 @@ TEST_F(FilesTest, ReadLineLeavesTheStopByteUnread) {
 
   // At a half character before a zero byte the reader moves on to the zero byte.
   Put("h.txt", std::string("ab\xD6\0", 4));
-  f = OpenFile(PathOf("h.txt"), 1);
+  f = OpenFile(PathOf("h.txt"), OpenMode::kRead);
   EXPECT_EQ(ReadLine(f), Text("ab"));
   EXPECT_TRUE(IsEndOfFile(f, true));
   EXPECT_FALSE(IsEndOfFile(f));
@@ -213,7 +216,7 @@ TEST_F(FilesTest, ManyLinesReadBackInOrder) {
 TEST_F(FilesTest, WriteLineConvertsValuesAndAppendsAfterSeekToEnd) {
   const Text path = PathOf("合并数据.txt");
   for (int run = 0; run < 2; ++run) {
-    FileNumber f = OpenFile(path, 6, 1);
+    FileNumber f = OpenFile(path, OpenMode::kReadWriteCreate, 1);
     ASSERT_NE(f, 0);
     EXPECT_TRUE(SeekToEnd(f));
     EXPECT_TRUE(WriteLine(f, {FromUtf8("甲|乙")}));
@@ -234,8 +237,8 @@ TEST_F(FilesTest, WriteLineConvertsValuesAndAppendsAfterSeekToEnd) {
 
 TEST_F(FilesTest, WritesThroughOneNumberAreSeenByReadsThroughAnother) {
   Put("shared.txt", "old\n");
-  FileNumber reader = OpenFile(PathOf("shared.txt"), 1);
-  FileNumber writer = OpenFile(PathOf("shared.txt"), 2);
+  FileNumber reader = OpenFile(PathOf("shared.txt"), OpenMode::kRead);
+  FileNumber writer = OpenFile(PathOf("shared.txt"), OpenMode::kWrite);
   EXPECT_EQ(ReadLine(reader), Text("old"));
   EXPECT_TRUE(SeekToStart(reader));
   EXPECT_TRUE(WriteLine(writer, {Text("new")}));
@@ -246,7 +249,7 @@ TEST_F(FilesTest, WritesThroughOneNumberAreSeenByReadsThroughAnother) {
 
 TEST_F(FilesTest, FailedWritesReportFalse) {
   Put("ro.txt", "abc");
-  FileNumber f = OpenFile(PathOf("ro.txt"), 1);
+  FileNumber f = OpenFile(PathOf("ro.txt"), OpenMode::kRead);
   EXPECT_FALSE(WriteLine(f, {Text("x")}));
   EXPECT_EQ(ReadLine(f), Text("abc"));  // the position did not move
   CloseFile(f);
@@ -300,7 +303,7 @@ TEST_F(FilesTest, ReadTextStopsBeforeZeroAnd1A) {
   };
   for (const auto& c : cases) {
     Put("t.bin", c.content);
-    FileNumber f = OpenFile(PathOf("t.bin"), 1);
+    FileNumber f = OpenFile(PathOf("t.bin"), OpenMode::kRead);
     EXPECT_EQ(c.count ? ReadText(f, c.count) : ReadText(f), c.first) << c.content;
     EXPECT_EQ(ReadText(f), c.second) << c.content;  // the stop byte stays unread
     CloseFile(f);

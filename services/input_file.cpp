@@ -1,4 +1,4 @@
-#include "cli/input.h"
+#include "services/input_file.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -13,11 +13,10 @@
 #include <memory>
 #include <vector>
 
-namespace lanzhou::cli {
+#include "services/file_writer.h"
+#include "services/system_calls.h"
 
-std::string DisplayName(const std::string& path) {
-  return path == "-" ? std::string("standard input") : "'" + path + "'";
-}
+namespace lanzhou {
 namespace {
 
 constexpr std::size_t kFirstPiece = 1 << 20;
@@ -28,7 +27,7 @@ bool ReadPiece(int fd, char* data, std::size_t size, std::size_t& used, bool& eo
   used = 0;
   eof = false;
   while (used < size) {
-    ssize_t n = read(fd, data + used, size - used);
+    const ssize_t n = Sys().read(fd, data + used, size - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       err = errno;
@@ -80,16 +79,16 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
 
 // A mapped file that shrinks under us raises SIGBUS on the next access to a lost page. The
 // message is prepared before the mapping is read, so the handler only writes and exits.
-char bus_message[PATH_MAX + 128];
+char bus_message[PATH_MAX + 256];
 std::size_t bus_message_size = 0;
 
 extern "C" void OnBusError(int) {
-  (void)!write(STDERR_FILENO, bus_message, bus_message_size);
-  _exit(2);
+  AbandonOutputInSignalHandler();
+  (void)!::write(STDERR_FILENO, bus_message, bus_message_size);
+  ::_exit(2);
 }
 
-void PrepareBusMessage(const std::string& path) {
-  std::string message = "lanzhou-cli: " + DisplayName(path) + " changed while it was read\n";
+void PrepareBusMessage(std::string_view message) {
   bus_message_size = std::min(message.size(), sizeof bus_message);
   std::memcpy(bus_message, message.data(), bus_message_size);
   static bool installed = false;
@@ -98,80 +97,34 @@ void PrepareBusMessage(const std::string& path) {
     struct sigaction action {};
     action.sa_handler = OnBusError;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, nullptr);
+    ::sigaction(SIGBUS, &action, nullptr);
   }
 }
 
-// Reads the open file `fd` (named `path` in messages) to its end.
-bool ReadOpenFile(int fd, const std::string& path, std::string& bytes, std::string& error) {
+// Reads the open file `fd` to its end.
+bool ReadOpenFile(int fd, std::string& bytes, int& err) {
   struct stat st {};
   std::size_t hint = 0;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
     hint = static_cast<std::size_t>(st.st_size);
   }
-  int err = 0;
-  if (ReadAllFrom(fd, hint, bytes, err)) return true;
-  error = "cannot read " + DisplayName(path) + ": " + std::strerror(err);
-  return false;
+  return ReadAllFrom(fd, hint, bytes, err);
 }
 
-// Opens `path` for reading ("-": standard input, which stays open); -1 with `error` set.
-int OpenInput(const std::string& path, std::string& error) {
+// Opens `path` for reading ("-": standard input, which stays open); -1 with `err` set.
+int OpenInput(const std::string& path, int& err) {
   if (path == "-") return STDIN_FILENO;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) error = "cannot read " + DisplayName(path) + ": " + std::strerror(errno);
+  const int fd = Sys().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) err = errno;
   return fd;
 }
 
 void CloseInput(int fd) {
-  if (fd != STDIN_FILENO) close(fd);
+  if (fd != STDIN_FILENO) ::close(fd);
 }
 
-}  // namespace
-
-bool InputBytes::Open(const std::string& path, std::string& error) {
-  Close();
-  // One open only: a named pipe cannot be opened a second time for the same data.
-  int fd = OpenInput(path, error);
-  if (fd < 0) return false;
-  struct stat st {};
-  // Files that report no size (/proc) or are not regular are read instead.
-  if (fd != STDIN_FILENO && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    void* map = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
-                     MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (map != MAP_FAILED) {
-      CloseInput(fd);
-      PrepareBusMessage(path);
-      map_ = static_cast<const char*>(map);
-      map_size_ = static_cast<std::size_t>(st.st_size);
-      return true;
-    }
-  }
-  bool ok = ReadOpenFile(fd, path, owned_, error);
-  CloseInput(fd);
-  return ok;
-}
-
-void InputBytes::Replace(std::string bytes) {
-  Close();
-  owned_ = std::move(bytes);
-}
-
-void InputBytes::Close() {
-  if (map_) munmap(const_cast<char*>(map_), map_size_);
-  map_ = nullptr;
-  map_size_ = 0;
-  std::string().swap(owned_);
-}
-
-bool ReadInput(const std::string& path, std::string& bytes, std::string& error) {
-  int fd = OpenInput(path, error);
-  if (fd < 0) return false;
-  bool ok = ReadOpenFile(fd, path, bytes, error);
-  CloseInput(fd);
-  return ok;
-}
-
+// Every LF not preceded by CR becomes CR LF; a text without lone LF is returned unchanged,
+// without a copy.
 std::string LoneLfToCrLf(std::string text) {
   std::size_t lone = 0;
   const char* data = text.data();
@@ -186,7 +139,7 @@ std::string LoneLfToCrLf(std::string text) {
   for (;;) {
     const void* hit = std::memchr(data + start, '\n', text.size() - start);
     if (hit == nullptr) break;
-    std::size_t at = static_cast<const char*>(hit) - data;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
     out.append(data + start, at - start);
     if (at == 0 || data[at - 1] != '\r') out.push_back('\r');
     out.push_back('\n');
@@ -196,27 +149,61 @@ std::string LoneLfToCrLf(std::string text) {
   return out;
 }
 
-bool ReadsAsUtf8(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return true;
-  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  return !ascii && IsValidUtf8(bytes);
+}  // namespace
+
+bool ReadInput(const std::string& native_path, std::string& bytes, int& error) {
+  const int fd = OpenInput(native_path, error);
+  if (fd < 0) return false;
+  const bool ok = ReadOpenFile(fd, bytes, error);
+  CloseInput(fd);
+  return ok;
 }
 
-Text EditBoxText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {
+bool MappedInput::Open(const std::string& native_path, std::string_view changed_message,
+                       int& error) {
+  Close();
+  // One open only: a named pipe cannot be opened a second time for the same data.
+  const int fd = OpenInput(native_path, error);
+  if (fd < 0) return false;
+  struct stat st {};
+  // Files that report no size (/proc) or are not regular are read instead.
+  if (fd != STDIN_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    void* map = Sys().mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                           MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (map != MAP_FAILED) {
+      CloseInput(fd);
+      PrepareBusMessage(changed_message);
+      map_ = static_cast<const char*>(map);
+      map_size_ = static_cast<std::size_t>(st.st_size);
+      return true;
+    }
+  }
+  const bool ok = ReadOpenFile(fd, owned_, error);
+  CloseInput(fd);
+  return ok;
+}
+
+void MappedInput::Close() {
+  if (map_) ::munmap(const_cast<char*>(map_), map_size_);
+  map_ = nullptr;
+  map_size_ = 0;
+  std::string().swap(owned_);
+}
+
+Text PastedText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {
   if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size())) {
-    bytes.resize(static_cast<const char*>(zero) - bytes.data());
+    bytes.resize(static_cast<std::size_t>(static_cast<const char*>(zero) - bytes.data()));
   }
-  const bool utf8 =
-      how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && ReadsAsUtf8(bytes));
-  if (detected) *detected = utf8 ? DetectedEncoding::kUtf8 : DetectedEncoding::kGbk;
-  if (utf8) {
-    std::string decoded = DecodeInput(bytes, InputEncoding::kUtf8);
+  std::string storage;
+  DetectedEncoding found = DetectedEncoding::kGbk;
+  DecodeInputView(bytes, storage, how, &found);
+  if (detected) *detected = found;
+  if (found == DetectedEncoding::kUtf8) {
     std::string().swap(bytes);  // the raw copy is no longer needed
-    return Text(LoneLfToCrLf(std::move(decoded)));
+    return Text(LoneLfToCrLf(std::move(storage)));
   }
-  // GBK is taken unchanged, as DecodeInput would: the bytes are the text, without a copy.
+  // GBK is taken unchanged: the bytes are the text, without a copy.
   return Text(LoneLfToCrLf(std::move(bytes)));
 }
 
-}  // namespace lanzhou::cli
+}  // namespace lanzhou

@@ -1,5 +1,5 @@
-// WriteToFile replaces a file as a whole: a failure of any kind leaves the earlier file as it
-// was and no temporary file behind.
+// Results replace a file as a whole: a failure of any kind leaves the earlier file as it was
+// and no temporary file behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "services/encoding.h"
+#include "services/file_writer.h"
 #include "services/files.h"
 #include "tests/reliability/hostile_files.h"
 
@@ -23,6 +24,14 @@ namespace {
 using namespace reliability;
 
 const std::string kOld = "the earlier file, whole\r\n";
+
+// Replaces `path` by `parts`; 0 when done, else the errno of the step that failed.
+int Replace(const std::string& path, std::initializer_list<std::string_view> parts) {
+  OutputFile out(path, OutputFile::Mode::kReplace);
+  bool ok = out.Open();
+  for (std::string_view part : parts) ok = ok && out.Write(part);
+  return ok && out.Commit() ? 0 : out.error();
+}
 
 TEST(WriteToFile, ReplacesTheWholeFileAndLeavesNothingElse) {
   ScratchDir dir;
@@ -76,10 +85,8 @@ TEST(WriteToFile, KeepsPermissionsOwnerAndSymbolicLinks) {
 }
 
 TEST(WriteToFile, DevicesAreWrittenInPlace) {
-  int error = 0;
-  EXPECT_TRUE(WriteFileAtomically("/dev/null", {"discarded"}, &error));
-  EXPECT_FALSE(WriteFileAtomically("/dev/full", {"no room"}, &error));
-  EXPECT_EQ(error, ENOSPC);
+  EXPECT_EQ(Replace("/dev/null", {"discarded"}), 0);
+  EXPECT_EQ(Replace("/dev/full", {"no room"}), ENOSPC);
 }
 
 // One way of failing: `prepare` makes the place and returns the path to write, or "" when
@@ -156,7 +163,7 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
     {
       std::optional<FileSizeLimit> limit;
       if (std::string(failure.name) == "file size limit") limit.emplace(64 * 1024);
-      EXPECT_FALSE(WriteFileAtomically(path, {big, "tail"}, &error));
+      error = Replace(path, {big, "tail"});
       EXPECT_FALSE(WriteToFile(FromUtf8(path), {Bytes(big)}));
     }
     EXPECT_NE(std::find(failure.errors.begin(), failure.errors.end(), error), failure.errors.end())

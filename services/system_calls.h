@@ -1,0 +1,47 @@
+// The system calls through which the file services read and write, gathered in one
+// replaceable table so that tests can make any one of them fail (fault injection).
+#ifndef LANZHOU_SERVICES_SYSTEM_CALLS_H_
+#define LANZHOU_SERVICES_SYSTEM_CALLS_H_
+
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace lanzhou {
+
+// Every call has the signature and the errno contract of the libc function of its name;
+// `open` always receives a mode (ignored without O_CREAT or O_TMPFILE).
+struct SystemCalls {
+  int (*open)(const char* path, int flags, mode_t mode);
+  ssize_t (*read)(int fd, void* data, std::size_t size);
+  ssize_t (*write)(int fd, const void* data, std::size_t size);
+  int (*fsync)(int fd);
+  int (*rename)(const char* from, const char* to);
+  int (*linkat)(int from_dir, const char* from, int to_dir, const char* to, int flags);
+  int (*ftruncate)(int fd, off_t length);
+  int (*flock)(int fd, int operation);
+  void* (*mmap)(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
+};
+
+// The table in use: the real calls unless a test has put others in.
+const SystemCalls& Sys();
+
+// The libc functions themselves, for a test table that fails some calls and passes the rest.
+const SystemCalls& RealSystemCalls();
+
+// Puts `calls` in use until the object is destroyed (tests only; not thread-safe).
+//   ScopedSystemCalls faults(table_that_fails_the_third_write);
+class ScopedSystemCalls {
+ public:
+  explicit ScopedSystemCalls(const SystemCalls& calls);
+  ~ScopedSystemCalls();
+  ScopedSystemCalls(const ScopedSystemCalls&) = delete;
+  ScopedSystemCalls& operator=(const ScopedSystemCalls&) = delete;
+
+ private:
+  const SystemCalls* saved_;
+};
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_SYSTEM_CALLS_H_
