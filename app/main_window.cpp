@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <limits>
 
@@ -54,6 +56,14 @@ QFont FontOf(UnitFont font) {
   f.setItalic(false);
   f.setUnderline(false);
   return f;
+}
+
+// The folder of the user's own for results, when the program's directory cannot be written:
+// the desktop's documents folder (XDG_DOCUMENTS_DIR, ~/Documents) with the program's name.
+Text UserSaveFolder() {
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (documents.isEmpty()) documents = QDir::homePath();
+  return FromQString(documents + QLatin1Char('/') + Utf8(kUserFolderName));
 }
 
 QString LinkTarget(Unit unit) {
@@ -114,6 +124,7 @@ class MainWindow::WidgetUnits : public Units {
   Dialogs& dialogs() override { return *window_->dialogs_; }
   const Clock& clock() const override { return *window_->clock_; }
   Text RunDirectory() const override { return window_->run_directory_; }
+  SaveFolder ChooseSaveFolder() override { return window_->save_folders_->Choose(); }
 
  private:
   static Text TextOf(const QWidget* widget) {
@@ -151,6 +162,10 @@ MainWindow::MainWindow(Options options) : QWidget(nullptr) {
   dialogs_ = options.dialogs != nullptr ? options.dialogs : own_dialogs_.get();
   clock_ = options.clock != nullptr ? options.clock : own_clock_.get();
   run_directory_ = options.run_directory ? *options.run_directory : RunDirectory();
+  if (options.save_folders == nullptr) {
+    own_save_folders_ = std::make_unique<RunOrUserFolder>(run_directory_, UserSaveFolder());
+  }
+  save_folders_ = options.save_folders != nullptr ? options.save_folders : own_save_folders_.get();
   anchor_ = ProgramControlAnchor();
   if (anchor_ == nullptr) {
     own_anchor_ = std::make_unique<ControlAnchor>(&ProgramGeometry());

@@ -15,6 +15,7 @@
 #include "app/unit_table.h"
 #include "services/clock.h"
 #include "services/dialogs.h"
+#include "services/save_folder.h"
 #include "services/units.h"
 
 class QTabWidget;
@@ -31,6 +32,8 @@ class MainWindow : public QWidget {
     Dialogs* dialogs = nullptr;         // nullptr: the real Qt dialogs
     const Clock* clock = nullptr;       // nullptr: the system clock
     std::optional<Text> run_directory;  // nullopt: RunDirectory() (services/files.h)
+    // nullptr: the run directory while it is writable, else the user's documents folder
+    SaveFolders* save_folders = nullptr;
   };
 
   MainWindow();
@@ -78,9 +81,11 @@ class MainWindow : public QWidget {
   std::unique_ptr<Dialogs> own_dialogs_;
   std::unique_ptr<Clock> own_clock_;
   std::unique_ptr<ControlAnchor> own_anchor_;
+  std::unique_ptr<SaveFolders> own_save_folders_;
   Dialogs* dialogs_;
   const Clock* clock_;
   Text run_directory_;
+  SaveFolders* save_folders_;
   ControlAnchor* anchor_;
 
   std::array<QWidget*, kUnitCount> widgets_{};

@@ -59,6 +59,9 @@ const UnitDefinition& DefinitionOf(Unit unit);
 inline constexpr const char* kWindowTitle = "岚舟资料处理专家（免费共享版 严禁出售）";
 inline constexpr int kClientWidth = 606;
 inline constexpr int kClientHeight = 566;
+// The program's name: the user's folder for results (in the documents folder) and the menu
+// entry carry it.
+inline constexpr const char* kUserFolderName = "岚舟资料处理专家";
 
 // Captions of the tab control's pages 0 to 4.
 inline constexpr const char* kPageCaptions[] = {"排序操作", "数据合并操作", "数据去重处理",

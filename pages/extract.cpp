@@ -86,11 +86,12 @@ void OnExtractClicked(Units& units) {
   units.SetEditText(Unit::编辑框4, ConvertDashSeparators(units.EditText(Unit::编辑框4)));
   const Text result = ExtractFields(units.EditText(Unit::编辑框4), units.EditText(Unit::列1));
 
-  const Text path = units.RunDirectory() + Text("/") + FromUtf8("分割后_") +
+  const SaveFolder folder = units.ChooseSaveFolder();
+  const Text path = folder.path + Text("/") + FromUtf8("分割后_") +
                     TimeToText(units.clock().Now()) + Text(".txt");
   // The message promises a saved file, so it waits for the write to succeed.
   if (WriteToFile(path, {ToBytes(result)})) {
-    ShowMessage(units.dialogs(), FromUtf8("处理完毕，已保存在软件所在目录下"));
+    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
   }

@@ -285,8 +285,10 @@ void OnMergeClicked(Units& units) {
     n = std::min(na, nb);
   }
 
+  std::optional<SaveFolder> folder;  // none when there is nothing to append
   if (n > 0) {
-    const Text path = MergeOutputPath(units.RunDirectory());
+    folder = units.ChooseSaveFolder();
+    const Text path = MergeOutputPath(folder->path);
     MergeFile out(path);
     bool ok = out.Open();
     MergeProgress progress(units, n);
@@ -306,6 +308,7 @@ void OnMergeClicked(Units& units) {
     }
   }
   units.SetCaption(Unit::标签2, FromUtf8("处理OK！"));
+  if (folder) ShowSaved(units.dialogs(), *folder, Text());
 }
 
 void OnListADropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框A, paths); }

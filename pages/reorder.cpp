@@ -307,10 +307,11 @@ void OnExportClicked(Units& units) {
   Text delimiter;
   InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &delimiter, 1);
   const Bytes content = ExportColumns(grid, units.EditText(Unit::编辑框_列), delimiter);
-  const Text path = units.RunDirectory() + Text("/") + FromUtf8("处理后_") +
+  const SaveFolder folder = units.ChooseSaveFolder();
+  const Text path = folder.path + Text("/") + FromUtf8("处理后_") +
                     TimeToText(units.clock().Now()) + Text(".txt");
   if (WriteToFile(path, {content})) {
-    ShowMessage(units.dialogs(), FromUtf8("导出数据成功！！！"), message_flags::kOk);
+    ShowSaved(units.dialogs(), folder, FromUtf8("导出数据成功！！！"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
   }

@@ -311,11 +311,12 @@ void OnWrapClicked(Units& units) {
   units.SetEditText(Unit::被折行_编辑框, CleanForWrap(units.EditText(Unit::被折行_编辑框), filter));
   units.SetEditText(Unit::替换后_编辑框, WrapText(units.EditText(Unit::被折行_编辑框), width));
 
-  const Text path = units.RunDirectory() + Text("/") + FromUtf8("折行后_") +
+  const SaveFolder folder = units.ChooseSaveFolder();
+  const Text path = folder.path + Text("/") + FromUtf8("折行后_") +
                     TimeToText(units.clock().Now()) + Text(".txt");
   // The message promises a saved file, so it waits for the write to succeed.
   if (WriteToFile(path, {ToBytes(units.EditText(Unit::替换后_编辑框))})) {
-    ShowMessage(units.dialogs(), FromUtf8("处理完毕，已保存在软件所在目录下"));
+    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
   }

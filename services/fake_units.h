@@ -33,6 +33,7 @@ class FakeUnits : public Units {
   const FixedClock& clock() const override { return clock_; }
   FixedClock& mutable_clock() { return clock_; }
   Text RunDirectory() const override { return run_directory_; }
+  SaveFolder ChooseSaveFolder() override { return {run_directory_, true}; }
 
   int autofit_calls = 0;
 

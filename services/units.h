@@ -1,12 +1,13 @@
 // What a page handler may touch of the window: the units by their template names, the
-// dialogs, the clock and the run directory. The window implements it over Qt widgets
-// (app/); tests implement it over plain values (`FakeUnits`, services/fake_units.h).
+// dialogs, the clock, the run directory and where results are saved. The window implements it over
+// Qt widgets (app/); tests implement it over plain values (`FakeUnits`, services/fake_units.h).
 #ifndef LANZHOU_SERVICES_UNITS_H_
 #define LANZHOU_SERVICES_UNITS_H_
 
 #include "services/clock.h"
 #include "services/dialogs.h"
 #include "services/grid_data.h"
+#include "services/save_folder.h"
 #include "services/text.h"
 
 namespace lanzhou {
@@ -93,8 +94,11 @@ class Units {
 
   virtual Dialogs& dialogs() = 0;
   virtual const Clock& clock() const = 0;
-  // Where result files go: the program's directory, without a trailing "/".
+  // The program's directory, without a trailing "/".
   virtual Text RunDirectory() const = 0;
+  // Where the next result file goes: the program's directory while it can be written, else
+  // the user's folder (services/save_folder.h).
+  virtual SaveFolder ChooseSaveFolder() = 0;
 };
 
 }  // namespace lanzhou

@@ -12,6 +12,11 @@
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "app/unit_table.h"
 #include "services/qt/drop_object.h"
@@ -329,6 +334,75 @@ TEST_F(MainWindowTest, ButtonsRunTheirHandlers) {
   grid.InsertItem(-1, Text("x"));
   QTest::mouseClick(window_->UnitWidget(Unit::按钮_清空), Qt::LeftButton);
   EXPECT_EQ(grid.ItemCount(), 0);
+}
+
+// A program directory that cannot be written (an installed program) sends every saving
+// page's result to the user's folder, made on first use, and the message names that folder.
+class ReadOnlyRunDirectoryTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    run_ = DirectoryPath() + "/bin";
+    user_ = DirectoryPath() + "/home/文档/岚舟资料处理专家";
+    std::filesystem::create_directory(run_);
+    std::filesystem::permissions(
+        run_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    folders_ = std::make_unique<RunOrUserFolder>(FromUtf8(run_), FromUtf8(user_), AsForAUser);
+    MainWindow::Options options{&dialogs_, &clock_, FromUtf8(run_), folders_.get()};
+    window_ = std::make_unique<MainWindow>(options);
+    window_->show();
+  }
+  // The directory check as a user other than root meets it: root may write anywhere.
+  static bool AsForAUser(const Text& directory) {
+    struct stat st;
+    return ::stat(ToUtf8(directory).c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
+  }
+  std::string Input(const char* name, const char* utf8) {
+    const std::string path = DirectoryPath() + "/" + name;
+    std::ofstream(path, std::ios::binary) << FromUtf8(utf8).bytes();
+    return path;
+  }
+  void Press(int page, Unit button) {
+    window_->tabs()->setCurrentIndex(page);
+    QTest::mouseClick(window_->UnitWidget(button), Qt::LeftButton);
+  }
+  std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string run_, user_;
+  std::unique_ptr<RunOrUserFolder> folders_;
+};
+
+TEST_F(ReadOnlyRunDirectoryTest, EverySaveLandsInTheUserFolderAndSaysSo) {
+  Units& units = window_->units();
+  units.SetEditText(Unit::编辑框4, U("甲|乙"));
+  units.SetEditText(Unit::列1, Text("2"));
+  Press(4, Unit::按钮3);
+  units.SetEditText(Unit::被折行_编辑框, U("折行"));
+  Press(3, Unit::按钮2);
+  dialogs_.QueueText(Text("|"));
+  window_->tabs()->setCurrentIndex(0);
+  DropFiles(Widget<QTreeView>(Unit::超级列表框1)->viewport(), {Input("r.txt", "x|y")});
+  dialogs_.QueueText(Text("|"));
+  Press(0, Unit::按钮_导出);
+  window_->tabs()->setCurrentIndex(1);
+  DropFiles(Widget<QTreeView>(Unit::超级列表框A)->viewport(), {Input("a.txt", "a")});
+  DropFiles(Widget<QTreeView>(Unit::超级列表框b)->viewport(), {Input("b.txt", "b")});
+  Press(1, Unit::按钮_处理);
+
+  EXPECT_TRUE(Names(run_).empty());
+  const std::vector<std::string> saved = {"分割后_2015年3月4日12时30分45秒.txt", "合并数据.txt",
+                                          "处理后_2015年3月4日12时30分45秒.txt",
+                                          "折行后_2015年3月4日12时30分45秒.txt"};
+  EXPECT_EQ(Names(user_), saved);  // sorted by their bytes
+  const ScriptedDialogs::Message said{U("处理完毕，已保存在 ") + FromUtf8(user_), 0, U("信息：")};
+  EXPECT_EQ(dialogs_.messages, std::vector<ScriptedDialogs::Message>(4, said));
+  EXPECT_EQ(units.Caption(Unit::标签2), U("处理OK！"));
 }
 
 }  // namespace
