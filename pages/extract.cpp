@@ -83,6 +83,12 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
 }
 
 void OnExtractClicked(Units& units) {
+  // An order that names no field would save a file of empty lines: refused, as the wrap
+  // page refuses a width below 1, before anything changes.
+  if (ReadFieldNumbers(units.EditText(Unit::列1)).empty()) {
+    ShowMessage(units.dialogs(), FromUtf8("请输入要提取的项，如 3|1"), message_flags::kIconWarning);
+    return;
+  }
   units.SetEditText(Unit::编辑框4, ConvertDashSeparators(units.EditText(Unit::编辑框4)));
   const Text result = ExtractFields(units.EditText(Unit::编辑框4), units.EditText(Unit::列1));
 

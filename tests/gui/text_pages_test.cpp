@@ -94,16 +94,30 @@ TEST_F(TextPagesGui, WrappingCleansShowsAndSaves) {
   EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
 }
 
-TEST_F(TextPagesGui, WrappingRefusesAWidthBelowOne) {
-  ShowPage(3);
-  Paste(Unit::被折行_编辑框, "你好，\n世界");
-  Type(Unit::字数_编辑框, "0");
-  Press(Unit::按钮2);
+TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
+  struct Case {
+    int page;
+    Unit box, setting, button;
+    const char* typed;
+    const char* warning;
+  } cases[] = {
+      {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "0", "请输入大于0的每行字符数"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "abc", "请输入要提取的项，如 3|1"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "", "请输入要提取的项，如 3|1"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "0|-1", "请输入要提取的项，如 3|1"},
+  };
+  for (const Case& c : cases) {
+    dialogs_.messages.clear();
+    ShowPage(c.page);
+    Paste(c.box, "你好，\n世界----a");
+    Type(c.setting, c.typed);
+    Press(c.button);
 
-  EXPECT_EQ(Shown(Unit::被折行_编辑框), Q("你好，\n世界"));
-  EXPECT_EQ(Shown(Unit::替换后_编辑框), QString());
-  EXPECT_TRUE(SavedFiles().empty());
-  EXPECT_EQ(dialogs_.messages, Said("请输入大于0的每行字符数", message_flags::kIconWarning));
+    EXPECT_EQ(Shown(c.box), Q("你好，\n世界----a")) << c.typed;
+    EXPECT_EQ(Shown(Unit::替换后_编辑框), QString());
+    EXPECT_TRUE(SavedFiles().empty()) << c.typed;
+    EXPECT_EQ(dialogs_.messages, Said(c.warning, message_flags::kIconWarning)) << c.typed;
+  }
 }
 
 }  // namespace
