@@ -20,6 +20,7 @@
 #include "app/event_table.h"
 #include "app/module_hooks.h"
 #include "app/qt_window_geometry.h"
+#include "services/dropped_text.h"
 #include "services/encoding.h"
 #include "services/files.h"
 #include "services/qt/drop_object.h"
@@ -287,6 +288,8 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
     case UnitKind::kMultiLineEdit: {
       auto* box = new TextBox(parent);
       box->setPlainText(text);
+      box->SetFileLoader(
+          [this](const std::vector<Text>& paths) { return ReadDroppedText(paths, *dialogs_); });
       return box;
     }
     case UnitKind::kCheckBox: {

@@ -19,7 +19,7 @@ Text FilesDroppedText(const std::vector<Text>& paths) {
   return text;
 }
 
-std::optional<Text> DroppedFilesText(const QMimeData* data) {
+std::optional<std::vector<Text>> DroppedLocalFiles(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return std::nullopt;
   const QList<QUrl> urls = data->urls();
   if (urls.isEmpty()) return std::nullopt;
@@ -31,7 +31,13 @@ std::optional<Text> DroppedFilesText(const QMimeData* data) {
     if (path.isEmpty()) return std::nullopt;
     paths.push_back(FromQString(path));
   }
-  return FilesDroppedText(paths);
+  return paths;
+}
+
+std::optional<Text> DroppedFilesText(const QMimeData* data) {
+  std::optional<std::vector<Text>> paths = DroppedLocalFiles(data);
+  if (!paths) return std::nullopt;
+  return FilesDroppedText(*paths);
 }
 
 bool DropObject::RegisterDropWindow(QWidget* window) {

@@ -23,6 +23,8 @@ namespace lanzhou {
 // The `FilesDropped` text for `paths`, in their order (see the file comment).
 Text FilesDroppedText(const std::vector<Text>& paths);
 
+// The local files a drag carries, in its order, or nullopt when it carries anything else.
+std::optional<std::vector<Text>> DroppedLocalFiles(const QMimeData* data);
 // The `FilesDropped` text of a drag, or nullopt when it carries anything but local files.
 std::optional<Text> DroppedFilesText(const QMimeData* data);
 

@@ -1,5 +1,6 @@
 #include "services/qt/text_box.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -7,7 +8,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "services/qt/qt_text.h"
+#include "services/qt/drop_object.h"
 
 namespace lanzhou {
 namespace {
@@ -111,7 +112,26 @@ void TextBox::insertFromMimeData(const QMimeData* source) {
     QPlainTextEdit::insertFromMimeData(source);
     return;
   }
-  const BoxContent content = PastedBoxContent(source->text());
+  InsertContent(PastedBoxContent(source->text()));
+}
+
+void TextBox::dropEvent(QDropEvent* event) {
+  std::optional<std::vector<lanzhou::Text>> files;
+  if (load_files_ && !isReadOnly()) files = DroppedLocalFiles(event->mimeData());
+  if (!files) {
+    QPlainTextEdit::dropEvent(event);
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);  // the files stay where they are
+  event->accept();
+  QDragLeaveEvent end_of_drag;  // takes the drop caret away
+  QPlainTextEdit::dragLeaveEvent(&end_of_drag);
+  setTextCursor(cursorForPosition(event->position().toPoint()));
+  const lanzhou::Text text = load_files_(*files);
+  if (!text.empty()) InsertContent(PastedBoxContent(ToQString(text)));
+}
+
+void TextBox::InsertContent(const BoxContent& content) {
   QTextCursor cursor = textCursor();
   cursor.beginEditBlock();
   cursor.removeSelectedText();

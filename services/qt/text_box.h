@@ -8,6 +8,9 @@
 // on that layout: a pasted text is laid out the same way, and the soft breaks inside a long
 // line never reach the text or the clipboard.
 //
+// Files dropped from the desktop insert the text that the file loader gives for them, where
+// a dropped text would go (one undo step); text dragged from elsewhere inserts as text.
+//
 // Example:
 //   box.SetText(Text("a\r\nb"));  // shows two lines
 //   box.Text() == Text("a\r\nb");
@@ -18,8 +21,10 @@
 #define LANZHOU_SERVICES_QT_TEXT_BOX_H_
 
 #include <QPlainTextEdit>
+#include <functional>
 #include <vector>
 
+#include "services/qt/qt_text.h"
 #include "services/text.h"
 
 namespace lanzhou {
@@ -35,9 +40,15 @@ class TextBox : public QPlainTextEdit {
   // The whole text, lines separated by CR LF.
   lanzhou::Text Text() const;
 
+  // The text for dropped local files (paths in drop order); CR LF, CR and LF end its lines.
+  // Without a loader, dropped files insert their addresses, as in any text box.
+  using FileLoader = std::function<lanzhou::Text(const std::vector<lanzhou::Text>& paths)>;
+  void SetFileLoader(FileLoader load) { load_files_ = std::move(load); }
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  void dropEvent(QDropEvent* event) override;
   QMimeData* createMimeDataFromSelection() const override;
 
  private:
@@ -47,7 +58,10 @@ class TextBox : public QPlainTextEdit {
   // Marks the blocks `first + n` for every n of `soft` as following a soft break and every
   // other block from `first` to `last` as following a line end. Joins the current edit.
   void MarkBlocks(int first, int last, const std::vector<int>& soft);
+  // Puts `content` in place of the selection, as one edit.
+  void InsertContent(const BoxContent& content);
 
+  FileLoader load_files_;
   bool may_have_soft_breaks_ = false;
   mutable lanzhou::Text cached_;
   mutable bool cache_valid_ = false;

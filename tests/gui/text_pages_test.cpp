@@ -94,6 +94,57 @@ TEST_F(TextPagesGui, WrappingCleansShowsAndSaves) {
   EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
 }
 
+TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
+  const std::string missing = DirectoryPath() + "/不在.txt";
+  auto file = [&](const char* name, const std::string& bytes) {
+    const std::string path = DirectoryPath() + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  };
+  const std::string gbk = file("gbk.txt", Gbk("张三\r\n北京|上海"));
+  const std::string utf8 = file("utf8.txt", "\xEF\xBB\xBF名单\n张三\n");
+  const std::string empty = file("empty.txt", "");
+  struct Case {
+    int page;
+    Unit box;
+    std::vector<std::string> files;
+    const char* text;  // what the box holds then, UTF-8
+    std::vector<std::string> unreadable;
+  } cases[] = {
+      {2, Unit::编辑框2, {gbk}, "张三\r\n北京|上海", {}},
+      {3, Unit::被折行_编辑框, {utf8, gbk}, "名单\r\n张三\r\n张三\r\n北京|上海", {}},
+      {4, Unit::编辑框4, {gbk, empty, utf8}, "张三\r\n北京|上海\r\n名单\r\n张三\r\n", {}},
+      {4,
+       Unit::编辑框4,
+       {missing, utf8, DirectoryPath()},
+       "名单\r\n张三\r\n",
+       {missing, DirectoryPath()}},
+  };
+  for (const Case& c : cases) {
+    ShowPage(c.page);
+    Widget<QPlainTextEdit>(c.box)->clear();
+    dialogs_.messages.clear();
+    auto [accepted, action] = DropFiles(Widget<QPlainTextEdit>(c.box)->viewport(), c.files);
+
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(action, Qt::CopyAction);
+    EXPECT_EQ(ToUtf8(window_->units().EditText(c.box)), c.text);
+    std::vector<ScriptedDialogs::Message> expected;
+    for (const std::string& path : c.unreadable) {
+      expected.push_back(
+          {FromUtf8("无法打开文件：" + path), message_flags::kIconError, FromUtf8("信息：")});
+    }
+    EXPECT_EQ(dialogs_.messages, expected) << c.text;
+  }
+  // Text dragged from another program is inserted as it is, addresses included.
+  QMimeData text;
+  text.setText(QStringLiteral("file:///etc/hostname"));
+  ShowPage(2);
+  Widget<QPlainTextEdit>(Unit::编辑框2)->clear();
+  EXPECT_TRUE(DropMime(Widget<QPlainTextEdit>(Unit::编辑框2)->viewport(), &text).first);
+  EXPECT_EQ(Shown(Unit::编辑框2), QStringLiteral("file:///etc/hostname"));
+}
+
 TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
   struct Case {
     int page;
