@@ -101,7 +101,7 @@ std::string ToUtf8(std::string_view gb18030) {
 
 std::string ToUtf8(const Text& text) { return ToUtf8(text.view()); }
 
-bool IsValidUtf8(std::string_view bytes) {
+std::size_t ValidUtf8Length(std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
@@ -124,17 +124,19 @@ bool IsValidUtf8(std::string_view bytes) {
       if (b == 0xF0) lo = 0x90;
       if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
     } else {
-      return false;
+      return i;
     }
-    if (n - i < len) return false;
-    if (s[i + 1] < lo || s[i + 1] > hi) return false;
+    if (n - i < len) return i;
+    if (s[i + 1] < lo || s[i + 1] > hi) return i;
     for (std::size_t k = 2; k < len; ++k) {
-      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return i;
     }
     i += len;
   }
-  return true;
+  return n;
 }
+
+bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Length(bytes) == bytes.size(); }
 
 namespace {
 

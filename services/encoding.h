@@ -22,6 +22,9 @@ std::string ToUtf8(std::string_view gb18030);
 
 // True when `bytes` is well-formed UTF-8 (shortest forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
+// Where the first sequence that is not well-formed UTF-8 starts; bytes.size() when there is
+// none.   ValidUtf8Length("a\xE4\xB8") == 1; ValidUtf8Length("a\xE4\xB8\xAD") == 4
+std::size_t ValidUtf8Length(std::string_view bytes);
 
 enum class InputEncoding { kAuto, kGbk, kUtf8 };
 enum class DetectedEncoding { kGbk, kUtf8 };

@@ -53,21 +53,24 @@ TEST(Encoding, BadBytesAreKeptOrMarked) {
 TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
   struct Case {
     std::string bytes;
-    bool valid;
+    std::size_t valid_length;  // where the first ill-formed sequence starts
   } cases[] = {
-      {"", true},
-      {"plain", true},
-      {"中文", true},
-      {"\xF0\x9F\x98\x80", true},
-      {"\xC0\x80", false},          // overlong
-      {"\xE0\x80\xAF", false},      // overlong
-      {"\xED\xA0\x80", false},      // surrogate
-      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
-      {"\xE4\xB8", false},          // cut off
-      {"\xD6\xD0", false},          // GBK 中
-      {"\x80", false},
+      {"", 0},
+      {"plain", 5},
+      {"中文", 6},
+      {"\xF0\x9F\x98\x80", 4},
+      {"\xC0\x80", 0},          // overlong
+      {"a\xE0\x80\xAF", 1},     // overlong
+      {"\xED\xA0\x80", 0},      // surrogate
+      {"\xF4\x90\x80\x80", 0},  // above U+10FFFF
+      {"中\xE4\xB8", 3},        // cut off
+      {"ab\xD6\xD0", 2},        // GBK 中
+      {"\x80", 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ValidUtf8Length(c.bytes), c.valid_length) << c.bytes;
+    EXPECT_EQ(IsValidUtf8(c.bytes), c.valid_length == c.bytes.size()) << c.bytes;
+  }
 }
 
 TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
