@@ -67,7 +67,8 @@ class JsonHandle {
              const std::optional<Text>& line_end = std::nullopt,
              const std::optional<Text>& indent = std::nullopt) const;
   // Values of an array joined by `separator`, or key + pair separator + value of an object's
-  // members; members with an empty value text are left out unless `include_empty`.
+  // members; members with an empty value text are left out unless `include_empty`. Keys and
+  // values are written as stored, a 0x1A byte included. Any other node gives "".
   //   {k1:1, k2:"", k3:"x"} -> "k1=1&k3=x" with "&"; ["x","y"] -> "x,y" with ",".
   Text ToQueryText(const Text& separator, const std::optional<Text>& pair_separator = std::nullopt,
                    bool include_empty = false) const;

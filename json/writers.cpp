@@ -1,11 +1,13 @@
 #include "json/writers.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstring>
 
 #include "json/json_dates.h"
 #include "json/json_handle.h"
+#include "services/gbk_chars.h"
 
 namespace lanzhou {
 
@@ -65,257 +67,257 @@ bool AppendScalar(std::string& out, const JsonNode* node, std::int32_t kind) {
   }
 }
 
-void AppendJsonValue(std::string& out, const JsonNode* node) {
-  const std::int32_t kind = DispatchKind(node->kind);
-  if (AppendScalar(out, node, kind)) return;
+// The content of a text, literal or date node: JSON quotes and escapes a text and puts a
+// date between single quotes, XML escapes a text for an element. False for other kinds.
+bool AppendTextual(std::string& out, const JsonNode& node, std::int32_t kind, bool json) {
   switch (kind) {
     case kJsonText:
+      if (!json) {
+        AppendXmlEscaped(out, TextOf(&node));
+        return true;
+      }
       out += '"';
-      AppendJsonEscaped(out, TextOf(node));
+      AppendJsonEscaped(out, TextOf(&node));
       out += '"';
-      return;
+      return true;
     case kJsonLiteral1:
     case kJsonLiteral2:
     case kJsonLiteral3:
-      out += TextOf(node);
-      return;
+      out += TextOf(&node);
+      return true;
     case kJsonDate:
-      out += FormatDateTime(DateTime(DoubleOf(node)), "'yyyy-MM-ddTHH:mm:ssZ'").view();
-      return;
-    case kJsonArray: {
-      const NodeVector* elements = ElementVector(node);
-      const std::size_t n = node_vector::Count(elements);
-      if (n == 0) {
-        out += "null";
-        return;
-      }
-      out += '[';
-      for (std::size_t i = 1; i <= n; ++i) {
-        if (i > 1) out += ',';
-        AppendJsonNode(out, node_vector::GetNode(elements, i));
-      }
-      out += ']';
-      return;
-    }
-    case kJsonObject: {
-      const NodeVector* members = MemberVector(node);
-      out += '{';
-      for (std::size_t i = 1; i <= node_vector::Count(members); ++i) {
-        if (i > 1) out += ',';
-        AppendJsonNode(out, node_vector::GetNode(members, i));
-      }
-      out += '}';
-      return;
-    }
-    default:  // null, and kinds that have no value of their own
-      out += "null";
-      return;
+      out += FormatDateTime(DateTime(DoubleOf(&node)),
+                            json ? "'yyyy-MM-ddTHH:mm:ssZ'" : "yyyy-MM-ddTHH:mm:ssZ")
+                 .view();
+      return true;
+    default:
+      return false;
   }
 }
 
-struct XmlStyle {
-  std::string_view default_name, line_end, indent;
+// Where the walk of the writers stands: the node (null for an empty array slot), its kind as
+// dispatched (markers removed), its number of entries (arrays and objects), its 1-based place
+// among its siblings and its depth. The node the walk starts from has place 1 and depth 0.
+struct Visit {
+  const JsonNode* node;
+  std::int32_t kind;
+  std::size_t count, index;
+  int depth;
 };
 
-void AppendLineStart(std::string& out, const XmlStyle& style, int depth) {
-  out += style.line_end;
-  for (int i = 0; i < depth; ++i) out += style.indent;
+// The one walk of the writers over a node and its subtree, in document order (each array's
+// elements, each object's members in insertion order). The handler hears Missing for an empty
+// slot, Leaf for a node that is no container, and Open for an array or object: when Open
+// says true, the walk goes through its entries and then calls Close.
+template <typename Handler>
+void Walk(const JsonNode* node, Handler& handler, std::size_t index = 1, int depth = 0) {
+  Visit visit{node, kJsonNull, 0, index, depth};
+  if (node == nullptr) return handler.Missing(visit);
+  visit.kind = DispatchKind(node->kind);
+  if (visit.kind != kJsonArray && visit.kind != kJsonObject) return handler.Leaf(visit);
+  const NodeVector* entries = visit.kind == kJsonArray ? ElementVector(node) : MemberVector(node);
+  visit.count = node_vector::Count(entries);
+  if (!handler.Open(visit)) return;
+  for (std::size_t i = 1; i <= visit.count; ++i) {
+    Walk(node_vector::GetNode(entries, i), handler, i, depth + 1);
+  }
+  handler.Close(visit);
 }
 
-void AppendXmlNode(std::string& out, const JsonNode* node, const XmlStyle& style, int depth) {
-  AppendLineStart(out, style, depth);
-  if (node == nullptr) {
-    out.append("<").append(style.default_name).append("></").append(style.default_name).append(">");
-    return;
+// Compact JSON. A member starts with its "key": (escaped like a text, so that a quote or a
+// backslash in a key cannot break the document); an empty array is null, not [].
+struct JsonWriter {
+  std::string& out;
+
+  void Missing(const Visit& v) {
+    if (v.index > 1) out += ',';
+    out += "null";
   }
-  const std::string_view name = node->key ? std::string_view(node->key) : style.default_name;
-  out.append("<").append(name).append(">");
-  const std::int32_t kind = DispatchKind(node->kind);
-  bool has_entries = false;
-  if (!AppendScalar(out, node, kind)) {
-    switch (kind) {
-      case kJsonText:
-        AppendXmlEscaped(out, TextOf(node));
-        break;
-      case kJsonLiteral1:
-      case kJsonLiteral2:
-      case kJsonLiteral3:
-        out += TextOf(node);
-        break;
-      case kJsonDate:
-        out += FormatDateTime(DateTime(DoubleOf(node)), "yyyy-MM-ddTHH:mm:ssZ").view();
-        break;
-      case kJsonNull:
-        out += "null";
-        break;
-      case kJsonArray:
-      case kJsonObject: {
-        const NodeVector* entries = kind == kJsonArray ? ElementVector(node) : MemberVector(node);
-        const std::size_t n = node_vector::Count(entries);
-        for (std::size_t i = 1; i <= n; ++i) {
-          AppendXmlNode(out, node_vector::GetNode(entries, i), style, depth + 1);
-        }
-        has_entries = n > 0;
-        break;
-      }
-      default:
-        break;
+  void Leaf(const Visit& v) {
+    Begin(v);
+    if (!AppendScalar(out, v.node, v.kind) && !AppendTextual(out, *v.node, v.kind, true)) {
+      out += "null";  // null, and kinds that have no value of their own
     }
   }
-  if (has_entries) AppendLineStart(out, style, depth);
-  out.append("</").append(name).append(">");
+  bool Open(const Visit& v) {
+    Begin(v);
+    if (v.kind == kJsonArray && v.count == 0) {
+      out += "null";
+      return false;
+    }
+    out += v.kind == kJsonArray ? '[' : '{';
+    return true;
+  }
+  void Close(const Visit& v) { out += v.kind == kJsonArray ? ']' : '}'; }
+
+  void Begin(const Visit& v) {
+    if (v.index > 1) out += ',';
+    if (v.node->key == nullptr) return;
+    out += '"';
+    AppendJsonEscaped(out, v.node->key);
+    out += "\":";
+  }
+};
+
+// XML elements, each on a line of its own: line end + indent x depth + <name>content</name>,
+// the name being the key, or the default name for array elements and the root. A container
+// with entries puts its closing tag on a line of its own.
+struct XmlWriter {
+  std::string& out;
+  std::string_view default_name, line_end, indent;
+
+  void Missing(const Visit& v) {
+    LineStart(v.depth);
+    out.append("<").append(default_name).append("></").append(default_name).append(">");
+  }
+  void Leaf(const Visit& v) {
+    Open(v);
+    if (!AppendScalar(out, v.node, v.kind) && !AppendTextual(out, *v.node, v.kind, false) &&
+        v.kind == kJsonNull) {
+      out += "null";  // other kinds have no content
+    }
+    Close(v);
+  }
+  bool Open(const Visit& v) {
+    LineStart(v.depth);
+    out.append("<").append(NameOf(v)).append(">");
+    return true;
+  }
+  void Close(const Visit& v) {
+    if (v.count > 0) LineStart(v.depth);
+    out.append("</").append(NameOf(v)).append(">");
+  }
+
+  std::string_view NameOf(const Visit& v) const {
+    return v.node->key ? std::string_view(v.node->key) : default_name;
+  }
+  void LineStart(int depth) {
+    out += line_end;
+    for (int i = 0; i < depth; ++i) out += indent;
+  }
+};
+
+// The entries one level below the node the walk starts from, when that is an array or an
+// object: an array's value texts joined by the separator, an object's key + pair separator
+// + value text. Empty value texts are left out (a member's unless include_empty).
+// `value_text(node)` gives the text.
+template <typename ValueText>
+struct QueryWriter {
+  std::string& out;
+  std::string_view separator, pair;
+  bool include_empty;
+  ValueText value_text;
+  bool in_object = false, first = true;
+
+  void Missing(const Visit&) {}
+  void Leaf(const Visit& v) {
+    if (v.depth == 1) Entry(*v.node);
+  }
+  bool Open(const Visit& v) {
+    if (v.depth > 0) {
+      Entry(*v.node);
+      return false;
+    }
+    // By the kind as stored: a marked container gives nothing.
+    in_object = v.node->kind == kJsonObject;
+    return in_object || v.node->kind == kJsonArray;
+  }
+  void Close(const Visit&) {}
+
+  void Entry(const JsonNode& node) {
+    const Text value = value_text(node);
+    if (value.empty() && !(in_object && include_empty)) return;
+    if (!first) out += separator;
+    first = false;
+    if (in_object) {
+      if (node.key != nullptr) out += node.key;
+      out += pair;
+    }
+    out += value.view();
+  }
+};
+
+// The escape of each byte; null for a byte copied as it is.
+using EscapeTable = std::array<const char*, 256>;
+constexpr EscapeTable Escapes(std::initializer_list<std::pair<char, const char*>> escapes) {
+  EscapeTable table{};
+  for (const auto& escape : escapes)
+    table[static_cast<unsigned char>(escape.first)] = escape.second;
+  return table;
+}
+constexpr EscapeTable kJsonEscapes = Escapes({{'\b', "\\b"},
+                                              {'\n', "\\n"},
+                                              {'\r', "\\r"},
+                                              {'\t', "\\t"},
+                                              {'\f', "\\f"},
+                                              {'\\', "\\\\"},
+                                              {'/', "\\/"},
+                                              {'"', "\\\""}});
+constexpr EscapeTable kXmlEscapes =
+    Escapes({{'<', "&lt;"}, {'>', "&gt;"}, {'&', "&amp;"}, {'\'', "&apos;"}, {'"', "&quot;"}});
+
+// Appends `text` with every character the table names replaced by its escape; a two-byte
+// character is copied whole, so its second byte is never taken for a quote or a backslash.
+void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& escapes) {
+  std::size_t plain = 0;  // start of the run not yet copied
+  for (std::size_t i = 0; i < text.size(); i = NextCharStart(text, i)) {
+    const char* escape = escapes[static_cast<unsigned char>(text[i])];
+    if (escape == nullptr) continue;
+    out.append(text.substr(plain, i - plain));
+    out += escape;
+    plain = i + 1;
+  }
+  out.append(text.substr(plain));
 }
 
 }  // namespace
 
 void AppendJsonEscaped(std::string& out, std::string_view text) {
-  std::size_t plain = 0;  // start of the run not yet copied
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = text[i];
-    const char* escape = nullptr;
-    switch (c) {
-      case '\b':
-        escape = "\\b";
-        break;
-      case '\n':
-        escape = "\\n";
-        break;
-      case '\r':
-        escape = "\\r";
-        break;
-      case '\t':
-        escape = "\\t";
-        break;
-      case '\f':
-        escape = "\\f";
-        break;
-      case '\\':
-        escape = "\\\\";
-        break;
-      case '/':
-        escape = "\\/";
-        break;
-      case '"':
-        escape = "\\\"";
-        break;
-      default:
-        if (c >= 0x80 && i + 1 < text.size()) ++i;  // the second byte goes with it
-        continue;
-    }
-    out.append(text.substr(plain, i - plain));
-    out += escape;
-    plain = i + 1;
-  }
-  out.append(text.substr(plain));
+  AppendEscaped(out, text, kJsonEscapes);
 }
 
 void AppendXmlEscaped(std::string& out, std::string_view text) {
-  std::size_t plain = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = text[i];
-    const char* escape = nullptr;
-    switch (c) {
-      case '<':
-        escape = "&lt;";
-        break;
-      case '>':
-        escape = "&gt;";
-        break;
-      case '&':
-        escape = "&amp;";
-        break;
-      case '\'':
-        escape = "&apos;";
-        break;
-      case '"':
-        escape = "&quot;";
-        break;
-      default:
-        if (c >= 0x80 && i + 1 < text.size()) ++i;
-        continue;
-    }
-    out.append(text.substr(plain, i - plain));
-    out += escape;
-    plain = i + 1;
-  }
-  out.append(text.substr(plain));
-}
-
-void AppendJsonNode(std::string& out, const JsonNode* node) {
-  if (node == nullptr) {
-    out += "null";
-    return;
-  }
-  if (node->key != nullptr) {
-    // Keys are escaped like texts so that a quote or backslash in a key cannot break the
-    // document.
-    out += '"';
-    AppendJsonEscaped(out, node->key);
-    out += "\":";
-  }
-  AppendJsonValue(out, node);
+  AppendEscaped(out, text, kXmlEscapes);
 }
 
 Text JsonHandle::ToJson() const {
   std::string out;
-  if (node_ != nullptr && node_->key != nullptr) {
-    out += '{';
-    AppendJsonNode(out, node_);
-    out += '}';
-  } else {
-    AppendJsonNode(out, node_);
-  }
+  JsonWriter writer{out};
+  // A member comes out as a one-member object.
+  const bool member = node_ != nullptr && node_->key != nullptr;
+  if (member) out += '{';
+  Walk(node_, writer);
+  if (member) out += '}';
   return Text(std::move(out));
 }
 
 Text JsonHandle::ToXml(const std::optional<Text>& root_name, const std::optional<Text>& encoding,
                        const std::optional<Text>& line_end,
                        const std::optional<Text>& indent) const {
-  const XmlStyle style{root_name ? root_name->view() : std::string_view("item"),
-                       line_end ? line_end->view() : std::string_view("\r\n"),
-                       indent ? indent->view() : std::string_view("\t")};
   std::string out = "<?xml version=\"1.0\" encoding=\"";
   out += encoding ? encoding->view() : std::string_view("gb2312");
   out += "\"?>";
-  AppendXmlNode(out, node_, style, 0);
+  XmlWriter writer{out, root_name ? root_name->view() : std::string_view("item"),
+                   line_end ? line_end->view() : std::string_view("\r\n"),
+                   indent ? indent->view() : std::string_view("\t")};
+  Walk(node_, writer);
   return Text(std::move(out));
 }
 
+// A value holding a 0x1A byte is written whole: cutting the text there would drop every
+// entry after it without a word.
 Text JsonHandle::ToQueryText(const Text& separator, const std::optional<Text>& pair_separator,
                              bool include_empty) const {
-  if (node_ == nullptr) return Text();
-  const std::string_view pair = pair_separator ? pair_separator->view() : std::string_view("=");
   std::string out;
-  bool first = true;
-  auto value_text = [this](JsonNode* entry) {
+  auto value_text = [this](const JsonNode& entry) {
     JsonScalar value;
-    Derived(entry).GetAs(kJsonText, &value);
+    Derived(const_cast<JsonNode*>(&entry)).GetAs(kJsonText, &value);
     return std::get<Text>(std::move(value));
   };
-  if (node_->kind == kJsonArray) {
-    const NodeVector* elements = ElementVector(node_);
-    for (std::size_t i = 1; i <= node_vector::Count(elements); ++i) {
-      JsonNode* element = node_vector::GetNode(elements, i);
-      if (element == nullptr) continue;
-      const Text value = value_text(element);
-      if (value.empty()) continue;
-      if (!first) out += separator.view();
-      out += value.view();
-      first = false;
-    }
-  } else if (node_->kind == kJsonObject) {
-    const NodeVector* members = MemberVector(node_);
-    for (std::size_t i = 1; i <= node_vector::Count(members); ++i) {
-      JsonNode* member = node_vector::GetNode(members, i);
-      const Text value = value_text(member);
-      if (value.empty() && !include_empty) continue;
-      if (!first) out += separator.view();
-      if (member->key != nullptr) out += member->key;
-      out += pair;
-      out += value.view();
-      first = false;
-    }
-  }
+  QueryWriter<decltype(value_text)> writer{
+      out, separator.view(), pair_separator ? pair_separator->view() : std::string_view("="),
+      include_empty, value_text};
+  Walk(node_, writer);
   return Text(std::move(out));
 }
 

@@ -1,6 +1,7 @@
 #include "json/writers.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 
@@ -143,6 +144,23 @@ TEST_F(WriterTest, JsonOfArraysAndEmptySlots) {
 TEST_F(WriterTest, KeysAreEscapedInJson) {
   doc_.Member("a\"b\\c").IntValue(1, true);
   EXPECT_EQ(doc_.ToJson(), Text("{\"a\\\"b\\\\c\":1}"));
+}
+
+// What the writer escapes reads back unchanged through a standard JSON reader.
+TEST_F(WriterTest, JsonReadsBackThroughAStandardReader) {
+  const std::string texts[] = {"q\"s/l\\", "\b\f\n\r\t", "a</b>", ""};
+  nlohmann::json expected;
+  for (std::size_t i = 0; i < std::size(texts); ++i) {
+    const std::string key = "k\"\\" + std::to_string(i);
+    doc_.Member(Text(key)).TextValue(Text(texts[i]), true);
+    expected[key] = texts[i];
+  }
+  doc_.Member("n").LongValue(-(1LL << 40), true);
+  doc_.Member("list").Index(3).DoubleValue(0.25, true);
+  doc_.Member("list").Index(1).Member("b").BoolValue(false, true);
+  expected["n"] = -(1LL << 40);
+  expected["list"] = {{{"b", false}}, nullptr, 0.25};
+  EXPECT_EQ(nlohmann::json::parse(doc_.ToJson().bytes()), expected);
 }
 
 TEST_F(WriterTest, XmlExampleAndArguments) {
