@@ -3,8 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +25,8 @@
 namespace lanzhou::cli {
 namespace {
 
+bool ToStandardOutput(const Options& options) { return !options.output || *options.output == "-"; }
+
 void Report(const Options& options, const std::string& message) {
   std::string line = "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + message + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
@@ -32,18 +38,55 @@ std::string DisplayName(const std::string& path) {
 }
 
 std::string ReadFailure(const std::string& path, int err) {
+  if (err == ENOMEM) return "out of memory reading " + DisplayName(path);
+  if (err == EFBIG) return "cannot read " + DisplayName(path) + ": larger than the memory allowed";
   return "cannot read " + DisplayName(path) + ": " + std::strerror(err);
 }
 
-// The result's destination: the -o file (appended to by merge) or standard output.
+// Every command ignores what follows the first zero byte of an input, so reading stops
+// there: an endless input such as /dev/zero ends.
+constexpr ReadLimits kInputLimits{.stop_at_zero = true};
+
+// A file that starts with a UTF-8 byte-order mark and then is not UTF-8 is refused, unless
+// the user said it is GBK: its text would come out as wrong characters.
+bool MarkedUtf8IsUtf8(const Options& options, const std::string& path, std::string_view bytes) {
+  if (options.input_encoding == InputEncoding::kGbk) return true;
+  const std::optional<std::size_t> bad = InvalidUtf8AfterMark(bytes);
+  if (!bad) return true;
+  Report(options, "cannot read " + DisplayName(path) + ": it starts with a UTF-8 byte-order mark " +
+                      "but is not UTF-8 at byte " + std::to_string(*bad));
+  return false;
+}
+
+// Whether the mapped inputs still are what was read; a message names the one that changed.
+bool InputsUnchanged(const Options& options, std::span<const MappedInput> inputs) {
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i].Unchanged()) continue;
+    Report(options, DisplayName(options.files[i]) + " changed while it was read");
+    return false;
+  }
+  return true;
+}
+
+// The result's destination: the -o file (appended to by merge) or standard output ("-" or
+// no -o).
 class Output {
  public:
   explicit Output(const Options& options)
-      : file_(options.output ? OutputFile(*options.output, options.command == Command::kMerge
-                                                               ? OutputFile::Mode::kAppend
-                                                               : OutputFile::Mode::kReplace)
-                             : OutputFile(STDOUT_FILENO)),
-        name_(options.output ? "'" + *options.output + "'" : "standard output") {}
+      : file_(ToStandardOutput(options)
+                  ? OutputFile(STDOUT_FILENO)
+                  : OutputFile(*options.output, options.command == Command::kMerge
+                                                    ? OutputFile::Mode::kAppend
+                                                    : OutputFile::Mode::kReplace)),
+        name_(ToStandardOutput(options) ? "standard output" : "'" + *options.output + "'") {
+    // A merge that waits for another one to finish with the file says so, where someone
+    // watches.
+    file_.set_on_wait([this, &options] {
+      if (::isatty(STDERR_FILENO)) {
+        Report(options, "waiting for another merge to finish with " + name_);
+      }
+    });
+  }
 
   bool Open(std::string& error) { return file_.Open() || Failed(error); }
   bool Write(std::string_view data, std::string& error) {
@@ -97,7 +140,9 @@ bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
 // or, for merge, appended to it.
 int Emit(const Options& options, std::string result, bool input_was_utf8) {
   // As the page: a merge creates or extends its file only when there is something to add.
-  if (options.command == Command::kMerge && options.output && result.empty()) return kExitOk;
+  if (options.command == Command::kMerge && !ToStandardOutput(options) && result.empty()) {
+    return kExitOk;
+  }
   Output output(options);
   std::string error;
   const bool ok = output.Open(error) &&
@@ -115,10 +160,11 @@ int Emit(const Options& options, std::string result, bool input_was_utf8) {
 bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
   std::string bytes;
   int err = 0;
-  if (!ReadInput(options.files.front(), bytes, err)) {
+  if (!ReadInput(options.files.front(), bytes, err, kInputLimits)) {
     Report(options, ReadFailure(options.files.front(), err));
     return false;
   }
+  if (!MarkedUtf8IsUtf8(options, options.files.front(), bytes)) return false;
   DetectedEncoding detected = DetectedEncoding::kGbk;
   text = PastedText(std::move(bytes), options.input_encoding, &detected);
   utf8 = detected == DetectedEncoding::kUtf8;
@@ -183,10 +229,11 @@ int RunReorder(const Options& options) {
   for (std::size_t f = 0; f < options.files.size(); ++f) {
     const std::string& path = options.files[f];
     int err = 0;
-    if (!inputs[f].Open(path, ChangedMessage(options, path), err)) {
+    if (!inputs[f].Open(path, ChangedMessage(options, path), err, kInputLimits)) {
       Report(options, ReadFailure(path, err));
       return kExitFile;
     }
+    if (!MarkedUtf8IsUtf8(options, path, inputs[f].view())) return kExitFile;
     DetectedEncoding detected = DetectedEncoding::kGbk;
     texts.push_back(
         DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
@@ -200,6 +247,7 @@ int RunReorder(const Options& options) {
   std::string result;
   AppendDelimitedExport(texts, options.delimiter.view(), column_count, order, options.out_delimiter,
                         result);
+  if (!InputsUnchanged(options, inputs)) return kExitFile;
   texts.clear();
   storage.clear();
   inputs.clear();
@@ -211,10 +259,11 @@ int RunReorder(const Options& options) {
 bool LoadList(const Options& options, const std::string& path, MappedInput& bytes,
               std::string& storage, std::string_view& text, bool& utf8) {
   int err = 0;
-  if (!bytes.Open(path, ChangedMessage(options, path), err)) {
+  if (!bytes.Open(path, ChangedMessage(options, path), err, kInputLimits)) {
     Report(options, ReadFailure(path, err));
     return false;
   }
+  if (!MarkedUtf8IsUtf8(options, path, bytes.view())) return false;
   DetectedEncoding detected = DetectedEncoding::kGbk;
   text = DecodeListText(bytes.view(), storage, options.input_encoding, &detected);
   utf8 = detected == DetectedEncoding::kUtf8;
@@ -226,23 +275,23 @@ bool LoadList(const Options& options, const std::string& path, MappedInput& byte
 constexpr std::size_t kMergeLinesPerPiece = 1 << 14;
 
 int RunMerge(const Options& options) {
-  MappedInput a_bytes;
+  std::array<MappedInput, 2> lists;  // the files of A and B
+  const std::span<const MappedInput> read(lists.data(), options.files.size());
   std::string a_storage;
   std::string_view a;
   bool a_utf8 = false;
-  if (!LoadList(options, options.files[0], a_bytes, a_storage, a, a_utf8)) return kExitFile;
+  if (!LoadList(options, options.files[0], lists[0], a_storage, a, a_utf8)) return kExitFile;
   const std::size_t na = CountListLines(a);
   if (na == 0) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
   }
-  MappedInput b_bytes;
   std::string b_storage;
   std::string_view b;
   bool b_utf8 = false;
   std::size_t n = na;
   if (!options.datum) {
-    if (!LoadList(options, options.files[1], b_bytes, b_storage, b, b_utf8)) return kExitFile;
+    if (!LoadList(options, options.files[1], lists[1], b_storage, b, b_utf8)) return kExitFile;
     const std::size_t nb = CountListLines(b);
     n = std::min(na, nb);
     if (na != nb) {
@@ -252,7 +301,11 @@ int RunMerge(const Options& options) {
     }
   }
   // As the page: a merge creates or extends its file only when there is something to add.
-  if (n == 0 && options.output) return kExitOk;
+  if (n == 0 && !ToStandardOutput(options)) return kExitOk;
+  // A list that changed while it was counted is refused before anything is appended; one
+  // that changes later takes the append back (a shrunk mapping ends the program the same
+  // way, from its signal).
+  if (!InputsUnchanged(options, read)) return kExitFile;
   const bool utf8 = WritesUtf8(options, a_utf8 || b_utf8);
   Output output(options);
   std::string error;
@@ -268,6 +321,7 @@ int RunMerge(const Options& options) {
     }
     ok = utf8 ? WriteUtf8(output, piece, error) : output.Write(piece, error);
   }
+  if (ok && !InputsUnchanged(options, read)) return kExitFile;  // the output is taken back
   if (!ok || !output.Commit(error)) {
     Report(options, error);
     return kExitFile;
@@ -275,9 +329,7 @@ int RunMerge(const Options& options) {
   return kExitOk;
 }
 
-}  // namespace
-
-int RunCommand(const Options& options) {
+int Dispatch(const Options& options) {
   switch (options.command) {
     case Command::kExtract:
       return RunExtract(options);
@@ -291,6 +343,19 @@ int RunCommand(const Options& options) {
       return RunMerge(options);
   }
   return kExitUsage;
+}
+
+}  // namespace
+
+int RunCommand(const Options& options) {
+  // Whatever runs out of memory ends the command with a message, never with an abort; an
+  // output under way is taken back as the stack unwinds.
+  try {
+    return Dispatch(options);
+  } catch (const std::bad_alloc&) {
+    Report(options, "out of memory working on " + DisplayName(options.files.front()));
+    return kExitFile;
+  }
 }
 
 }  // namespace lanzhou::cli

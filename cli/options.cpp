@@ -201,8 +201,8 @@ class Parser {
         width_given_ = true;
         options_.width = WrapWidth(TextFromArgument(value));
         if (options_.width < 1) {
-          Fail(Prefix() + "the width must be a number of at least 1, not '" + std::string(value) +
-               "'");
+          Fail(Prefix() + "the width must be a number from 1 to 2147483647, not '" +
+               std::string(value) + "'");
         }
         break;
       case kOptPunctuation:
@@ -299,7 +299,7 @@ class Parser {
 };
 
 constexpr std::string_view kCommonHelp =
-    "  -o OUT                    write to OUT instead of standard output\n"
+    "  -o OUT                    write to OUT instead of standard output ('-')\n"
     "  --input-encoding ENC      auto (default), gbk or utf-8; auto reads valid UTF-8 with\n"
     "                            non-ASCII characters or a byte-order mark as UTF-8, else GBK\n"
     "  --output-encoding ENC     same (default: the encoding the input was read in; UTF-8\n"
@@ -371,7 +371,7 @@ std::string HelpText(std::optional<Command> command) {
           "never inside a Chinese character or a short ASCII word, and keeps opening marks off\n"
           "line ends and closing marks off line starts.\n"
           "\n"
-          "  -w WIDTH                  bytes per line, at least 1 (a Chinese character is 2)\n"
+          "  -w WIDTH                  bytes per line, 1 to 2147483647 (a Chinese character is 2)\n"
           "  -p                        also remove the punctuation \xEF\xBC\x8C \xE3\x80\x82 , "
           "\xE3\x80\x81 before wrapping\n";
       break;

@@ -296,8 +296,9 @@ void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, s
 
 int WrapWidth(const Text& typed) {
   const double number = ToNumber(typed);
-  if (!(number >= 1)) return 0;  // also NaN
-  return number >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(number);
+  // Below 1 (NaN too) or beyond int: no width at all, rather than one wrapped or clamped.
+  if (!(number >= 1) || number >= static_cast<double>(INT_MAX) + 1) return 0;
+  return static_cast<int>(number);
 }
 
 void OnWrapClicked(Units& units) {

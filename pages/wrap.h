@@ -53,8 +53,10 @@ Text WrapText(const Text& text, int width);
 void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out);
 
 // The width typed into 字数_编辑框 as the page reads it: `ToNumber` (full-width digits
-// accepted) truncated toward zero and clamped into int; 0 when it is below 1 or no number.
-//   WrapWidth("40") == 40; WrapWidth("５") == 5; WrapWidth("0.5") == 0; WrapWidth("x") == 0
+// accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond the
+// int range.
+//   WrapWidth("40") == 40; WrapWidth("５") == 5; WrapWidth("0.5") == 0;
+//   WrapWidth("2147483647") == 2147483647; WrapWidth("4294967297") == 0
 int WrapWidth(const Text& typed);
 
 // 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the

@@ -1,30 +1,43 @@
-// Writing result files so that nobody is left with half of one: a file is replaced as a whole
-// or not at all, and an append is taken back whole when it fails. The pages and lanzhou-cli
-// write every result through here.
+// Writing result files so that nobody is left with half of one, and nothing that belongs to
+// someone else is lost or taken: a file is replaced as a whole or not at all, an append is
+// made under a lock and taken back whole when it fails, and a path that names a descriptor
+// or a device is written in place. The pages and lanzhou-cli write every result through here.
 #ifndef LANZHOU_SERVICES_FILE_WRITER_H_
 #define LANZHOU_SERVICES_FILE_WRITER_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace lanzhou {
 
-// One result on its way to a file: opened, written in pieces, then committed. Until the
-// commit no reader sees a part of a replacement.
+// One result on its way to a file: opened, written in pieces, then committed.
 //
-//   kReplace: the pieces go to a temporary file in the directory of the target, which is
-//     flushed to the disk and renamed over the target on commit; the rename is then made
-//     durable by syncing the directory. A symbolic link is followed (the file it names is
-//     replaced, the link stays). A replaced file keeps its permission bits (and its owner
-//     where the process may give it, as root); a new one gets 0666 less the umask. A target
-//     that exists and is no regular file (a device, a pipe) is written in place.
-//   kAppend: the pieces are appended to the target (created when missing). Should anything
-//     fail, the file is cut back to the length it had when it was opened.
+// What the path names decides how it is written:
+//   - a descriptor (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N): that descriptor,
+//     already open, is written as it is, as shell redirection would (a `>>` stays an append);
+//   - a character device, a FIFO or a socket: written in place;
+//   - a symbolic link: the file it finally names (a dangling link: that file is created);
+//   - a regular file or a new name: replaced or appended to, as the mode says.
+//
+//   kReplace: the pieces go to an unnamed temporary file in the target's directory
+//     (O_TMPFILE; where the file system lacks it, a hidden ".NAME.XXXXXX" file), which is
+//     flushed to the disk and only then linked in over the target; the directory is synced.
+//     Until the commit no reader sees a part, and a kill, even SIGKILL, leaves nothing
+//     behind (the named fallback is removed on every signal that can be caught). A target
+//     the user may not write (access(W_OK), as the shell judges) is refused with EACCES (or
+//     EROFS). A replaced file keeps its permission bits and its owner; a file of another user
+//     that we may write but could not give back to that user is rewritten in place instead.
+//     A new file gets 0666 less the umask.
+//   kAppend: the pieces are appended to the target (created when missing) under an exclusive
+//     advisory lock (flock) held from `Open` to the commit, so that merges into one file
+//     follow one another whole; `on_wait` is called when another holder makes us wait.
+//     Should anything fail, the file is cut back to the length it had when the lock was
+//     taken, which removes exactly our own bytes, and a file this append created is removed.
 //
 // A failure sets `error()` to the errno of the step that failed (EISDIR for a directory) and
-// takes everything back: the temporary file is removed, an append is cut back. So does a
-// signal that ends the program (SIGINT, SIGTERM, SIGHUP, SIGXFSZ) before the commit, and an
-// `OutputFile` destroyed without a commit.
+// takes everything back. So does a signal that ends the program (SIGINT, SIGTERM, SIGHUP,
+// SIGXFSZ) before the commit, and an `OutputFile` destroyed without a commit.
 //
 //   OutputFile out("/tmp/result.txt", OutputFile::Mode::kReplace);
 //   bool ok = out.Open() && out.Write("a\r\n") && out.Write("b") && out.Commit();
@@ -40,9 +53,14 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
+  // Called (once) before an append waits for the lock another process holds.
+  void set_on_wait(std::function<void()> on_wait) { on_wait_ = std::move(on_wait); }
+
   bool Open();
   bool Write(std::string_view data);
   bool Commit();
+  // Takes back what was written so far, as a failure does.
+  void Abandon();
 
   int error() const { return error_; }
   // True when a failed append could not be cut back (the appended bytes stay).
@@ -51,19 +69,25 @@ class OutputFile {
  private:
   bool OpenReplacement();
   bool OpenAppend();
+  bool OpenInPlace(const std::string& path, int flags);
+  bool LinkIn();
   bool Fail(int err);
-  void Abandon();
 
   std::string path_;
   Mode mode_ = Mode::kReplace;
   int fd_ = -1;
-  bool own_fd_ = true;          // false for a descriptor handed in
+  bool own_fd_ = true;          // false for a descriptor handed in or named
   std::string target_;          // kReplace: the file to replace, links resolved
-  std::string temporary_;       // kReplace: the temporary file, until it is renamed
-  long long append_from_ = -1;  // kAppend to a regular file: its length before
+  std::string temporary_;       // kReplace: the named temporary file, until it is renamed
+  bool unnamed_ = false;        // kReplace: fd_ is an O_TMPFILE file, linked in on commit
+  bool rewrite_ = false;        // kReplace: fd_ is the target itself, cut to size on commit
+  long long written_ = 0;       // kReplace in place: the bytes written
+  long long append_from_ = -1;  // kAppend to a regular file: its length when locked
+  bool created_ = false;        // kAppend: the file did not exist before
   bool committed_ = false;
   bool cut_back_failed_ = false;
   int error_ = 0;
+  std::function<void()> on_wait_;
 };
 
 // Takes back what the output being written has done so far: removes its temporary file or

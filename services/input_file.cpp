@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "services/file_writer.h"
@@ -22,8 +23,10 @@ namespace {
 constexpr std::size_t kFirstPiece = 1 << 20;
 constexpr std::size_t kLargestPiece = 64 << 20;
 
-// Reads up to `size` bytes into `data`; sets `eof` when the end was reached.
-bool ReadPiece(int fd, char* data, std::size_t size, std::size_t& used, bool& eof, int& err) {
+// Reads up to `size` bytes into `data`; sets `eof` when the end was reached, or with
+// `stop_at_zero` just after a zero byte.
+bool ReadPiece(int fd, char* data, std::size_t size, bool stop_at_zero, std::size_t& used,
+               bool& eof, int& err) {
   used = 0;
   eof = false;
   while (used < size) {
@@ -37,6 +40,13 @@ bool ReadPiece(int fd, char* data, std::size_t size, std::size_t& used, bool& eo
       eof = true;
       break;
     }
+    const void* zero =
+        stop_at_zero ? std::memchr(data + used, '\0', static_cast<std::size_t>(n)) : nullptr;
+    if (zero != nullptr) {
+      used = static_cast<std::size_t>(static_cast<const char*>(zero) - data) + 1;
+      eof = true;
+      break;
+    }
     used += static_cast<std::size_t>(n);
   }
   return true;
@@ -47,13 +57,20 @@ bool ReadPiece(int fd, char* data, std::size_t size, std::size_t& used, bool& eo
 // a second buffer. Otherwise (a pipe, or a file that grew) the rest is collected in pieces of
 // growing size, whose unused ends are never touched, and joined once: the memory in use
 // stays near the size of the data instead of the double that a doubling buffer costs.
-bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
+bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err,
+                 const ReadLimits& limits) {
   bytes.clear();
   bool eof = false;
   if (expected > 0) {
-    bytes.resize(expected + 1);
+    if (expected > limits.max_bytes && !limits.stop_at_zero) {
+      err = EFBIG;
+      return false;
+    }
+    bytes.resize(std::min(expected, limits.max_bytes) + 1);
     std::size_t used = 0;
-    if (!ReadPiece(fd, bytes.data(), bytes.size(), used, eof, err)) return false;
+    if (!ReadPiece(fd, bytes.data(), bytes.size(), limits.stop_at_zero, used, eof, err)) {
+      return false;
+    }
     bytes.resize(used);
     if (eof) return true;
   }
@@ -64,10 +81,20 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
   std::vector<Piece> pieces;
   std::size_t total = bytes.size();
   for (std::size_t size = kFirstPiece; !eof; size = std::min(size * 2, kLargestPiece)) {
+    if (total > limits.max_bytes) {
+      err = EFBIG;
+      return false;
+    }
     Piece piece{std::unique_ptr<char[]>(new char[size]), 0};
-    if (!ReadPiece(fd, piece.data.get(), size, piece.used, eof, err)) return false;
+    if (!ReadPiece(fd, piece.data.get(), size, limits.stop_at_zero, piece.used, eof, err)) {
+      return false;
+    }
     total += piece.used;
     pieces.push_back(std::move(piece));
+  }
+  if (total > limits.max_bytes) {
+    err = EFBIG;
+    return false;
   }
   bytes.reserve(total);
   for (Piece& piece : pieces) {
@@ -78,37 +105,74 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err) {
 }
 
 // A mapped file that shrinks under us raises SIGBUS on the next access to a lost page. The
-// message is prepared before the mapping is read, so the handler only writes and exits.
-char bus_message[PATH_MAX + 256];
-std::size_t bus_message_size = 0;
+// handler finds the mapping that faulted, takes back the output under way and ends the
+// program with that input's message, prepared beforehand so that the handler only writes.
+struct Mapping {
+  const char* start;
+  std::size_t size;  // 0: the slot is free
+  char message[PATH_MAX + 256];
+  std::size_t message_size;
+};
+Mapping mappings[16];
 
-extern "C" void OnBusError(int) {
-  AbandonOutputInSignalHandler();
-  (void)!::write(STDERR_FILENO, bus_message, bus_message_size);
-  ::_exit(2);
+extern "C" void OnBusError(int sig, siginfo_t* info, void*) {
+  const char* at = static_cast<const char*>(info->si_addr);
+  for (const Mapping& m : mappings) {
+    if (m.size != 0 && at >= m.start && at < m.start + m.size) {
+      AbandonOutputInSignalHandler();
+      (void)!::write(STDERR_FILENO, m.message, m.message_size);
+      ::_exit(2);
+    }
+  }
+  ::signal(sig, SIG_DFL);  // not ours: the fault recurs and ends the program as it would
 }
 
-void PrepareBusMessage(std::string_view message) {
-  bus_message_size = std::min(message.size(), sizeof bus_message);
-  std::memcpy(bus_message, message.data(), bus_message_size);
+// A free slot for a mapping of `size` bytes at `start`, or nullptr when all are taken.
+Mapping* Register(const char* start, std::size_t size, std::string_view message) {
   static bool installed = false;
   if (!installed) {
     installed = true;
     struct sigaction action {};
-    action.sa_handler = OnBusError;
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGBUS, &action, nullptr);
   }
+  for (Mapping& m : mappings) {
+    if (m.size != 0) continue;
+    m.message_size = std::min(message.size(), sizeof m.message);
+    std::memcpy(m.message, message.data(), m.message_size);
+    m.start = start;
+    m.size = size;
+    return &m;
+  }
+  return nullptr;
 }
 
-// Reads the open file `fd` to its end.
-bool ReadOpenFile(int fd, std::string& bytes, int& err) {
+void Unregister(const char* start) {
+  for (Mapping& m : mappings) {
+    if (m.size != 0 && m.start == start) m.size = 0;
+  }
+}
+
+long long ModifiedNs(const struct stat& st) {
+  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+// Reads the open file `fd` to its end. Running out of memory is a failure like any other.
+bool ReadOpenFile(int fd, std::string& bytes, int& err, const ReadLimits& limits) {
   struct stat st {};
   std::size_t hint = 0;
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
     hint = static_cast<std::size_t>(st.st_size);
   }
-  return ReadAllFrom(fd, hint, bytes, err);
+  try {
+    return ReadAllFrom(fd, hint, bytes, err, limits);
+  } catch (const std::bad_alloc&) {
+    std::string().swap(bytes);
+    err = ENOMEM;
+    return false;
+  }
 }
 
 // Opens `path` for reading ("-": standard input, which stays open); -1 with `err` set.
@@ -151,16 +215,17 @@ std::string LoneLfToCrLf(std::string text) {
 
 }  // namespace
 
-bool ReadInput(const std::string& native_path, std::string& bytes, int& error) {
+bool ReadInput(const std::string& native_path, std::string& bytes, int& error,
+               const ReadLimits& limits) {
   const int fd = OpenInput(native_path, error);
   if (fd < 0) return false;
-  const bool ok = ReadOpenFile(fd, bytes, error);
+  const bool ok = ReadOpenFile(fd, bytes, error, limits);
   CloseInput(fd);
   return ok;
 }
 
-bool MappedInput::Open(const std::string& native_path, std::string_view changed_message,
-                       int& error) {
+bool MappedInput::Open(const std::string& native_path, std::string_view changed_message, int& error,
+                       const ReadLimits& limits) {
   Close();
   // One open only: a named pipe cannot be opened a second time for the same data.
   const int fd = OpenInput(native_path, error);
@@ -168,26 +233,55 @@ bool MappedInput::Open(const std::string& native_path, std::string_view changed_
   struct stat st {};
   // Files that report no size (/proc) or are not regular are read instead.
   if (fd != STDIN_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    void* map = Sys().mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
-                           MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (map != MAP_FAILED) {
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    if (size > limits.max_bytes) {
       CloseInput(fd);
-      PrepareBusMessage(changed_message);
-      map_ = static_cast<const char*>(map);
-      map_size_ = static_cast<std::size_t>(st.st_size);
-      return true;
+      error = EFBIG;
+      return false;
+    }
+    void* map = Sys().mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (map != MAP_FAILED) {
+      if (Register(static_cast<const char*>(map), size, changed_message) != nullptr) {
+        map_ = static_cast<const char*>(map);
+        map_size_ = size;
+        fd_ = fd;
+        modified_ns_ = ModifiedNs(st);
+        return true;
+      }
+      ::munmap(map, size);
     }
   }
-  const bool ok = ReadOpenFile(fd, owned_, error);
+  const bool ok = ReadOpenFile(fd, owned_, error, limits);
   CloseInput(fd);
   return ok;
 }
 
+bool MappedInput::Unchanged() const {
+  if (map_ == nullptr) return true;
+  struct stat st {};
+  return ::fstat(fd_, &st) == 0 && static_cast<std::size_t>(st.st_size) == map_size_ &&
+         ModifiedNs(st) == modified_ns_;
+}
+
 void MappedInput::Close() {
-  if (map_) ::munmap(const_cast<char*>(map_), map_size_);
+  if (map_) {
+    Unregister(map_);
+    ::munmap(const_cast<char*>(map_), map_size_);
+    ::close(fd_);
+  }
   map_ = nullptr;
   map_size_ = 0;
+  fd_ = -1;
   std::string().swap(owned_);
+}
+
+std::optional<std::size_t> InvalidUtf8AfterMark(std::string_view bytes) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (!bytes.starts_with(kMark)) return std::nullopt;
+  const std::string_view text = bytes.substr(kMark.size(), bytes.find('\0') - kMark.size());
+  const std::size_t valid = ValidUtf8Length(text);
+  if (valid == text.size()) return std::nullopt;
+  return kMark.size() + valid;
 }
 
 Text PastedText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {

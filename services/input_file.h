@@ -3,6 +3,7 @@
 #ifndef LANZHOU_SERVICES_INPUT_FILE_H_
 #define LANZHOU_SERVICES_INPUT_FILE_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,15 +12,27 @@
 
 namespace lanzhou {
 
+// What of an input is read, and how much of it may be held in memory.
+struct ReadLimits {
+  // Reading stops just after the first zero byte, for the operations that ignore everything
+  // after it: an endless input (/dev/zero) then ends.
+  bool stop_at_zero = false;
+  // An input of more bytes fails with EFBIG.
+  std::size_t max_bytes = static_cast<std::size_t>(-1);
+};
+
 // The whole of `native_path` ("-": standard input, left open) into `bytes`. False on
-// failure, with `error` set to the errno of the step that failed.
-bool ReadInput(const std::string& native_path, std::string& bytes, int& error);
+// failure, with `error` set to the errno of the step that failed: ENOMEM when the memory ran
+// out, EFBIG beyond `limits.max_bytes`.
+bool ReadInput(const std::string& native_path, std::string& bytes, int& error,
+               const ReadLimits& limits = {});
 
 // The bytes of one input for an operation that only looks at them: a regular file is mapped
-// into memory instead of copied, anything else (standard input, a pipe) is read. Should a
-// mapped file shrink while it is being read, the program writes `changed_message` to
-// standard error, takes back the output under way (`AbandonOutputInSignalHandler`) and ends
-// with status 2, rather than crashing.
+// into memory instead of copied, anything else (standard input, a pipe, a device) is read.
+// Should a mapped file shrink while it is being read, the program writes `changed_message`
+// to standard error, takes back the output under way (`AbandonOutputInSignalHandler`) and
+// ends with status 2, rather than crashing; `Unchanged` tells a file that changed in any
+// other way (it grew, or was rewritten) before its result is committed.
 class MappedInput {
  public:
   MappedInput() = default;
@@ -27,16 +40,27 @@ class MappedInput {
   MappedInput& operator=(const MappedInput&) = delete;
   ~MappedInput() { Close(); }
 
-  // As `ReadInput`.
-  bool Open(const std::string& native_path, std::string_view changed_message, int& error);
+  // As `ReadInput`; at most 16 inputs are mapped at once, further ones are read.
+  bool Open(const std::string& native_path, std::string_view changed_message, int& error,
+            const ReadLimits& limits = {});
   std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
+  // False when a mapped file's size or modification time differs from when it was mapped.
+  bool Unchanged() const;
   void Close();
 
  private:
   const char* map_ = nullptr;
   std::size_t map_size_ = 0;
+  int fd_ = -1;  // the mapped file, kept open to see whether it changed
+  long long modified_ns_ = 0;
   std::string owned_;
 };
+
+// Where a file that announces UTF-8 with a byte-order mark stops being UTF-8: the offset of
+// the first ill-formed byte sequence, looked for before the first zero byte (what follows it
+// is never read as text). nullopt when there is no mark or all is well-formed.
+//   InvalidUtf8AfterMark("\xEF\xBB\xBF" "A\xE4\xB8") == 4; InvalidUtf8AfterMark("A\xE4") == nullopt
+std::optional<std::size_t> InvalidUtf8AfterMark(std::string_view bytes);
 
 // What a page's multi-line edit box holds after `bytes` were pasted into it: the bytes up to
 // the first zero byte, decoded to GB18030 as `DecodeInput` does, with every LF not preceded

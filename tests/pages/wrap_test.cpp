@@ -349,10 +349,10 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
       {"a,b、c\r\nd", true, "3", "abcd", "abc\r\nd"},
       {"ab\r\r\n\ncd", false, "3", "ab\r\ncd", "ab\r\ncd"},
       {"", false, "3", "", ""},
-      // Full-width digits, fractions and huge widths.
+      // Full-width digits, fractions and the largest width.
       {"一二三四五六", false, "１０", "一二三四五六", "一二三四五\r\n六"},
       {"abcd", false, "3.9", "abcd", "abc\r\nd"},
-      {"abcd", false, "1e30", "abcd", "abcd"},
+      {"abcd", false, "2147483647", "abcd", "abcd"},
   };
   for (const auto& c : cases) {
     TempDirectory dir;
@@ -389,8 +389,8 @@ TEST(OnWrapClicked, SecondPressWorksOnTheCleanedText) {
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 
-TEST(OnWrapClicked, WidthBelowOneChangesNothing) {
-  for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan"}) {
+TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
+  for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan", "2147483648", "1e30"}) {
     TempDirectory dir;
     FakeUnits units(dir.text());
     units.SetEditText(Unit::被折行_编辑框, U("你好，\r\n世界"));
