@@ -103,19 +103,25 @@ TEST(MergeOutput, AppendsToTheFileAsThePageDoes) {
   EXPECT_FALSE(fs::exists(none));
 }
 
+// Into an existing file the append is cut back; a file the merge created is removed.
 TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
-  TempDir dir;
-  std::string many;
-  for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
-  const std::string a = dir.Write("a.txt", many);
-  const std::string out = dir.Write("merged.txt", "earlier\r\n");
-  CliCall call;
-  call.args = {"merge", a, "--datum", "d", "-o", out};
-  call.file_size_limit = 100000;  // room for part of the lines only
-  CliResult cli = RunCli(call);
-  EXPECT_EQ(cli.status, 2);
-  EXPECT_EQ(cli.err, "lanzhou-cli: merge: cannot write '" + out + "': File too large\n");
-  EXPECT_EQ(ReadFile(out), "earlier\r\n");
+  for (const bool existing : {true, false}) {
+    TempDir dir;
+    std::string many;
+    for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
+    const std::string a = dir.Write("a.txt", many);
+    const std::string out = dir.Path("merged.txt");
+    if (existing) dir.Write("merged.txt", "earlier\r\n");
+    CliCall call;
+    call.args = {"merge", a, "--datum", "d", "-o", out};
+    call.file_size_limit = 100000;  // room for part of the lines only
+    CliResult cli = RunCli(call);
+    EXPECT_EQ(cli.status, 2);
+    EXPECT_EQ(cli.err, "lanzhou-cli: merge: cannot write '" + out + "': File too large\n");
+    EXPECT_EQ(Listing(dir.path()), existing ? (std::vector<std::string>{"a.txt", "merged.txt"})
+                                            : (std::vector<std::string>{"a.txt"}));
+    if (existing) EXPECT_EQ(ReadFile(out), "earlier\r\n");
+  }
 }
 
 // A signal that ends the program half-way through the output (here SIGXFSZ, from the file

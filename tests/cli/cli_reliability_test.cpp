@@ -1,11 +1,15 @@
-// lanzhou-cli never changes its input files, and on a real full or read-only filesystem an
-// -o result is refused whole: the earlier file stays, no temporary file is left, and an
-// append keeps whole lines.
+// lanzhou-cli never changes its input files; on a real full or read-only filesystem an -o
+// result is refused whole; concurrent merges, inputs that change or never end, outputs that
+// name descriptors or files of other users, and kills leave nobody's data lost or taken.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cli/cli_runner.h"
@@ -112,6 +116,234 @@ TEST(CliOutput, FullAndReadOnlyFilesystemsRefuseTheResultWhole) {
       EXPECT_EQ(Listing(dir.path() / "mnt"), std::vector<std::string>{"out.txt"});
     }
   }
+}
+
+}  // namespace
+}  // namespace lanzhou::cli_test
+
+namespace lanzhou::cli_test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ManyLines(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += "line" + std::to_string(i) + "\r\n";
+  return lines;
+}
+
+// Polls `done` for up to 20 seconds.
+template <typename Done>
+bool WaitUntil(Done done) {
+  for (int i = 0; i < 20000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(1ms);
+  }
+  return false;
+}
+
+std::uintmax_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  return error ? 0 : size;
+}
+
+// Two merges into one file: the second waits for the first, and the first, stopped half-way,
+// takes back its own lines only, or removes the file it created.
+TEST(CliMerge, ASecondMergeWaitsAndAStoppedFirstTakesBackOnlyItsOwnLines) {
+  for (const bool existing : {true, false}) {
+    SCOPED_TRACE(existing ? "into an existing file" : "into a new file");
+    TempDir dir;
+    const std::string big = dir.Write("big.txt", ManyLines(1500000));
+    const std::string y = dir.Write("y.txt", "y\n");
+    const std::string out = dir.Path("s.txt");
+    const std::string earlier = existing ? "earlier\r\n" : "";
+    if (existing) dir.Write("s.txt", earlier);
+    RunningCli first(CliCall{.args = {"merge", big, big, "-o", out}});
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(out) > earlier.size(); }));
+    kill(first.pid(), SIGSTOP);  // it holds the lock, half-way through
+    RunningCli second(CliCall{.args = {"merge", y, "--datum", "Y", "-o", out}});
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(second.Running()) << "the second merge did not wait";
+    kill(first.pid(), SIGTERM);
+    kill(first.pid(), SIGCONT);
+    EXPECT_EQ(first.Finish().signal, SIGTERM);
+    const CliResult done = second.Finish();
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(ReadFile(out), earlier + "y||Y\r\n");
+  }
+}
+
+// A list that shrinks or grows while it is merged: exit 2 naming it, nothing appended.
+TEST(CliMerge, AListThatChangesMidWayLeavesTheOutputAsItWas) {
+  for (const bool shrink : {true, false}) {
+    SCOPED_TRACE(shrink ? "shrinks" : "grows");
+    TempDir dir;
+    const std::string list = dir.Write("list.txt", ManyLines(1500000));
+    const std::string out = dir.Write("out.txt", "earlier\r\n");
+    RunningCli merge(CliCall{.args = {"merge", list, list, "-o", out}});
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(out) > 9; }));
+    kill(merge.pid(), SIGSTOP);
+    if (shrink) {
+      fs::resize_file(list, 100);
+    } else {
+      std::ofstream(list, std::ios::binary | std::ios::app) << "more\r\n";
+    }
+    kill(merge.pid(), SIGCONT);
+    const CliResult cli = merge.Finish();
+    EXPECT_EQ(cli.status, 2);
+    EXPECT_EQ(cli.err, "lanzhou-cli: merge: '" + list + "' changed while it was read\n");
+    EXPECT_EQ(ReadFile(out), "earlier\r\n");
+  }
+}
+
+// -o names what the shell would: a descriptor stays that descriptor (an append stays an
+// append, the file behind it keeps its inode), and "-" is standard output.
+TEST(CliOutput, PathsNamingADescriptorWriteToIt) {
+  for (const char* target : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "-", "/dev/stderr"}) {
+    SCOPED_TRACE(target);
+    TempDir dir;
+    const std::string in = dir.Write("in.txt", "x|a\r\nx|b\r\n");
+    const std::string log = dir.Write("log.txt", "keep\n");
+    struct stat before {};
+    stat(log.c_str(), &before);
+    const bool to_stderr = std::string(target) == "/dev/stderr";
+    CliCall call{.args = {"extract", "-f", "2", in, "-o", target},
+                 .stdout_to = log,
+                 .stdout_appends = true,
+                 .cwd = dir.path().string()};
+    const CliResult cli = RunCli(call);
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(ReadFile(log), to_stderr ? "keep\n" : "keep\na\r\nb");
+    if (to_stderr) EXPECT_EQ(cli.err, "a\r\nb");
+    struct stat st {};
+    stat(log.c_str(), &st);
+    EXPECT_EQ(st.st_ino, before.st_ino);
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "log.txt"}));
+  }
+}
+
+// As an ordinary user in a world-writable directory, -o refuses what the shell's `>` refuses
+// and keeps the owner and mode of what it may write.
+TEST(CliOutput, AnOrdinaryUserNeitherTakesNorReplacesFilesItMayNotWrite) {
+  if (!CanRunAsNobody()) GTEST_SKIP() << "needs root to create files of two users";
+  struct Case {
+    const char* name;
+    uid_t owner;
+    mode_t mode;
+    bool written;
+  } cases[] = {
+      {"another user's file", 0, 0644, false},
+      {"a read-only file of our own", kNobody, 0444, false},
+      {"another user's file we may write", 0, 0666, true},
+      {"our own file", kNobody, 0640, true},
+  };
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all | fs::perms::sticky_bit);
+  const std::string in = dir.Write("in.txt", "x|new\r\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out = dir.Write("out.txt", "old\r\n");
+    ASSERT_EQ(chown(out.c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(chmod(out.c_str(), c.mode), 0);
+    const CliResult cli =
+        RunCli(CliCall{.args = {"extract", "-f", "2", in, "-o", out}, .as_nobody = true});
+    if (cli.status == 127) GTEST_SKIP() << "user nobody cannot run the program here";
+    EXPECT_EQ(cli.status, c.written ? 0 : 2) << cli.err;
+    EXPECT_EQ(
+        cli.err,
+        c.written ? "" : "lanzhou-cli: extract: cannot write '" + out + "': Permission denied\n");
+    EXPECT_EQ(ReadFile(out), c.written ? "new" : "old\r\n");
+    struct stat st {};
+    stat(out.c_str(), &st);
+    EXPECT_EQ(st.st_uid, c.owner);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
+    fs::remove(out);
+  }
+}
+
+// Even SIGKILL, which nothing can catch, leaves no temporary file: the new file has no name
+// until it is complete.
+TEST(CliOutput, AKilledReplaceLeavesNoTemporaryFile) {
+  TempDir dir;
+  const std::string lines = ManyLines(1500000);
+  const std::string in = dir.Write("in.txt", lines);
+  const std::string out = dir.Write("out.txt", "old\r\n");
+  for (const auto delay : {1ms, 10ms, 50ms, 150ms}) {
+    RunningCli cli(CliCall{.args = {"extract", in, "-o", out}});
+    std::this_thread::sleep_for(delay);
+    kill(cli.pid(), SIGKILL);
+    cli.Finish();
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
+    const std::string kept = ReadFile(out);
+    EXPECT_TRUE(kept == "old\r\n" || kept.size() == lines.size() - 2) << kept.size();
+  }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Inputs that never end: reading stops at the first zero byte, which every command ignores
+// the rest after; an endless input without one runs out of memory with a message.
+TEST(CliInputs, EndlessInputsEndWithAResultOrAMessage) {
+  const std::vector<std::pair<std::vector<std::string>, int>> commands = {
+      {{"extract", "/dev/zero"}, 0},
+      {{"dedupe", "/dev/zero"}, 0},
+      {{"wrap", "-w", "3", "/dev/zero"}, 0},
+      {{"reorder", "-d", "|", "/dev/zero"}, 0},
+      {{"merge", "/dev/zero", "--datum", "d"}, 1},  // list A is empty
+  };
+  for (const auto& [args, status] : commands) {
+    SCOPED_TRACE(args[0]);
+    const CliResult cli = RunCli(args);
+    EXPECT_EQ(cli.status, status) << cli.err;
+    EXPECT_EQ(cli.out, "");
+  }
+  if (kSanitized) return;  // a sanitized program cannot run under a memory limit
+  signal(SIGPIPE, SIG_IGN);
+  TempDir dir;
+  const std::string pipe = dir.Path("endless");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::thread writer([&pipe] {
+    const std::string block(1 << 20, 'a');
+    const int fd = open(pipe.c_str(), O_WRONLY);
+    while (fd >= 0 && write(fd, block.data(), block.size()) > 0) {
+    }
+    if (fd >= 0) close(fd);
+  });
+  const CliResult cli =
+      RunCli(CliCall{.args = {"dedupe", pipe}, .memory_limit = rlim_t{256} << 20});
+  writer.join();
+  EXPECT_EQ(cli.status, 2);
+  EXPECT_EQ(cli.err, "lanzhou-cli: dedupe: out of memory reading '" + pipe + "'\n");
+}
+
+// A UTF-8 byte-order mark followed by bytes that are not UTF-8 is refused, naming the byte,
+// unless the input is declared GBK.
+TEST(CliInputs, AByteOrderMarkBeforeInvalidUtf8IsAnError) {
+  TempDir dir;
+  const std::string file = dir.Write("bom.txt",
+                                     "\xEF\xBB\xBF"
+                                     "A|b\r\nA\xE4\xB8");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"dedupe", file},
+                                               {"extract", "-f", "2", file},
+                                               {"reorder", "-d", "|", file},
+                                               {"merge", file, "--datum", "d"}}) {
+    SCOPED_TRACE(args[0]);
+    const CliResult cli = RunCli(args);
+    EXPECT_EQ(cli.status, 2);
+    EXPECT_EQ(cli.out, "");
+    EXPECT_EQ(cli.err,
+              "lanzhou-cli: " + args[0] + ": cannot read '" + file +
+                  "': it starts with a UTF-8 byte-order mark but is not UTF-8 at byte 9\n");
+  }
+  EXPECT_EQ(RunCli({"dedupe", "--input-encoding", "gbk", file}).status, 0);
 }
 
 }  // namespace
