@@ -10,18 +10,8 @@
 #include "pages/reorder.h"
 #include "services/encoding.h"
 #include "services/files.h"
+#include "services/gbk_chars.h"
 #include "services/text_primitives.h"
-
-namespace {
-
-// Whether stepping by character (a byte >= 0x80 takes the next) ends exactly at the end.
-bool EndsWhole(std::string_view cell) {
-  std::size_t k = 0;
-  while (k < cell.size()) k += static_cast<unsigned char>(cell[k]) >= 0x80 ? 2 : 1;
-  return k == cell.size();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lanzhou;
@@ -74,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool plain = std::all_of(out_delimiter.view().begin(), out_delimiter.view().end(),
                            [](char c) { return c > 0 && c < 0x7F && c != '\n'; });
   for (int r = 0; plain && r < grid.ItemCount(); ++r) {
-    for (int c = 0; plain && c < grid.ColumnCount(); ++c) plain = EndsWhole(grid.CellView(r, c));
+    for (int c = 0; plain && c < grid.ColumnCount(); ++c)
+      plain = !EndsWithLoneLeadByte(grid.CellView(r, c));
   }
   if (!plain) return 0;
   const TextArray lines = SplitText(Text(exported.data()), Text("\r\n"));

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "services/dialogs.h"
 #include "services/encoding.h"
@@ -100,6 +103,48 @@ void SplitFields(std::string_view line, std::string_view delimiter,
   if (start < line.size()) fields.push_back(line.substr(start));
 }
 
+// Appends one exported line (without its line end) to `out`: for each 1-based column number
+// of `order`, the cell `cells[number - 1]` ("" when there is no such cell), followed, unless
+// it is the last one, by `delimiter` when `column_count >= number`. Then a delimiter that
+// ends the line and starts a character there is dropped once.
+void AppendExportLine(std::span<const std::string_view> cells, int column_count,
+                      std::span<const int> order, std::string_view delimiter, std::string& out) {
+  const std::size_t start = out.size();
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const int number = order[k];
+    // Compared as numbers, never as number - 1, so INT_MIN cannot overflow.
+    if (number >= 1 && static_cast<std::size_t>(number) <= cells.size()) {
+      out += cells[static_cast<std::size_t>(number) - 1];
+    }
+    if (k + 1 < order.size() && column_count >= number) out += delimiter;
+  }
+  const std::string_view line = std::string_view(out).substr(start);
+  // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
+  // on a character boundary is one.
+  const bool ends_with_delimiter = delimiter.size() == 1
+                                       ? !line.empty() && line.back() == delimiter[0]
+                                       : !delimiter.empty() && line.ends_with(delimiter);
+  if (ends_with_delimiter && IsCharStart(line, 0, line.size() - delimiter.size())) {
+    out.resize(out.size() - delimiter.size());
+  }
+}
+
+// The one export loop, whatever holds the rows: `next_row(cells, wanted)` puts the first
+// `wanted` cells of the next row into `cells` (fewer when the row has fewer) and returns
+// false after the last row. Each row becomes one line and CR LF.
+template <typename NextRow>
+void AppendExport(NextRow&& next_row, int column_count, const Text& order,
+                  const Text& out_delimiter, std::string& out) {
+  const std::vector<int> numbers = ParseColumnOrder(order);
+  // Only the cells the order names are looked at, and a row has no more than the columns.
+  const std::size_t wanted = static_cast<std::size_t>(std::min(HighestColumn(order), column_count));
+  std::vector<std::string_view> cells;
+  while (next_row(cells, wanted)) {
+    AppendExportLine(cells, column_count, numbers, out_delimiter.view(), out);
+    out += "\r\n";
+  }
+}
+
 Text DecimalText(long long n) { return Text(std::to_string(n)); }
 
 // The delimiter prompt both import paths start with; false when no delimiter is in force.
@@ -179,28 +224,6 @@ std::vector<int> ParseColumnOrder(const Text& order) {
   return numbers;
 }
 
-void AppendExportLine(std::span<const std::string_view> cells, int column_count,
-                      std::span<const int> order, std::string_view delimiter, std::string& out) {
-  const std::size_t start = out.size();
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const int number = order[k];
-    // Compared as numbers, never as number - 1, so INT_MIN cannot overflow.
-    if (number >= 1 && static_cast<std::size_t>(number) <= cells.size()) {
-      out += cells[static_cast<std::size_t>(number) - 1];
-    }
-    if (k + 1 < order.size() && column_count >= number) out += delimiter;
-  }
-  const std::string_view line = std::string_view(out).substr(start);
-  // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
-  // on a character boundary is one.
-  const bool ends_with_delimiter = delimiter.size() == 1
-                                       ? !line.empty() && line.back() == delimiter[0]
-                                       : !delimiter.empty() && line.ends_with(delimiter);
-  if (ends_with_delimiter && IsCharStart(line, 0, line.size() - delimiter.size())) {
-    out.resize(out.size() - delimiter.size());
-  }
-}
-
 int HighestColumn(const Text& order) {
   int highest = 0;
   for (int number : ParseColumnOrder(order)) highest = std::max(highest, number);
@@ -217,19 +240,16 @@ Text AllColumnsOrder(int column_count) {
 }
 
 Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter) {
-  const std::vector<int> numbers = ParseColumnOrder(order);
-  const int column_count = grid.ColumnCount();
-  const int highest = HighestColumn(order);
-  // Only the cells the order names are looked at.
-  std::vector<std::string_view> cells(static_cast<std::size_t>(std::min(highest, column_count)));
   std::string out;
-  for (int row = 0; row < grid.ItemCount(); ++row) {
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      cells[c] = grid.CellView(row, static_cast<int>(c));
-    }
-    AppendExportLine(cells, column_count, numbers, out_delimiter.view(), out);
-    out += "\r\n";
-  }
+  int row = 0;
+  auto next_row = [&](std::vector<std::string_view>& cells, std::size_t wanted) {
+    if (row == grid.ItemCount()) return false;
+    cells.resize(wanted);
+    for (std::size_t c = 0; c < wanted; ++c) cells[c] = grid.CellView(row, static_cast<int>(c));
+    ++row;
+    return true;
+  };
+  AppendExport(next_row, grid.ColumnCount(), order, out_delimiter, out);
   return Bytes(std::move(out));
 }
 
@@ -252,35 +272,22 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count, const Text& order,
                            const Text& out_delimiter, std::string& out) {
-  const std::vector<int> numbers = ParseColumnOrder(order);
-  const int highest = HighestColumn(order);
-  // A grid row never has more cells than the grid has columns, and only the cells the order
-  // names are looked at.
-  const std::size_t wanted = static_cast<std::size_t>(std::min(highest, column_count));
   // Room for as much as the input: mostly enough, and pages never written are never used.
   std::size_t input_size = 0;
   for (std::string_view text : decoded_files) input_size += text.size();
   out.reserve(out.size() + input_size);
-  std::vector<std::string_view> fields;
-  for (std::string_view text : decoded_files) {
-    LineCutter lines(text);
+  std::size_t file = 0;
+  std::optional<LineCutter> lines;
+  auto next_row = [&](std::vector<std::string_view>& cells, std::size_t wanted) {
     std::string_view line;
-    while (lines.Next(line)) {
-      SplitFields(line, delimiter, fields, wanted);
-      AppendExportLine(fields, column_count, numbers, out_delimiter.view(), out);
-      out += "\r\n";
+    while (!lines || !lines->Next(line)) {
+      if (file == decoded_files.size()) return false;
+      lines.emplace(decoded_files[file++]);
     }
-  }
-}
-
-Bytes ExportDelimitedTexts(std::span<const std::string_view> decoded_files,
-                           std::string_view delimiter, const Text& order,
-                           const Text& out_delimiter) {
-  std::string out;
-  AppendDelimitedExport(decoded_files, delimiter,
-                        DelimitedColumnCount(decoded_files, delimiter, HighestColumn(order)), order,
-                        out_delimiter, out);
-  return Bytes(std::move(out));
+    SplitFields(line, delimiter, cells, wanted);
+    return true;
+  };
+  AppendExport(next_row, column_count, order, out_delimiter, out);
 }
 
 void OnImportClicked(Units& units) {

@@ -57,25 +57,18 @@ int HighestColumn(const Text& order);
 // after an import.   AllColumnsOrder(3) == "1,2,3"; AllColumnsOrder(0) == ""
 Text AllColumnsOrder(int column_count);
 
-// Appends one exported line (without its line end) to `out`: for each 1-based column number
-// of `order`, the cell `cells[number - 1]` ("" when there is no such cell), followed, unless
-// it is the last one, by `delimiter` when `column_count >= number`. A number of 0 or below
-// names no column but is still followed by the delimiter. Then, when the line ends with the
-// delimiter and that delimiter starts on a character boundary of the line (stepping from its
-// start as services/gbk_chars.h does), the delimiter is dropped once.
-//
-//   cells (a, b, c), column_count 3, delimiter "|":
-//     order 3,1 -> "c|a"   order 1,9 -> "a"   order 9,1 -> "a"   order 0,1 -> "|a"
-//   cells ("億"), delimiter "|": "億" is 83 7C, whose second byte is no delimiter: kept whole.
-void AppendExportLine(std::span<const std::string_view> cells, int column_count,
-                      std::span<const int> order, std::string_view delimiter, std::string& out);
-
-// The bytes of the export file: for every row of `grid`, in order, the line built by
-// `AppendExportLine` from the row's cells, `grid.ColumnCount()`, `ParseColumnOrder(order)`
-// and `out_delimiter`, followed by CR LF. No header, no byte-order mark. An empty order gives
-// one empty line per row; an empty grid gives empty Bytes. Linear in the size of the result.
+// The bytes of the export file: for every row of `grid`, in order, one line and CR LF. For
+// each number of `ParseColumnOrder(order)` the line has the row's cell in that 1-based column
+// ("" when there is none), followed, unless it is the last number, by `out_delimiter` when
+// the grid has at least that many columns (so a number of 0 or below names no column but is
+// still followed by the delimiter). Then a delimiter that ends the line is dropped once, if
+// it starts a character there (services/gbk_chars.h). No header, no byte-order mark. An
+// empty order gives one empty line per row; an empty grid gives empty Bytes. Linear in the
+// size of the result.
 //
 //   rows (a, b, c), (d, e, f); order "3,1"; delimiter "|"  ->  "c|a\r\nf|d\r\n"
+//   on the row (a, b, c): order 1,9 -> "a"   order 9,1 -> "a"   order 0,1 -> "|a"
+//   on the row ("億") ("億" is 83 7C, its second byte no delimiter): order 1 -> "億"
 Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter);
 
 // The streaming form of loading decoded files into an empty grid and exporting it: the same
@@ -103,12 +96,6 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count, const Text& order,
                            const Text& out_delimiter, std::string& out);
-
-// Both steps at once: the bytes `ExportColumns` would give for the grid loaded from
-// `decoded_files`.
-Bytes ExportDelimitedTexts(std::span<const std::string_view> decoded_files,
-                           std::string_view delimiter, const Text& order,
-                           const Text& out_delimiter);
 
 // 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into
 // 超级列表框1 and rewrites 编辑框_列 as 1,2,…,n for the grid's n columns.
