@@ -42,35 +42,35 @@ BENCHMARK_CAPTURE(BM_SplitListLines, gbk_lf, NameFile(kLines, false))
 BENCHMARK_CAPTURE(BM_SplitListLines, utf8_lf, NameFile(kLines, true))
     ->Unit(benchmark::kMillisecond);
 
-void BM_AppendJoinedPairs(benchmark::State& state) {
-  const TextArray a = SplitListLines(AccountFile(kLines));
-  const TextArray b = SplitListLines(NameFile(kLines, false));
+void BM_AppendJoinedListPairs(benchmark::State& state) {
+  const std::string a = AccountFile(kLines);
+  const std::string b = NameFile(kLines, false);
   size_t bytes = 0;
   for (auto _ : state) {
     std::string out;
-    AppendJoinedPairs(a, b, out);
+    AppendJoinedListPairs(a, b, out);
     bytes = out.size();
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
   state.SetItemsProcessed(state.iterations() * kLines);
 }
-BENCHMARK(BM_AppendJoinedPairs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppendJoinedListPairs)->Unit(benchmark::kMillisecond);
 
-void BM_AppendJoinedWithDatum(benchmark::State& state) {
-  const TextArray a = SplitListLines(AccountFile(kLines));
+void BM_AppendJoinedListWithDatum(benchmark::State& state) {
+  const std::string a = AccountFile(kLines);
   const std::string datum = FromUtf8("共用|数据").bytes();
   size_t bytes = 0;
   for (auto _ : state) {
     std::string out;
-    AppendJoinedWithDatum(a, datum, out);
+    AppendJoinedListWithDatum(a, datum, out);
     bytes = out.size();
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
   state.SetItemsProcessed(state.iterations() * kLines);
 }
-BENCHMARK(BM_AppendJoinedWithDatum)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppendJoinedListWithDatum)->Unit(benchmark::kMillisecond);
 
 // The click handler over filled grids: join, progress and the append to the file.
 void BM_OnMergeClicked(benchmark::State& state) {

@@ -17,18 +17,18 @@
 namespace lanzhou {
 namespace {
 
-void AppendPairLine(std::string_view a, std::string_view b, std::string& out) {
-  out.append(a);
-  out.append("||");
-  out.append(b);
-  out.append("|\r\n");
-}
+// The two ways a merge joins: line i of A with line i of B, or every line of A with a datum.
+enum class JoinMode { kPair, kDatum };
 
-void AppendDatumLine(std::string_view a, std::string_view datum, std::string& out) {
+// The one joined line, CR LF included: line a of list A and its (always empty) second column,
+// then in pair mode line b of list B and its second column, in fixed-datum mode the datum as
+// it is, all joined by "|". So "x||y|" (four fields) or "x||d" (three fields).
+void AppendJoinedLine(std::string_view a, std::string_view second, JoinMode mode,
+                      std::string& out) {
   out.append(a);
   out.append("||");
-  out.append(datum);
-  out.append("\r\n");
+  out.append(second);
+  out.append(mode == JoinMode::kPair ? std::string_view("|\r\n") : std::string_view("\r\n"));
 }
 
 // The lines of decoded list text one after another. The one place that says where a list
@@ -57,12 +57,6 @@ class ListLineReader {
  private:
   std::string_view rest_;
 };
-
-char* Put(char* p, std::string_view bytes) {
-  if (bytes.empty()) return p;  // an empty view may hold no pointer at all
-  std::memcpy(p, bytes.data(), bytes.size());
-  return p + bytes.size();
-}
 
 Text DecimalText(int n) {
   char digits[16];
@@ -167,15 +161,6 @@ std::string_view TakeListLines(std::string_view& decoded, size_t count) {
   return taken;
 }
 
-std::vector<std::string_view> SplitListLineViews(std::string_view decoded) {
-  std::vector<std::string_view> lines;
-  lines.reserve(CountListLines(decoded));
-  ListLineReader reader(decoded);
-  std::string_view line;
-  while (reader.Next(line)) lines.push_back(line);
-  return lines;
-}
-
 size_t CountListLines(std::string_view decoded) {
   if (decoded.empty()) return 0;
   return static_cast<size_t>(std::count(decoded.begin(), decoded.end(), '\n')) +
@@ -184,77 +169,34 @@ size_t CountListLines(std::string_view decoded) {
 
 TextArray SplitListLines(std::string_view file_bytes) {
   std::string storage;
-  const std::vector<std::string_view> views =
-      SplitListLineViews(DecodeListText(file_bytes, storage));
-  return TextArray(views.begin(), views.end());
-}
-
-Text JoinPair(std::string_view a, std::string_view b) {
-  std::string line;
-  line.reserve(a.size() + b.size() + 5);
-  AppendPairLine(a, b, line);
-  line.resize(line.size() - 2);
-  return Text(std::move(line));
-}
-
-Text JoinWithDatum(std::string_view a, std::string_view datum) {
-  std::string line;
-  line.reserve(a.size() + datum.size() + 4);
-  AppendDatumLine(a, datum, line);
-  line.resize(line.size() - 2);
-  return Text(std::move(line));
-}
-
-void AppendJoinedPairs(std::span<const Text> a, std::span<const Text> b, std::string& out) {
-  const size_t n = std::min(a.size(), b.size());
-  size_t bytes = 0;
-  for (size_t i = 0; i < n; ++i) bytes += a[i].size() + b[i].size() + 5;
-  out.reserve(out.size() + bytes);
-  for (size_t i = 0; i < n; ++i) AppendPairLine(a[i].view(), b[i].view(), out);
-}
-
-void AppendJoinedWithDatum(std::span<const Text> a, std::string_view datum, std::string& out) {
-  size_t bytes = 0;
-  for (const Text& line : a) bytes += line.size() + datum.size() + 4;
-  out.reserve(out.size() + bytes);
-  for (const Text& line : a) AppendDatumLine(line.view(), datum, out);
+  const std::string_view decoded = DecodeListText(file_bytes, storage);
+  TextArray lines;
+  lines.reserve(CountListLines(decoded));
+  ListLineReader reader(decoded);
+  for (std::string_view line; reader.Next(line);) lines.emplace_back(line);
+  return lines;
 }
 
 void AppendJoinedListPairs(std::string_view a_decoded, std::string_view b_decoded,
                            std::string& out) {
   const size_t n = std::min(CountListLines(a_decoded), CountListLines(b_decoded));
-  // At most both texts whole plus the five separator bytes of every line; what the dropped
-  // CRs and the left-out rest leave over is cut off at the end.
-  const size_t start = out.size();
-  out.resize(start + a_decoded.size() + b_decoded.size() + 5 * n);
-  char* p = out.data() + start;
+  // At most both texts whole plus the five separator bytes of every line.
+  out.reserve(out.size() + a_decoded.size() + b_decoded.size() + 5 * n);
   ListLineReader ra(a_decoded);
   ListLineReader rb(b_decoded);
   std::string_view la, lb;
   for (size_t i = 0; i < n && ra.Next(la) && rb.Next(lb); ++i) {
-    p = Put(p, la);
-    p = Put(p, "||");
-    p = Put(p, lb);
-    p = Put(p, "|\r\n");
+    AppendJoinedLine(la, lb, JoinMode::kPair, out);
   }
-  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 void AppendJoinedListWithDatum(std::string_view a_decoded, std::string_view datum,
                                std::string& out) {
-  const size_t n = CountListLines(a_decoded);
-  const size_t start = out.size();
-  out.resize(start + a_decoded.size() + (datum.size() + 4) * n);
-  char* p = out.data() + start;
+  out.reserve(out.size() + a_decoded.size() + (datum.size() + 4) * CountListLines(a_decoded));
   ListLineReader reader(a_decoded);
-  std::string_view line;
-  while (reader.Next(line)) {
-    p = Put(p, line);
-    p = Put(p, "||");
-    p = Put(p, datum);
-    p = Put(p, "\r\n");
+  for (std::string_view line; reader.Next(line);) {
+    AppendJoinedLine(line, datum, JoinMode::kDatum, out);
   }
-  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 Text MergeOutputPath(const Text& run_directory) {
@@ -295,9 +237,9 @@ void OnMergeClicked(Units& units) {
     // Cells are read row by row and copied at once: the window may repaint between rows.
     for (int r = 0; ok && r < n; ++r) {
       if (fixed_datum) {
-        AppendDatumLine(a.CellView(r, 1), datum.view(), out.buffer());
+        AppendJoinedLine(a.CellView(r, 1), datum.view(), JoinMode::kDatum, out.buffer());
       } else {
-        AppendPairLine(a.CellView(r, 1), b.CellView(r, 1), out.buffer());
+        AppendJoinedLine(a.CellView(r, 1), b.CellView(r, 1), JoinMode::kPair, out.buffer());
       }
       ok = out.FlushIfFull();
       progress.RowDone(r + 1);

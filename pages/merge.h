@@ -6,7 +6,6 @@
 #ifndef LANZHOU_PAGES_MERGE_H_
 #define LANZHOU_PAGES_MERGE_H_
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,21 +30,21 @@ namespace lanzhou {
 // Linear in the size of the file.
 TextArray SplitListLines(std::string_view file_bytes);
 
-// The same rule in two steps, for callers that keep the file's bytes and want no copy of
-// every line. `DecodeListText` gives the text `SplitListLines` splits: the bytes before the
-// first zero byte, decoded as `DecodeInput` does (`how` and `detected` as there). GBK/GB18030 comes
-// back as a view of `file_bytes`; converted UTF-8 is put into `storage`. `SplitListLineViews`
-// splits decoded text into its lines, each a view of `decoded`; `CountListLines` only counts them.
+// The same rule in steps, for callers that keep the file's bytes and want no copy of every
+// line. `DecodeListText` gives the text `SplitListLines` splits: the bytes before the first
+// zero byte, decoded as `DecodeInput` does (`how` and `detected` as there). GBK/GB18030 comes
+// back as a view of `file_bytes`; converted UTF-8 is put into `storage`. `CountListLines`
+// counts the lines of decoded text.
 //
 //   std::string storage;
 //   DecodeListText("a\nb\0c", storage)   -> "a\nb"
-//   SplitListLineViews("x1\r\n\r\nx2")  -> {"x1", "", "x2"}
 //   CountListLines("a\nb\n")            == 2
 //
 // Linear in the size of the text.
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
                                 InputEncoding how = InputEncoding::kAuto,
                                 DetectedEncoding* detected = nullptr);
+size_t CountListLines(std::string_view decoded);
 
 // Takes the first `count` lines off decoded list text: returns them with their line ends and
 // leaves the rest in `decoded`. Splitting both parts gives the lines of the whole, so long
@@ -55,44 +54,19 @@ std::string_view DecodeListText(std::string_view file_bytes, std::string& storag
 //   TakeListLines(text, 2)  -> "a\r\nb\n", text == "c"
 //   TakeListLines(text, 5)  -> "c", text == ""
 std::string_view TakeListLines(std::string_view& decoded, size_t count);
-std::vector<std::string_view> SplitListLineViews(std::string_view decoded);
-size_t CountListLines(std::string_view decoded);
 
-// The joined line of pair mode: line a of list A, its (always empty) second column, line b
-// of list B and its second column, joined by "|". Four fields, the second and fourth empty.
-//
-//   JoinPair("x", "y")  == "x||y|"
-//   JoinPair("", "")    == "|||"
-//
-// Bytes are copied unchanged. A GBK character whose second byte is 0x7C keeps that byte, so
-// a reader that splits the line on "|" must step by character.
-Text JoinPair(std::string_view a, std::string_view b);
-
-// The joined line of fixed-datum mode: line a of list A, its empty second column and the
-// datum, joined by "|". The datum is used as it is: it may be empty or hold "|" itself.
-//
-//   JoinWithDatum("x", "d")    == "x||d"
-//   JoinWithDatum("x", "")     == "x||"
-//   JoinWithDatum("x", "p|q")  == "x||p|q"
-Text JoinWithDatum(std::string_view a, std::string_view datum);
-
-// The same joins over whole lists, each joined line followed by CR LF, appended to `out`
-// (what 合并数据.txt receives from one merge). Pair mode joins the first
-// min(a.size(), b.size()) rows; the rest of the longer list is left out.
-//
-//   AppendJoinedPairs({"x1", "x2", "x3"}, {"y1", "y2"}, out)   out += "x1||y1|\r\nx2||y2|\r\n"
-//   AppendJoinedWithDatum({"x1", "x2"}, "d", out)              out += "x1||d\r\nx2||d\r\n"
-//
-// Linear in the size of the output.
-void AppendJoinedPairs(std::span<const Text> a, std::span<const Text> b, std::string& out);
-void AppendJoinedWithDatum(std::span<const Text> a, std::string_view datum, std::string& out);
-
-// The same joins straight from decoded list texts (`DecodeListText`), line by line as
-// `SplitListLineViews` splits them: the bytes of splitting both lists and joining the
-// lines, without holding the lines in between.
+// The lines 合并数据.txt receives from one merge of decoded list texts (`DecodeListText`),
+// each followed by CR LF, appended to `out`. Pair mode joins line i of A, its (always empty)
+// second column, line i of B and its second column by "|": four fields, the second and
+// fourth empty; only the first min(lines of A, lines of B) pairs are joined. Fixed-datum mode
+// joins every line of A, its empty second column and the datum, used as it is (it may be
+// empty or hold "|"). Bytes are copied unchanged: a GBK character whose second byte is 0x7C
+// keeps it, so a reader that splits a joined line on "|" must step by character. The page's
+// button joins its grid rows with the same rule.
 //
 //   AppendJoinedListPairs("x1\nx2\nx3\n", "y1\r\ny2", out)   out += "x1||y1|\r\nx2||y2|\r\n"
 //   AppendJoinedListWithDatum("x1\nx2", "d", out)             out += "x1||d\r\nx2||d\r\n"
+//   AppendJoinedListWithDatum("x", "", out)                  out += "x||\r\n"
 //
 // Linear in the size of the output.
 void AppendJoinedListPairs(std::string_view a_decoded, std::string_view b_decoded,

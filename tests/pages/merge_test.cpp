@@ -63,7 +63,23 @@ TEST(SplitListLines, LineEndsZeroBytesAndEncodings) {
   }
 }
 
-// The view-based path must give the bytes of splitting into lines and joining them.
+// What 合并数据.txt receives, spelled out line by line from the loaded lists: a||b| for each
+// pair, or a||datum for each line of A.
+std::string Joined(const TextArray& a, const TextArray& b) {
+  std::string out;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    out += a[i].bytes() + "||" + b[i].bytes() + "|\r\n";
+  }
+  return out;
+}
+std::string Joined(const TextArray& a, const std::string& datum) {
+  std::string out;
+  for (const Text& line : a) out += line.bytes() + "||" + datum + "\r\n";
+  return out;
+}
+
+// The joins straight from the decoded files, whole or a few lines at a time, must give the
+// bytes of loading the lists as the page does and joining their lines.
 void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
                       const std::string& datum) {
   const TextArray a = SplitListLines(a_file);
@@ -72,30 +88,21 @@ void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
   const std::string_view a_text = DecodeListText(a_file, a_storage);
   const std::string_view b_text = DecodeListText(b_file, b_storage);
   EXPECT_EQ(CountListLines(a_text), a.size());
-  const std::vector<std::string_view> views = SplitListLineViews(a_text);
-  ASSERT_EQ(views.size(), a.size());
-  for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(views[i], a[i].view());
 
-  std::string expected = "kept\r\n";
-  std::string actual = expected;
-  AppendJoinedPairs(a, b, expected);
+  std::string actual = "kept\r\n";
   AppendJoinedListPairs(a_text, b_text, actual);
-  EXPECT_EQ(actual, expected);
-  expected = actual = "kept\r\n";
-  AppendJoinedWithDatum(a, datum, expected);
+  EXPECT_EQ(actual, "kept\r\n" + Joined(a, b));
+  actual = "kept\r\n";
   AppendJoinedListWithDatum(a_text, datum, actual);
-  EXPECT_EQ(actual, expected);
+  EXPECT_EQ(actual, "kept\r\n" + Joined(a, datum));
 
-  // Joined a few lines at a time, as long lists are.
   for (const size_t lines : {1, 2, 3}) {
     std::string pieces;
     std::string_view a_rest = a_text, b_rest = b_text;
     while (!a_rest.empty() && !b_rest.empty()) {
       AppendJoinedListPairs(TakeListLines(a_rest, lines), TakeListLines(b_rest, lines), pieces);
     }
-    expected.clear();
-    AppendJoinedPairs(a, b, expected);
-    EXPECT_EQ(pieces, expected) << lines;
+    EXPECT_EQ(pieces, Joined(a, b)) << lines;
   }
 }
 
@@ -145,25 +152,28 @@ TEST(JoinLists, ViewPathEqualsSplitThenJoinOnRandomInputs) {
 }
 
 TEST(JoinLines, PairAndFixedDatumShapes) {
-  EXPECT_EQ(JoinPair("x", "y"), Text("x||y|"));
-  EXPECT_EQ(JoinPair("", ""), Text("|||"));
-  EXPECT_EQ(JoinPair("a|b", "\xD6\xD0"), Text("a|b||\xD6\xD0|"));
-  EXPECT_EQ(JoinWithDatum("x", "d"), Text("x||d"));
-  EXPECT_EQ(JoinWithDatum("x", ""), Text("x||"));
-  EXPECT_EQ(JoinWithDatum("x", "p|q"), Text("x||p|q"));
-}
-
-TEST(JoinLines, WholeListsStopAtTheShorterOneAndAppend) {
-  const TextArray a = {"x1", "x2", "x3"};
-  const TextArray b = {"y1", "y2"};
-  std::string out = "kept\r\n";
-  AppendJoinedPairs(a, b, out);
-  EXPECT_EQ(out, "kept\r\nx1||y1|\r\nx2||y2|\r\n");
-  out.clear();
-  AppendJoinedPairs(a, {}, out);
-  EXPECT_EQ(out, "");
-  AppendJoinedWithDatum(a, "d|", out);
-  EXPECT_EQ(out, "x1||d|\r\nx2||d|\r\nx3||d|\r\n");
+  struct Case {
+    std::string a, b;  // decoded list texts; b is the datum in fixed-datum mode
+    std::string pairs, with_datum;
+  } cases[] = {
+      {"x", "y", "x||y|\r\n", "x||y\r\n"},
+      {"\n", "\n", "|||\r\n", "||\n\r\n"},
+      {"a|b", "\xD6\xD0", "a|b||\xD6\xD0|\r\n", "a|b||\xD6\xD0\r\n"},
+      {"x", "p|q", "x||p|q|\r\n", "x||p|q\r\n"},
+      {"x", "", "", "x||\r\n"},
+      // Pairs stop at the shorter list; a datum is used as it is.
+      {"x1\nx2\nx3", "y1\r\ny2\n", "x1||y1|\r\nx2||y2|\r\n",
+       "x1||y1\r\ny2\n\r\nx2||y1\r\ny2\n\r\nx3||y1\r\ny2\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.a) + " / " + testing::PrintToString(c.b));
+    std::string out = "kept\r\n";
+    AppendJoinedListPairs(c.a, c.b, out);
+    EXPECT_EQ(out, "kept\r\n" + c.pairs);
+    out.clear();
+    AppendJoinedListWithDatum(c.a, c.b, out);
+    EXPECT_EQ(out, c.with_datum);
+  }
 }
 
 // Records every caption and every repaint, in order.
@@ -382,8 +392,7 @@ TEST_F(MergePage, LongListsComeOutWholeAcrossWriteChunks) {
   Fill(Unit::超级列表框A, a);
   Fill(Unit::超级列表框b, b);
   OnMergeClicked(units());
-  std::string expected;
-  AppendJoinedPairs(a, b, expected);
+  const std::string expected = Joined(a, b);
   ASSERT_GT(expected.size(), 2u << 20);
   EXPECT_EQ(Output(), expected);
 }
