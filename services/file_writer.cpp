@@ -373,6 +373,15 @@ bool OutputFile::Fail(int err) {
 
 void OutputFile::Abandon() {
   if (!own_fd_) return;
+  if (fd_ >= 0 && created_ && append_from_ < 0) {
+    // Failed before the lock was ours: the empty file we created goes, unless another merge
+    // holds it by now.
+    struct stat held {}, named {};
+    if (Sys().flock(fd_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &held) == 0 &&
+        held.st_size == 0 && ::stat(target_.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(target_.c_str());
+    }
+  }
   if (fd_ >= 0 && append_from_ >= 0) {
     // Still under the lock: the bytes past `append_from_` are ours alone.
     struct stat held {
