@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <new>
 #include <span>
 #include <string>
@@ -21,6 +23,8 @@
 #include "services/encoding.h"
 #include "services/file_writer.h"
 #include "services/input_file.h"
+#include "services/ordered_pipeline.h"
+#include "services/progress_meter.h"
 
 namespace lanzhou::cli {
 namespace {
@@ -156,7 +160,7 @@ int Emit(const Options& options, std::string result, bool input_was_utf8) {
   return kExitOk;
 }
 
-// extract, dedupe and wrap: one input, the text an edit box would hold.
+// wrap: one input, the text an edit box would hold, in memory (the wrapping cleans it in place).
 bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
   std::string bytes;
   int err = 0;
@@ -171,22 +175,128 @@ bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
   return true;
 }
 
-int RunExtract(const Options& options) {
-  Text text;
+int Threads(const Options& options) {
+  return options.threads > 0 ? options.threads : DefaultThreadCount();
+}
+
+// Without --memory dedupe may use half of the machine's memory.
+std::uint64_t MemoryLimit(const Options& options) {
+  if (options.memory_limit > 0) return options.memory_limit;
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page = sysconf(_SC_PAGE_SIZE);
+  return pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * page / 2 : 1ull << 30;
+}
+
+// The progress line of a run: on standard error when it is a terminal, unless --quiet.
+class Progress {
+ public:
+  explicit Progress(const Options& options)
+      : meter_(options.quiet ? -1 : STDERR_FILENO, std::string(NameOf(options.command))) {}
+  void operator()(std::uint64_t done, std::uint64_t total) { meter_.Update(done, total); }
+  // Before a message, so that it does not land on the progress line.
+  void Finish() { meter_.Finish(); }
+
+ private:
+  ProgressMeter meter_;
+};
+
+// The message a mapped input gives when it shrinks while it is read.
+std::string ChangedMessage(const Options& options, const std::string& path) {
+  return "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + DisplayName(path) +
+         " changed while it was read\n";
+}
+
+// extract and dedupe: the text an edit box would hold for the one input, kept where it lies
+// when pasting changes nothing. A file larger than `keep_below` is not read in at once and
+// its pages are handed back as the scan for the pasted text goes on.
+struct EditBoxInput {
+  std::array<MappedInput, 1> bytes;
+  std::string storage;
+  std::string_view text;
   bool utf8 = false;
-  if (!ReadEditBox(options, text, utf8)) return kExitFile;
-  Text result = ExtractFields(text, options.fields);
-  text = Text();  // the input's memory goes before the output is encoded
-  return Emit(options, std::move(result.mutable_bytes()), utf8);
+  bool in_place = false;  // `text` is part of a mapping of the file
+
+  bool Read(const Options& options, std::uint64_t keep_below = UINT64_MAX) {
+    const std::string& path = options.files.front();
+    std::error_code ignored;
+    const bool large =
+        path != "-" && std::filesystem::file_size(path, ignored) > keep_below && !ignored;
+    ReadLimits limits = kInputLimits;
+    limits.populate = !large;
+    MappedInput& input = bytes[0];
+    int err = 0;
+    if (!input.Open(path, ChangedMessage(options, path), err, limits)) {
+      Report(options, ReadFailure(path, err));
+      return false;
+    }
+    if (!MarkedUtf8IsUtf8(options, path, input.view())) return false;
+    std::size_t released = 0;
+    auto scanned = [&](std::size_t end) {
+      ReleasePages(input.view().substr(released, end - released));
+      released = end;
+    };
+    DetectedEncoding detected = DetectedEncoding::kGbk;
+    text = PastedView(input.view(), storage, options.input_encoding, &detected,
+                      large && input.mapped() ? scanned : std::function<void(std::size_t)>());
+    utf8 = detected == DetectedEncoding::kUtf8;
+    const bool inside = text.data() == input.view().data();
+    in_place = inside && input.mapped();
+    if (!inside) input.Close();  // the pasted text is a copy
+    return true;
+  }
+};
+
+// Writes the parts `produce` hands it, in the encoding the options ask for, and commits them
+// unless `inputs` changed meanwhile; reports a failure of its own or `produce`'s `error` and
+// gives the exit status.
+int WriteParts(const Options& options, bool input_was_utf8, Progress& progress,
+               std::span<const MappedInput> inputs,
+               const std::function<bool(const std::function<bool(std::string_view)>&,
+                                        std::string& error)>& produce) {
+  const bool utf8 = WritesUtf8(options, input_was_utf8);
+  Output output(options);
+  std::string error;
+  std::string produce_error;
+  const bool ok = output.Open(error) && produce(
+                                            [&](std::string_view part) {
+                                              return utf8 ? WriteUtf8(output, part, error)
+                                                          : output.Write(part, error);
+                                            },
+                                            produce_error);
+  progress.Finish();
+  if (ok && !InputsUnchanged(options, inputs)) return kExitFile;  // the output is taken back
+  if (!ok || !output.Commit(error)) {
+    Report(options, error.empty() ? produce_error : error);
+    return kExitFile;
+  }
+  return kExitOk;
+}
+
+int RunExtract(const Options& options) {
+  EditBoxInput input;
+  if (!input.Read(options)) return kExitFile;
+  Progress progress(options);
+  return WriteParts(options, input.utf8, progress, input.bytes,
+                    [&](const auto& write, std::string&) {
+                      return WriteExtractedFields(input.text, options.fields, Threads(options),
+                                                  write, std::ref(progress));
+                    });
 }
 
 int RunDedupe(const Options& options) {
-  Text text;
-  bool utf8 = false;
-  if (!ReadEditBox(options, text, utf8)) return kExitFile;
-  Text result = DistinctLines(text);
-  text = Text();
-  return Emit(options, std::move(result.mutable_bytes()), utf8);
+  const std::uint64_t limit = MemoryLimit(options);
+  EditBoxInput input;
+  if (!input.Read(options, limit / 2)) return kExitFile;
+  Progress progress(options);
+  DistinctPiecesOptions how;
+  how.threads = Threads(options);
+  how.memory_limit = limit;
+  how.text_is_file_mapping = input.in_place;
+  how.progress = std::ref(progress);
+  return WriteParts(options, input.utf8, progress, input.bytes,
+                    [&](const auto& write, std::string& error) {
+                      return WriteDistinctLines(input.text, how, write, error);
+                    });
 }
 
 int RunWrap(const Options& options) {
@@ -194,29 +304,19 @@ int RunWrap(const Options& options) {
   bool utf8 = false;
   if (!ReadEditBox(options, text, utf8)) return kExitFile;
   text = CleanForWrap(std::move(text), options.filter_punctuation);
+  Progress progress(options);
   // Wrapped and written a piece at a time: the result never needs memory beyond a piece.
   constexpr std::size_t kPieceBytes = 1 << 20;
-  const bool write_utf8 = WritesUtf8(options, utf8);
-  Output output(options);
-  std::string error;
-  bool ok = output.Open(error);
-  std::string piece;
-  for (std::string_view rest = text.view(); ok && !rest.empty();) {
-    piece.clear();
-    WrapTextPiece(rest, options.width, kPieceBytes, piece);
-    ok = write_utf8 ? WriteUtf8(output, piece, error) : output.Write(piece, error);
-  }
-  if (!ok || !output.Commit(error)) {
-    Report(options, error);
-    return kExitFile;
-  }
-  return kExitOk;
-}
-
-// The message a mapped input gives when it shrinks while it is read.
-std::string ChangedMessage(const Options& options, const std::string& path) {
-  return "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + DisplayName(path) +
-         " changed while it was read\n";
+  return WriteParts(options, utf8, progress, {}, [&](const auto& write, std::string&) {
+    std::string piece;
+    for (std::string_view rest = text.view(); !rest.empty();) {
+      piece.clear();
+      WrapTextPiece(rest, options.width, kPieceBytes, piece);
+      progress(text.size() - rest.size(), text.size());
+      if (!write(piece)) return false;
+    }
+    return true;
+  });
 }
 
 int RunReorder(const Options& options) {
@@ -311,7 +411,10 @@ int RunMerge(const Options& options) {
   std::string error;
   bool ok = output.Open(error);
   std::string piece;
+  Progress progress(options);
+  const std::size_t a_size = a.size();
   while (ok && !a.empty() && (options.datum || !b.empty())) {
+    progress(a_size - a.size(), a_size);
     piece.clear();
     const std::string_view a_lines = TakeListLines(a, kMergeLinesPerPiece);
     if (options.datum) {
@@ -321,6 +424,7 @@ int RunMerge(const Options& options) {
     }
     ok = utf8 ? WriteUtf8(output, piece, error) : output.Write(piece, error);
   }
+  progress.Finish();
   if (ok && !InputsUnchanged(options, read)) return kExitFile;  // the output is taken back
   if (!ok || !output.Commit(error)) {
     Report(options, error);

@@ -39,17 +39,23 @@ enum Opt : int {
   kOptInputEncoding,
   kOptOutputEncoding,
   kOptDatum,
+  kOptThreads,
+  kOptMemory,
+  kOptQuiet = 'q',
 };
 
 // "-" first: every argument comes back in order, a non-option as code 1, so options may stand
 // anywhere and the first non-option names the command. ":" next: a missing value is ':'.
-constexpr char kShortOptions[] = "-:ho:f:w:pd:c:s:";
+constexpr char kShortOptions[] = "-:ho:f:w:pd:c:s:q";
 constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, kOptHelp},
     {"version", no_argument, nullptr, kOptVersion},
     {"input-encoding", required_argument, nullptr, kOptInputEncoding},
     {"output-encoding", required_argument, nullptr, kOptOutputEncoding},
     {"datum", required_argument, nullptr, kOptDatum},
+    {"threads", required_argument, nullptr, kOptThreads},
+    {"memory", required_argument, nullptr, kOptMemory},
+    {"quiet", no_argument, nullptr, kOptQuiet},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -63,7 +69,7 @@ constexpr OptionOwner kOwners[] = {
     {kOptFields, Command::kExtract},   {kOptWidth, Command::kWrap},
     {kOptPunctuation, Command::kWrap}, {kOptDelimiter, Command::kReorder},
     {kOptOrder, Command::kReorder},    {kOptOutDelimiter, Command::kReorder},
-    {kOptDatum, Command::kMerge},
+    {kOptDatum, Command::kMerge},      {kOptMemory, Command::kDedupe},
 };
 
 bool Applies(int opt, std::optional<Command> command) {
@@ -221,6 +227,27 @@ class Parser {
       case kOptDatum:
         options_.datum = TextFromArgument(value);
         break;
+      case kOptThreads: {
+        const auto n = ParseByteSize(value);
+        if (!n || *n > 1024 || value.find_first_not_of("0123456789") != std::string_view::npos) {
+          Fail(Prefix() + "--threads must be a number from 1 to 1024, not '" + std::string(value) +
+               "'");
+        } else {
+          options_.threads = static_cast<int>(*n);
+        }
+        break;
+      }
+      case kOptMemory:
+        if (auto bytes = ParseByteSize(value)) {
+          options_.memory_limit = *bytes;
+        } else {
+          Fail(Prefix() + "--memory must be a size such as 512M or 4G, not '" + std::string(value) +
+               "'");
+        }
+        break;
+      case kOptQuiet:
+        options_.quiet = true;
+        break;
     }
   }
 
@@ -304,6 +331,8 @@ constexpr std::string_view kCommonHelp =
     "                            non-ASCII characters or a byte-order mark as UTF-8, else GBK\n"
     "  --output-encoding ENC     same (default: the encoding the input was read in; UTF-8\n"
     "                            when any input was), gbk or utf-8\n"
+    "  --threads N               work on N threads (default: every core)\n"
+    "  -q, --quiet               no progress line (shown on a terminal for long runs)\n"
     "  -h, --help                show this help\n";
 
 }  // namespace
@@ -313,6 +342,38 @@ std::string_view NameOf(Command command) {
     if (c.command == command) return c.name;
   }
   return "";
+}
+
+std::optional<std::uint64_t> ParseByteSize(std::string_view text) {
+  std::size_t digits = 0;
+  std::uint64_t value = 0;
+  for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+    if (value > (UINT64_MAX - 9) / 10) return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(text[digits] - '0');
+  }
+  if (digits == 0 || value == 0) return std::nullopt;
+  std::string unit = Lower(text.substr(digits));
+  if (unit.ends_with("ib")) {
+    unit.resize(unit.size() - 2);
+  } else if (unit.size() > 1 && unit.ends_with("b")) {
+    unit.pop_back();
+  } else if (unit == "b") {
+    unit.clear();
+  }
+  int shift = 0;
+  if (unit == "k") {
+    shift = 10;
+  } else if (unit == "m") {
+    shift = 20;
+  } else if (unit == "g") {
+    shift = 30;
+  } else if (unit == "t") {
+    shift = 40;
+  } else if (!unit.empty()) {
+    return std::nullopt;
+  }
+  if (value > (UINT64_MAX >> shift)) return std::nullopt;
+  return value << shift;
 }
 
 Text TextFromArgument(std::string_view argument) {
@@ -359,10 +420,13 @@ std::string HelpText(std::optional<Command> command) {
       break;
     case Command::kDedupe:
       out =
-          "Usage: lanzhou-cli dedupe [-o OUT] [FILE]\n"
+          "Usage: lanzhou-cli dedupe [--memory LIMIT] [-o OUT] [FILE]\n"
           "Keeps the first occurrence of every line, in input order. Lines end in CR LF; the\n"
           "last line gets no line end.\n"
-          "\n";
+          "\n"
+          "  --memory LIMIT            use at most about LIMIT of memory (512M, 4G; default\n"
+          "                            half the machine's); beyond it, temporary files in\n"
+          "                            $TMPDIR (else /tmp), removed however the run ends\n";
       break;
     case Command::kWrap:
       out =

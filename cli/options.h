@@ -13,6 +13,7 @@
 #ifndef LANZHOU_CLI_OPTIONS_H_
 #define LANZHOU_CLI_OPTIONS_H_
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,6 +46,10 @@ struct Options {
   std::optional<Text> order;        // reorder -c; absent means 1,2,...,n
   Text out_delimiter = Text("|");   // reorder -s
   std::optional<Text> datum;        // merge --datum: fixed-datum mode
+
+  int threads = 0;                 // --threads; 0: the machine's cores
+  std::uint64_t memory_limit = 0;  // dedupe --memory, in bytes; 0: a share of the machine's
+  bool quiet = false;              // --quiet: no progress line on a terminal
 };
 
 struct ParseResult {
@@ -66,6 +71,11 @@ ParseResult ParseCommandLine(std::span<const std::string_view> args);
 
 // The command's name as typed: NameOf(Command::kMerge) == "merge".
 std::string_view NameOf(Command command);
+
+// A size in bytes as typed: digits with an optional K, M, G or T (units of 1024), "B" or
+// "iB" after it allowed; nothing on anything else or on 0.
+//   ParseByteSize("512M") == 536870912    ParseByteSize("2GiB") == 2147483648
+std::optional<std::uint64_t> ParseByteSize(std::string_view text);
 
 // UTF-8 when `argument` is valid UTF-8, otherwise its bytes unchanged (GBK).
 Text TextFromArgument(std::string_view argument);

@@ -3,6 +3,11 @@
 #ifndef LANZHOU_PAGES_DEDUPE_H_
 #define LANZHOU_PAGES_DEDUPE_H_
 
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "services/distinct_pieces.h"
 #include "services/text.h"
 #include "services/units.h"
 
@@ -20,8 +25,15 @@ namespace lanzhou {
 // start or two in a row make an empty piece, and a separator is found only at character
 // boundaries. Lines are equal only when their bytes are: case, spaces and full-width forms
 // count. A lone LF or CR separates nothing. An empty separator returns `text` unchanged.
-// Time and memory grow linearly with the text (the earlier lines are hashed).
+// Time and memory grow linearly with the text (the lines are hashed on all cores).
 Text DistinctLines(const Text& text, const Text& separator = Text("\r\n"));
+
+// The streaming form for the command line: the bytes of `DistinctLines(text)` (lines
+// separated by CR LF) handed to `write` a part at a time, within the threads and memory limit
+// of `options` (see `WriteDistinctPieces`, which says when it fails).
+bool WriteDistinctLines(std::string_view text, const DistinctPiecesOptions& options,
+                        const std::function<bool(std::string_view)>& write, std::string& error,
+                        DistinctPiecesStats* stats = nullptr);
 
 // 按钮1 clicked: 编辑框3 receives the distinct lines of 编辑框2; nothing else changes.
 void OnDedupeClicked(Units& units);

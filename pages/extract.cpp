@@ -9,6 +9,7 @@
 #include "services/encoding.h"
 #include "services/files.h"
 #include "services/gbk_chars.h"
+#include "services/ordered_pipeline.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -82,6 +83,38 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
   return out;
 }
 
+bool WriteExtractedFields(std::string_view records, const Text& field_numbers, int threads,
+                          const std::function<bool(std::string_view)>& write,
+                          const std::function<void(std::size_t, std::size_t)>& progress) {
+  // Pieces end right after a record's CR LF, so each holds whole records and their results
+  // join with CR LF as the records' results do.
+  constexpr std::size_t kPieceBytes = 1 << 20;
+  struct Piece {
+    std::size_t start = 0;
+    std::size_t end = 0;
+  };
+  std::size_t at = 0;
+  bool first = true;
+  return RunInOrder<Piece, std::string>(
+      ThreadsFor(records.size(), threads),
+      [&](Piece& piece) {
+        piece = {at, PieceEndAfter(records, "\r\n", at, kPieceBytes)};
+        at = piece.end;
+        return piece.start < records.size();
+      },
+      [&](const Piece& piece, std::string& out) {
+        out = std::move(
+            ExtractFields(Text(records.substr(piece.start, piece.end - piece.start)), field_numbers)
+                .mutable_bytes());
+      },
+      [&](Piece& piece, std::string& out) {
+        if (!first && !write("\r\n")) return false;
+        first = false;
+        if (progress) progress(piece.end, records.size());
+        return out.empty() || write(out);
+      });
+}
+
 void OnExtractClicked(Units& units) {
   // An order that names no field would save a file of empty lines: refused, as the wrap
   // page refuses a width below 1, before anything changes.
@@ -90,7 +123,12 @@ void OnExtractClicked(Units& units) {
     return;
   }
   units.SetEditText(Unit::编辑框4, ConvertDashSeparators(units.EditText(Unit::编辑框4)));
-  const Text result = ExtractFields(units.EditText(Unit::编辑框4), units.EditText(Unit::列1));
+  Text result;
+  WriteExtractedFields(units.EditText(Unit::编辑框4).view(), units.EditText(Unit::列1),
+                       DefaultThreadCount(), [&](std::string_view part) {
+                         result += part;
+                         return true;
+                       });
 
   const SaveFolder folder = units.ChooseSaveFolder();
   const Text path = folder.path + Text("/") + FromUtf8("分割后_") +

@@ -3,6 +3,9 @@
 #ifndef LANZHOU_PAGES_EXTRACT_H_
 #define LANZHOU_PAGES_EXTRACT_H_
 
+#include <functional>
+#include <string_view>
+
 #include "services/text.h"
 #include "services/units.h"
 
@@ -31,6 +34,14 @@ Text ConvertDashSeparators(const Text& records);
 // Separators are found only at character boundaries (services/gbk_chars.h), so a "|" that
 // is the second byte of a GBK character never splits a field.
 Text ExtractFields(const Text& records, const Text& field_numbers);
+
+// The streaming form for large texts: the bytes of `ExtractFields(records, field_numbers)`
+// handed to `write` in order, a piece of records at a time, the pieces worked on `threads`
+// threads; `progress(done, total)` hears how many bytes of `records` are done. Stops and
+// returns false when `write` does.
+bool WriteExtractedFields(std::string_view records, const Text& field_numbers, int threads,
+                          const std::function<bool(std::string_view)>& write,
+                          const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 // 按钮3 clicked: converts "----" in 编辑框4 (and leaves the converted text there), extracts
 // the fields numbered in 列1 and saves them as 分割后_<time>.txt in the run directory. The

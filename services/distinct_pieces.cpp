@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "services/gbk_chars.h"
+#include "services/input_file.h"
 #include "services/ordered_pipeline.h"
 
 namespace lanzhou {
@@ -35,23 +35,8 @@ class Splitter {
  public:
   Splitter(std::string_view text, std::string_view separator) : text_(text), sep_(separator) {}
 
-  // The first separator at or after `from` that starts a character, stepping from `known`
-  // (<= from, a character start); kNone when there is none. Candidates are found with memchr
-  // and then checked, which costs only the run of lead bytes before each.
   std::size_t FindSeparator(std::size_t known, std::size_t from) const {
-    const std::size_t n = text_.size();
-    const std::size_t d = sep_.size();
-    while (from + d <= n) {
-      const void* hit = std::memchr(text_.data() + from, sep_[0], n - d + 1 - from);
-      if (hit == nullptr) return kNone;
-      const std::size_t q = static_cast<const char*>(hit) - text_.data();
-      if (std::memcmp(text_.data() + q + 1, sep_.data() + 1, d - 1) == 0 &&
-          IsCharStart(text_, known, q)) {
-        return q;
-      }
-      from = q + 1;
-    }
-    return kNone;
+    return lanzhou::FindSeparator(text_, sep_, known, from);
   }
 
   // The end of the piece that starts at `start`.
@@ -63,9 +48,7 @@ class Splitter {
   // The start of the first piece that begins at or after `at`, stepping from `known` (a piece
   // start <= at); the end of the text when none does.
   std::size_t PieceStartFrom(std::size_t known, std::size_t at) const {
-    if (at >= text_.size()) return text_.size();
-    const std::size_t q = FindSeparator(known, std::max(known, at));
-    return q == kNone ? text_.size() : q + sep_.size();
+    return at >= text_.size() ? text_.size() : PieceEndAfter(text_, sep_, known, at - known);
   }
 
   // Whether the piece that starts at `a` is `piece`.
@@ -555,13 +538,8 @@ class Engine {
 
   // Hands the pages of [begin, end) of a mapped text back to the system.
   void Release(std::size_t begin, std::size_t end) {
-    if (!options_.text_is_file_mapping || end <= begin) return;
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto first = reinterpret_cast<std::uintptr_t>(text_.data() + begin);
-    const auto last = reinterpret_cast<std::uintptr_t>(text_.data() + end);
-    const std::uintptr_t from = (first + page - 1) / page * page;
-    const std::uintptr_t to = last / page * page;
-    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    if (options_.text_is_file_mapping && end > begin)
+      ReleasePages(text_.substr(begin, end - begin));
   }
 
   // ---- beyond memory ----

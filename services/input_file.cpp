@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -187,16 +188,44 @@ void CloseInput(int fd) {
   if (fd != STDIN_FILENO) ::close(fd);
 }
 
-// Every LF not preceded by CR becomes CR LF; a text without lone LF is returned unchanged,
-// without a copy.
-std::string LoneLfToCrLf(std::string text) {
+// Long texts are looked at this much at a time, so that the caller may hand the pages of a
+// mapped file back as the scan goes.
+constexpr std::size_t kScanStep = std::size_t{64} << 20;
+
+void Scanned(const std::function<void(std::size_t)>& scanned, std::size_t end) {
+  if (scanned) scanned(end);
+}
+
+// The offset of the first zero byte, or the size.
+std::size_t FirstZero(std::string_view text, const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
+    const std::size_t n = std::min(kScanStep, text.size() - at);
+    if (const void* zero = std::memchr(text.data() + at, '\0', n)) {
+      return static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
+    }
+    Scanned(scanned, at + n);
+  }
+  return text.size();
+}
+
+// How many LF are not preceded by CR.
+std::size_t CountLoneLf(std::string_view text, const std::function<void(std::size_t)>& scanned) {
   std::size_t lone = 0;
   const char* data = text.data();
-  for (const char* p = static_cast<const char*>(std::memchr(data, '\n', text.size())); p != nullptr;
-       p = static_cast<const char*>(std::memchr(p + 1, '\n', text.size() - (p + 1 - data)))) {
-    if (p == data || p[-1] != '\r') ++lone;
+  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
+    const char* end = data + std::min(text.size(), at + kScanStep);
+    for (const char* p = static_cast<const char*>(std::memchr(data + at, '\n', end - data - at));
+         p != nullptr; p = static_cast<const char*>(std::memchr(p + 1, '\n', end - p - 1))) {
+      if (p == data || p[-1] != '\r') ++lone;
+    }
+    Scanned(scanned, static_cast<std::size_t>(end - data));
   }
-  if (lone == 0) return text;
+  return lone;
+}
+
+// `text` with each of its `lone` LF not preceded by CR made CR LF.
+std::string LoneLfToCrLf(std::string_view text, std::size_t lone) {
+  const char* data = text.data();
   std::string out;
   out.reserve(text.size() + lone);
   std::size_t start = 0;
@@ -239,7 +268,8 @@ bool MappedInput::Open(const std::string& native_path, std::string_view changed_
       error = EFBIG;
       return false;
     }
-    void* map = Sys().mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* map = Sys().mmap(nullptr, size, PROT_READ,
+                           MAP_PRIVATE | (limits.populate ? MAP_POPULATE : 0), fd, 0);
     if (map != MAP_FAILED) {
       if (Register(static_cast<const char*>(map), size, changed_message) != nullptr) {
         map_ = static_cast<const char*>(map);
@@ -284,20 +314,44 @@ std::optional<std::size_t> InvalidUtf8AfterMark(std::string_view bytes) {
   return kMark.size() + valid;
 }
 
+void ReleasePages(std::string_view bytes) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(bytes.data());
+  const std::uintptr_t from = (first + page - 1) / page * page;
+  const std::uintptr_t to = (first + bytes.size()) / page * page;
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+}
+
 Text PastedText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {
-  if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size())) {
-    bytes.resize(static_cast<std::size_t>(static_cast<const char*>(zero) - bytes.data()));
-  }
+  bytes.resize(FirstZero(bytes, {}));
   std::string storage;
   DetectedEncoding found = DetectedEncoding::kGbk;
   DecodeInputView(bytes, storage, how, &found);
   if (detected) *detected = found;
-  if (found == DetectedEncoding::kUtf8) {
-    std::string().swap(bytes);  // the raw copy is no longer needed
-    return Text(LoneLfToCrLf(std::move(storage)));
-  }
+  if (found == DetectedEncoding::kUtf8) std::string().swap(bytes);  // the raw copy is not needed
   // GBK is taken unchanged: the bytes are the text, without a copy.
-  return Text(LoneLfToCrLf(std::move(bytes)));
+  std::string& text = found == DetectedEncoding::kUtf8 ? storage : bytes;
+  const std::size_t lone = CountLoneLf(text, {});
+  return Text(lone == 0 ? std::move(text) : LoneLfToCrLf(text, lone));
+}
+
+std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
+                            DetectedEncoding* detected,
+                            const std::function<void(std::size_t)>& scanned) {
+  bytes = bytes.substr(0, FirstZero(bytes, scanned));
+  std::string decoded;
+  DetectedEncoding found = DetectedEncoding::kGbk;
+  const std::string_view text = DecodeInputView(bytes, decoded, how, &found);
+  if (detected) *detected = found;
+  const bool in_place = found == DetectedEncoding::kGbk;
+  const std::size_t lone = CountLoneLf(text, in_place ? scanned : nullptr);
+  if (lone > 0) {
+    storage = LoneLfToCrLf(text, lone);
+    return storage;
+  }
+  if (in_place) return text;
+  storage = std::string(text);
+  return storage;
 }
 
 }  // namespace lanzhou

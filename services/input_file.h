@@ -3,6 +3,7 @@
 #ifndef LANZHOU_SERVICES_INPUT_FILE_H_
 #define LANZHOU_SERVICES_INPUT_FILE_H_
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ struct ReadLimits {
   bool stop_at_zero = false;
   // An input of more bytes fails with EFBIG.
   std::size_t max_bytes = static_cast<std::size_t>(-1);
+  // A mapped file is read in at once (fastest when all of it will be used); without, its
+  // pages come as they are first touched.
+  bool populate = true;
 };
 
 // The whole of `native_path` ("-": standard input, left open) into `bytes`. False on
@@ -44,6 +48,8 @@ class MappedInput {
   bool Open(const std::string& native_path, std::string_view changed_message, int& error,
             const ReadLimits& limits = {});
   std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
+  // True when the bytes are a mapping of the file (whose pages `ReleasePages` may drop).
+  bool mapped() const { return map_ != nullptr; }
   // False when a mapped file's size or modification time differs from when it was mapped.
   bool Unchanged() const;
   void Close();
@@ -62,11 +68,25 @@ class MappedInput {
 //   InvalidUtf8AfterMark("\xEF\xBB\xBF" "A\xE4\xB8") == 4; InvalidUtf8AfterMark("A\xE4") == nullopt
 std::optional<std::size_t> InvalidUtf8AfterMark(std::string_view bytes);
 
+// Hands the whole pages inside `bytes`, a part of a read-only file mapping, back to the system;
+// reading them again reads the file. Keeps a long scan of a large file from holding it all.
+void ReleasePages(std::string_view bytes);
+
 // What a page's multi-line edit box holds after `bytes` were pasted into it: the bytes up to
 // the first zero byte, decoded to GB18030 as `DecodeInput` does, with every LF not preceded
 // by CR made CR LF. `bytes` is consumed (its memory is reused or released).
 //   PastedText("a\nb\r\nc\0d", InputEncoding::kAuto, nullptr)  -> "a\r\nb\r\nc"
 Text PastedText(std::string bytes, InputEncoding how, DetectedEncoding* detected);
+
+// The same text without copying bytes that need no change (a mapped file): GBK/GB18030 with
+// no LF alone comes back as `bytes` itself, cut at the first zero byte; any other text is put
+// into `storage` and a view of it returned. While it looks through `bytes` in place,
+// `scanned(end)` hears every 64 MB that the bytes before `end` are done with, so that a
+// caller may hand a mapping's pages back (the encoding is judged as `DecodeInput` does).
+//   PastedView("a\r\nb\0c", storage, InputEncoding::kAuto, nullptr)  -> "a\r\nb" (in place)
+std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
+                            DetectedEncoding* detected,
+                            const std::function<void(std::size_t)>& scanned = nullptr);
 
 }  // namespace lanzhou
 

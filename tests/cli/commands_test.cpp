@@ -423,3 +423,59 @@ TEST(CliEncodings, LongOutputsConvertAsAWhole) {
 
 }  // namespace
 }  // namespace lanzhou::cli_test
+
+namespace lanzhou::cli_test {
+namespace {
+
+// About 6 MB of records, a third of them repeats: above the size where threads start.
+std::string ManyRecords() {
+  std::string records;
+  for (int i = 0; i < 150000; ++i) {
+    const std::string n = std::to_string(i % 100000);
+    records += "user" + n + "----pw" + n + "|张三" + n + "|北京市朝阳区|13800" + n + "\r\n";
+  }
+  return Gbk(records);
+}
+
+TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
+  TempDir dir;
+  const std::string records = ManyRecords();
+  const std::string file = dir.Write("records.txt", records);
+  const struct {
+    std::vector<std::string> args;
+    std::string expected;
+  } commands[] = {
+      {{"extract", "-f", "4|1"}, ExtractFields(Text(records), Text("4|1")).bytes()},
+      {{"dedupe"}, DistinctLines(Text(records)).bytes()},
+      // 256 KB and 16 KB: the records go to temporary files at once, and at 16 KB the
+      // partitions are split again.
+      {{"dedupe", "--memory", "256K"}, DistinctLines(Text(records)).bytes()},
+      {{"dedupe", "--memory", "16K"}, DistinctLines(Text(records)).bytes()},
+  };
+  for (const auto& command : commands) {
+    for (const char* threads : {"1", "2", "7"}) {
+      std::vector<std::string> args = command.args;
+      args.insert(args.end(), {"--threads", threads, file});
+      const CliResult cli = RunCli(args);
+      EXPECT_EQ(cli.status, 0) << cli.err;
+      EXPECT_TRUE(cli.out == command.expected) << args[0] << " " << args[1] << " " << threads;
+    }
+  }
+}
+
+TEST(CliLargeInputs, AFullTemporaryDiskLeavesTheOutputAsItWas) {
+  TempDir dir;
+  const std::string file = dir.Write("records.txt", ManyRecords());
+  const std::string out = dir.Write("out.txt", "old");
+  CliCall call;
+  call.args = {"dedupe", "--memory", "64K", "-o", out, file};
+  call.file_size_limit = 256 << 10;  // temporary files stop growing there
+  const CliResult cli = RunCli(call);
+  EXPECT_EQ(cli.status, 2);
+  EXPECT_NE(cli.err.find("no space left for temporary files"), std::string::npos) << cli.err;
+  EXPECT_EQ(ReadFile(out), "old");
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"out.txt", "records.txt"}));
+}
+
+}  // namespace
+}  // namespace lanzhou::cli_test
