@@ -202,22 +202,5 @@ TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 
-TEST(OnExtractClicked, FailedWriteIsReportedWithThePath) {
-  TempDirectory dir;
-  const Text missing = dir.text() + Text("/missing");
-  FakeUnits units(missing);
-  units.SetEditText(Unit::编辑框4, Text("a----b"));
-  units.SetEditText(Unit::列1, Text("1"));
-
-  OnExtractClicked(units);
-
-  EXPECT_EQ(units.EditText(Unit::编辑框4), Text("a|b"));
-  EXPECT_TRUE(dir.Files().empty());
-  const std::vector<ScriptedDialogs::Message> expected{
-      {U("保存失败：") + missing + Text("/") + U(kSavedFile), message_flags::kIconError,
-       U("信息：")}};
-  EXPECT_EQ(units.dialogs().messages, expected);
-}
-
 }  // namespace
 }  // namespace lanzhou

@@ -27,33 +27,45 @@ using namespace reliability;
 
 Text U(const char* utf8) { return FromUtf8(utf8); }
 
-// A page that saves, with enough data to overflow the small filesystems below.
+// A page that saves, with enough data to overflow the small filesystems below. `done` checks
+// what the page still changed in the window although its file could not be saved.
 struct SavingPage {
   const char* name;
   const char* prefix;  // the output file name without the time, or the whole merge file name
   bool appends;
   std::function<void(FakeUnits&)> run;
+  std::function<void(FakeUnits&)> done = [](FakeUnits&) {};
 };
 
 std::vector<SavingPage> SavingPages() {
-  std::string records;
-  for (int i = 0; i < 3000; ++i) records += "field" + std::to_string(i) + "|second\r\n";
+  std::string records, converted;
+  for (int i = 0; i < 3000; ++i) {
+    records += "field" + std::to_string(i) + "----second\r\n";
+    converted += "field" + std::to_string(i) + "|second\r\n";
+  }
   return {
       {"extract", "分割后_", false,
        [records](FakeUnits& units) {
          units.SetEditText(Unit::编辑框4, Text(records));
          units.SetEditText(Unit::列1, Text("1|2"));
          OnExtractClicked(units);
+       },
+       [converted](FakeUnits& units) {
+         EXPECT_EQ(units.EditText(Unit::编辑框4), Text(converted));
        }},
       {"wrap", "折行后_", false,
        [records](FakeUnits& units) {
          units.SetEditText(Unit::被折行_编辑框, Text(records));
          units.SetEditText(Unit::字数_编辑框, Text("10"));
          OnWrapClicked(units);
+       },
+       [records](FakeUnits& units) {
+         EXPECT_EQ(units.EditText(Unit::替换后_编辑框),
+                   WrapText(CleanForWrap(Text(records), false), 10));
        }},
       {"export", "处理后_", false,
-       [records](FakeUnits& units) {
-         LoadDelimitedBytes(records, Text("|"), units.Grid(Unit::超级列表框1));
+       [converted](FakeUnits& units) {
+         LoadDelimitedBytes(converted, Text("|"), units.Grid(Unit::超级列表框1));
          units.SetEditText(Unit::编辑框_列, Text("2,1"));
          units.dialogs().QueueText(Text("|"));
          OnExportClicked(units);
@@ -166,6 +178,7 @@ TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
       EXPECT_EQ(units.dialogs().messages[0],
                 (ScriptedDialogs::Message{U("保存失败：") + FromUtf8(path.string()),
                                           message_flags::kIconError, U("信息：")}));
+      page.done(units);
       EXPECT_EQ(Names(*run_directory), names) << "a file was left behind";
       EXPECT_EQ(fs::is_directory(path), was_directory);
       if (!place.earlier_file) continue;

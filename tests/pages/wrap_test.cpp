@@ -409,22 +409,5 @@ TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
   }
 }
 
-TEST(OnWrapClicked, FailedWriteIsReportedWithThePath) {
-  TempDirectory dir;
-  const Text missing = dir.text() + Text("/missing");
-  FakeUnits units(missing);
-  units.SetEditText(Unit::被折行_编辑框, U("一二三"));
-  units.SetEditText(Unit::字数_编辑框, Text("4"));
-
-  OnWrapClicked(units);
-
-  EXPECT_EQ(units.EditText(Unit::替换后_编辑框), U("一二\r\n三"));
-  EXPECT_TRUE(dir.Files().empty());
-  const std::vector<ScriptedDialogs::Message> expected{
-      {U("保存失败：") + missing + Text("/") + U(kSavedFile), message_flags::kIconError,
-       U("信息：")}};
-  EXPECT_EQ(units.dialogs().messages, expected);
-}
-
 }  // namespace
 }  // namespace lanzhou
