@@ -1,5 +1,5 @@
-// Input decoding: GBK stays byte for byte, UTF-8 comes back unchanged through GB18030, and
-// every conversion to UTF-8 gives valid UTF-8.
+// Input decoding: GBK stays byte for byte, UTF-8 comes back unchanged through GB18030, invalid
+// UTF-8 is refused where UTF-8 is required, and every conversion to UTF-8 gives valid UTF-8.
 #include <cstdint>
 #include <string>
 
@@ -17,19 +17,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string decoded = DecodeInput(bytes, InputEncoding::kAuto, &detected);
   const bool bom = bytes.starts_with("\xEF\xBB\xBF");
   const std::string_view body = bom ? bytes.substr(3) : bytes;
-  bool multibyte = false;
-  for (char c : bytes) multibyte |= static_cast<unsigned char>(c) >= 0x80;
   const bool valid = IsValidUtf8(body);
+  FUZZ_CHECK(DetectInputEncoding(bytes) == detected, detail + ": detected otherwise");
   if (detected == DetectedEncoding::kGbk) {
     FUZZ_CHECK(decoded == bytes, detail);
-    FUZZ_CHECK(!bom && !(valid && multibyte), detail + " is UTF-8");
+    FUZZ_CHECK(!bom, detail + " has a byte-order mark");
   } else {
-    FUZZ_CHECK(bom || (valid && multibyte), detail + " is not UTF-8");
+    FUZZ_CHECK(bom || valid, detail + " is not UTF-8");
     // Every Unicode character has a GB18030 form: nothing is lost on the way.
     if (valid) FUZZ_CHECK(ToUtf8(decoded) == body, detail);
   }
   const std::string forced = DecodeInput(bytes, InputEncoding::kUtf8);
   if (valid) FUZZ_CHECK(ToUtf8(forced) == body, detail);
+  // Bytes that must be UTF-8 and are not are refused at the first byte that is not.
+  std::string storage;
+  const DecodedInput checked = DecodeInputText(bytes, storage, InputEncoding::kUtf8);
+  FUZZ_CHECK(checked.invalid_utf8_at.has_value() == !IsValidUtf8(bytes), detail);
+  if (checked.invalid_utf8_at) {
+    FUZZ_CHECK(IsValidUtf8(bytes.substr(0, *checked.invalid_utf8_at)), detail);
+  }
 
   // Whatever the bytes, the UTF-8 side (file names, the window) gets valid UTF-8.
   FUZZ_CHECK(IsValidUtf8(ToUtf8(Text(std::string(bytes)))), detail);

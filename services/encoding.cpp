@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "services/encoding_detect.h"
+
 namespace lanzhou {
 namespace {
 
@@ -31,13 +33,15 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts `in`; a byte that cannot be converted is handed to `on_invalid`, which appends
-  // its substitute, and the conversion goes on after it. `expected` is the size the result
-  // is reserved for; a longer result grows the buffer. iconv writes a piece at a time into
-  // the buffer's room, so only the piece is ever cleared beforehand, never a whole
-  // worst-case buffer.
+  // Converts `in`. Where iconv stops at a sequence it cannot convert, `on_invalid(out, rest)`
+  // appends a substitute and returns how many bytes of `rest` it stands for, or 0 to end the
+  // conversion there; `*stopped_at` (when given) is then the offset of `rest` in `in`.
+  // `expected` is the size the result is reserved for; a longer result grows the buffer.
+  // iconv writes a piece at a time into the buffer's room, so only the piece is ever cleared
+  // beforehand, never a whole worst-case buffer.
   template <typename OnInvalid>
-  std::string Convert(std::string_view in, std::size_t expected, OnInvalid on_invalid) {
+  std::string Convert(std::string_view in, std::size_t expected, OnInvalid on_invalid,
+                      std::optional<std::size_t>* stopped_at = nullptr) {
     constexpr std::size_t kPiece = 1 << 16;
     constexpr std::size_t kLeastRoom = 64;           // above the longest character either way
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
@@ -56,10 +60,14 @@ class Converter {
       out.resize(used + room - dst_left);
       if (r != static_cast<std::size_t>(-1)) break;
       if (errno != E2BIG) {
-        // EILSEQ, or EINVAL for a sequence cut off by the end: substitute one byte.
-        on_invalid(out, static_cast<unsigned char>(*src));
-        ++src;
-        --src_left;
+        // EILSEQ, or EINVAL for a sequence cut off by the end.
+        const std::size_t taken = on_invalid(out, std::string_view(src, src_left));
+        if (taken == 0) {
+          if (stopped_at) *stopped_at = static_cast<std::size_t>(src - in.data());
+          break;
+        }
+        src += taken;
+        src_left -= taken;
       }
     }
     return out;
@@ -81,87 +89,97 @@ Converter& Gb18030ToUtf8() {
 
 bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// UTF-8 -> GB18030, ending at the first byte that is not UTF-8 (`*invalid_at` is then its
+// offset) when `invalid_at` is given, keeping such bytes unchanged otherwise.
+std::string Utf8ToGb18030Bytes(std::string_view utf8, std::optional<std::size_t>* invalid_at) {
+  // GB18030 is never longer than UTF-8 for Chinese (2 bytes for 3) or ASCII; the rare
+  // longer characters grow the buffer.
+  return Utf8ToGb18030().Convert(
+      utf8, utf8.size() + 16,
+      [invalid_at](std::string& out, std::string_view rest) -> std::size_t {
+        if (const std::size_t len = Utf8SequenceLength(rest, 0)) {
+          out += rest.substr(0, len);  // a character iconv has no mapping for
+          return len;
+        }
+        if (invalid_at) return 0;
+        out += rest.front();
+        return 1;
+      },
+      invalid_at);
+}
+
 }  // namespace
 
 Text FromUtf8(std::string_view utf8) {
   if (IsAscii(utf8)) return Text(utf8);
-  // GB18030 is never longer than UTF-8 for Chinese (2 bytes for 3) or ASCII; the rare
-  // longer characters grow the buffer.
-  return Text(Utf8ToGb18030().Convert(
-      utf8, utf8.size() + 16,
-      [](std::string& out, unsigned char byte) { out += static_cast<char>(byte); }));
+  return Text(Utf8ToGb18030Bytes(utf8, nullptr));
 }
 
 std::string ToUtf8(std::string_view gb18030) {
   if (IsAscii(gb18030)) return std::string(gb18030);
   // Two GBK bytes become at most three UTF-8 bytes.
   return Gb18030ToUtf8().Convert(gb18030, gb18030.size() + gb18030.size() / 2 + 16,
-                                 [](std::string& out, unsigned char) { out += "\xEF\xBF\xBD"; });
+                                 [](std::string& out, std::string_view) -> std::size_t {
+                                   out += "\xEF\xBF\xBD";
+                                   return 1;
+                                 });
 }
 
 std::string ToUtf8(const Text& text) { return ToUtf8(text.view()); }
 
 std::size_t ValidUtf8Length(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  const std::size_t n = bytes.size();
   std::size_t i = 0;
-  while (i < n) {
-    unsigned char b = s[i];
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3;
-      if (b == 0xE0) lo = 0xA0;  // no overlong forms
-      if (b == 0xED) hi = 0x9F;  // no surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-    } else {
-      return i;
-    }
-    if (n - i < len) return i;
-    if (s[i + 1] < lo || s[i + 1] > hi) return i;
-    for (std::size_t k = 2; k < len; ++k) {
-      if (s[i + k] < 0x80 || s[i + k] > 0xBF) return i;
-    }
+  while (i < bytes.size()) {
+    const std::size_t len = Utf8SequenceLength(bytes, i);
+    if (len == 0) return i;
     i += len;
   }
-  return n;
+  return i;
 }
 
 bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Length(bytes) == bytes.size(); }
 
-namespace {
-
-bool DecodesAsUtf8(std::string_view bytes, InputEncoding how) {
-  if (how != InputEncoding::kAuto) return how == InputEncoding::kUtf8;
-  // Plain ASCII is the same in both encodings, so it needs no decision.
-  return HasUtf8Bom(bytes) || (!IsAscii(bytes) && IsValidUtf8(bytes));
+DetectedEncoding DetectInputEncoding(std::string_view bytes) {
+  if (HasUtf8Bom(bytes)) return DetectedEncoding::kUtf8;
+  const EncodingGuess guess = GuessEncoding(bytes);
+  return guess.utf8 && IsValidUtf8(bytes.substr(guess.checked)) ? DetectedEncoding::kUtf8
+                                                                : DetectedEncoding::kGbk;
 }
 
-}  // namespace
+DecodedInput DecodeInputText(std::string_view bytes, std::string& storage, InputEncoding how) {
+  const bool bom = HasUtf8Bom(bytes);
+  const bool must_be_utf8 = how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && bom);
+  if (how == InputEncoding::kGbk || (!must_be_utf8 && !GuessEncoding(bytes).utf8)) {
+    return {bytes, DetectedEncoding::kGbk, std::nullopt};
+  }
+  const std::size_t skipped = bom ? 3 : 0;
+  // The conversion checks what the guess did not read: bytes that are not UTF-8 after all
+  // are GBK, unless they had to be UTF-8.
+  std::optional<std::size_t> invalid_at;
+  std::string converted = Utf8ToGb18030Bytes(bytes.substr(skipped), &invalid_at);
+  if (invalid_at) {
+    if (!must_be_utf8) return {bytes, DetectedEncoding::kGbk, std::nullopt};
+    return {std::string_view(), DetectedEncoding::kUtf8, *invalid_at + skipped};
+  }
+  storage = std::move(converted);
+  return {storage, DetectedEncoding::kUtf8, std::nullopt};
+}
+
+std::string_view DecodeInputView(std::string_view bytes, std::string& storage, InputEncoding how,
+                                 DetectedEncoding* detected) {
+  DecodedInput decoded = DecodeInputText(bytes, storage, how);
+  if (decoded.invalid_utf8_at) {
+    storage = std::move(FromUtf8(HasUtf8Bom(bytes) ? bytes.substr(3) : bytes).mutable_bytes());
+    decoded.text = storage;
+  }
+  if (detected) *detected = decoded.encoding;
+  return decoded.text;
+}
 
 std::string DecodeInput(std::string_view bytes, InputEncoding how, DetectedEncoding* detected) {
   std::string storage;
   const std::string_view decoded = DecodeInputView(bytes, storage, how, detected);
   if (decoded.data() != storage.data()) return std::string(decoded);
-  return storage;
-}
-
-std::string_view DecodeInputView(std::string_view bytes, std::string& storage, InputEncoding how,
-                                 DetectedEncoding* detected) {
-  const bool utf8 = DecodesAsUtf8(bytes, how);
-  if (detected) *detected = utf8 ? DetectedEncoding::kUtf8 : DetectedEncoding::kGbk;
-  if (!utf8) return bytes;
-  if (HasUtf8Bom(bytes)) bytes.remove_prefix(3);
-  storage = std::move(FromUtf8(bytes).mutable_bytes());
   return storage;
 }
 

@@ -3,6 +3,8 @@
 #ifndef LANZHOU_SERVICES_ENCODING_H_
 #define LANZHOU_SERVICES_ENCODING_H_
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,20 +31,41 @@ std::size_t ValidUtf8Length(std::string_view bytes);
 enum class InputEncoding { kAuto, kGbk, kUtf8 };
 enum class DetectedEncoding { kGbk, kUtf8 };
 
-// Decodes the bytes of an input file into GB18030. With kAuto: a UTF-8 byte-order mark, or
-// valid UTF-8 holding at least one multi-byte sequence, means UTF-8 (the mark is dropped and
-// the rest converted); anything else is taken as GBK/GB18030 unchanged. Zero bytes are kept:
-// callers that read lines stop at them as the line readers define.
-std::string DecodeInput(std::string_view bytes, InputEncoding how = InputEncoding::kAuto,
-                        DetectedEncoding* detected = nullptr);
+// How an input file's bytes are read with InputEncoding::kAuto: a UTF-8 byte-order mark means
+// UTF-8; bytes that are not valid UTF-8, and ASCII alone, are GBK/GB18030; bytes valid in both
+// are whichever reading is the more plausible text (services/encoding_detect.h), so that a
+// short GBK list such as 谢谢 (which UTF-8 would read as лл) stays GBK.
+DetectedEncoding DetectInputEncoding(std::string_view bytes);
 
-// As `DecodeInput`, without copying what needs no change: GBK/GB18030 comes back as `bytes`
-// itself (cut to nothing but a view), converted UTF-8 is put into `storage` and a view of
-// it returned. The view lives as long as `bytes` or `storage`, whichever it points into.
+// An input file's text, decoded into GB18030 by `DecodeInputText`.
+struct DecodedInput {
+  // A view of the bytes given (GBK/GB18030 needs no change) or of the caller's storage.
+  std::string_view text;
+  DetectedEncoding encoding = DetectedEncoding::kGbk;
+  // Set when the bytes had to be UTF-8 (InputEncoding::kUtf8 given, or a UTF-8 byte-order
+  // mark) and are not: the offset, in the bytes given, of the first byte that is not; `text`
+  // is then empty, and a caller reports the offset instead of reading on.
+  std::optional<std::size_t> invalid_utf8_at;
+};
+
+// Decodes the bytes of an input file into GB18030: as `how` says, or, with kAuto, as
+// `DetectInputEncoding` decides. UTF-8 loses its byte-order mark and is converted into
+// `storage`; GBK/GB18030 comes back unchanged as a view of `bytes`, without a copy. Zero bytes
+// are kept: callers that read lines stop at them as the line readers define.
 //
 //   std::string storage;
-//   DecodeInputView("a\xD6\xD0", storage)  -> "a\xD6\xD0" (a view of the argument)
-//   DecodeInputView("\xE4\xB8\xAD", storage)  -> "\xD6\xD0" (a view of storage)
+//   DecodeInputText("a\xD6\xD0", storage).text             -> "a\xD6\xD0" (a view of the argument)
+//   DecodeInputText("\xE4\xB8\xAD", storage).text         -> "\xD6\xD0" (a view of storage)
+//   DecodeInputText("\xD0\xBB\xD0\xBB", storage).text     -> unchanged: 谢谢 as GBK
+//   DecodeInputText("ab\xFF", storage, InputEncoding::kUtf8).invalid_utf8_at == 2
+//   DecodeInputText("\xEF\xBB\xBF" "\xD6\xD0", storage).invalid_utf8_at == 3
+DecodedInput DecodeInputText(std::string_view bytes, std::string& storage,
+                             InputEncoding how = InputEncoding::kAuto);
+
+// `DecodeInputText` for callers that cannot report a decoding error: bytes that had to be
+// UTF-8 and are not are converted as far as they go, an invalid byte kept as it is.
+std::string DecodeInput(std::string_view bytes, InputEncoding how = InputEncoding::kAuto,
+                        DetectedEncoding* detected = nullptr);
 std::string_view DecodeInputView(std::string_view bytes, std::string& storage,
                                  InputEncoding how = InputEncoding::kAuto,
                                  DetectedEncoding* detected = nullptr);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -96,6 +97,11 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
       {"\xEF\xBB\xBF"
        "中",
        InputEncoding::kUtf8, "\xD6\xD0", DetectedEncoding::kUtf8},
+      // GBK 谢谢 is also valid UTF-8 (лл); read as GBK unless told otherwise.
+      {"\xD0\xBB\xD0\xBB", InputEncoding::kAuto, "\xD0\xBB\xD0\xBB", DetectedEncoding::kGbk},
+      {"\xD0\xBB\xD0\xBB", InputEncoding::kUtf8, FromUtf8("лл").bytes(), DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF\xD0\xBB\xD0\xBB", InputEncoding::kAuto, FromUtf8("лл").bytes(),
+       DetectedEncoding::kUtf8},
   };
   for (const auto& c : cases) {
     DetectedEncoding detected{};
@@ -109,6 +115,41 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
     if (c.detected == DetectedEncoding::kGbk) {
       EXPECT_EQ(view.data(), c.bytes.data()) << c.bytes;
     }
+  }
+}
+
+// What had to be UTF-8 and is not is an error at the offset of the first bad byte; what only
+// looked like UTF-8 at its start is GBK.
+TEST(DecodeInputText, InvalidUtf8IsReportedOnlyWhereUtf8WasRequired) {
+  std::string long_utf8;
+  for (int i = 0; i < 5000; ++i) long_utf8 += "中文";
+  struct Case {
+    std::string bytes;
+    InputEncoding how;
+    std::optional<std::size_t> invalid_at;
+    DetectedEncoding encoding;
+  } cases[] = {
+      {"ab\xFF", InputEncoding::kUtf8, 2, DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF\xD6\xD0", InputEncoding::kAuto, 3, DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF" + long_utf8 + "\xE4\xB8", InputEncoding::kAuto, 3 + long_utf8.size(),
+       DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF\xD6\xD0", InputEncoding::kGbk, std::nullopt, DetectedEncoding::kGbk},
+      {long_utf8 + "\xD6\xD0", InputEncoding::kAuto, std::nullopt, DetectedEncoding::kGbk},
+  };
+  for (const Case& c : cases) {
+    std::string storage;
+    const DecodedInput decoded = DecodeInputText(c.bytes, storage, c.how);
+    EXPECT_EQ(decoded.invalid_utf8_at, c.invalid_at) << c.bytes.substr(0, 8);
+    EXPECT_EQ(decoded.encoding, c.encoding) << c.bytes.substr(0, 8);
+    if (c.invalid_at) {
+      EXPECT_TRUE(decoded.text.empty());
+    } else if (c.encoding == DetectedEncoding::kGbk) {
+      EXPECT_EQ(decoded.text.data(), c.bytes.data());
+      EXPECT_EQ(decoded.text.size(), c.bytes.size());
+    }
+    // Detecting alone decides as decoding does.
+    EXPECT_EQ(DetectInputEncoding(c.bytes), DecodeInputText(c.bytes, storage).encoding)
+        << c.bytes.substr(0, 8);
   }
 }
 
