@@ -140,26 +140,6 @@ bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
   return true;
 }
 
-// Writes `result` (GB18030) as the options ask: to standard output, replacing the -o file,
-// or, for merge, appended to it.
-int Emit(const Options& options, std::string result, bool input_was_utf8) {
-  // As the page: a merge creates or extends its file only when there is something to add.
-  if (options.command == Command::kMerge && !ToStandardOutput(options) && result.empty()) {
-    return kExitOk;
-  }
-  Output output(options);
-  std::string error;
-  const bool ok = output.Open(error) &&
-                  (WritesUtf8(options, input_was_utf8) ? WriteUtf8(output, result, error)
-                                                       : output.Write(result, error)) &&
-                  output.Commit(error);
-  if (!ok) {
-    Report(options, error);
-    return kExitFile;
-  }
-  return kExitOk;
-}
-
 // wrap: one input, the text an edit box would hold, in memory (the wrapping cleans it in place).
 bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
   std::string bytes;
@@ -339,19 +319,41 @@ int RunReorder(const Options& options) {
         DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
     any_utf8 = any_utf8 || detected == DetectedEncoding::kUtf8;
   }
+  // Pieces of whole lines, counted and exported on all threads, written in order.
+  const std::vector<std::string_view> pieces = DelimitedPieces(texts, 1 << 20);
+  std::size_t bytes = 0;
+  for (std::string_view text : texts) bytes += text.size();
+  const int threads = ThreadsFor(bytes, Threads(options));
+  const std::string_view delimiter = options.delimiter.view();
   // Without an order every column is written, as after an import into the page.
-  const int column_count = DelimitedColumnCount(
-      texts, options.delimiter.view(),
-      options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max());
+  const int at_most =
+      options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max();
+  std::vector<int> columns(pieces.size());
+  ParallelFor(threads, pieces.size(), [&](std::size_t k) {
+    columns[k] = DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most);
+  });
+  const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
   const Text order = options.order ? *options.order : AllColumnsOrder(column_count);
-  std::string result;
-  AppendDelimitedExport(texts, options.delimiter.view(), column_count, order, options.out_delimiter,
-                        result);
-  if (!InputsUnchanged(options, inputs)) return kExitFile;
-  texts.clear();
-  storage.clear();
-  inputs.clear();
-  return Emit(options, std::move(result), any_utf8);
+  Progress progress(options);
+  return WriteParts(options, any_utf8, progress, inputs, [&](const auto& write, std::string&) {
+    std::size_t k = 0;
+    std::size_t done = 0;
+    return RunInOrder<std::size_t, std::string>(
+        threads,
+        [&](std::size_t& piece) {
+          piece = k++;
+          return piece < pieces.size();
+        },
+        [&](const std::size_t& piece, std::string& out) {
+          out.clear();
+          AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count, order,
+                                options.out_delimiter, out);
+        },
+        [&](std::size_t& piece, std::string& out) {
+          progress(done += pieces[piece].size(), bytes);
+          return write(out);
+        });
+  });
 }
 
 // One list of merge, read as the page reads a dropped file: `bytes` keeps the file and
@@ -406,31 +408,37 @@ int RunMerge(const Options& options) {
   // that changes later takes the append back (a shrunk mapping ends the program the same
   // way, from its signal).
   if (!InputsUnchanged(options, read)) return kExitFile;
-  const bool utf8 = WritesUtf8(options, a_utf8 || b_utf8);
-  Output output(options);
-  std::string error;
-  bool ok = output.Open(error);
-  std::string piece;
-  Progress progress(options);
+  // Pieces of lines are cut here, joined on all threads and written in order.
+  struct Lines {
+    std::string_view a;
+    std::string_view b;
+  };
   const std::size_t a_size = a.size();
-  while (ok && !a.empty() && (options.datum || !b.empty())) {
-    progress(a_size - a.size(), a_size);
-    piece.clear();
-    const std::string_view a_lines = TakeListLines(a, kMergeLinesPerPiece);
-    if (options.datum) {
-      AppendJoinedListWithDatum(a_lines, options.datum->view(), piece);
-    } else {
-      AppendJoinedListPairs(a_lines, TakeListLines(b, kMergeLinesPerPiece), piece);
-    }
-    ok = utf8 ? WriteUtf8(output, piece, error) : output.Write(piece, error);
-  }
-  progress.Finish();
-  if (ok && !InputsUnchanged(options, read)) return kExitFile;  // the output is taken back
-  if (!ok || !output.Commit(error)) {
-    Report(options, error);
-    return kExitFile;
-  }
-  return kExitOk;
+  const int threads = ThreadsFor(a.size() + b.size(), Threads(options));
+  Progress progress(options);
+  return WriteParts(options, a_utf8 || b_utf8, progress, read,
+                    [&](const auto& write, std::string&) {
+                      return RunInOrder<Lines, std::string>(
+                          threads,
+                          [&](Lines& lines) {
+                            if (a.empty() || (!options.datum && b.empty())) return false;
+                            lines.a = TakeListLines(a, kMergeLinesPerPiece);
+                            if (!options.datum) lines.b = TakeListLines(b, kMergeLinesPerPiece);
+                            return true;
+                          },
+                          [&](const Lines& lines, std::string& out) {
+                            out.clear();
+                            if (options.datum) {
+                              AppendJoinedListWithDatum(lines.a, options.datum->view(), out);
+                            } else {
+                              AppendJoinedListPairs(lines.a, lines.b, out);
+                            }
+                          },
+                          [&](Lines&, std::string& out) {
+                            progress(a_size - a.size(), a_size);
+                            return write(out);
+                          });
+                    });
 }
 
 int Dispatch(const Options& options) {

@@ -12,6 +12,7 @@
 #include "services/encoding.h"
 #include "services/files.h"
 #include "services/gbk_chars.h"
+#include "services/ordered_pipeline.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -288,6 +289,28 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
     return true;
   };
   AppendExport(next_row, column_count, order, out_delimiter, out);
+}
+
+std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> decoded_files,
+                                              std::size_t piece_bytes) {
+  std::vector<std::string_view> pieces;
+  for (std::string_view text : decoded_files) {
+    // What loads, as `LineCutter` reads it.
+    text = text.substr(0, text.find('\0'));
+    for (std::size_t q = text.find('\x1A'); q != std::string_view::npos;
+         q = text.find('\x1A', q + 1)) {
+      if (IsCharStart(text, 0, q)) {
+        text = text.substr(0, q);
+        break;
+      }
+    }
+    for (std::size_t start = 0; start < text.size();) {
+      const std::size_t end = PieceEndAfter(text, "\n", start, piece_bytes);
+      pieces.push_back(text.substr(start, end - start));
+      start = end;
+    }
+  }
+  return pieces;
 }
 
 void OnImportClicked(Units& units) {

@@ -97,6 +97,15 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count, const Text& order,
                            const Text& out_delimiter, std::string& out);
 
+// The same files cut for working on in parallel: pieces of whole lines, about `piece_bytes`
+// each, of the part of every file that loads (up to the first zero byte, and up to the first
+// 0x1A that starts a character). `DelimitedColumnCount` and `AppendDelimitedExport` over the
+// pieces, one after another, give what they give over the files.
+//
+//   files "a|b\nc\x1Ad\n", "e\n"; piece_bytes 1  ->  "a|b\n", "c", "e\n"
+std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> decoded_files,
+                                              std::size_t piece_bytes);
+
 // 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into
 // 超级列表框1 and rewrites 编辑框_列 as 1,2,…,n for the grid's n columns.
 void OnImportClicked(Units& units);

@@ -441,24 +441,43 @@ TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
   TempDir dir;
   const std::string records = ManyRecords();
   const std::string file = dir.Write("records.txt", records);
+  const std::string name_records = ReplaceAll(records, "user", Gbk("名"));
+  const std::string names = dir.Write("names.txt", name_records);
+  const std::string distinct = DistinctLines(Text(records)).bytes();
+  const std::string_view both[] = {records, name_records};
+  auto reorder = [&](std::span<const std::string_view> files, const char* delimiter, Text order) {
+    std::string out;
+    const int columns = DelimitedColumnCount(files, delimiter);
+    AppendDelimitedExport(files, delimiter, columns,
+                          order.empty() ? AllColumnsOrder(columns) : order, Text("|"), out);
+    return out;
+  };
+  std::string pairs;
+  AppendJoinedListPairs(both[0], both[1], pairs);
+  std::string with_datum;
+  AppendJoinedListWithDatum(records, "x", with_datum);
   const struct {
     std::vector<std::string> args;
     std::string expected;
   } commands[] = {
-      {{"extract", "-f", "4|1"}, ExtractFields(Text(records), Text("4|1")).bytes()},
-      {{"dedupe"}, DistinctLines(Text(records)).bytes()},
+      {{"extract", "-f", "4|1", file}, ExtractFields(Text(records), Text("4|1")).bytes()},
+      {{"dedupe", file}, distinct},
       // 256 KB and 16 KB: the records go to temporary files at once, and at 16 KB the
       // partitions are split again.
-      {{"dedupe", "--memory", "256K"}, DistinctLines(Text(records)).bytes()},
-      {{"dedupe", "--memory", "16K"}, DistinctLines(Text(records)).bytes()},
+      {{"dedupe", "--memory", "256K", file}, distinct},
+      {{"dedupe", "--memory", "16K", file}, distinct},
+      {{"reorder", "-d", "|", "-c", "3,1", file, names}, reorder(both, "|", Text("3,1"))},
+      {{"reorder", "-d", "----", file}, reorder(std::span(both, 1), "----", Text())},
+      {{"merge", file, names}, pairs},
+      {{"merge", "--datum", "x", file}, with_datum},
   };
   for (const auto& command : commands) {
     for (const char* threads : {"1", "2", "7"}) {
       std::vector<std::string> args = command.args;
-      args.insert(args.end(), {"--threads", threads, file});
+      args.insert(args.begin() + 1, {"--threads", threads});
       const CliResult cli = RunCli(args);
       EXPECT_EQ(cli.status, 0) << cli.err;
-      EXPECT_TRUE(cli.out == command.expected) << args[0] << " " << args[1] << " " << threads;
+      EXPECT_TRUE(cli.out == command.expected) << args[0] << " " << args[3] << " " << threads;
     }
   }
 }
