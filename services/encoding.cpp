@@ -89,6 +89,35 @@ Converter& Gb18030ToUtf8() {
 
 bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// The private-use code points that glibc's GB18030 table leaves out. The 2000 and 2005
+// editions of GB18030 (and Python's codec, among others) give them these two-byte codes;
+// later editions gave the codes to the standard characters that replaced them (vertical
+// forms, CJK extension ideographs), and glibc reads the codes as those.
+struct PrivateUseCode {
+  char32_t code_point;
+  char bytes[3];
+};
+constexpr PrivateUseCode kPrivateUseCodes[] = {
+    {0xE78D, "\xA6\xD9"}, {0xE78E, "\xA6\xDA"}, {0xE78F, "\xA6\xDB"}, {0xE790, "\xA6\xDC"},
+    {0xE791, "\xA6\xDD"}, {0xE792, "\xA6\xDE"}, {0xE793, "\xA6\xDF"}, {0xE794, "\xA6\xEC"},
+    {0xE795, "\xA6\xED"}, {0xE796, "\xA6\xF3"}, {0xE816, "\xFE\x51"}, {0xE817, "\xFE\x52"},
+    {0xE818, "\xFE\x53"}, {0xE81E, "\xFE\x59"}, {0xE826, "\xFE\x61"}, {0xE82B, "\xFE\x66"},
+    {0xE82C, "\xFE\x67"}, {0xE831, "\xFE\x6C"}, {0xE832, "\xFE\x6D"}, {0xE83B, "\xFE\x76"},
+    {0xE843, "\xFE\x7E"}, {0xE854, "\xFE\x90"}, {0xE855, "\xFE\x91"}, {0xE864, "\xFE\xA0"},
+};
+
+// Appends the GB18030 bytes of a code point iconv could not convert. Only the private-use
+// code points above are left out by glibc; anything else becomes U+FFFD, never its UTF-8 bytes.
+void AppendUnmapped(std::string& out, char32_t code_point) {
+  for (const PrivateUseCode& code : kPrivateUseCodes) {
+    if (code.code_point == code_point) {
+      out.append(code.bytes, 2);
+      return;
+    }
+  }
+  out += "\x84\x31\xA4\x37";  // U+FFFD
+}
+
 // UTF-8 -> GB18030, ending at the first byte that is not UTF-8 (`*invalid_at` is then its
 // offset) when `invalid_at` is given, keeping such bytes unchanged otherwise.
 std::string Utf8ToGb18030Bytes(std::string_view utf8, std::optional<std::size_t>* invalid_at) {
@@ -98,7 +127,8 @@ std::string Utf8ToGb18030Bytes(std::string_view utf8, std::optional<std::size_t>
       utf8, utf8.size() + 16,
       [invalid_at](std::string& out, std::string_view rest) -> std::size_t {
         if (const std::size_t len = Utf8SequenceLength(rest, 0)) {
-          out += rest.substr(0, len);  // a character iconv has no mapping for
+          AppendUnmapped(out,
+                         Utf8CodePoint(reinterpret_cast<const unsigned char*>(rest.data()), len));
           return len;
         }
         if (invalid_at) return 0;

@@ -12,11 +12,12 @@
 
 namespace lanzhou {
 
-// UTF-8 -> GB18030. Every Unicode character has a GB18030 form, so nothing is lost; an
+// UTF-8 -> GB18030. Every Unicode scalar value has a GB18030 form, so nothing is lost; an
 // invalid UTF-8 byte is kept as it is. FromUtf8("中") == Text("\xD6\xD0"),
-// FromUtf8("😀") == Text("\x94\x39\xFC\x36"). Limit: 24 private-use code points
-// (U+E78D..U+E796 and 14 between U+E816 and U+E864) share their bytes with the standard characters
-// that replaced them, so they come back as those.
+// FromUtf8("😀") == Text("\x94\x39\xFC\x36"), FromUtf8("\uE78D") == Text("\xA6\xD9").
+// Limit: those 24 private-use code points (U+E78D..U+E796 and 14 between U+E816 and U+E864)
+// take the two-byte codes that GB18030 gave them before its standard characters replaced them,
+// so ToUtf8 gives back the standard characters (A6 D9 is U+FE10).
 Text FromUtf8(std::string_view utf8);
 // GB18030 -> UTF-8. A byte sequence that is not GB18030 becomes U+FFFD.
 std::string ToUtf8(const Text& text);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "services/encoding.h"
+#include "services/gbk_chars.h"
 
 namespace lanzhou {
 namespace {
@@ -205,17 +206,6 @@ Char GbkChar(unsigned lead, unsigned trail) {
   return {kOther, kRarest};  // user-defined
 }
 
-char32_t DecodeUtf8(const unsigned char* p, std::size_t len) {
-  switch (len) {
-    case 2:
-      return (p[0] & 0x1F) << 6 | (p[1] & 0x3F);
-    case 3:
-      return (p[0] & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
-    default:
-      return (p[0] & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
-  }
-}
-
 // An accented letter is seldom a word of its own: only à, è, é and ó are.
 constexpr int kLoneAccent = 6;
 // A Russian word in lower case has a vowel, or is one of the words of one letter (в, к, с, ж).
@@ -303,6 +293,17 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
   return len;
 }
 
+char32_t Utf8CodePoint(const unsigned char* p, std::size_t len) {
+  switch (len) {
+    case 2:
+      return (p[0] & 0x1F) << 6 | (p[1] & 0x3F);
+    case 3:
+      return (p[0] & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+    default:
+      return (p[0] & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+  }
+}
+
 EncodingGuess GuessEncoding(std::string_view s) {
   const auto* b = reinterpret_cast<const unsigned char*>(s.data());
   const std::size_t n = s.size();
@@ -325,18 +326,15 @@ EncodingGuess GuessEncoding(std::string_view s) {
     } else {
       const std::size_t len = Utf8SequenceLength(s, u);
       if (len == 0) return {false, u};
-      utf8.Add(UnicodeChar(DecodeUtf8(b + u, len)));
+      utf8.Add(UnicodeChar(Utf8CodePoint(b + u, len)));
       u += len;
       ++characters;
     }
-    // The GBK reading catches up: a lead byte takes the next byte, as the character model has
-    // it, or three more for a GB18030 four-byte sequence.
+    // The GBK reading catches up, stepping as the character model does, with a GB18030
+    // four-byte sequence taken whole.
     while (g < u) {
-      if (b[g] < 0x80) {
-        gbk.Add(AsciiChar(b[g]));
-        g += 1;
-      } else if (g + 1 == n) {
-        gbk.Add({kOther, kBroken});
+      if (CharLength(s, g) == 1) {
+        gbk.Add(IsLeadByte(b[g]) ? Char{kOther, kBroken} : AsciiChar(b[g]));
         g += 1;
       } else if (g + 3 < n && b[g + 1] >= 0x30 && b[g + 1] <= 0x39 && b[g + 2] >= 0x81 &&
                  b[g + 2] <= 0xFE && b[g + 3] >= 0x30 && b[g + 3] <= 0x39) {

@@ -37,6 +37,8 @@ namespace lanzhou {
 // none starts there: shortest forms only, no surrogates, nothing above U+10FFFF, nothing cut
 // off by the end. `i` < s.size().
 std::size_t Utf8SequenceLength(std::string_view s, std::size_t i);
+// The code point of the well-formed sequence of `len` bytes (2 to 4) starting at `p`.
+char32_t Utf8CodePoint(const unsigned char* p, std::size_t len);
 
 struct EncodingGuess {
   bool utf8 = false;

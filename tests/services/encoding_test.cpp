@@ -2,13 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
+
+std::string Hex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char b : bytes) {
+    hex += digits[b >> 4];
+    hex += digits[b & 15];
+  }
+  return hex;
+}
+
+std::string FromHex(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+  }
+  return bytes;
+}
 
 TEST(Encoding, KnownBytesBothWays) {
   struct Case {
@@ -151,6 +174,110 @@ TEST(DecodeInputText, InvalidUtf8IsReportedOnlyWhereUtf8WasRequired) {
     EXPECT_EQ(DetectInputEncoding(c.bytes), DecodeInputText(c.bytes, storage).encoding)
         << c.bytes.substr(0, 8);
   }
+}
+
+// The codes where GB18030 tables legitimately differ. The 2000 and 2005 editions put 24
+// private-use code points on these two-byte codes; later editions, and glibc, put there the
+// standard characters that replaced them. Ours reads the standard character and writes both
+// on the code. (Older tables, Python's among them, also give those standard characters a
+// four-byte code that glibc leaves unassigned.)
+struct ReplacedCode {
+  const char* bytes;
+  const char* private_use;
+  const char* standard;
+};
+constexpr ReplacedCode kReplacedCodes[] = {
+    {"\xA6\xD9", "\uE78D", "\uFE10"},     {"\xA6\xDA", "\uE78E", "\uFE12"},
+    {"\xA6\xDB", "\uE78F", "\uFE11"},     {"\xA6\xDC", "\uE790", "\uFE13"},
+    {"\xA6\xDD", "\uE791", "\uFE14"},     {"\xA6\xDE", "\uE792", "\uFE15"},
+    {"\xA6\xDF", "\uE793", "\uFE16"},     {"\xA6\xEC", "\uE794", "\uFE17"},
+    {"\xA6\xED", "\uE795", "\uFE18"},     {"\xA6\xF3", "\uE796", "\uFE19"},
+    {"\xFE\x51", "\uE816", "\U00020087"}, {"\xFE\x52", "\uE817", "\U00020089"},
+    {"\xFE\x53", "\uE818", "\U000200CC"}, {"\xFE\x59", "\uE81E", "\u9FB4"},
+    {"\xFE\x61", "\uE826", "\u9FB5"},     {"\xFE\x66", "\uE82B", "\u9FB6"},
+    {"\xFE\x67", "\uE82C", "\u9FB7"},     {"\xFE\x6C", "\uE831", "\U000215D7"},
+    {"\xFE\x6D", "\uE832", "\u9FB8"},     {"\xFE\x76", "\uE83B", "\U0002298F"},
+    {"\xFE\x7E", "\uE843", "\u9FB9"},     {"\xFE\x90", "\uE854", "\u9FBA"},
+    {"\xFE\x91", "\uE855", "\U000241FE"}, {"\xFE\xA0", "\uE864", "\u9FBB"},
+};
+
+TEST(Encoding, CodesWhereTablesDifferAreNamed) {
+  for (const ReplacedCode& c : kReplacedCodes) {
+    EXPECT_EQ(ToUtf8(std::string(c.bytes)), c.standard) << Hex(c.bytes);
+    EXPECT_EQ(FromUtf8(c.standard), Text(c.bytes)) << Hex(c.bytes);
+    // Never the private-use character's UTF-8 bytes in GB18030 text.
+    EXPECT_EQ(FromUtf8(c.private_use), Text(c.bytes)) << Hex(c.bytes);
+  }
+  // The 2005 edition swapped U+1E3F and U+E7C7 between A8 BC and 81 35 F4 37; glibc follows
+  // it, Python's codec the 2000 edition.
+  EXPECT_EQ(FromUtf8("\u1E3F"), Text("\xA8\xBC"));
+  EXPECT_EQ(FromUtf8("\uE7C7"), Text("\x81\x35\xF4\x37"));
+}
+
+// Checked against a table that is not ours: Python's gb18030 codec decodes every two-byte code
+// and a sample of four-byte ones, and encodes what it decoded back. Ours must agree both ways
+// except at the codes named above.
+TEST(Encoding, AgreesWithPythonsGb18030Codec) {
+  std::vector<std::string> codes;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail != 0x7F) codes.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+    }
+  }
+  // Four-byte codes by their linear number: the BMP part, and the planes from 90 30 81 30 on.
+  auto four = [](long n) {
+    std::string code(4, '\0');
+    code[3] = static_cast<char>(0x30 + n % 10);
+    n /= 10;
+    code[2] = static_cast<char>(0x81 + n % 126);
+    n /= 126;
+    code[1] = static_cast<char>(0x30 + n % 10);
+    code[0] = static_cast<char>(0x81 + n / 10);
+    return code;
+  };
+  for (long n = 0; n < 39420; n += 7) codes.push_back(four(n));
+  for (long n = 189000; n < 189000 + 0x100000; n += 997) codes.push_back(four(n));
+
+  TempDirectory dir;
+  const auto in = dir.path() / "codes.txt";
+  {
+    std::ofstream out(in);
+    for (const std::string& code : codes) out << Hex(code) << "\n";
+  }
+  // Per code: its UTF-8 and its bytes again, or "- -" where the codec has no character.
+  const std::string command =
+      "python3 -c \"import sys\n"
+      "for line in open(sys.argv[1]):\n"
+      "    try:\n"
+      "        u = bytes.fromhex(line).decode('gb18030')\n"
+      "        print(u.encode('utf-8').hex(), u.encode('gb18030').hex())\n"
+      "    except UnicodeError:\n"
+      "        print('- -')\n\" " +
+      in.string();
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  auto named = [](const std::string& code, const std::string& theirs) {
+    if (code == "\xA8\xBC" || code == "\x81\x35\xF4\x37") return true;
+    for (const ReplacedCode& c : kReplacedCodes) {
+      if (code == c.bytes || theirs == c.standard) return true;
+    }
+    return false;
+  };
+  std::size_t compared = 0, differ = 0;
+  char utf8_hex[64], back_hex[64];
+  for (const std::string& code : codes) {
+    if (std::fscanf(pipe, "%63s %63s", utf8_hex, back_hex) != 2) break;
+    const bool none = utf8_hex[0] == '-';
+    const std::string theirs = none ? "\xEF\xBF\xBD" : FromHex(utf8_hex);
+    ++compared;
+    if (named(code, theirs)) continue;
+    const bool same =
+        ToUtf8(code) == theirs && (none || FromUtf8(theirs) == Text(FromHex(back_hex)));
+    if (!same && ++differ <= 10) ADD_FAILURE() << Hex(code) << " is " << utf8_hex << " there";
+  }
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(compared, codes.size());
+  EXPECT_EQ(differ, 0u);
 }
 
 // Long texts convert in pieces into a buffer sized by a guess: a text of many characters that
