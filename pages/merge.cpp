@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "services/caption_progress.h"
 #include "services/dialogs.h"
 #include "services/encoding.h"
 #include "services/file_writer.h"
@@ -94,27 +95,6 @@ class MergeFile {
 
   OutputFile out_;
   std::string buffer_;
-};
-
-// Shows "n/r" in 标签2 for the first row and then at least every 0.2 s, and lets the window
-// repaint it. The clock is looked at only every 1024 rows, so the check costs nothing.
-class MergeProgress {
- public:
-  MergeProgress(Units& units, int total) : units_(units), total_(DecimalText(total) + "/") {}
-
-  void RowDone(int row) {
-    if (row != 1 && row % 1024 != 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (row != 1 && now - last_ < std::chrono::milliseconds(200)) return;
-    last_ = now;
-    units_.SetCaption(Unit::标签2, total_ + DecimalText(row));
-    units_.ProcessEvents();
-  }
-
- private:
-  Units& units_;
-  Text total_;
-  std::chrono::steady_clock::time_point last_;
 };
 
 bool IsYes(int answer) { return answer == message_result::kYes; }
@@ -233,7 +213,10 @@ void OnMergeClicked(Units& units) {
     const Text path = MergeOutputPath(folder->path);
     MergeFile out(path);
     bool ok = out.Open();
-    MergeProgress progress(units, n);
+    // "n/r" in 标签2 as the rows go.
+    CaptionProgress progress(units, Unit::标签2, [total = DecimalText(n) + "/"](std::size_t r) {
+      return total + DecimalText(static_cast<int>(r));
+    });
     // Cells are read row by row and copied at once: the window may repaint between rows.
     for (int r = 0; ok && r < n; ++r) {
       if (fixed_datum) {
@@ -242,7 +225,7 @@ void OnMergeClicked(Units& units) {
         AppendJoinedLine(a.CellView(r, 1), b.CellView(r, 1), JoinMode::kPair, out.buffer());
       }
       ok = out.FlushIfFull();
-      progress.RowDone(r + 1);
+      progress.Step(r + 1);
     }
     if (!ok || !out.Close()) {
       ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);

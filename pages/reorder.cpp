@@ -1,6 +1,7 @@
 #include "pages/reorder.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <span>
@@ -8,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "services/caption_progress.h"
 #include "services/dialogs.h"
 #include "services/encoding.h"
 #include "services/files.h"
@@ -155,15 +157,22 @@ bool AskImportDelimiter(Units& units) {
   return !ImportDelimiter().empty();
 }
 
+Text RowCountCaption(std::size_t rows) {
+  return FromUtf8("当前列表共: ") + DecimalText(static_cast<long long>(rows)) + FromUtf8(" 行");
+}
+
 void RefreshRowCount(Units& units) {
-  units.SetCaption(
-      Unit::标签_行数,
-      FromUtf8("当前列表共: ") + DecimalText(units.Grid(kGrid).ItemCount()) + FromUtf8(" 行"));
+  units.SetCaption(Unit::标签_行数, RowCountCaption(units.Grid(kGrid).ItemCount()));
 }
 
 // One file into the grid, then the column widths and the row count, as after every load.
 void ImportFile(Units& units, const Text& path) {
-  const bool loaded = LoadDelimitedFile(path, ImportDelimiter(), units.Grid(kGrid));
+  // The row count grows in 标签_行数 while a long file loads.
+  GridData& grid = units.Grid(kGrid);
+  CaptionProgress progress(units, Unit::标签_行数,
+                           [&grid](std::size_t) { return RowCountCaption(grid.ItemCount()); });
+  const bool loaded = LoadDelimitedFile(path, ImportDelimiter(), grid,
+                                        [&](std::size_t rows) { progress.Step(rows); });
   units.LockRedraw(kGrid);
   units.AutoFitColumns(kGrid);
   units.UnlockRedraw(kGrid);
@@ -194,11 +203,13 @@ Text& ImportDelimiter() {
   return delimiter;
 }
 
-void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid) {
+void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid,
+                        const std::function<void(std::size_t)>& row_added) {
   const std::string decoded = DecodeInput(file_bytes);
   LineCutter lines(decoded);
   std::string_view line;
   std::vector<std::string_view> fields;
+  std::size_t rows = 0;
   while (lines.Next(line)) {
     SplitFields(line, delimiter.view(), fields);
     while (grid.ColumnCount() < static_cast<int>(fields.size())) {
@@ -208,14 +219,16 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
     cells.reserve(fields.size());
     for (std::string_view field : fields) cells.emplace_back(field);
     grid.AppendRow(std::move(cells));
+    if (row_added) row_added(++rows);
   }
 }
 
-bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid) {
+bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
+                       const std::function<void(std::size_t)>& row_added) {
   // Opened for reading only: a read-only input imports, and no input is ever changed.
   const std::optional<Bytes> bytes = ReadReadableFile(path);
   if (!bytes) return false;
-  LoadDelimitedBytes(bytes->view(), delimiter, grid);
+  LoadDelimitedBytes(bytes->view(), delimiter, grid, row_added);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #ifndef LANZHOU_PAGES_REORDER_H_
 #define LANZHOU_PAGES_REORDER_H_
 
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
@@ -38,11 +39,14 @@ Text& ImportDelimiter();
 //     -> columns "1" "2" "3"; rows (a, b, c) and (d, e, "")
 //
 // An empty delimiter leaves every line whole in column 0. Linear in the size of the input.
-void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid);
+// `row_added(n)`, when given, hears of every row as the n-th loaded (for progress).
+void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid,
+                        const std::function<void(std::size_t)>& row_added = {});
 
 // Reads the file at `path` for reading only and loads it as `LoadDelimitedBytes`. Returns
 // false, leaving the grid unchanged, when the file cannot be opened or read.
-bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid);
+bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
+                       const std::function<void(std::size_t)>& row_added = {});
 
 // The column order typed by the user: "3,1" split on "," and each member read with
 // `ToInteger` (so "x" reads 0 and "３" reads 3). An empty order gives no member.
