@@ -189,6 +189,24 @@ MainWindow::MainWindow(Options options) : QWidget(nullptr) {
   BindEvents();
   ShowPage(0);
   OnWindowCreated(*this);
+  setMinimumSize(MinimumClientSize());
+}
+
+QSize MainWindow::MinimumClientSize() {
+  // The units sit at fixed places, so the window may shrink only as far as they all fit as
+  // the template places them. The anchored ones shrink with it down to minimums that fit
+  // inside the others (a test holds this). The template lets the banner and the tab control
+  // reach a pixel past its own client size; that overhang does not count.
+  QSize size(0, 0);
+  for (const UnitDefinition& definition : UnitDefinitions()) {
+    QWidget* widget = UnitWidget(definition.unit);
+    if (widget == nullptr || widget->parentWidget() != this ||
+        anchor_->FindControl(UnitHandle(definition.unit)) != 0) {
+      continue;
+    }
+    size = size.expandedTo(QSize(widget->x() + widget->width(), widget->y() + widget->height()));
+  }
+  return size.boundedTo(QSize(kClientWidth, kClientHeight));
 }
 
 MainWindow::~MainWindow() {

@@ -60,6 +60,9 @@ class MainWindow : public QWidget {
   Dialogs& dialogs() { return *dialogs_; }
   QTabWidget* tabs() const { return tabs_; }
 
+  // The smallest client size at which no unit is cut off: the window never gets smaller.
+  QSize MinimumClientSize();
+
   // Runs one handler of the event table, then brings the grid views up to date.
   void RunHandler(const std::function<void()>& handler);
   // Announces pending grid changes to the views.

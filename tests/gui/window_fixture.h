@@ -44,10 +44,11 @@ class WindowTest : public ::testing::Test {
   // Bounds in the window's client coordinates.
   QRect Bounds(Unit unit) { return window_->UnitWidget(unit)->geometry(); }
 
-  // Resizes the window's client area and lets the size-changed event arrive.
+  // Resizes the window's client area (no smaller than its minimum) and lets the
+  // size-changed event arrive.
   void ResizeClient(int width, int height) {
     window_->resize(width, height);
-    QResizeEvent event(QSize(width, height), window_->size());
+    QResizeEvent event(window_->size(), window_->size());
     QApplication::sendEvent(window_.get(), &event);
   }
 
