@@ -306,6 +306,8 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
     case UnitKind::kMultiLineEdit: {
       auto* box = new TextBox(parent);
       box->setPlainText(text);
+      // A result box of many lines shows that there are more than fit.
+      if (definition.scroll_bar) box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
       box->SetFileLoader(
           [this](const std::vector<Text>& paths) { return ReadDroppedText(paths, *dialogs_); });
       return box;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
@@ -177,6 +178,29 @@ TEST_F(MainWindowTest, ShrinkingStopsWhereEveryUnitStillFits) {
     }
     EXPECT_GE(Bounds(Unit::选择夹1).height(), 172);
     EXPECT_EQ(Bounds(Unit::超级列表框1).topLeft(), QPoint(7, 142));
+  }
+}
+
+TEST_F(MainWindowTest, OnlyTheResultBoxesScrollAndOnlyWhenTheirTextIsLonger) {
+  std::string many;
+  for (int i = 0; i < 150000; ++i) many += std::to_string(i) + "\r\n";
+  struct Case {
+    Unit box;
+    int page;
+    int lines;
+    bool scroll_bar;
+  } cases[] = {
+      {Unit::编辑框3, 2, 150000, true},       {Unit::编辑框3, 2, 3, false},
+      {Unit::替换后_编辑框, 3, 150000, true}, {Unit::替换后_编辑框, 3, 3, false},
+      {Unit::编辑框2, 2, 150000, false},      {Unit::被折行_编辑框, 3, 150000, false},
+  };
+  window_->show();
+  for (const Case& c : cases) {
+    window_->tabs()->setCurrentIndex(c.page);
+    window_->units().SetEditText(c.box, Text(c.lines == 3 ? "1\r\n2\r\n3" : many));
+    QApplication::processEvents();
+    EXPECT_EQ(Widget<QPlainTextEdit>(c.box)->verticalScrollBar()->isVisible(), c.scroll_bar)
+        << DefinitionOf(c.box).name << " " << c.lines;
   }
 }
 
