@@ -4,9 +4,11 @@
 
 #include "app/main_window.h"
 #include "app/module_hooks.h"
+#include "services/qt/qt_translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  lanzhou::InstallQtTranslations();
   lanzhou::ConstructModules();
   std::atexit(lanzhou::CleanUpModules);
   lanzhou::StartModules();

@@ -1,48 +1,128 @@
-// Renders the window as a user first sees it. With LANZHOU_SCREENSHOT=<file.png> the picture
-// is also saved (docs/screenshot.png is made this way).
+// Renders the window as a user sees it, each page filled as a user would fill it, and Qt's
+// file dialog under a Chinese locale. The pictures go to $LANZHOU_SCREENSHOTS, or to
+// screenshots/ in the test's working directory (docs/screenshots/ is made this way).
 #include <QAbstractScrollArea>
+#include <QDir>
+#include <QFileDialog>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "services/qt/qt_dialogs.h"
+#include "services/qt/qt_translations.h"
 #include "tests/gui/window_fixture.h"
 
 namespace lanzhou {
 namespace {
 
-using Screenshot = WindowTest;
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-TEST_F(Screenshot, RendersTheFirstPageAfterARealImport) {
+// Saves `image` as `name` in the screenshot folder and names the file in the test's output.
+void SaveScreenshot(const QImage& image, const QString& name) {
+  const QString folder = qEnvironmentVariable("LANZHOU_SCREENSHOTS", QStringLiteral("screenshots"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString path = QDir(folder).absoluteFilePath(name);
+  ASSERT_TRUE(image.save(path));
+  std::printf("screenshot: %s\n", qPrintable(path));
+  testing::Test::RecordProperty(name.toStdString(), path.toStdString());
+}
+
+class Screenshot : public WindowTest {
+ protected:
+  std::string Input(const char* name, std::initializer_list<const char*> lines) {
+    const std::string path = DirectoryPath() + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    for (const char* line : lines) out << FromUtf8(line).bytes() << "\r\n";
+    return path;
+  }
+  QWidget* Viewport(Unit grid) {
+    return qobject_cast<QAbstractScrollArea*>(window_->UnitWidget(grid))->viewport();
+  }
+  void Paste(Unit box, const char* utf8) { window_->units().SetEditText(box, FromUtf8(utf8)); }
+  void Type(Unit field, const char* utf8) { Widget<QLineEdit>(field)->setText(Q(utf8)); }
+  void Press(Unit button) { QTest::mouseClick(window_->UnitWidget(button), Qt::LeftButton); }
+};
+
+TEST_F(Screenshot, EveryPageAsAUserFillsIt) {
   window_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  // A GBK file dropped on the grid, imported with the delimiter the prompt is answered with.
-  const std::string path = DirectoryPath() + "/accounts.txt";
-  {
-    std::ofstream out(path, std::ios::binary);
-    for (const char* line :
-         {"张三|zhangsan@example.com|13800000001|北京", "李四|lisi@example.com|13800000002|上海",
-          "王五|wangwu@example.com|13800000003|广州"}) {
-      out << FromUtf8(line).bytes() << "\r\n";
-    }
+  const std::function<void()> fill[] = {
+      [&] {  // a GBK file dropped on the grid, imported with the delimiter asked for
+        dialogs_.QueueText(Text("|"));
+        DropFiles(Viewport(Unit::超级列表框1),
+                  {Input("accounts.txt", {"张三|zhangsan@example.com|13800000001|北京",
+                                          "李四|lisi@example.com|13800000002|上海",
+                                          "王五|wangwu@example.com|13800000003|广州"})});
+        EXPECT_EQ(window_->units().Grid(Unit::超级列表框1).ItemCount(), 3);
+      },
+      [&] {  // two lists dropped and merged
+        DropFiles(Viewport(Unit::超级列表框A),
+                  {Input("a.txt", {"zhangsan@example.com", "lisi@example.com"})});
+        DropFiles(Viewport(Unit::超级列表框b), {Input("b.txt", {"张三", "李四"})});
+        Press(Unit::按钮_处理);
+      },
+      [&] {
+        Paste(Unit::编辑框2, "北京\r\n上海\r\n北京\r\n广州\r\n上海\r\n深圳");
+        Press(Unit::按钮1);
+      },
+      [&] {
+        Paste(Unit::被折行_编辑框,
+              "岚舟资料处理专家把很长的一段文字按每行的字节数自动分行，不拆开汉字，"
+              "也不让“开括号”留在行尾。Words stay whole.");
+        Type(Unit::字数_编辑框, "30");
+        Press(Unit::按钮2);
+      },
+      [&] {
+        Paste(Unit::编辑框4, "ABC|QWE|ASD|RTY\r\n张三----男----北京\r\n李四|女|上海");
+        Type(Unit::列1, "3|1");
+        Press(Unit::按钮3);
+      },
+  };
+  for (int page = 0; page < 5; ++page) {
+    window_->tabs()->setCurrentIndex(page);
+    fill[page]();
+    QTest::qWait(50);
+    const QImage image = window_->grab().toImage();
+    EXPECT_EQ(image.size(), window_->size() * image.devicePixelRatio());
+    // The banner is painted: its middle is not the window's background.
+    EXPECT_NE(image.pixel(300, 20), image.pixel(300, 560));
+    SaveScreenshot(image, QStringLiteral("page-%1.png").arg(page));
   }
-  dialogs_.QueueText(Text("|"));
-  QWidget* grid = window_->UnitWidget(Unit::超级列表框1);
-  auto* view = qobject_cast<QAbstractScrollArea*>(grid);
-  ASSERT_TRUE(DropFiles(view ? view->viewport() : grid, {path}).first);
-  ASSERT_EQ(window_->units().Grid(Unit::超级列表框1).ItemCount(), 3);
+}
+
+// Run by its own CTest entry under LANG=zh_CN.UTF-8; skipped under other locales.
+TEST(ChineseLocale, TheFileDialogSpeaksChinese) {
+  if (QLocale::system().language() != QLocale::Chinese) GTEST_SKIP() << "not a Chinese locale";
+  ASSERT_EQ(InstallQtTranslations(), QStringLiteral("zh_CN"));
+  QTemporaryDir folder;
+  ASSERT_TRUE(QFile(folder.filePath(Q("名单.txt"))).open(QIODevice::WriteOnly));
+  CommonDialog unit;
+  unit.filter = FromUtf8("文本文档|*.txt");
+  unit.initial_folder = FromQString(folder.path());
+  std::unique_ptr<QFileDialog> dialog = BuildFileDialog(unit);
+  dialog->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
   QTest::qWait(50);
-  const QImage image = window_->grab().toImage();
-  EXPECT_EQ(image.size(), window_->size() * image.devicePixelRatio());
-  // The banner is painted: its corner is not the window's background.
-  EXPECT_NE(image.pixel(300, 20), image.pixel(300, 560));
-  if (const QByteArray out = qgetenv("LANZHOU_SCREENSHOT"); !out.isEmpty()) {
-    EXPECT_TRUE(image.save(QString::fromLocal8Bit(out)));
+
+  QStringList texts;
+  for (const QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text();
+  for (const QPushButton* button : dialog->findChildren<QPushButton*>()) texts << button->text();
+  for (const char* expected : {"查找范围：", "文件名称(&N)：", "文件类型：", "打开(&O)", "取消"}) {
+    EXPECT_TRUE(texts.contains(Q(expected))) << expected << " in " << qPrintable(texts.join('|'));
   }
+  SaveScreenshot(dialog->grab().toImage(), QStringLiteral("file-dialog-zh_CN.png"));
+  dialog->reject();
 }
 
 }  // namespace
