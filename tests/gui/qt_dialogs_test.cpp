@@ -84,8 +84,9 @@ TEST(MessageBox, ButtonsAnswerZeroToSix) {
 
 TEST(MessageBox, ShownBoxMapsYesAndNo) {
   QtDialogs dialogs;
-  for (auto [button, result] : {std::pair{QMessageBox::Yes, 5}, {QMessageBox::No, 6}}) {
-    WhenShown<QMessageBox>([button](QMessageBox* box) {
+  for (auto [answer, result] : {std::pair{QMessageBox::Yes, 5}, {QMessageBox::No, 6}}) {
+    // Clang 14 cannot capture a structured binding (C++20 allows it): capture a copy.
+    WhenShown<QMessageBox>([button = answer](QMessageBox* box) {
       EXPECT_TRUE(box->isModal());
       box->button(button)->click();
     });
