@@ -456,7 +456,8 @@ std::string HelpText(std::optional<Command> command) {
           "Usage: lanzhou-cli merge [--datum D] [-o OUT] FILE_A [FILE_B]\n"
           "Joins line i of FILE_A and line i of FILE_B as A||B|, or every line of FILE_A with\n"
           "the datum D as A||D. Each joined line ends in CR LF. Lists of different lengths are\n"
-          "joined up to the shorter one, with a warning. With -o the lines are appended to OUT.\n"
+          "joined up to the shorter one, with a warning. With -o the lines are appended to OUT,\n"
+          "under a lock that makes other merges into OUT wait; a failure takes them back.\n"
           "\n"
           "  --datum D                 join every line of FILE_A with D (no FILE_B)\n";
       break;

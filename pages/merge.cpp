@@ -108,9 +108,10 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
   }
   // One dropped file arrives as its path; several as each path followed by CR LF.
   for (const Text& path : SplitText(paths, Text("\r\n"))) {
-    const std::optional<Bytes> bytes = ReadReadableFile(path);
+    Text problem;
+    const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
     if (!bytes) {
-      ShowMessage(units.dialogs(), FromUtf8("无法打开文件：") + path, message_flags::kIconError);
+      ShowMessage(units.dialogs(), problem, message_flags::kIconError);
       continue;
     }
     for (Text& line : SplitListLines(bytes->view())) {

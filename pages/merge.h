@@ -79,9 +79,12 @@ Text MergeOutputPath(const Text& run_directory);
 
 // 按钮_处理 clicked: joins 超级列表框A with 超级列表框b (or, with 选择框1 ticked, with the text
 // of 编辑框1) and appends the lines to `MergeOutputPath`, created when missing and never
-// truncated. 标签2 shows n/r progress while it runs and "处理OK！" at the end. A file that
-// cannot be opened or written stops the merge with "保存失败：" + path (flags 16), and
-// everything this merge appended is taken back.
+// truncated. 标签2 shows n/r progress while it runs and "处理OK！" at the end.
+// The whole append holds an exclusive advisory lock (flock) on the file, as lanzhou-cli merge
+// does, so merges into one file (two windows, a script) follow one another whole; a merge
+// waits while another holds it. A file that cannot be opened or written stops the merge with
+// "保存失败：" + path (flags 16), and exactly the bytes this merge appended are taken back
+// (the file is cut to its length when the lock was taken; a file it created is removed).
 void OnMergeClicked(Units& units);
 // 拖放对象A / 拖放对象b FilesDropped: `paths` is one path, or several each followed by CR LF.
 // Asks "是否删除已有的数据？" first when the grid has rows, then appends one row per line of

@@ -171,14 +171,15 @@ void ImportFile(Units& units, const Text& path) {
   GridData& grid = units.Grid(kGrid);
   CaptionProgress progress(units, Unit::标签_行数,
                            [&grid](std::size_t) { return RowCountCaption(grid.ItemCount()); });
-  const bool loaded = LoadDelimitedFile(path, ImportDelimiter(), grid,
-                                        [&](std::size_t rows) { progress.Step(rows); });
+  Text problem;
+  const bool loaded = LoadDelimitedFile(
+      path, ImportDelimiter(), grid, [&](std::size_t rows) { progress.Step(rows); }, &problem);
   units.LockRedraw(kGrid);
   units.AutoFitColumns(kGrid);
   units.UnlockRedraw(kGrid);
   RefreshRowCount(units);
   if (!loaded) {
-    ShowMessage(units.dialogs(), FromUtf8("无法打开文件：") + path, message_flags::kIconError);
+    ShowMessage(units.dialogs(), problem, message_flags::kIconError);
   }
 }
 
@@ -224,9 +225,9 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
 }
 
 bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
-                       const std::function<void(std::size_t)>& row_added) {
+                       const std::function<void(std::size_t)>& row_added, Text* problem) {
   // Opened for reading only: a read-only input imports, and no input is ever changed.
-  const std::optional<Bytes> bytes = ReadReadableFile(path);
+  const std::optional<Bytes> bytes = ReadReadableFile(path, problem);
   if (!bytes) return false;
   LoadDelimitedBytes(bytes->view(), delimiter, grid, row_added);
   return true;

@@ -44,9 +44,11 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
                         const std::function<void(std::size_t)>& row_added = {});
 
 // Reads the file at `path` for reading only and loads it as `LoadDelimitedBytes`. Returns
-// false, leaving the grid unchanged, when the file cannot be opened or read.
+// false, leaving the grid unchanged and `problem` (when given) set as `ReadReadableFile`
+// sets it, when the file cannot be used.
 bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
-                       const std::function<void(std::size_t)>& row_added = {});
+                       const std::function<void(std::size_t)>& row_added = {},
+                       Text* problem = nullptr);
 
 // The column order typed by the user: "3,1" split on "," and each member read with
 // `ToInteger` (so "x" reads 0 and "３" reads 3). An empty order gives no member.

@@ -10,9 +10,10 @@ namespace lanzhou {
 Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs) {
   Text text;
   for (const Text& path : paths) {
-    const std::optional<Bytes> bytes = ReadReadableFile(path);
+    Text problem;
+    const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
     if (!bytes) {
-      ShowMessage(dialogs, FromUtf8("无法打开文件：") + path, message_flags::kIconError);
+      ShowMessage(dialogs, problem, message_flags::kIconError);
       continue;
     }
     if (!text.empty() && !text.view().ends_with('\n') && !text.view().ends_with('\r')) {

@@ -20,6 +20,7 @@
 #include "services/encoding.h"
 #include "services/file_writer.h"
 #include "services/gbk_chars.h"
+#include "services/input_file.h"
 
 namespace lanzhou {
 namespace {
@@ -271,27 +272,22 @@ bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts) {
   return out.Commit();
 }
 
-std::optional<Bytes> ReadReadableFile(const Text& path) {
-  if (path.empty()) return std::nullopt;
-  int fd = OpenPath(path, O_RDONLY);
-  if (fd < 0) return std::nullopt;
+std::optional<Bytes> ReadReadableFile(const Text& path, Text* problem) {
+  const auto fail = [&](const char* what, std::string_view detail = {}) {
+    if (problem != nullptr) *problem = FromUtf8(what) + path + FromUtf8(detail);
+    return std::nullopt;
+  };
+  if (path.empty()) return fail("无法打开文件：");
+  // "-" is a file here, not standard input.
+  std::string native = ToUtf8(path);
+  if (native == "-") native = "./-";
   std::string data;
-  struct stat st;
-  if (::fstat(fd, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (S_ISREG(st.st_mode)) data.reserve(static_cast<std::size_t>(st.st_size));
+  int error = 0;
+  if (!ReadInput(native, data, error))
+    return fail(error == ENOMEM ? "内存不足：" : "无法打开文件：");
+  if (const std::optional<std::size_t> bad = InvalidUtf8AfterMark(data)) {
+    return fail("无法打开文件：", "（第 " + std::to_string(*bad) + " 字节起不是 UTF-8）");
   }
-  char buffer[64 * 1024];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // a short read keeps what came
-    data.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
   return Bytes(std::move(data));
 }
 

@@ -27,9 +27,13 @@ bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
 
 // The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
 Bytes ReadWholeFile(const Text& path);
-// The same, telling a file that cannot be opened for reading (missing, unreadable, a folder,
-// an empty path) apart from an empty one: nullopt for the first, empty Bytes for the second.
-std::optional<Bytes> ReadReadableFile(const Text& path);
+// The same, telling a file that cannot be used apart from an empty one: nullopt for the
+// first, with `problem` (when given) set to what the window says about it, empty Bytes for
+// the second. A file cannot be used when it cannot be opened or read (missing, unreadable, a
+// folder, an empty path): "无法打开文件：" + path; when it starts with a UTF-8 byte-order mark
+// and then is not UTF-8: the same followed by "（第 N 字节起不是 UTF-8）", N counted from 0;
+// when the memory runs out: "内存不足：" + path.
+std::optional<Bytes> ReadReadableFile(const Text& path, Text* problem = nullptr);
 
 // A file number: nonzero while open; 0 means none.
 using FileNumber = std::int32_t;

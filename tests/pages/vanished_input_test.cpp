@@ -1,5 +1,5 @@
-// A file that disappears between the drop (or the file dialog) and the read is named in
-// "无法打开文件：…"; the grid keeps what it had.
+// A file that disappears between the drop (or the file dialog) and the read, or that announces
+// UTF-8 and is not, is named in "无法打开文件：…"; the grid keeps what it had.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -42,27 +42,34 @@ TEST(VanishedInput, IsNamedInAMessageAndLoadsNothing) {
          OnImportClicked(units);
        }},
   };
+  // The file is gone, or announces UTF-8 with a byte-order mark and then is not UTF-8.
+  const std::vector<std::pair<bool, std::string>> kinds = {{true, ""},
+                                                           {false, "（第 6 字节起不是 UTF-8）"}};
   for (const Handing& handing : handings) {
-    SCOPED_TRACE(handing.name);
-    ScratchDir dir;
-    ImportDelimiter() = Text();
-    FakeUnits units(Text(dir.path().string()));
-    LoadDelimitedBytes("kept|row", Text("|"), units.Grid(Unit::超级列表框1));
-    // The name is valid and was listed a moment ago; now it is gone.
-    const std::string name = "列表.txt";
-    Spill(dir / name, "a|b\r\n");
-    fs::remove(dir / name);
+    for (const auto& [vanished, reason] : kinds) {
+      SCOPED_TRACE(std::string(handing.name) + (vanished ? ", vanished" : ", bad UTF-8"));
+      ScratchDir dir;
+      ImportDelimiter() = Text();
+      FakeUnits units(Text(dir.path().string()));
+      LoadDelimitedBytes("kept|row", Text("|"), units.Grid(Unit::超级列表框1));
+      // The name is valid and was listed a moment ago; now it is gone.
+      const std::string name = "列表.txt";
+      Spill(dir / name,
+            "\xEF\xBB\xBF"
+            "a|b\xE4\r\n");
+      if (vanished) fs::remove(dir / name);
 
-    const Text path = FromUtf8(dir / name);
-    handing.hand(units, path);
-    ImportDelimiter() = Text();
+      const Text path = FromUtf8(dir / name);
+      handing.hand(units, path);
+      ImportDelimiter() = Text();
 
-    ASSERT_EQ(units.dialogs().messages.size(), 1u);
-    EXPECT_EQ(units.dialogs().messages[0],
-              (ScriptedDialogs::Message{FromUtf8("无法打开文件：") + path,
-                                        message_flags::kIconError, FromUtf8("信息：")}));
-    EXPECT_EQ(units.Grid(Unit::超级列表框1).ItemCount(), 1);
-    EXPECT_EQ(units.Caption(Unit::标签_行数), FromUtf8("当前列表共: 1 行"));
+      ASSERT_EQ(units.dialogs().messages.size(), 1u);
+      EXPECT_EQ(units.dialogs().messages[0],
+                (ScriptedDialogs::Message{FromUtf8("无法打开文件：") + path + FromUtf8(reason),
+                                          message_flags::kIconError, FromUtf8("信息：")}));
+      EXPECT_EQ(units.Grid(Unit::超级列表框1).ItemCount(), 1);
+      EXPECT_EQ(units.Caption(Unit::标签_行数), FromUtf8("当前列表共: 1 行"));
+    }
   }
 }
 
