@@ -43,7 +43,9 @@ std::string DisplayName(const std::string& path) {
 
 std::string ReadFailure(const std::string& path, int err) {
   if (err == ENOMEM) return "out of memory reading " + DisplayName(path);
-  if (err == EFBIG) return "cannot read " + DisplayName(path) + ": larger than the memory allowed";
+  if (err == EFBIG) {
+    return "cannot read " + DisplayName(path) + ": it does not fit in the memory --memory allows";
+  }
   return "cannot read " + DisplayName(path) + ": " + std::strerror(err);
 }
 
@@ -203,6 +205,8 @@ struct EditBoxInput {
         path != "-" && std::filesystem::file_size(path, ignored) > keep_below && !ignored;
     ReadLimits limits = kInputLimits;
     limits.populate = !large;
+    // An input that cannot be mapped (a pipe) is held in memory whole: --memory bounds it.
+    if (options.memory_limit > 0) limits.max_bytes = options.memory_limit;
     MappedInput& input = bytes[0];
     int err = 0;
     if (!input.Open(path, ChangedMessage(options, path), err, limits)) {

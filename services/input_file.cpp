@@ -262,12 +262,8 @@ bool MappedInput::Open(const std::string& native_path, std::string_view changed_
   struct stat st {};
   // Files that report no size (/proc) or are not regular are read instead.
   if (fd != STDIN_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    // A mapping takes the page cache, not memory of ours: `max_bytes` does not apply.
     const std::size_t size = static_cast<std::size_t>(st.st_size);
-    if (size > limits.max_bytes) {
-      CloseInput(fd);
-      error = EFBIG;
-      return false;
-    }
     void* map = Sys().mmap(nullptr, size, PROT_READ,
                            MAP_PRIVATE | (limits.populate ? MAP_POPULATE : 0), fd, 0);
     if (map != MAP_FAILED) {

@@ -18,7 +18,7 @@ struct ReadLimits {
   // Reading stops just after the first zero byte, for the operations that ignore everything
   // after it: an endless input (/dev/zero) then ends.
   bool stop_at_zero = false;
-  // An input of more bytes fails with EFBIG.
+  // An input read into memory (not a mapped file) of more bytes fails with EFBIG.
   std::size_t max_bytes = static_cast<std::size_t>(-1);
   // A mapped file is read in at once (fastest when all of it will be used); without, its
   // pages come as they are first touched.
