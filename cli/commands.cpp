@@ -53,14 +53,16 @@ std::string ReadFailure(const std::string& path, int err) {
 // there: an endless input such as /dev/zero ends.
 constexpr ReadLimits kInputLimits{.stop_at_zero = true};
 
-// A file that starts with a UTF-8 byte-order mark and then is not UTF-8 is refused, unless
-// the user said it is GBK: its text would come out as wrong characters.
-bool MarkedUtf8IsUtf8(const Options& options, const std::string& path, std::string_view bytes) {
-  if (options.input_encoding == InputEncoding::kGbk) return true;
-  const std::optional<std::size_t> bad = InvalidUtf8AfterMark(bytes);
+// A file that has to be UTF-8 (--input-encoding utf-8, or a UTF-8 byte-order mark without
+// --input-encoding gbk) and is not is refused, naming the byte: its text would come out as
+// wrong characters.
+bool RequiredUtf8IsUtf8(const Options& options, const std::string& path, std::string_view bytes) {
+  const std::optional<std::size_t> bad = InvalidRequiredUtf8(bytes, options.input_encoding);
   if (!bad) return true;
-  Report(options, "cannot read " + DisplayName(path) + ": it starts with a UTF-8 byte-order mark " +
-                      "but is not UTF-8 at byte " + std::to_string(*bad));
+  const std::string why = options.input_encoding == InputEncoding::kUtf8
+                              ? "it is not UTF-8 (--input-encoding utf-8) at byte "
+                              : "it starts with a UTF-8 byte-order mark but is not UTF-8 at byte ";
+  Report(options, "cannot read " + DisplayName(path) + ": " + why + std::to_string(*bad));
   return false;
 }
 
@@ -150,7 +152,7 @@ bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
     Report(options, ReadFailure(options.files.front(), err));
     return false;
   }
-  if (!MarkedUtf8IsUtf8(options, options.files.front(), bytes)) return false;
+  if (!RequiredUtf8IsUtf8(options, options.files.front(), bytes)) return false;
   DetectedEncoding detected = DetectedEncoding::kGbk;
   text = PastedText(std::move(bytes), options.input_encoding, &detected);
   utf8 = detected == DetectedEncoding::kUtf8;
@@ -213,7 +215,7 @@ struct EditBoxInput {
       Report(options, ReadFailure(path, err));
       return false;
     }
-    if (!MarkedUtf8IsUtf8(options, path, input.view())) return false;
+    if (!RequiredUtf8IsUtf8(options, path, input.view())) return false;
     std::size_t released = 0;
     auto scanned = [&](std::size_t end) {
       ReleasePages(input.view().substr(released, end - released));
@@ -317,7 +319,7 @@ int RunReorder(const Options& options) {
       Report(options, ReadFailure(path, err));
       return kExitFile;
     }
-    if (!MarkedUtf8IsUtf8(options, path, inputs[f].view())) return kExitFile;
+    if (!RequiredUtf8IsUtf8(options, path, inputs[f].view())) return kExitFile;
     DetectedEncoding detected = DetectedEncoding::kGbk;
     texts.push_back(
         DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
@@ -369,7 +371,7 @@ bool LoadList(const Options& options, const std::string& path, MappedInput& byte
     Report(options, ReadFailure(path, err));
     return false;
   }
-  if (!MarkedUtf8IsUtf8(options, path, bytes.view())) return false;
+  if (!RequiredUtf8IsUtf8(options, path, bytes.view())) return false;
   DetectedEncoding detected = DetectedEncoding::kGbk;
   text = DecodeListText(bytes.view(), storage, options.input_encoding, &detected);
   utf8 = detected == DetectedEncoding::kUtf8;

@@ -148,9 +148,9 @@ size_t CountListLines(std::string_view decoded) {
          (decoded.back() == '\n' ? 0 : 1);
 }
 
-TextArray SplitListLines(std::string_view file_bytes) {
+TextArray SplitListLines(std::string_view file_bytes, InputEncoding how) {
   std::string storage;
-  const std::string_view decoded = DecodeListText(file_bytes, storage);
+  const std::string_view decoded = DecodeListText(file_bytes, storage, how);
   TextArray lines;
   lines.reserve(CountListLines(decoded));
   ListLineReader reader(decoded);

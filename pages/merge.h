@@ -18,7 +18,8 @@ namespace lanzhou {
 // The lines of a list file, one per grid row, from the file's raw bytes.
 //
 // Only the bytes before the first zero byte count. They are decoded as every input file is
-// (`DecodeInput`: UTF-8 is converted to GB18030, GBK/GB18030 kept unchanged), then split at
+// (`DecodeInput`, as `how` says or, with kAuto, as the encoding detector decides: UTF-8 is
+// converted to GB18030, GBK/GB18030 kept unchanged), then split at
 // every LF; one CR right before an LF is dropped with it. A final line end gives no empty
 // last line, an empty file no line at all, and an empty line inside the file an empty line.
 // A line is never split further ("|" stays inside it).
@@ -28,7 +29,7 @@ namespace lanzhou {
 //   SplitListLines("a\r\r\nb\0c")   -> {"a\r", "b"}
 //
 // Linear in the size of the file.
-TextArray SplitListLines(std::string_view file_bytes);
+TextArray SplitListLines(std::string_view file_bytes, InputEncoding how = InputEncoding::kAuto);
 
 // The same rule in steps, for callers that keep the file's bytes and want no copy of every
 // line. `DecodeListText` gives the text `SplitListLines` splits: the bytes before the first

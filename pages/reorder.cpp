@@ -205,8 +205,8 @@ Text& ImportDelimiter() {
 }
 
 void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid,
-                        const std::function<void(std::size_t)>& row_added) {
-  const std::string decoded = DecodeInput(file_bytes);
+                        const std::function<void(std::size_t)>& row_added, InputEncoding how) {
+  const std::string decoded = DecodeInput(file_bytes, how);
   LineCutter lines(decoded);
   std::string_view line;
   std::vector<std::string_view> fields;
@@ -225,11 +225,12 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
 }
 
 bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
-                       const std::function<void(std::size_t)>& row_added, Text* problem) {
+                       const std::function<void(std::size_t)>& row_added, Text* problem,
+                       InputEncoding how) {
   // Opened for reading only: a read-only input imports, and no input is ever changed.
   const std::optional<Bytes> bytes = ReadReadableFile(path, problem);
   if (!bytes) return false;
-  LoadDelimitedBytes(bytes->view(), delimiter, grid, row_added);
+  LoadDelimitedBytes(bytes->view(), delimiter, grid, row_added, how);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/encoding.h"
 #include "services/grid_data.h"
 #include "services/text.h"
 #include "services/units.h"
@@ -24,11 +25,12 @@ Text& ImportDelimiter();
 
 // Appends the lines of an input file's bytes to `grid`, one row per line, one cell per field.
 //
-// The bytes are first decoded as every input file is (`DecodeInput`: UTF-8 becomes GB18030,
-// anything else is taken unchanged). Lines are then cut as `ReadLine` cuts them: LF ends a
-// line where it starts a character (services/gbk_chars.h), one CR before it is dropped, and
-// a zero byte or 0x1A ends the load (the lines before it are kept). A last line without LF counts;
-// a file ending in LF gives no extra empty line.
+// The bytes are first decoded as every input file is (`DecodeInput`, as `how` says or, with
+// kAuto, as the encoding detector decides: UTF-8 becomes GB18030, GBK is taken unchanged). Lines
+// are then cut as `ReadLine` cuts them: LF ends a line where it starts a character
+// (services/gbk_chars.h), one CR before it is dropped, and a zero byte or 0x1A ends the load (the
+// lines before it are kept). A last line without LF counts; a file ending in LF gives no extra
+// empty line.
 //
 // Each line is split with `SplitText(line, delimiter)`: one trailing delimiter adds no field
 // and an empty line gives an empty row. When a line has more fields than the grid has
@@ -41,14 +43,15 @@ Text& ImportDelimiter();
 // An empty delimiter leaves every line whole in column 0. Linear in the size of the input.
 // `row_added(n)`, when given, hears of every row as the n-th loaded (for progress).
 void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid,
-                        const std::function<void(std::size_t)>& row_added = {});
+                        const std::function<void(std::size_t)>& row_added = {},
+                        InputEncoding how = InputEncoding::kAuto);
 
 // Reads the file at `path` for reading only and loads it as `LoadDelimitedBytes`. Returns
 // false, leaving the grid unchanged and `problem` (when given) set as `ReadReadableFile`
 // sets it, when the file cannot be used.
 bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        const std::function<void(std::size_t)>& row_added = {},
-                       Text* problem = nullptr);
+                       Text* problem = nullptr, InputEncoding how = InputEncoding::kAuto);
 
 // The column order typed by the user: "3,1" split on "," and each member read with
 // `ToInteger` (so "x" reads 0 and "３" reads 3). An empty order gives no member.

@@ -285,7 +285,7 @@ std::optional<Bytes> ReadReadableFile(const Text& path, Text* problem) {
   int error = 0;
   if (!ReadInput(native, data, error))
     return fail(error == ENOMEM ? "内存不足：" : "无法打开文件：");
-  if (const std::optional<std::size_t> bad = InvalidUtf8AfterMark(data)) {
+  if (const std::optional<std::size_t> bad = InvalidRequiredUtf8(data, InputEncoding::kAuto)) {
     return fail("无法打开文件：", "（第 " + std::to_string(*bad) + " 字节起不是 UTF-8）");
   }
   return Bytes(std::move(data));

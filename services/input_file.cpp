@@ -301,13 +301,13 @@ void MappedInput::Close() {
   std::string().swap(owned_);
 }
 
-std::optional<std::size_t> InvalidUtf8AfterMark(std::string_view bytes) {
-  constexpr std::string_view kMark = "\xEF\xBB\xBF";
-  if (!bytes.starts_with(kMark)) return std::nullopt;
-  const std::string_view text = bytes.substr(kMark.size(), bytes.find('\0') - kMark.size());
+std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how) {
+  const bool marked = bytes.starts_with("\xEF\xBB\xBF");
+  if (how == InputEncoding::kGbk || (how == InputEncoding::kAuto && !marked)) return std::nullopt;
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
   const std::size_t valid = ValidUtf8Length(text);
   if (valid == text.size()) return std::nullopt;
-  return kMark.size() + valid;
+  return valid;
 }
 
 void ReleasePages(std::string_view bytes) {

@@ -386,24 +386,43 @@ TEST(CliEncodings, CommandLineTextIsUtf8OrElseGbk) {
   EXPECT_EQ(datum.out, Gbk("张三，男||数据\r\n李四，女||数据\r\n"));
 }
 
-// A forced encoding that the reorder and merge loaders cannot honour is refused, not
-// silently ignored.
-TEST(CliEncodings, ReorderAndMergeNeverMisreadAForcedEncoding) {
+// reorder and merge read their inputs as --input-encoding says, bytes that are valid either
+// way included; an input said to be UTF-8 that is not is refused, naming the file and the
+// byte, and nothing is written.
+TEST(CliEncodings, ReorderAndMergeObeyTheInputEncoding) {
   TempDir dir;
-  const std::string file = dir.Write("in.txt", kLooksUtf8);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"reorder", "-d", "|", "--input-encoding", "gbk", file},
-        std::vector<std::string>{"merge", "--input-encoding", "gbk", file, "--datum", "d"}}) {
-    CliResult cli = RunCli(args);
-    if (cli.status == 0) {
-      // Honoured: the GBK bytes come back unchanged.
-      EXPECT_NE(cli.out.find(kLooksUtf8), std::string::npos) << args[0];
-    } else {
-      EXPECT_EQ(cli.status, 2) << args[0];
-      EXPECT_EQ(cli.out, "");
-      EXPECT_NE(cli.err.find(file), std::string::npos);
-    }
+  const std::string looks = dir.Write("looks.txt", kLooksUtf8);
+  const std::string gbk = dir.Write("gbk.txt", Gbk("名|单\n"));
+  const std::string out = dir.Path("out.txt");
+  const std::string not_utf8 = "lanzhou-cli: reorder: cannot read '" + gbk +
+                               "': it is not UTF-8 (--input-encoding utf-8) at byte ";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {{"reorder", "-d", "|", "-c", "2,1", "--input-encoding", "gbk", looks},
+       0,
+       "\xC6\xBD|\xC4\xA3\r\n",
+       ""},
+      {{"reorder", "-d", "|", "-c", "2,1", "--input-encoding", "utf-8", looks}, 0, "ƽ|ģ\r\n", ""},
+      {{"merge", "--input-encoding", "gbk", looks, "--datum", "d"}, 0, kLooksUtf8 + "||d\r\n", ""},
+      {{"merge", "--input-encoding", "utf-8", looks, "--datum", "d"}, 0, "ģ|ƽ||d\r\n", ""},
+      {{"reorder", "-d", "|", "--input-encoding", "utf-8", looks, gbk}, 2, "", not_utf8 + "0\n"},
+      {{"merge", "--input-encoding", "utf-8", "-o", out, looks, gbk},
+       2,
+       "",
+       "lanzhou-cli: merge: cannot read '" + gbk +
+           "': it is not UTF-8 (--input-encoding utf-8) at byte 0\n"},
+  };
+  for (const auto& c : cases) {
+    CliResult cli = RunCli(c.args);
+    EXPECT_EQ(cli.status, c.status) << c.args[0] << " " << cli.err;
+    EXPECT_EQ(cli.out, c.out) << c.args[0];
+    EXPECT_EQ(cli.err, c.err) << c.args[0];
   }
+  EXPECT_FALSE(fs::exists(out));
 }
 
 // Outputs of several megabytes are converted to UTF-8 a piece at a time: the pieces must join

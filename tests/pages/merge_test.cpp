@@ -35,6 +35,7 @@ TEST(SplitListLines, LineEndsZeroBytesAndEncodings) {
   struct Case {
     std::string bytes;
     std::vector<std::string> lines;
+    InputEncoding how = InputEncoding::kAuto;
   };
   const Case cases[] = {
       {"", {}},
@@ -57,9 +58,13 @@ TEST(SplitListLines, LineEndsZeroBytesAndEncodings) {
       {"\xEF\xBB\xBF"
        "a\r\n\xE6\x96\x87\r\n",
        {"a", "\xCE\xC4"}},
+      // GBK 谢谢 is also valid UTF-8 (лл): GBK unless the caller says UTF-8.
+      {"\xD0\xBB\xD0\xBB\n", {"\xD0\xBB\xD0\xBB"}},
+      {"\xD0\xBB\xD0\xBB\n", {"\xA7\xDD\xA7\xDD"}, InputEncoding::kUtf8},
+      {"\xE4\xB8\xAD\n", {"\xE4\xB8\xAD"}, InputEncoding::kGbk},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Strings(SplitListLines(c.bytes)), c.lines) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(Strings(SplitListLines(c.bytes, c.how)), c.lines) << testing::PrintToString(c.bytes);
   }
 }
 

@@ -59,6 +59,7 @@ struct LoadCase {
   std::string bytes;
   std::string delimiter;
   Rows rows;
+  InputEncoding how = InputEncoding::kAuto;
 };
 
 TEST(LoadDelimitedBytes, CutsLinesAndFieldsAsTheLineReaderDoes) {
@@ -86,10 +87,15 @@ TEST(LoadDelimitedBytes, CutsLinesAndFieldsAsTheLineReaderDoes) {
       {"utf-8 delimiter matches", "张三，20", comma, {{Gbk("张三"), "20"}}},
       {"gbk kept", Gbk("张三|二十"), "|", {{Gbk("张三"), Gbk("二十")}}},
       {"empty file", "", "|", {}},
+      // GBK 模|平 is also valid UTF-8 (ģ|ƽ).
+      {"gbk that reads as utf-8", Gbk("模|平"), "|", {{Gbk("模"), Gbk("平")}}},
+      {"told utf-8", Gbk("模|平"), "|", {{Gbk("ģ"), Gbk("ƽ")}}, InputEncoding::kUtf8},
+      // UTF-8 bytes told to be GBK: A0 and 89 take "x" and "y" as their second bytes.
+      {"told gbk", "张x|三y", "|", {{"\xE5\xBC\xA0x", "\xE4\xB8\x89y"}}, InputEncoding::kGbk},
   };
   for (const LoadCase& c : cases) {
     GridData grid;
-    LoadDelimitedBytes(c.bytes, Text(c.delimiter), grid);
+    LoadDelimitedBytes(c.bytes, Text(c.delimiter), grid, {}, c.how);
     EXPECT_EQ(RowsOf(grid), c.rows) << c.name;
   }
 }
