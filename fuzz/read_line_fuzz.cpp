@@ -19,7 +19,8 @@ namespace {
 
 // The lines of `data` read from the start: LF ends a line and is consumed; a zero byte or
 // 0x1A ends the reading; a byte >= 0x80 takes the next byte with it unless that is a zero
-// byte or the end, where the lead byte is dropped; one CR at a line's end goes.
+// byte or the end, where the lead byte is dropped, or CR or LF, where it stands alone; one
+// CR at a line's end goes.
 std::vector<std::string> ModelLines(std::string_view data) {
   std::vector<std::string> lines;
   std::size_t p = 0;
@@ -37,7 +38,7 @@ std::vector<std::string> ModelLines(std::string_view data) {
       if (b >= 0x80) {
         if (p >= data.size() || data[p] == '\0') break;
         line += static_cast<char>(b);
-        line += data[p++];
+        if (data[p] != '\r' && data[p] != '\n') line += data[p++];
         continue;
       }
       line += static_cast<char>(b);

@@ -25,8 +25,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 unsigned char ByteAt(std::string_view s, std::size_t k) { return static_cast<unsigned char>(s[k]); }
 
 // The page's own width rule: a byte >= 0x7F is wide, it starts (or ends) a two-byte character
-// and is never part of a word. 0x7F is one more than the character model's lead bytes; the
-// byte masks below and every step of the scan follow this function.
+// and is never part of a word. 0x7F is one more than the character model's lead bytes; as
+// there, a wide byte never takes CR, LF or NUL with it (`TakesAsSecondByte`). The byte masks
+// below and every step of the scan follow these two functions.
 bool IsWide(unsigned char b) { return b >= 0x7F; }
 
 bool InRange(unsigned char b, unsigned char low, unsigned char high) {
@@ -44,7 +45,7 @@ bool IsFourByteAt(std::string_view s, std::size_t k) {
 std::size_t ScanCharLength(std::string_view s, std::size_t k) {
   if (!IsWide(ByteAt(s, k))) return 1;
   if (IsFourByteAt(s, k)) return 4;
-  return k + 1 < s.size() ? 2 : 1;
+  return k + 1 < s.size() && TakesAsSecondByte(ByteAt(s, k + 1)) ? 2 : 1;
 }
 
 // The start of the last character that ends at or before `end`, stepping from the line
@@ -112,7 +113,7 @@ ScanEnd WalkWindow(std::string_view rest, std::size_t width) {
     word_start = word ? (in_word ? word_start : i) : 0;
     in_word = word;
     last = i;
-    i += wide ? 2 : 1;
+    i += 1 + (wide & TakesAsSecondByte(ByteAt(rest, i + 1)));  // i + 1 <= width < rest.size()
     if (wide & (ByteAt(rest, last + 1) - 0x30u < 10u)) [[unlikely]] {
       if (IsFourByteAt(rest, last)) i = last + 4;
     }
@@ -170,17 +171,21 @@ std::size_t NarrowRunStart(std::string_view line, std::size_t q) {
 // The scan's result found from the end of the window, without walking the line; nullopt when
 // only the walk can tell. A byte below 0x7F never starts a two-byte character, so a character
 // starts right after it, and from there the wide bytes pair up: a character starts where an
-// even run of wide bytes (back to such a byte or the line start) ends. That holds everywhere
-// except inside four-byte sequences, and a CR may end the line early.
+// even run of wide bytes (back to such a byte or the line start) ends, or an odd one before a
+// byte that no wide byte takes. That holds everywhere except inside four-byte sequences, and
+// a CR may end the line early.
 std::optional<ScanEnd> EndWindowQuickly(std::string_view rest, std::size_t width) {
   if (std::memchr(rest.data(), '\r', width) != nullptr) return std::nullopt;
   for (std::size_t k = width < 3 ? 0 : width - 3; k < width; ++k) {
     if (IsFourByteAt(rest, k)) return std::nullopt;
   }
-  if (WideRunBefore(rest, width) % 2 != 0) return ScanEnd{width - 1, 0, false};  // crossing
+  if (WideRunBefore(rest, width) % 2 != 0 && TakesAsSecondByte(ByteAt(rest, width))) {
+    return ScanEnd{width - 1, 0, false};  // that character would cross the width
+  }
   // The word running at the width, if any: the run of narrow bytes ending there.
   std::size_t begin = NarrowRunStart(rest, width);
-  if (begin > 0 && IsWide(ByteAt(rest, begin - 1)) && WideRunBefore(rest, begin) % 2 != 0) {
+  if (begin > 0 && IsWide(ByteAt(rest, begin - 1)) && WideRunBefore(rest, begin) % 2 != 0 &&
+      TakesAsSecondByte(ByteAt(rest, begin))) {
     ++begin;  // its first byte is the second byte of a character
   }
   return ScanEnd{width, begin < width ? begin : 0, false};
@@ -197,7 +202,9 @@ std::size_t FindCut(std::string_view rest, std::size_t width) {
     i = (end.word_start == 0 || IsWide(ByteAt(rest, width))) ? width : end.word_start;
   }
   const Marks& marks = PunctuationMarks();
-  if (i >= 2 && IsMarkAt(rest, i - 2, marks.opening)) {
+  // The two bytes before the cut are a character when the wide bytes before it pair up; they
+  // are not when the last one stands alone before CR, LF or NUL.
+  if (i >= 2 && IsMarkAt(rest, i - 2, marks.opening) && WideRunBefore(rest, i) % 2 == 0) {
     i -= 2;
   } else if (IsMarkAt(rest, i, marks.closing)) {
     i = StartOfCharBefore(rest, i);

@@ -2,12 +2,15 @@
 //
 // Every page, the JSON module and the file services step through text with these functions,
 // and nothing else spells the rule. A byte >= 0x80 is a lead byte and takes the byte after
-// it as its second byte, unless the text ends there; every other byte is a character of its
-// own. A GB18030 four-byte sequence is then two two-byte steps, which keeps splitting and
-// replacing safe.
+// it as its second byte, unless the text ends there or that byte is CR, LF or NUL: no GBK or
+// GB18030 character has one of those as its second byte, so a stray lead byte before them
+// stands alone and a line still ends where its line end is. Every other byte is a character
+// of its own. A GB18030 four-byte sequence is then two two-byte steps, which keeps splitting
+// and replacing safe.
 //
 //   CharLength("\xD6\xD0a", 0) == 2     CharLength("\xD6\xD0a", 2) == 1
 //   CharLength("\xD6", 0) == 1          (a lead byte at the end stands alone)
+//   CharLength("\xD6\r\n", 0) == 1      (and before CR, LF or NUL)
 //   IsCharStart("a\xD6\xD0", 0, 2) == false   (offset 2 is the second byte of 中)
 //
 // Not for UTF-8 text: convert first (services/encoding.h).
@@ -23,10 +26,12 @@ namespace lanzhou {
 constexpr bool IsLeadByte(unsigned char b) { return b >= 0x80; }
 constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
 
-// Whether a lead byte standing before `b` takes `b` with it as its second byte.
-constexpr bool TakesAsSecondByte(unsigned char /*b*/) { return true; }
+// Whether a lead byte standing before `b` takes `b` with it as its second byte: any byte but
+// CR, LF and NUL.
+constexpr bool TakesAsSecondByte(unsigned char b) { return b != '\r' && b != '\n' && b != '\0'; }
 
-// Whether `s[i]` is a lead byte left without a second byte (the last byte of the text).
+// Whether `s[i]` is a lead byte left without a second byte (the last byte of the text, or one
+// before CR, LF or NUL).
 constexpr bool IsLoneLeadByte(std::string_view s, std::size_t i) {
   return IsLeadByte(s[i]) &&
          (i + 1 == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[i + 1])));

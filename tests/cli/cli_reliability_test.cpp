@@ -338,6 +338,27 @@ TEST(CliInputs, EndlessInputsEndWithAResultOrAMessage) {
   }
 }
 
+// A stray lead byte (no GBK character) right before a line end stands alone: the line still
+// ends there, in every command.
+TEST(CliInputs, AStrayLeadByteNeverTakesALineEndWithIt) {
+  TempDir dir;
+  const std::string file = dir.Write("stray.txt", "x|a\xD6\r\ny|b\r\ny|b\r\n");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"dedupe", file}, "x|a\xD6\r\ny|b"},
+      {{"extract", "-f", "2", file}, "a\xD6\r\nb\r\nb"},
+      // Every CR LF is taken out before wrapping; 0xD6 then takes the "y" after it.
+      {{"wrap", "-w", "3", file}, "x|a\r\n\xD6y\r\n|by\r\n|b"},
+      {{"reorder", "-d", "|", "-c", "2,1", file}, "a\xD6|x\r\nb|y\r\nb|y\r\n"},
+      {{"merge", file, "--datum", "d"}, "x|a\xD6||d\r\ny|b||d\r\ny|b||d\r\n"},
+  };
+  for (const auto& [args, out] : cases) {
+    SCOPED_TRACE(args[0]);
+    const CliResult cli = RunCli(args);
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, out);
+  }
+}
+
 // A UTF-8 byte-order mark followed by bytes that are not UTF-8 is refused, naming the byte,
 // unless the input is declared GBK.
 TEST(CliInputs, AByteOrderMarkBeforeInvalidUtf8IsAnError) {

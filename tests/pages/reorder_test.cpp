@@ -294,8 +294,9 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
       {{"a|b|c\r\nd|e\r\n"}, "|", "3,1,9,0,-1,1", "|", "c|a|||a\r\n|d|||d\r\n"},
       // A zero byte or 0x1A ends only its own file's load; a CR before LF goes, others stay.
       {{"a|b\0x|y\nz"s, "c\x1A|d\n", "e|f\r\r\n"}, "|", "2,1", ":", "b:a\r\n:c\r\nf\r:e\r\n"},
-      // A lead byte takes the next byte with it: "\x81|" is no delimiter, and "\x81\n" no end.
-      {{"a\x81|b|c\nd\x81\n|e\r\n"}, "|", "2,1", "|", "c|a\x81|b\r\ne|d\x81\n\r\n"},
+      // A lead byte takes the next byte with it ("\x81|" is no delimiter), but never a line
+      // end: "\x81\n" ends its line.
+      {{"a\x81|b|c\nd\x81\n|e\r\n"}, "|", "2,1", "|", "c|a\x81|b\r\n|d\x81\r\ne\r\n"},
       // A lone lead byte at the end of a file or before a zero byte is dropped.
       {{"a|b\x81", "c|d\x81\0"s}, "|", "2", "|", "b\r\nd\r\n"},
       {{"\n\n", "", "x\n"}, "|", "1,1", "-", "\r\n\r\nx-x\r\n"},

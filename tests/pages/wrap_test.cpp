@@ -198,6 +198,9 @@ TEST(WrapText, LineEndsInTheTextAreNeverSplit) {
       {"ab\ncd", 2, "ab\r\n\nc\r\nd"},
   };
   for (const WrapCase& c : cases) ExpectWraps(c);
+  // A lead byte before LF stands alone: with the byte before it, A1 AE, it looks like the
+  // opening mark ‘ but is no character, so nothing moves down and ！ (A3 A1) stays whole.
+  EXPECT_EQ(WrapText(Text("\xA3\xA1\xAE\nab"), 4), Text("\xA3\xA1\xAE\r\n\nab"));
 }
 
 // The rules walked one character at a time, as plainly as they read.
@@ -211,7 +214,10 @@ std::string WrapCharacterByCharacter(std::string_view rest, int width) {
         byte(k + 3) <= 0x39) {
       return 4;
     }
-    return k + 1 < rest.size() ? 2 : 1;
+    // No wide byte takes CR, LF or NUL with it.
+    return k + 1 < rest.size() && byte(k + 1) != '\r' && byte(k + 1) != '\n' && byte(k + 1) != 0
+               ? 2
+               : 1;
   };
   const auto is_one_of = [&](std::size_t k, const auto& marks) {
     for (const char* mark : marks) {
@@ -245,12 +251,12 @@ std::string WrapCharacterByCharacter(std::string_view rest, int width) {
     }
     if (!line_end) {
       if (i >= w) i = (word_start == 0 || byte(w) >= 0x7F) ? w : word_start;
-      if (i >= 2 && is_one_of(i - 2, kOpeningMarks)) {
+      std::size_t last = 0;  // where the character before the cut starts
+      for (std::size_t k = 0; k < i; k += length(k)) last = k;
+      if (i >= 2 && last == i - 2 && is_one_of(i - 2, kOpeningMarks)) {
         i -= 2;
       } else if (is_one_of(i, kClosingMarks)) {
-        std::size_t start = 0;
-        for (std::size_t k = 0; k < i; k += length(k)) start = k;
-        i = start;
+        i = last;
       }
       if (i == 0) i = length(0);
     }

@@ -145,8 +145,8 @@ TEST_F(FilesTest, ReadLineSplitsOnLineFeedsAndStopsAtZeroAnd1A) {
       {"a\n\nb", {Text("a"), Text(), Text("b")}},
       {"a\r\r\nb\rc\n", {Text("a\r"), Text("b\rc")}},
       {"\xD6\xD0|\x81\x7C\r\n", {Text("\xD6\xD0|\x81\x7C")}},
-      // 0x8A 0x0A is one character: its second byte does not end the line.
-      {"\x8A\nx\ny", {Text("\x8A\nx"), Text("y")}},
+      // A lead byte never takes a line end with it: it stands alone and the line ends.
+      {"\x8A\nx\r\n\x8A\r\ny", {Text("\x8A"), Text("x"), Text("\x8A"), Text("y")}},
       {std::string("ab\0cd\nef", 8), {Text("ab")}},
       {"ab\x1A"
        "cd\nef",

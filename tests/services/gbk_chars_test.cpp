@@ -29,8 +29,10 @@ TEST(GbkChars, EveryFunctionAgreesWithOneStepping) {
       {"\x83|\x83|"sv, {2, 2}},               // 億億: "|" as a second byte
       {"\xD6\xD6\xD6\xD6\xD6"sv, {2, 2, 1}},  // a run of lead bytes pairs up
       {"\xB0\xA1\x41\xB0"sv, {2, 1, 1}},      // 啊 A, then a lone lead
-      {"\xD6\r\n"sv, {2, 1}},                 // a lead byte takes any byte
-      {"x\xD6\0y"sv, {1, 2, 1}},              // even a zero byte
+      {"\xD6\x1A\xD6|"sv, {2, 2}},            // a lead byte takes any other byte,
+      {"\xD6\r\n"sv, {1, 1, 1}},              // but never CR, LF or NUL
+      {"\xD6\n\xD6\xD0\xD6"sv, {1, 1, 2, 1}},
+      {"x\xD6\0y"sv, {1, 1, 1, 1}},
   };
   for (const Case& c : cases) {
     const std::string_view s = c.text;
