@@ -381,11 +381,12 @@ TEST_F(MergePage, EveryPressAppendsAndNothingIsEverCleared) {
 }
 
 TEST_F(MergePage, DroppedFilesMergeIntoGbkLines) {
-  // A is UTF-8 from a Linux editor, B is GBK with CR LF and a zero byte.
+  // A is UTF-8 from a Linux editor, B is GBK with CR LF and a zero byte, and its 谢谢 is also
+  // valid UTF-8 (лл): the detector keeps it GBK.
   OnListADropped(units(), WriteInput("a.txt", "\xE4\xB8\xAD@a.cn\n\n"));
-  OnListBDropped(units(), WriteInput("b.txt", "\xCE\xC4\r\nb|\0c"s));
+  OnListBDropped(units(), WriteInput("b.txt", "\xD0\xBB\xD0\xBB\r\nb|\0c"s));
   OnMergeClicked(units());
-  EXPECT_EQ(Output(), "\xD6\xD0@a.cn||\xCE\xC4|\r\n||b||\r\n");
+  EXPECT_EQ(Output(), "\xD6\xD0@a.cn||\xD0\xBB\xD0\xBB|\r\n||b||\r\n");
 }
 
 TEST_F(MergePage, LongListsComeOutWholeAcrossWriteChunks) {
