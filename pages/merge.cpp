@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -114,12 +115,17 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
       ShowMessage(units.dialogs(), problem, message_flags::kIconError);
       continue;
     }
-    for (Text& line : SplitListLines(bytes->view())) {
-      std::vector<Text> cells;
-      cells.reserve(2);
-      cells.push_back(DecimalText(grid.ItemCount() + 1));
-      cells.push_back(std::move(line));
-      grid.AppendRow(std::move(cells));
+    // A file too large for the memory keeps the rows that fitted and says so.
+    try {
+      for (Text& line : SplitListLines(bytes->view())) {
+        std::vector<Text> cells;
+        cells.reserve(2);
+        cells.push_back(DecimalText(grid.ItemCount() + 1));
+        cells.push_back(std::move(line));
+        grid.AppendRow(std::move(cells));
+      }
+    } catch (const std::bad_alloc&) {
+      ShowMessage(units.dialogs(), FromUtf8("内存不足：") + path, message_flags::kIconError);
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -172,8 +173,14 @@ void ImportFile(Units& units, const Text& path) {
   CaptionProgress progress(units, Unit::标签_行数,
                            [&grid](std::size_t) { return RowCountCaption(grid.ItemCount()); });
   Text problem;
-  const bool loaded = LoadDelimitedFile(
-      path, ImportDelimiter(), grid, [&](std::size_t rows) { progress.Step(rows); }, &problem);
+  bool loaded = false;
+  // A file too large for the memory keeps the rows that fitted and says so; the window goes on.
+  try {
+    loaded = LoadDelimitedFile(
+        path, ImportDelimiter(), grid, [&](std::size_t rows) { progress.Step(rows); }, &problem);
+  } catch (const std::bad_alloc&) {
+    problem = FromUtf8("内存不足：") + path;
+  }
   units.LockRedraw(kGrid);
   units.AutoFitColumns(kGrid);
   units.UnlockRedraw(kGrid);
