@@ -1,5 +1,6 @@
 // lanzhou: the desktop program.
 #include <QApplication>
+#include <QIcon>
 #include <cstdlib>
 
 #include "app/main_window.h"
@@ -8,6 +9,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The installed menu entry and icon (packaging/) carry this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.example.Lanzhou"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.example.Lanzhou")));
   lanzhou::InstallQtTranslations();
   lanzhou::ConstructModules();
   std::atexit(lanzhou::CleanUpModules);
