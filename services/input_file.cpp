@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -208,6 +209,24 @@ std::size_t FirstZero(std::string_view text, const std::function<void(std::size_
   return text.size();
 }
 
+// Whether every byte is below 0x80.
+bool AllAscii(std::string_view text, const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
+    const std::size_t end = std::min(text.size(), at + kScanStep);
+    std::uint64_t any = 0;
+    std::size_t i = at;
+    for (; i + 8 <= end; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, 8);
+      any |= word;
+    }
+    for (; i < end; ++i) any |= static_cast<unsigned char>(text[i]);
+    if ((any & 0x8080808080808080ull) != 0) return false;
+    Scanned(scanned, end);
+  }
+  return true;
+}
+
 // How many LF are not preceded by CR.
 std::size_t CountLoneLf(std::string_view text, const std::function<void(std::size_t)>& scanned) {
   std::size_t lone = 0;
@@ -337,7 +356,11 @@ std::string_view PastedView(std::string_view bytes, std::string& storage, InputE
   bytes = bytes.substr(0, FirstZero(bytes, scanned));
   std::string decoded;
   DetectedEncoding found = DetectedEncoding::kGbk;
-  const std::string_view text = DecodeInputView(bytes, decoded, how, &found);
+  // ASCII reads the same in every encoding: only the report of the encoding could differ,
+  // and it changes no byte written. This also spares a large file the encoding's scan.
+  const std::string_view text = how == InputEncoding::kAuto && AllAscii(bytes, scanned)
+                                    ? bytes
+                                    : DecodeInputView(bytes, decoded, how, &found);
   if (detected) *detected = found;
   const bool in_place = found == DetectedEncoding::kGbk;
   const std::size_t lone = CountLoneLf(text, in_place ? scanned : nullptr);
