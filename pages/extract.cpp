@@ -20,7 +20,7 @@ namespace {
 std::vector<int> ReadFieldNumbers(const Text& field_numbers) {
   std::vector<int> numbers;
   for (const Text& piece : SplitText(field_numbers, Text("|"))) {
-    const int k = ToInteger(piece);
+    const int k = ToClampedInteger(piece);  // beyond int: beyond every record's last field
     if (k >= 1) numbers.push_back(k);
   }
   return numbers;

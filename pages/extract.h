@@ -20,10 +20,11 @@ Text ConvertDashSeparators(const Text& records);
 // `records` is the text as the records box holds it: records separated by CR LF, fields by
 // "|"; every "----" counts as "|" (as if `ConvertDashSeparators` had run first). `field_numbers`
 // is the text of the field-number box: 1-based numbers separated by "|", each read like
-// `ToInteger` (leading blanks skipped, full-width digits accepted, reading stops at the first
-// non-digit). For every record, each number in order contributes its field followed by "|"
-// and the final "|" is dropped; a number beyond the record's last field, or below 1 (0, a
-// negative number, no number at all), contributes nothing to that record.
+// `ToClampedInteger` (leading blanks skipped, full-width digits accepted, reading stops at the
+// first non-digit). For every record, each number in order contributes its field followed by
+// "|" and the final "|" is dropped; a number beyond the record's last field (one beyond the
+// int range too: it is never wrapped), or below 1 (0, a negative number, no number at all),
+// contributes nothing to that record.
 //
 //   ExtractFields("x|y|z\r\na----b", "3|1") == "z|x\r\na"   (the second record has no field 3)
 //   ExtractFields("x|y\r\n\r\nq", "2")      == "y\r\n\r\n"

@@ -243,7 +243,9 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
 
 std::vector<int> ParseColumnOrder(const Text& order) {
   std::vector<int> numbers;
-  for (const Text& member : SplitText(order, Text(","))) numbers.push_back(ToInteger(member));
+  // A number beyond int names no column, as one beyond the last column does.
+  for (const Text& member : SplitText(order, Text(",")))
+    numbers.push_back(ToClampedInteger(member));
   return numbers;
 }
 

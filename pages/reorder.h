@@ -54,7 +54,8 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        Text* problem = nullptr, InputEncoding how = InputEncoding::kAuto);
 
 // The column order typed by the user: "3,1" split on "," and each member read with
-// `ToInteger` (so "x" reads 0 and "３" reads 3). An empty order gives no member.
+// `ToClampedInteger` (so "x" reads 0, "３" reads 3 and "4294967297" names no column instead
+// of column 1). An empty order gives no member.
 std::vector<int> ParseColumnOrder(const Text& order);
 
 // The highest column number of `order` as `ParseColumnOrder` reads it, 0 when none is above

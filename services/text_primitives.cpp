@@ -339,6 +339,12 @@ std::int32_t ToInteger(const Value& value) {
       value);
 }
 
+std::int32_t ToClampedInteger(const Text& text) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      ReadLeadingInteger(FoldToHalfWidth(text).view()), std::numeric_limits<std::int32_t>::min(),
+      std::numeric_limits<std::int32_t>::max()));
+}
+
 double ToNumber(const Value& value) {
   return std::visit(Overloaded{
                         [](std::int32_t v) { return static_cast<double>(v); },

@@ -83,6 +83,10 @@ Text ToText(const Value& value);
 // Integers as they are, floats truncated, booleans 0/1, a Text folded to half-width
 // (`FoldToHalfWidth`) and read as by atoi; other kinds 0. ToInteger("  -12ab") == -12.
 std::int32_t ToInteger(const Value& value);
+// A typed number as ToInteger reads a Text, but one beyond the int range is clamped instead of
+// wrapped, so a huge field or column number names no field rather than some other one:
+// ToClampedInteger("4294967297") == INT_MAX (ToInteger gives 1), ToClampedInteger("３") == 3.
+std::int32_t ToClampedInteger(const Text& text);
 // As ToInteger, with atof for texts: ToNumber("2.5") == 2.5.
 double ToNumber(const Value& value);
 // The GBK full-width forms A3A1..A3FE become ASCII 21..7E, A1A1 a space, A1AB "~",

@@ -100,9 +100,16 @@ TEST(ExtractFields, ReadsFieldNumbersLikeIntegers) {
   struct Case {
     Text numbers, out;
   } cases[] = {
-      {U("２"), Text("b")},       {U("　3"), Text("c")},       {Text("  2"), Text("b")},
-      {U("１|４"), Text("a|d")},  {Text("2x|3"), Text("b|c")}, {Text("+4"), Text("d")},
-      {Text("||2||"), Text("b")}, {U("１２"), Text("")},
+      {U("２"), Text("b")},
+      {U("　3"), Text("c")},
+      {Text("  2"), Text("b")},
+      {U("１|４"), Text("a|d")},
+      {Text("2x|3"), Text("b|c")},
+      {Text("+4"), Text("d")},
+      {Text("||2||"), Text("b")},
+      {U("１２"), Text("")},
+      // Beyond int is beyond the last field, never wrapped to field 1 or 3.
+      {Text("4294967297|4294967299|2"), Text("b")},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ExtractFields(records, c.numbers), c.out) << ToUtf8(c.numbers);
@@ -132,7 +139,7 @@ Text ExtractWithPrimitives(const Text& records, const Text& field_numbers) {
     const TextArray fields = SplitText(record, Text("|"));
     Text row;
     for (const Text& number : numbers) {
-      const int k = ToInteger(number);
+      const int k = ToClampedInteger(number);
       if (k < 1 || k > static_cast<int>(fields.size())) continue;
       row = ConcatTexts({row, fields[k - 1], Text("|")});
     }

@@ -198,6 +198,8 @@ TEST(ExportColumns, BuildsEveryRowInTheTypedOrder) {
       {"-1,x,2", "|", "||b\r\n||e\r\n"},
       {"2147483647,1", "|", "a\r\nd\r\n"},
       {"-2147483648,1", "|", "|a\r\n|d\r\n"},
+      // Beyond int names no column (no wrapping to 1, or to -1 with its delimiter).
+      {"4294967297,4294967295,2", "|", "b\r\ne\r\n"},
       {"1,1,2", "::", "a::a::b\r\nd::d::e\r\n"},
       {"３,1", Gbk("，"), "c" + Gbk("，") + "a\r\n" + Gbk("，") + "d\r\n"},
       {"3,1", "", "ca\r\nd\r\n"},
@@ -241,7 +243,7 @@ std::string ReferenceExport(const std::vector<std::string>& files, const std::st
   for (const TextArray& row : rows) {
     Text line;
     for (std::size_t k = 0; k < numbers.size(); ++k) {
-      const int column = ToInteger(numbers[k]);
+      const int column = ToClampedInteger(numbers[k]);
       if (column >= 1 && column <= static_cast<int>(row.size())) line = line + row[column - 1];
       if (k + 1 < numbers.size() && columns >= column) line = line + d;
     }

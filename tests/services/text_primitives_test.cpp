@@ -239,6 +239,10 @@ TEST(ToInteger, ReadsLikeAtoiAfterHalfWidthFolding) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(ToInteger(cases[i].value), cases[i].want) << "case " << i;
   }
+  // The clamped reading wraps nothing.
+  EXPECT_EQ(ToClampedInteger(Text("4294967297")), std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(ToClampedInteger(Text("-4294967295")), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(ToClampedInteger(G(" －４５x")), -45);
 }
 
 TEST(ToNumber, ReadsLikeAtofWithADotWhateverTheLocale) {
