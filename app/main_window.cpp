@@ -374,7 +374,7 @@ void MainWindow::BindEvents() {
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {
-  handler();
+  RunReportingOutOfMemory(*dialogs_, handler);
   FlushGrids();
 }
 

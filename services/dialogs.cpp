@@ -1,6 +1,7 @@
 #include "services/dialogs.h"
 
 #include <algorithm>
+#include <new>
 
 #include "services/encoding.h"
 
@@ -11,6 +12,14 @@ int ShowMessage(Dialogs& dialogs, const Value& value, int flags, std::optional<T
   Text text = std::holds_alternative<Bytes>(value) ? Text() : ToText(value);
   static const Text kDefaultCaption = FromUtf8("信息：");
   return dialogs.ShowMessage(text, flags, caption ? *caption : kDefaultCaption);
+}
+
+void RunReportingOutOfMemory(Dialogs& dialogs, const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::bad_alloc&) {
+    ShowMessage(dialogs, FromUtf8("内存不足"), message_flags::kIconError);
+  }
 }
 
 bool InputBox(Dialogs& dialogs, const Text& prompt, const Text& caption, const Text& initial_text,

@@ -4,6 +4,7 @@
 #define LANZHOU_SERVICES_DIALOGS_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -75,6 +76,12 @@ class Dialogs {
 //   ShowMessage(dialogs, FromUtf8("是否关闭程序?"), 0x24) == 5 when the user answers Yes.
 int ShowMessage(Dialogs& dialogs, const Value& value, int flags = 0,
                 std::optional<Text> caption = std::nullopt);
+
+// Runs an event handler; when it runs out of memory the user is told ("内存不足", flags 16)
+// and the program goes on, instead of ending with everything the window holds. What the
+// handler changed before the failure stays as it was left; its files are written through
+// the file service, which never leaves half a file.
+void RunReportingOutOfMemory(Dialogs& dialogs, const std::function<void()>& handler);
 
 // The variable an input box writes into, and its kind.
 using InputVariable = std::variant<Text*, std::int32_t*, std::int64_t*, float*, double*>;

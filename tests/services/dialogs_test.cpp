@@ -28,6 +28,20 @@ TEST(ShowMessage, ConvertsTheValueAndDefaultsTheCaption) {
   EXPECT_EQ(dialogs.messages, want);
 }
 
+TEST(RunReportingOutOfMemory, TellsTheUserInsteadOfEndingTheProgram) {
+  ScriptedDialogs dialogs;
+  int ran = 0;
+  RunReportingOutOfMemory(dialogs, [&] { ++ran; });
+  RunReportingOutOfMemory(dialogs, [&] {
+    ++ran;
+    throw std::bad_alloc();
+  });
+  EXPECT_EQ(ran, 2);
+  const std::vector<ScriptedDialogs::Message> want = {
+      {FromUtf8("内存不足"), message_flags::kIconError, FromUtf8("信息：")}};
+  EXPECT_EQ(dialogs.messages, want);
+}
+
 TEST(InputBox, ClampsModeAndResolvesCaption) {
   ScriptedDialogs dialogs;
   Text answer("old");
