@@ -145,10 +145,10 @@ time_operation() {  # time_operation OP INPUT_FILES -- LABEL CMD [LABEL CMD]...
   for i in "${!cmds[@]}"; do
     rows+=("$(awk -v op="$op" -v label="${labels[$i]}" -v wall="${wall_ms[$i]}" \
       -v cpu="${cpu_ms[$i]}" -v best="$best" -v floor="$floor" -v kb="${peaks[$i]}" \
-      -v in_bytes="$input_bytes" -v load="$load" \
+      -v in_bytes="$input_bytes" -v machine_load="$load" \
       'BEGIN { printf "| %s | `%s` | %.2f | %.2f | %.2f | %.1f | %.0f | %.1f | %s |\n", op, label,
                wall / 1000, cpu / 1000, wall / best, wall / floor, kb / 1024,
-               kb * 1024 / in_bytes, load }')")
+               kb * 1024 / in_bytes, machine_load }')")
     echo "${rows[-1]}"
   done
 }
