@@ -23,6 +23,7 @@
 #include "services/encoding.h"
 #include "services/file_writer.h"
 #include "services/input_file.h"
+#include "services/lines.h"
 #include "services/ordered_pipeline.h"
 #include "services/progress_meter.h"
 
@@ -389,7 +390,7 @@ int RunMerge(const Options& options) {
   std::string_view a;
   bool a_utf8 = false;
   if (!LoadList(options, options.files[0], lists[0], a_storage, a, a_utf8)) return kExitFile;
-  const std::size_t na = CountListLines(a);
+  const std::size_t na = CountLines(a);
   if (na == 0) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
@@ -400,7 +401,7 @@ int RunMerge(const Options& options) {
   std::size_t n = na;
   if (!options.datum) {
     if (!LoadList(options, options.files[1], lists[1], b_storage, b, b_utf8)) return kExitFile;
-    const std::size_t nb = CountListLines(b);
+    const std::size_t nb = CountLines(b);
     n = std::min(na, nb);
     if (na != nb) {
       Report(options, "warning: list A has " + std::to_string(na) + " lines and list B " +
@@ -428,8 +429,8 @@ int RunMerge(const Options& options) {
                           threads,
                           [&](Lines& lines) {
                             if (a.empty() || (!options.datum && b.empty())) return false;
-                            lines.a = TakeListLines(a, kMergeLinesPerPiece);
-                            if (!options.datum) lines.b = TakeListLines(b, kMergeLinesPerPiece);
+                            lines.a = TakeLines(a, kMergeLinesPerPiece);
+                            if (!options.datum) lines.b = TakeLines(b, kMergeLinesPerPiece);
                             return true;
                           },
                           [&](const Lines& lines, std::string& out) {

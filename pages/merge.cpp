@@ -14,6 +14,7 @@
 #include "services/encoding.h"
 #include "services/file_writer.h"
 #include "services/files.h"
+#include "services/lines.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -32,33 +33,6 @@ void AppendJoinedLine(std::string_view a, std::string_view second, JoinMode mode
   out.append(second);
   out.append(mode == JoinMode::kPair ? std::string_view("|\r\n") : std::string_view("\r\n"));
 }
-
-// The lines of decoded list text one after another. The one place that says where a list
-// line ends: at every LF, one CR right before it dropped with it; a final line end gives no
-// empty last line. LF and CR never occur inside a GBK or GB18030 character, so a plain byte
-// search is safe.
-class ListLineReader {
- public:
-  explicit ListLineReader(std::string_view decoded) : rest_(decoded) {}
-
-  bool Next(std::string_view& line) {
-    if (rest_.empty()) return false;
-    const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
-    if (lf == nullptr) {
-      line = rest_;
-      rest_ = {};
-      return true;
-    }
-    const size_t at = static_cast<size_t>(static_cast<const char*>(lf) - rest_.data());
-    line = rest_.substr(0, at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    rest_.remove_prefix(at + 1);
-    return true;
-  }
-
- private:
-  std::string_view rest_;
-};
 
 Text DecimalText(int n) {
   char digits[16];
@@ -137,51 +111,31 @@ std::string_view DecodeListText(std::string_view file_bytes, std::string& storag
   return DecodeInputView(file_bytes.substr(0, file_bytes.find('\0')), storage, how, detected);
 }
 
-std::string_view TakeListLines(std::string_view& decoded, size_t count) {
-  size_t end = 0;
-  for (; count > 0 && end < decoded.size(); --count) {
-    const void* lf = std::memchr(decoded.data() + end, '\n', decoded.size() - end);
-    end = lf == nullptr ? decoded.size() : static_cast<const char*>(lf) - decoded.data() + 1;
-  }
-  const std::string_view taken = decoded.substr(0, end);
-  decoded.remove_prefix(end);
-  return taken;
-}
-
-size_t CountListLines(std::string_view decoded) {
-  if (decoded.empty()) return 0;
-  return static_cast<size_t>(std::count(decoded.begin(), decoded.end(), '\n')) +
-         (decoded.back() == '\n' ? 0 : 1);
-}
-
 TextArray SplitListLines(std::string_view file_bytes, InputEncoding how) {
   std::string storage;
   const std::string_view decoded = DecodeListText(file_bytes, storage, how);
   TextArray lines;
-  lines.reserve(CountListLines(decoded));
-  ListLineReader reader(decoded);
-  for (std::string_view line; reader.Next(line);) lines.emplace_back(line);
+  lines.reserve(CountLines(decoded));
+  std::string_view rest = decoded;
+  for (std::string_view line; NextLine(rest, line);) lines.emplace_back(line);
   return lines;
 }
 
 void AppendJoinedListPairs(std::string_view a_decoded, std::string_view b_decoded,
                            std::string& out) {
-  const size_t n = std::min(CountListLines(a_decoded), CountListLines(b_decoded));
+  const size_t n = std::min(CountLines(a_decoded), CountLines(b_decoded));
   // At most both texts whole plus the five separator bytes of every line.
   out.reserve(out.size() + a_decoded.size() + b_decoded.size() + 5 * n);
-  ListLineReader ra(a_decoded);
-  ListLineReader rb(b_decoded);
   std::string_view la, lb;
-  for (size_t i = 0; i < n && ra.Next(la) && rb.Next(lb); ++i) {
+  for (size_t i = 0; i < n && NextLine(a_decoded, la) && NextLine(b_decoded, lb); ++i) {
     AppendJoinedLine(la, lb, JoinMode::kPair, out);
   }
 }
 
 void AppendJoinedListWithDatum(std::string_view a_decoded, std::string_view datum,
                                std::string& out) {
-  out.reserve(out.size() + a_decoded.size() + (datum.size() + 4) * CountListLines(a_decoded));
-  ListLineReader reader(a_decoded);
-  for (std::string_view line; reader.Next(line);) {
+  out.reserve(out.size() + a_decoded.size() + (datum.size() + 4) * CountLines(a_decoded));
+  for (std::string_view line; NextLine(a_decoded, line);) {
     AppendJoinedLine(line, datum, JoinMode::kDatum, out);
   }
 }

@@ -19,10 +19,10 @@ namespace lanzhou {
 //
 // Only the bytes before the first zero byte count. They are decoded as every input file is
 // (`DecodeInput`, as `how` says or, with kAuto, as the encoding detector decides: UTF-8 is
-// converted to GB18030, GBK/GB18030 kept unchanged), then split at
-// every LF; one CR right before an LF is dropped with it. A final line end gives no empty
-// last line, an empty file no line at all, and an empty line inside the file an empty line.
-// A line is never split further ("|" stays inside it).
+// converted to GB18030, GBK/GB18030 kept unchanged), then cut into lines as
+// services/lines.h cuts them: at every LF, one CR right before an LF dropped with it. A final
+// line end gives no empty last line, an empty file no line at all, and an empty line inside
+// the file an empty line. A line is never split further ("|" stays inside it).
 //
 //   SplitListLines("x1\r\n\r\nx2")  -> {"x1", "", "x2"}
 //   SplitListLines("a\nb\n")        -> {"a", "b"}
@@ -32,29 +32,18 @@ namespace lanzhou {
 TextArray SplitListLines(std::string_view file_bytes, InputEncoding how = InputEncoding::kAuto);
 
 // The same rule in steps, for callers that keep the file's bytes and want no copy of every
-// line. `DecodeListText` gives the text `SplitListLines` splits: the bytes before the first
+// line. `DecodeListText` gives the text `SplitListLines` cuts: the bytes before the first
 // zero byte, decoded as `DecodeInput` does (`how` and `detected` as there). GBK/GB18030 comes
-// back as a view of `file_bytes`; converted UTF-8 is put into `storage`. `CountListLines`
-// counts the lines of decoded text.
+// back as a view of `file_bytes`; converted UTF-8 is put into `storage`. Its lines are then
+// counted, taken and cut with services/lines.h.
 //
 //   std::string storage;
 //   DecodeListText("a\nb\0c", storage)   -> "a\nb"
-//   CountListLines("a\nb\n")            == 2
 //
 // Linear in the size of the text.
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
                                 InputEncoding how = InputEncoding::kAuto,
                                 DetectedEncoding* detected = nullptr);
-size_t CountListLines(std::string_view decoded);
-
-// Takes the first `count` lines off decoded list text: returns them with their line ends and
-// leaves the rest in `decoded`. Splitting both parts gives the lines of the whole, so long
-// lists can be joined a piece at a time.
-//
-//   std::string_view text = "a\r\nb\nc";
-//   TakeListLines(text, 2)  -> "a\r\nb\n", text == "c"
-//   TakeListLines(text, 5)  -> "c", text == ""
-std::string_view TakeListLines(std::string_view& decoded, size_t count);
 
 // The lines 合并数据.txt receives from one merge of decoded list texts (`DecodeListText`),
 // each followed by CR LF, appended to `out`. Pair mode joins line i of A, its (always empty)

@@ -15,6 +15,7 @@
 #include "services/encoding.h"
 #include "services/files.h"
 #include "services/gbk_chars.h"
+#include "services/lines.h"
 #include "services/ordered_pipeline.h"
 #include "services/text_primitives.h"
 
@@ -23,57 +24,30 @@ namespace {
 
 constexpr Unit kGrid = Unit::超级列表框1;
 
-// Cuts the lines of decoded file bytes the way `ReadLine` reads them from a file, and stops
-// where `IsEndOfFile(file, true)` would: LF ends a line where it starts a character, a zero
-// byte or 0x1A ends the reading.
-//
-// The line ends are found with memchr and then checked to start a character. A zero byte
-// ends the reading wherever it is (after a lead byte, that lead byte is dropped as one at the
-// very end would be), so the data simply stops at the first one.
+// The lines of decoded file bytes as `ReadLine` reads them from a file, until
+// `IsEndOfFile(file, true)`: the lines of `TextBeforeEndMark`, where a last line without LF
+// loses a lead byte left alone at its very end (half a character) and then one CR.
 class LineCutter {
  public:
   explicit LineCutter(std::string_view bytes)
-      : bytes_(bytes.substr(0, bytes.find('\0'))), sub_(bytes_.find('\x1A')) {}
+      : rest_(TextBeforeEndMark(bytes)),
+        last_without_lf_(!rest_.empty() && rest_.back() != '\n'),
+        lone_lead_at_end_(EndsWithLoneLeadByte(rest_)) {}
 
-  // The next line, or false at the end of the data or at a zero byte or 0x1A.
+  // The next line, or false after the last.
   bool Next(std::string_view& line) {
-    const std::size_t n = bytes_.size();
-    if (pos_ >= n || bytes_[pos_] == '\x1A') return false;
-    const std::size_t start = pos_;
-    std::size_t known = start;  // starts a character
-    std::size_t end = n;
-    std::size_t next = n;
-    while (true) {
-      const std::size_t candidate = NextStop(known);
-      if (candidate == std::string_view::npos) {
-        // A lead byte with nothing to pair with ends the last line and is skipped.
-        if (EndsWithLoneLeadByte(bytes_, known)) end = n - 1;
-        break;
-      }
-      if (IsCharStart(bytes_, known, candidate)) {
-        end = candidate;
-        next = bytes_[candidate] == '\n' ? candidate + 1 : candidate;  // 0x1A is left unread
-        break;
-      }
-      known = candidate + 1;  // the byte before took this one with it
+    if (!NextLine(rest_, line)) return false;
+    if (rest_.empty() && last_without_lf_) {
+      if (lone_lead_at_end_) line.remove_suffix(1);
+      if (line.ends_with('\r')) line.remove_suffix(1);
     }
-    if (end > start && bytes_[end - 1] == '\r') --end;
-    line = bytes_.substr(start, end - start);
-    pos_ = next;
     return true;
   }
 
  private:
-  // The first LF or 0x1A at or after `from`, or npos.
-  std::size_t NextStop(std::size_t from) {
-    if (sub_ != std::string_view::npos && sub_ < from) sub_ = bytes_.find('\x1A', from);
-    const std::size_t lf = bytes_.find('\n', from);
-    return std::min(lf, sub_);
-  }
-
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-  std::size_t sub_;  // the next 0x1A at or after the last search, or npos
+  std::string_view rest_;
+  bool last_without_lf_;
+  bool lone_lead_at_end_;
 };
 
 // `SplitText` without a copy per field: the same members, as views into `line`. With
@@ -319,15 +293,7 @@ std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> 
                                               std::size_t piece_bytes) {
   std::vector<std::string_view> pieces;
   for (std::string_view text : decoded_files) {
-    // What loads, as `LineCutter` reads it.
-    text = text.substr(0, text.find('\0'));
-    for (std::size_t q = text.find('\x1A'); q != std::string_view::npos;
-         q = text.find('\x1A', q + 1)) {
-      if (IsCharStart(text, 0, q)) {
-        text = text.substr(0, q);
-        break;
-      }
-    }
+    text = TextBeforeEndMark(text);  // what loads, as `LineCutter` reads it
     for (std::size_t start = 0; start < text.size();) {
       const std::size_t end = PieceEndAfter(text, "\n", start, piece_bytes);
       pieces.push_back(text.substr(start, end - start));

@@ -16,6 +16,7 @@
 
 #include "services/encoding.h"
 #include "services/fake_units.h"
+#include "services/lines.h"
 #include "tests/temp_directory.h"
 
 namespace lanzhou {
@@ -92,7 +93,7 @@ void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
   std::string a_storage, b_storage;
   const std::string_view a_text = DecodeListText(a_file, a_storage);
   const std::string_view b_text = DecodeListText(b_file, b_storage);
-  EXPECT_EQ(CountListLines(a_text), a.size());
+  EXPECT_EQ(CountLines(a_text), a.size());
 
   std::string actual = "kept\r\n";
   AppendJoinedListPairs(a_text, b_text, actual);
@@ -105,7 +106,7 @@ void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
     std::string pieces;
     std::string_view a_rest = a_text, b_rest = b_text;
     while (!a_rest.empty() && !b_rest.empty()) {
-      AppendJoinedListPairs(TakeListLines(a_rest, lines), TakeListLines(b_rest, lines), pieces);
+      AppendJoinedListPairs(TakeLines(a_rest, lines), TakeLines(b_rest, lines), pieces);
     }
     EXPECT_EQ(pieces, Joined(a, b)) << lines;
   }
