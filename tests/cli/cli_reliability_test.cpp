@@ -3,10 +3,12 @@
 // name descriptors or files of other users, and kills leave nobody's data lost or taken.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -149,29 +151,53 @@ std::uintmax_t SizeOf(const std::string& path) {
 }
 
 // Two merges into one file: the second waits for the first, and the first, stopped half-way,
-// takes back its own lines only, or removes the file it created.
+// takes back its own lines only, or removes the file it created. Should the first finish
+// before it is stopped, the round runs again with twice the lines.
 TEST(CliMerge, ASecondMergeWaitsAndAStoppedFirstTakesBackOnlyItsOwnLines) {
   for (const bool existing : {true, false}) {
     SCOPED_TRACE(existing ? "into an existing file" : "into a new file");
-    TempDir dir;
-    const std::string big = dir.Write("big.txt", ManyLines(1500000));
-    const std::string y = dir.Write("y.txt", "y\n");
-    const std::string out = dir.Path("s.txt");
-    const std::string earlier = existing ? "earlier\r\n" : "";
-    if (existing) dir.Write("s.txt", earlier);
-    RunningCli first(CliCall{.args = {"merge", big, big, "-o", out}});
-    ASSERT_TRUE(WaitUntil([&] { return SizeOf(out) > earlier.size(); }));
-    kill(first.pid(), SIGSTOP);  // it holds the lock, half-way through
-    RunningCli second(CliCall{.args = {"merge", y, "--datum", "Y", "-o", out}});
-    std::this_thread::sleep_for(300ms);
-    EXPECT_TRUE(second.Running()) << "the second merge did not wait";
-    kill(first.pid(), SIGTERM);
-    kill(first.pid(), SIGCONT);
-    EXPECT_EQ(first.Finish().signal, SIGTERM);
-    const CliResult done = second.Finish();
-    EXPECT_EQ(done.status, 0) << done.err;
-    EXPECT_EQ(ReadFile(out), earlier + "y||Y\r\n");
+    for (int lines = 1500000;; lines *= 2) {
+      ASSERT_LE(lines, 12000000) << "the first merge always finished before it was stopped";
+      TempDir dir;
+      const std::string big = dir.Write("big.txt", ManyLines(lines));
+      const std::string y = dir.Write("y.txt", "y\n");
+      const std::string out = dir.Path("s.txt");
+      const std::string earlier = existing ? "earlier\r\n" : "";
+      if (existing) dir.Write("s.txt", earlier);
+      // Each "lineN\r\n" becomes "lineN||lineN|\r\n".
+      const std::uintmax_t whole = earlier.size() + 2 * SizeOf(big) + lines;
+      RunningCli first(CliCall{.args = {"merge", big, big, "-o", out}});
+      ASSERT_TRUE(WaitUntil([&] { return SizeOf(out) > earlier.size(); }));
+      kill(first.pid(), SIGSTOP);  // it holds the lock, half-way through
+      if (!first.Running() || SizeOf(out) >= whole) {
+        kill(first.pid(), SIGCONT);
+        first.Finish();
+        continue;
+      }
+      RunningCli second(CliCall{.args = {"merge", y, "--datum", "Y", "-o", out}});
+      std::this_thread::sleep_for(300ms);
+      EXPECT_TRUE(second.Running()) << "the second merge did not wait";
+      kill(first.pid(), SIGTERM);
+      kill(first.pid(), SIGCONT);
+      EXPECT_EQ(first.Finish().signal, SIGTERM);
+      const CliResult done = second.Finish();
+      EXPECT_EQ(done.status, 0) << done.err;
+      EXPECT_EQ(ReadFile(out), earlier + "y||Y\r\n");
+      break;
+    }
   }
+}
+
+// Whether process `pid` waits for a file lock: the kernel lists such a request behind "->".
+bool WaitsForALock(pid_t pid) {
+  std::ifstream locks("/proc/locks");
+  const std::string owner = " " + std::to_string(pid) + " ";
+  for (std::string line; std::getline(locks, line);) {
+    if (line.find("->") != std::string::npos && line.find(owner) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // A list that shrinks or grows while it is merged: exit 2 naming it, nothing appended.
@@ -181,15 +207,18 @@ TEST(CliMerge, AListThatChangesMidWayLeavesTheOutputAsItWas) {
     TempDir dir;
     const std::string list = dir.Write("list.txt", ManyLines(1500000));
     const std::string out = dir.Write("out.txt", "earlier\r\n");
+    // Holding the output's lock keeps the merge from finishing before the list changes: it
+    // has read and checked its lists and waits to append when the list changes under it.
+    const int held = open(out.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
     RunningCli merge(CliCall{.args = {"merge", list, list, "-o", out}});
-    ASSERT_TRUE(WaitUntil([&] { return SizeOf(out) > 9; }));
-    kill(merge.pid(), SIGSTOP);
+    ASSERT_TRUE(WaitUntil([&] { return WaitsForALock(merge.pid()); }));
     if (shrink) {
       fs::resize_file(list, 100);
     } else {
       std::ofstream(list, std::ios::binary | std::ios::app) << "more\r\n";
     }
-    kill(merge.pid(), SIGCONT);
+    close(held);
     const CliResult cli = merge.Finish();
     EXPECT_EQ(cli.status, 2);
     EXPECT_EQ(cli.err, "lanzhou-cli: merge: '" + list + "' changed while it was read\n");
