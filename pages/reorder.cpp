@@ -307,7 +307,9 @@ void OnImportClicked(Units& units) {
   if (!AskImportDelimiter(units)) return;
   CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
   dialog.kind = 0;
-  dialog.initial_folder = units.RunDirectory();
+  // Where results go is also where a user keeps the files to work on; an installed program's
+  // own directory holds none of them.
+  dialog.initial_folder = units.ChooseSaveFolder().path;
   dialog.filter = FromUtf8("文本文档|*.txt");
   if (!units.dialogs().ShowCommonDialog(dialog)) return;
   ImportFile(units, dialog.file_name);

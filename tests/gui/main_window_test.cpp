@@ -424,6 +424,8 @@ TEST_F(ReadOnlyRunDirectoryTest, EverySaveLandsInTheUserFolderAndSaysSo) {
   DropFiles(Widget<QTreeView>(Unit::超级列表框1)->viewport(), {Input("r.txt", "x|y")});
   dialogs_.QueueText(Text("|"));
   Press(0, Unit::按钮_导出);
+  dialogs_.QueueText(Text("|"));
+  Press(0, Unit::按钮_导入);  // the file dialog is cancelled
   window_->tabs()->setCurrentIndex(1);
   DropFiles(Widget<QTreeView>(Unit::超级列表框A)->viewport(), {Input("a.txt", "a")});
   DropFiles(Widget<QTreeView>(Unit::超级列表框b)->viewport(), {Input("b.txt", "b")});
@@ -437,6 +439,8 @@ TEST_F(ReadOnlyRunDirectoryTest, EverySaveLandsInTheUserFolderAndSaysSo) {
   const ScriptedDialogs::Message said{U("处理完毕，已保存在 ") + FromUtf8(user_), 0, U("信息：")};
   EXPECT_EQ(dialogs_.messages, std::vector<ScriptedDialogs::Message>(4, said));
   EXPECT_EQ(units.Caption(Unit::标签2), U("处理OK！"));
+  ASSERT_EQ(dialogs_.file_dialogs.size(), 1u);
+  EXPECT_EQ(dialogs_.file_dialogs[0].initial_folder, FromUtf8(user_));
 }
 
 }  // namespace
