@@ -343,14 +343,9 @@ int RunReorder(const Options& options) {
   const Text order = options.order ? *options.order : AllColumnsOrder(column_count);
   Progress progress(options);
   return WriteParts(options, any_utf8, progress, inputs, [&](const auto& write, std::string&) {
-    std::size_t k = 0;
     std::size_t done = 0;
-    return RunInOrder<std::size_t, std::string>(
-        threads,
-        [&](std::size_t& piece) {
-          piece = k++;
-          return piece < pieces.size();
-        },
+    return RunInOrderOver<std::string>(
+        threads, pieces.size(),
         [&](const std::size_t& piece, std::string& out) {
           out.clear();
           AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count, order,

@@ -472,13 +472,8 @@ class Engine {
 
   // Writes the window's kept pieces in order, joined on all threads a part at a time.
   bool WriteWindow() {
-    std::size_t k = 0;
-    return RunInOrder<std::size_t, std::string>(
-        threads_,
-        [&](std::size_t& part) {
-          part = k++;
-          return part < part_bounds_.size();
-        },
+    return RunInOrderOver<std::string>(
+        threads_, part_bounds_.size(),
         [&](const std::size_t& part, std::string& out) {
           out.clear();
           const std::vector<Cut>& cuts = window_parts_[part];

@@ -156,18 +156,25 @@ bool RunInOrder(int threads, Next&& next, Work&& work, Take&& take) {
   return ok;
 }
 
+// `RunInOrder` over the pieces 0 .. count - 1: `work(i, result)` and `take(i, result)`.
+template <typename Result, typename Work, typename Take>
+bool RunInOrderOver(int threads, std::size_t count, Work&& work, Take&& take) {
+  std::size_t next = 0;
+  return RunInOrder<std::size_t, Result>(
+      threads,
+      [&](std::size_t& i) {
+        i = next++;
+        return i < count;
+      },
+      work, take);
+}
+
 // Calls `work(i)` for every i in [0, count) on up to `threads` threads (the calling thread
 // among them) and returns when all are done; `work` must touch only what belongs to its i.
 template <typename Work>
 void ParallelFor(int threads, std::size_t count, Work&& work) {
-  std::size_t i = 0;
-  RunInOrder<std::size_t, char>(
-      threads,
-      [&](std::size_t& piece) {
-        piece = i++;
-        return piece < count;
-      },
-      [&](const std::size_t& piece, char&) { work(piece); },
+  RunInOrderOver<char>(
+      threads, count, [&](const std::size_t& i, char&) { work(i); },
       [](std::size_t&, char&) { return true; });
 }
 
