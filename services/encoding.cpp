@@ -4,20 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "services/encoding_detect.h"
 
 namespace lanzhou {
 namespace {
-
-bool IsAscii(std::string_view s) {
-  for (char c : s) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
 
 // One iconv descriptor per direction and thread, opened on first use. Opening one loads the
 // conversion module, which is too slow to repeat for every short text.
@@ -156,6 +151,19 @@ std::string ToUtf8(std::string_view gb18030) {
 }
 
 std::string ToUtf8(const Text& text) { return ToUtf8(text.view()); }
+
+bool IsAscii(std::string_view bytes) {
+  // Eight bytes at a time: a file of a million records is checked at memory speed.
+  std::uint64_t any = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    any |= word;
+  }
+  for (; i < bytes.size(); ++i) any |= static_cast<unsigned char>(bytes[i]);
+  return (any & 0x8080808080808080ull) == 0;
+}
 
 std::size_t ValidUtf8Length(std::string_view bytes) {
   std::size_t i = 0;

@@ -23,6 +23,9 @@ Text FromUtf8(std::string_view utf8);
 std::string ToUtf8(const Text& text);
 std::string ToUtf8(std::string_view gb18030);
 
+// True when every byte is below 0x80: such bytes read the same as GBK, GB18030 and UTF-8.
+bool IsAscii(std::string_view bytes);
+
 // True when `bytes` is well-formed UTF-8 (shortest forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 // Where the first sequence that is not well-formed UTF-8 starts; bytes.size() when there is

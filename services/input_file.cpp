@@ -209,19 +209,11 @@ std::size_t FirstZero(std::string_view text, const std::function<void(std::size_
   return text.size();
 }
 
-// Whether every byte is below 0x80.
+// Whether every byte is below 0x80, a step at a time so that progress is reported.
 bool AllAscii(std::string_view text, const std::function<void(std::size_t)>& scanned) {
   for (std::size_t at = 0; at < text.size(); at += kScanStep) {
     const std::size_t end = std::min(text.size(), at + kScanStep);
-    std::uint64_t any = 0;
-    std::size_t i = at;
-    for (; i + 8 <= end; i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text.data() + i, 8);
-      any |= word;
-    }
-    for (; i < end; ++i) any |= static_cast<unsigned char>(text[i]);
-    if ((any & 0x8080808080808080ull) != 0) return false;
+    if (!IsAscii(text.substr(at, end - at))) return false;
     Scanned(scanned, end);
   }
   return true;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -90,10 +92,18 @@ TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
       {"中\xE4\xB8", 3},        // cut off
       {"ab\xD6\xD0", 2},        // GBK 中
       {"\x80", 0},
+      // A high byte last in an eight-byte word, and in the tail after one.
+      {"abcdefg\x80", 7},
+      {"abcdefgh\x80", 8},
+      {"abcdefghijklmnop", 16},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ValidUtf8Length(c.bytes), c.valid_length) << c.bytes;
     EXPECT_EQ(IsValidUtf8(c.bytes), c.valid_length == c.bytes.size()) << c.bytes;
+    EXPECT_EQ(
+        IsAscii(c.bytes),
+        std::ranges::all_of(c.bytes, [](char b) { return static_cast<unsigned char>(b) < 0x80; }))
+        << c.bytes;
   }
 }
 
