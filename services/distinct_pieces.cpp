@@ -14,6 +14,7 @@
 #include "services/gbk_chars.h"
 #include "services/input_file.h"
 #include "services/ordered_pipeline.h"
+#include "services/system_calls.h"
 
 namespace lanzhou {
 namespace {
@@ -215,21 +216,15 @@ class TempFile {
 
  private:
   bool WriteOut(const char* data, std::size_t n, std::string& error) {
-    while (n > 0) {
-      const ssize_t w =
-          pwrite(fd_, data, std::min<std::size_t>(n, 1 << 30), static_cast<off_t>(written_));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        const int err = w < 0 ? errno : ENOSPC;
-        error = err == ENOSPC || err == EDQUOT || err == EFBIG
-                    ? "no space left for temporary files in '" + dir_ + "'"
-                    : "cannot write a temporary file in '" + dir_ + "': " + std::strerror(err);
-        return false;
-      }
-      data += w;
-      n -= static_cast<std::size_t>(w);
-      written_ += static_cast<std::uint64_t>(w);
+    // Only this writes, so the descriptor's position is the end of what was written.
+    int err = 0;
+    if (!WriteAll(fd_, std::string_view(data, n), err)) {
+      error = err == ENOSPC || err == EDQUOT || err == EFBIG
+                  ? "no space left for temporary files in '" + dir_ + "'"
+                  : "cannot write a temporary file in '" + dir_ + "': " + std::strerror(err);
+      return false;
     }
+    written_ += n;
     return true;
   }
 

@@ -86,21 +86,6 @@ void Clear() { action = kNone; }
 
 }  // namespace guard
 
-bool WriteAll(int fd, std::string_view data, int& err) {
-  while (!data.empty()) {
-    // Linux moves at most about 2 GiB per call; smaller steps keep partial writes simple.
-    const std::size_t step = std::min(data.size(), std::size_t{1} << 30);
-    const ssize_t n = Sys().write(fd, data.data(), step);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      err = n < 0 ? errno : EIO;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "services/system_calls.h"
+
 namespace lanzhou {
 namespace {
 
@@ -39,13 +41,10 @@ std::string Duration(double total_seconds) {
   return text;
 }
 
-void WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) return;  // a display that cannot be written is not worth failing the run
-    done += static_cast<std::size_t>(n);
-  }
+// A display that cannot be written is not worth failing the run.
+void Draw(int fd, std::string_view bytes) {
+  int ignored = 0;
+  WriteAll(fd, bytes, ignored);
 }
 
 }  // namespace
@@ -80,12 +79,12 @@ void ProgressMeter::Update(std::uint64_t done, std::uint64_t total) {
   winsize size{};
   const int width = ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
   // Back to the line's start, the new text, then the rest of the old one erased.
-  WriteAll(fd_, "\r" + ProgressLine(label_, done, total, now - start_, width) + "\x1b[K");
+  Draw(fd_, "\r" + ProgressLine(label_, done, total, now - start_, width) + "\x1b[K");
   drawn_ = true;
 }
 
 void ProgressMeter::Finish() {
-  if (drawn_) WriteAll(fd_, "\r\x1b[K");
+  if (drawn_) Draw(fd_, "\r\x1b[K");
   drawn_ = false;
   fd_ = -1;
 }

@@ -6,6 +6,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 namespace lanzhou {
 namespace {
 
@@ -28,5 +31,20 @@ ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls) : saved_(current)
 }
 
 ScopedSystemCalls::~ScopedSystemCalls() { current = saved_; }
+
+bool WriteAll(int fd, std::string_view data, int& err) {
+  while (!data.empty()) {
+    // Linux moves at most about 2 GiB per call; smaller steps keep partial writes simple.
+    const std::size_t step = std::min(data.size(), std::size_t{1} << 30);
+    const ssize_t n = Sys().write(fd, data.data(), step);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
 
 }  // namespace lanzhou

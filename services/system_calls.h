@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <string_view>
 
 namespace lanzhou {
 
@@ -22,6 +23,10 @@ struct SystemCalls {
   int (*flock)(int fd, int operation);
   void* (*mmap)(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
 };
+
+// Writes all of `data` at the descriptor's position with `Sys().write`, again after EINTR
+// and after a partial write; on failure `err` is the errno (EIO for a write of nothing).
+bool WriteAll(int fd, std::string_view data, int& err);
 
 // The table in use: the real calls unless a test has put others in.
 const SystemCalls& Sys();
