@@ -24,7 +24,9 @@ namespace {
 // A signal that ends the program (Ctrl-C, kill, a closed terminal, a write past the file size
 // limit) while a temporary file exists or an append is under way must not leave the file
 // behind or half the lines appended: the handler removes the one or cuts the other back, then
-// lets the signal end the program as it would have. The process writes one output at a time.
+// lets the signal end the program as it would have. The process writes one output at a time,
+// and only the thread that writes it takes it back: had another thread cut the file back, a
+// write still under way on the writer could land after the cut.
 namespace guard {
 
 enum Action : int { kNone = 0, kRemoveTemporary = 1, kCutBack = 2, kRemoveCreated = 3 };
@@ -32,6 +34,7 @@ volatile sig_atomic_t action = kNone;
 char path[PATH_MAX];
 int append_fd = -1;
 off_t append_size = 0;
+volatile pid_t writer = 0;  // the thread that set the action
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 
 void Undo() {
@@ -51,7 +54,15 @@ void Undo() {
   action = kNone;
 }
 
+// When another thread writes the output under way, hands it `sig` to handle.
+bool HandToWriter(int sig) {
+  if (action == kNone || writer == ::gettid()) return false;
+  ::tgkill(::getpid(), writer, sig);
+  return true;
+}
+
 extern "C" void OnSignal(int sig) {
+  if (HandToWriter(sig)) return;
   Undo();
   ::signal(sig, SIG_DFL);
   ::raise(sig);
@@ -79,6 +90,7 @@ void Set(Action what, const std::string& name, int fd, off_t size) {
   std::memcpy(path, name.c_str(), name.size() + 1);
   append_fd = fd;
   append_size = size;
+  writer = ::gettid();
   action = what;
 }
 
@@ -361,9 +373,10 @@ void OutputFile::Abandon() {
   if (fd_ >= 0 && created_ && append_from_ < 0) {
     // Failed before the lock was ours: the empty file we created goes, unless another merge
     // holds it by now.
-    struct stat held {}, named {};
-    if (Sys().flock(fd_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &held) == 0 &&
-        held.st_size == 0 && ::stat(target_.c_str(), &named) == 0 && SameFile(held, named)) {
+    struct stat held {
+    }, named{};
+    if (Sys().flock(fd_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &held) == 0 && held.st_size == 0 &&
+        ::stat(target_.c_str(), &named) == 0 && SameFile(held, named)) {
       ::unlink(target_.c_str());
     }
   }
@@ -386,5 +399,7 @@ void OutputFile::Abandon() {
 }
 
 void AbandonOutputInSignalHandler() { guard::Undo(); }
+
+bool HandOutputSignalToItsWriter(int sig) { return guard::HandToWriter(sig); }
 
 }  // namespace lanzhou

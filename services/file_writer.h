@@ -95,6 +95,12 @@ class OutputFile {
 // program (a mapped input that shrank raises SIGBUS).
 void AbandonOutputInSignalHandler();
 
+// In a signal handler: when the output under way is written by another thread, sends that
+// thread `sig` and returns true, for only the writer may take it back (a write of its own
+// could otherwise land after the cut). False when this thread may call
+// `AbandonOutputInSignalHandler` itself.
+bool HandOutputSignalToItsWriter(int sig);
+
 }  // namespace lanzhou
 
 #endif  // LANZHOU_SERVICES_FILE_WRITER_H_

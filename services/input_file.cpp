@@ -116,14 +116,25 @@ struct Mapping {
   std::size_t message_size;
 };
 Mapping mappings[16];
+// The mapping whose fault a worker thread handed to the thread writing the output.
+volatile sig_atomic_t handed_over = -1;
+
+[[noreturn]] void EndForLostInput(const Mapping& m) {
+  AbandonOutputInSignalHandler();
+  (void)!::write(STDERR_FILENO, m.message, m.message_size);
+  ::_exit(2);
+}
 
 extern "C" void OnBusError(int sig, siginfo_t* info, void*) {
+  if (info->si_code == SI_TKILL && handed_over >= 0) EndForLostInput(mappings[handed_over]);
   const char* at = static_cast<const char*>(info->si_addr);
   for (const Mapping& m : mappings) {
     if (m.size != 0 && at >= m.start && at < m.start + m.size) {
-      AbandonOutputInSignalHandler();
-      (void)!::write(STDERR_FILENO, m.message, m.message_size);
-      ::_exit(2);
+      handed_over = static_cast<sig_atomic_t>(&m - mappings);
+      if (HandOutputSignalToItsWriter(sig)) {
+        for (;;) ::pause();  // the writer ends the program
+      }
+      EndForLostInput(m);
     }
   }
   ::signal(sig, SIG_DFL);  // not ours: the fault recurs and ends the program as it would

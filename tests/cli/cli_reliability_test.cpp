@@ -150,12 +150,24 @@ std::uintmax_t SizeOf(const std::string& path) {
   return error ? 0 : size;
 }
 
+// A thread of process `pid` other than its main thread, or 0.
+pid_t AWorkerThread(pid_t pid) {
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    const pid_t tid = std::stoi(task.path().filename().string());
+    if (tid != pid) return tid;
+  }
+  return 0;
+}
+
 // Two merges into one file: the second waits for the first, and the first, stopped half-way,
 // takes back its own lines only, or removes the file it created. Should the first finish
-// before it is stopped, the round runs again with twice the lines.
+// before it is stopped, the round runs again with twice the lines. The signal goes to the
+// process, or to a worker thread, which must leave the cut to the thread that writes.
 TEST(CliMerge, ASecondMergeWaitsAndAStoppedFirstTakesBackOnlyItsOwnLines) {
-  for (const bool existing : {true, false}) {
+  for (const auto& [existing, to_worker] :
+       {std::pair{true, false}, std::pair{false, false}, std::pair{true, true}}) {
     SCOPED_TRACE(existing ? "into an existing file" : "into a new file");
+    SCOPED_TRACE(to_worker ? "signal to a worker thread" : "signal to the process");
     for (int lines = 1500000;; lines *= 2) {
       ASSERT_LE(lines, 12000000) << "the first merge always finished before it was stopped";
       TempDir dir;
@@ -166,7 +178,7 @@ TEST(CliMerge, ASecondMergeWaitsAndAStoppedFirstTakesBackOnlyItsOwnLines) {
       if (existing) dir.Write("s.txt", earlier);
       // Each "lineN\r\n" becomes "lineN||lineN|\r\n".
       const std::uintmax_t whole = earlier.size() + 2 * SizeOf(big) + lines;
-      RunningCli first(CliCall{.args = {"merge", big, big, "-o", out}});
+      RunningCli first(CliCall{.args = {"merge", big, big, "-o", out, "--threads", "3"}});
       ASSERT_TRUE(WaitUntil([&] { return SizeOf(out) > earlier.size(); }));
       kill(first.pid(), SIGSTOP);  // it holds the lock, half-way through
       if (!first.Running() || SizeOf(out) >= whole) {
@@ -177,7 +189,13 @@ TEST(CliMerge, ASecondMergeWaitsAndAStoppedFirstTakesBackOnlyItsOwnLines) {
       RunningCli second(CliCall{.args = {"merge", y, "--datum", "Y", "-o", out}});
       std::this_thread::sleep_for(300ms);
       EXPECT_TRUE(second.Running()) << "the second merge did not wait";
-      kill(first.pid(), SIGTERM);
+      const pid_t worker = to_worker ? AWorkerThread(first.pid()) : 0;
+      ASSERT_TRUE(!to_worker || worker != 0);
+      if (to_worker) {
+        tgkill(first.pid(), worker, SIGTERM);
+      } else {
+        kill(first.pid(), SIGTERM);
+      }
       kill(first.pid(), SIGCONT);
       EXPECT_EQ(first.Finish().signal, SIGTERM);
       const CliResult done = second.Finish();
