@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "pages/extract.h"
 #include "pages/wrap.h"
 
 #ifndef LANZHOU_VERSION
@@ -202,6 +203,9 @@ class Parser {
         break;
       case kOptFields:
         options_.fields = TextFromArgument(value);
+        if (!NamesAnyField(options_.fields)) {
+          Fail(Prefix() + "-f must name a field number from 1, not '" + std::string(value) + "'");
+        }
         break;
       case kOptWidth:
         width_given_ = true;

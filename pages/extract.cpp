@@ -33,6 +33,8 @@ Text ConvertDashSeparators(const Text& records) {
   return BatchReplace(records, std::nullopt, 1, false, pairs);
 }
 
+bool NamesAnyField(const Text& field_numbers) { return !ReadFieldNumbers(field_numbers).empty(); }
+
 Text ExtractFields(const Text& records, const Text& field_numbers) {
   const std::vector<int> numbers = ReadFieldNumbers(field_numbers);
   // One pass over the records that splits them as converting "----" and then splitting on
@@ -118,7 +120,7 @@ bool WriteExtractedFields(std::string_view records, const Text& field_numbers, i
 void OnExtractClicked(Units& units) {
   // An order that names no field would save a file of empty lines: refused, as the wrap
   // page refuses a width below 1, before anything changes.
-  if (ReadFieldNumbers(units.EditText(Unit::列1)).empty()) {
+  if (!NamesAnyField(units.EditText(Unit::列1))) {
     ShowMessage(units.dialogs(), FromUtf8("请输入要提取的项，如 3|1"), message_flags::kIconWarning);
     return;
   }

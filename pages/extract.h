@@ -36,6 +36,12 @@ Text ConvertDashSeparators(const Text& records);
 // is the second byte of a GBK character never splits a field.
 Text ExtractFields(const Text& records, const Text& field_numbers);
 
+// Whether `field_numbers` names any field: some number in it, read as `ExtractFields` reads
+// it, is 1 or more. A list that names none gives nothing but empty lines, so the page and
+// lanzhou-cli refuse it before anything changes.
+//   NamesAnyField("3|1") == true; NamesAnyField("0|x") == false; NamesAnyField("") == false
+bool NamesAnyField(const Text& field_numbers);
+
 // The streaming form for large texts: the bytes of `ExtractFields(records, field_numbers)`
 // handed to `write` in order, a piece of records at a time, the pieces worked on `threads`
 // threads; `progress(done, total)` hears how many bytes of `records` are done. Stops and

@@ -121,13 +121,17 @@ TEST(ExtractFields, NumbersBelowOneAddressNoField) {
   struct Case {
     const char* numbers;
     const char* out;
+    bool names_any;  // NamesAnyField
   } cases[] = {
-      {"0", "\r\n"},           {"-1", "\r\n"},           {"x", "\r\n"},
-      {"0|2", "b\r\ne"},       {"3|-2|1", "c|a\r\nf|d"}, {"-0|abc|2", "b\r\ne"},
-      {"-2147483648", "\r\n"},
+      {"0", "\r\n", false},         {"-1", "\r\n", false},
+      {"x", "\r\n", false},         {"", "\r\n", false},
+      {"0|2", "b\r\ne", true},      {"3|-2|1", "c|a\r\nf|d", true},
+      {"-0|abc|2", "b\r\ne", true}, {"-2147483648", "\r\n", false},
+      {"4294967297", "\r\n", true},  // a field, though beyond every record's last
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ExtractFields(records, Text(c.numbers)), Text(c.out)) << c.numbers;
+    EXPECT_EQ(NamesAnyField(Text(c.numbers)), c.names_any) << c.numbers;
   }
 }
 
