@@ -331,8 +331,10 @@ class Parser {
 
 constexpr std::string_view kCommonHelp =
     "  -o OUT                    write to OUT instead of standard output ('-')\n"
-    "  --input-encoding ENC      auto (default), gbk or utf-8; auto reads valid UTF-8 with\n"
-    "                            non-ASCII characters or a byte-order mark as UTF-8, else GBK\n"
+    "  --input-encoding ENC      auto (default), gbk or utf-8. With auto, a UTF-8\n"
+    "                            byte-order mark means UTF-8, bytes not valid UTF-8\n"
+    "                            mean GBK, and bytes valid in both (as short GBK\n"
+    "                            texts often are) are read the more plausible way\n"
     "  --output-encoding ENC     same (default: the encoding the input was read in; UTF-8\n"
     "                            when any input was), gbk or utf-8\n"
     "  --threads N               work on N threads (default: every core)\n"
