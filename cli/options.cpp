@@ -335,8 +335,8 @@ constexpr std::string_view kCommonHelp =
     "                            byte-order mark means UTF-8, bytes not valid UTF-8\n"
     "                            mean GBK, and bytes valid in both (as short GBK\n"
     "                            texts often are) are read the more plausible way\n"
-    "  --output-encoding ENC     same (default: the encoding the input was read in; UTF-8\n"
-    "                            when any input was), gbk or utf-8\n"
+    "  --output-encoding ENC     same (default: the encoding the input was read in;\n"
+    "                            UTF-8 when any input was), gbk or utf-8\n"
     "  --threads N               work on N threads (default: every core)\n"
     "  -q, --quiet               no progress line (shown on a terminal for long runs)\n"
     "  -h, --help                show this help\n";
@@ -394,12 +394,12 @@ std::string HelpText(std::optional<Command> command) {
   if (!command) {
     out =
         "Usage: lanzhou-cli COMMAND [OPTIONS] [FILE...]\n"
-        "Bulk clean-up of line-oriented text, byte for byte as the lanzhou window does it.\n"
+        "Bulk clean-up of line-oriented text, byte for byte as in the lanzhou window.\n"
         "\n"
         "Commands:\n"
-        "  extract [-f FIELDS] [-o OUT] [FILE]           keep the chosen '|' fields of each line\n"
+        "  extract [-f FIELDS] [-o OUT] [FILE]           keep chosen '|' fields of lines\n"
         "  dedupe  [-o OUT] [FILE]                       keep the first of equal lines\n"
-        "  wrap    -w WIDTH [-p] [-o OUT] [FILE]         cut text into lines of WIDTH bytes\n"
+        "  wrap    -w WIDTH [-p] [-o OUT] [FILE]         cut text into WIDTH-byte lines\n"
         "  reorder -d DELIM [-c ORDER] [-s OUTDELIM] [-o OUT] FILE...\n"
         "                                                write columns in another order\n"
         "  merge   [--datum D] [-o OUT] FILE_A [FILE_B]  join two lists line by line\n"
@@ -409,7 +409,8 @@ std::string HelpText(std::optional<Command> command) {
     out +=
         "  --version                 show the version\n"
         "\n"
-        "FILE '-' or absent is standard input. Widths count GBK bytes (a Chinese character is 2).\n"
+        "FILE '-' or absent is standard input. Widths count GBK bytes (a Chinese\n"
+        "character is 2).\n"
         "Run 'lanzhou-cli COMMAND --help' for the details of a command.\n"
         "Exit status: 0 done, 1 usage error, 2 a file could not be read or written.\n";
     return out;
@@ -427,8 +428,8 @@ std::string HelpText(std::optional<Command> command) {
     case Command::kDedupe:
       out =
           "Usage: lanzhou-cli dedupe [--memory LIMIT] [-o OUT] [FILE]\n"
-          "Keeps the first occurrence of every line, in input order. Lines end in CR LF; the\n"
-          "last line gets no line end.\n"
+          "Keeps the first occurrence of every line, in input order. Lines end in CR LF;\n"
+          "the last line gets no line end.\n"
           "\n"
           "  --memory LIMIT            use at most about LIMIT of memory (512M, 4G; default\n"
           "                            half the machine's); beyond it, temporary files in\n"
@@ -437,20 +438,21 @@ std::string HelpText(std::optional<Command> command) {
     case Command::kWrap:
       out =
           "Usage: lanzhou-cli wrap -w WIDTH [-p] [-o OUT] [FILE]\n"
-          "Removes the line breaks of the text and cuts it into lines of at most WIDTH bytes,\n"
-          "never inside a Chinese character or a short ASCII word, and keeps opening marks off\n"
-          "line ends and closing marks off line starts.\n"
+          "Removes the line breaks of the text and cuts it into lines of at most WIDTH\n"
+          "bytes, never inside a Chinese character or a short ASCII word, and keeps opening\n"
+          "marks off line ends and closing marks off line starts.\n"
           "\n"
-          "  -w WIDTH                  bytes per line, 1 to 2147483647 (a Chinese character is 2)\n"
-          "  -p                        also remove the punctuation \xEF\xBC\x8C \xE3\x80\x82 , "
-          "\xE3\x80\x81 before wrapping\n";
+          "  -w WIDTH                  bytes per line, 1 to 2147483647 (a Chinese character\n"
+          "                            is 2)\n"
+          "  -p                        first remove the punctuation \xEF\xBC\x8C \xE3\x80\x82 , "
+          "\xE3\x80\x81\n";
       break;
     case Command::kReorder:
       out =
           "Usage: lanzhou-cli reorder -d DELIM [-c ORDER] [-s OUTDELIM] [-o OUT] FILE...\n"
-          "Reads each FILE split on DELIM into one table, as successive imports do, and writes\n"
-          "every row with the columns ORDER names, each line ended by CR LF. Without FILE,\n"
-          "standard input is read.\n"
+          "Reads each FILE split on DELIM into one table, as successive imports do, and\n"
+          "writes every row with the columns ORDER names, each line ended by CR LF. Without\n"
+          "FILE, standard input is read.\n"
           "\n"
           "  -d DELIM                  the input delimiter (any non-empty text)\n"
           "  -c ORDER                  column numbers from 1 joined by ',' (\"3,1\");\n"
@@ -460,10 +462,11 @@ std::string HelpText(std::optional<Command> command) {
     case Command::kMerge:
       out =
           "Usage: lanzhou-cli merge [--datum D] [-o OUT] FILE_A [FILE_B]\n"
-          "Joins line i of FILE_A and line i of FILE_B as A||B|, or every line of FILE_A with\n"
-          "the datum D as A||D. Each joined line ends in CR LF. Lists of different lengths are\n"
-          "joined up to the shorter one, with a warning. With -o the lines are appended to OUT,\n"
-          "under a lock that makes other merges into OUT wait; a failure takes them back.\n"
+          "Joins line i of FILE_A and line i of FILE_B as A||B|, or every line of FILE_A\n"
+          "with the datum D as A||D. Each joined line ends in CR LF. Lists of different\n"
+          "lengths are joined up to the shorter one, with a warning. With -o the lines are\n"
+          "appended to OUT, under a lock that makes other merges into OUT wait; a failure\n"
+          "takes them back.\n"
           "\n"
           "  --datum D                 join every line of FILE_A with D (no FILE_B)\n";
       break;

@@ -111,6 +111,17 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
     EXPECT_EQ(cli.err, "");
     EXPECT_EQ(cli.out.substr(0, start.size()), start);
     EXPECT_TRUE(cli.out.ends_with("\n"));
+    // Every line fits a terminal of 80 columns; a character of three or four UTF-8 bytes
+    // (Chinese punctuation) takes two.
+    std::size_t columns = 0;
+    for (unsigned char b : cli.out) {
+      if (b == '\n') {
+        columns = 0;
+      } else {
+        columns += b < 0x80 ? 1 : b >= 0xE0 ? 2 : 0;
+        EXPECT_LE(columns, 80u);
+      }
+    }
   }
   // A value that looks like an option is a value.
   CliResult dash = RunCli({"merge", "-", "--datum", "-h"}, "x\n");
