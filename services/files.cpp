@@ -21,6 +21,7 @@
 #include "services/file_writer.h"
 #include "services/gbk_chars.h"
 #include "services/input_file.h"
+#include "services/system_calls.h"
 
 namespace lanzhou {
 namespace {
@@ -32,19 +33,6 @@ int OpenPath(const Text& path, int flags) {
     fd = ::open(native.c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
-}
-
-// Writes all of `data` at `offset` (or at the descriptor's position when offset < 0).
-bool WriteAll(int fd, std::string_view data, off_t offset = -1) {
-  while (!data.empty()) {
-    ssize_t n = offset < 0 ? ::write(fd, data.data(), data.size())
-                           : ::pwrite(fd, data.data(), data.size(), offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-    if (offset >= 0) offset += n;
-  }
-  return true;
 }
 
 // Bumped by every write to a disk file, so that no read cache outlives a change made through
@@ -81,7 +69,8 @@ class DiskStorage : public Storage {
 
   bool WriteAt(long long offset, std::string_view data) override {
     disk_writes.fetch_add(1, std::memory_order_relaxed);
-    return WriteAll(fd_, data, static_cast<off_t>(offset));
+    int err;
+    return WriteAll(fd_, data, err, static_cast<off_t>(offset));
   }
 
   long long Length() override {

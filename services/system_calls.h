@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace lanzhou {
@@ -16,6 +17,7 @@ struct SystemCalls {
   int (*open)(const char* path, int flags, mode_t mode);
   ssize_t (*read)(int fd, void* data, std::size_t size);
   ssize_t (*write)(int fd, const void* data, std::size_t size);
+  ssize_t (*pwrite)(int fd, const void* data, std::size_t size, off_t offset);
   int (*fsync)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*linkat)(int from_dir, const char* from, int to_dir, const char* to, int flags);
@@ -24,9 +26,12 @@ struct SystemCalls {
   void* (*mmap)(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
 };
 
-// Writes all of `data` at the descriptor's position with `Sys().write`, again after EINTR
-// and after a partial write; on failure `err` is the errno (EIO for a write of nothing).
-bool WriteAll(int fd, std::string_view data, int& err);
+// Writes all of `data` at the descriptor's position with `Sys().write`, or from `offset` on
+// with `Sys().pwrite` (the position stays), again after EINTR and after a partial write; on
+// failure `err` is the errno (EIO for a write of nothing).
+//   WriteAll(fd, "abc", err);     // at the position, which moves on by 3
+//   WriteAll(fd, "abc", err, 10); // bytes 10 to 12 of the file
+bool WriteAll(int fd, std::string_view data, int& err, std::optional<off_t> offset = std::nullopt);
 
 // The table in use: the real calls unless a test has put others in.
 const SystemCalls& Sys();

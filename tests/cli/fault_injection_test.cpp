@@ -45,6 +45,10 @@ ssize_t Write(int fd, const void* data, std::size_t size) {
   if (Fails()) return errno = ENOSPC, -1;
   return RealSystemCalls().write(fd, data, size);
 }
+ssize_t Pwrite(int fd, const void* data, std::size_t size, off_t offset) {
+  if (Fails()) return errno = ENOSPC, -1;
+  return RealSystemCalls().pwrite(fd, data, size, offset);
+}
 int Fsync(int fd) {
   if (Fails()) return errno = EIO, -1;
   return RealSystemCalls().fsync(fd);
@@ -70,7 +74,8 @@ void* Mmap(void* address, std::size_t length, int protection, int flags, int fd,
   return RealSystemCalls().mmap(address, length, protection, flags, fd, offset);
 }
 
-const SystemCalls kFaulty = {Open, Read, Write, Fsync, Rename, Linkat, Ftruncate, Flock, Mmap};
+const SystemCalls kFaulty = {Open,   Read,   Write,     Pwrite, Fsync,
+                             Rename, Linkat, Ftruncate, Flock,  Mmap};
 
 // What one run left: whether it reported success, what it said, and the files of its folder.
 struct Outcome {
