@@ -1,6 +1,8 @@
 #include "pages/extract.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -26,23 +28,12 @@ std::vector<int> ReadFieldNumbers(const Text& field_numbers) {
   return numbers;
 }
 
-}  // namespace
-
-Text ConvertDashSeparators(const Text& records) {
-  const std::array<ReplacePair, 1> pairs{{{Text("----"), Text("|")}}};
-  return BatchReplace(records, std::nullopt, 1, false, pairs);
-}
-
-bool NamesAnyField(const Text& field_numbers) { return !ReadFieldNumbers(field_numbers).empty(); }
-
-Text ExtractFields(const Text& records, const Text& field_numbers) {
-  const std::vector<int> numbers = ReadFieldNumbers(field_numbers);
+// Appends to `out` the fields `numbers` names of every record in `s`.
+void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, std::string& out) {
   // One pass over the records that splits them as converting "----" and then splitting on
   // CR LF and on "|" would: every separator is looked for at character boundaries only, and
   // replacing four ASCII bytes by one keeps those boundaries where they were.
-  const std::string_view s = records.view();
-  Text out;
-  out.mutable_bytes().reserve(s.size() / 4);
+  out.reserve(out.size() + s.size() / 4);
   std::vector<std::string_view> fields;
   std::size_t field_start = 0;
   bool first_record = true;
@@ -62,26 +53,57 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
     }
     fields.clear();
   };
-  std::size_t p = 0;
-  while (p < s.size()) {
-    const auto b = static_cast<unsigned char>(s[p]);
-    if (b == '|') {
-      end_field(p);
-      field_start = p + 1;
-      p += 1;
-    } else if (b == '-' && s.compare(p, 4, "----") == 0) {
-      end_field(p);
-      field_start = p + 4;
-      p += 4;
-    } else if (b == '\r' && p + 1 < s.size() && s[p + 1] == '\n') {
-      end_record(p);
-      field_start = p + 2;
-      p += 2;
-    } else {
-      p = NextCharStart(s, p);
+  // Only '|', '-' and CR can start a separator. Each is found with memchr, and '|' and '-',
+  // which can be the second byte of a character, are kept at character starts only; a CR never
+  // is a second byte. This visits what stepping through every character would.
+  constexpr std::array<char, 3> kStarts = {'|', '-', '\r'};
+  std::array<std::size_t, 3> next{};
+  auto find = [&](std::size_t k, std::size_t from) {
+    const void* hit =
+        from < s.size() ? std::memchr(s.data() + from, kStarts[k], s.size() - from) : nullptr;
+    next[k] = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) : s.size();
+  };
+  for (std::size_t k = 0; k < kStarts.size(); ++k) find(k, 0);
+  std::size_t known = 0;  // a character start at or before every byte still to look at
+  while (true) {
+    const std::size_t k =
+        static_cast<std::size_t>(std::min_element(next.begin(), next.end()) - next.begin());
+    const std::size_t q = next[k];
+    if (q >= s.size()) break;
+    std::size_t after = q + 1;  // where this kind is looked for next
+    if (k != 2 && !IsCharStart(s, known, q)) {
+      find(k, after);
+      continue;
     }
+    if (k == 0) {
+      end_field(q);
+      field_start = known = after;
+    } else if (k == 1 && s.compare(q, 4, "----") == 0) {
+      end_field(q);
+      field_start = known = after = q + 4;
+    } else if (k == 2 && q + 1 < s.size() && s[q + 1] == '\n') {
+      end_record(q);
+      field_start = known = after = q + 2;
+    } else {
+      known = after;  // a '-' or CR of its own is a one-byte character
+    }
+    find(k, after);
   }
   if (field_start < s.size() || !fields.empty()) end_record(s.size());
+}
+
+}  // namespace
+
+Text ConvertDashSeparators(const Text& records) {
+  const std::array<ReplacePair, 1> pairs{{{Text("----"), Text("|")}}};
+  return BatchReplace(records, std::nullopt, 1, false, pairs);
+}
+
+bool NamesAnyField(const Text& field_numbers) { return !ReadFieldNumbers(field_numbers).empty(); }
+
+Text ExtractFields(const Text& records, const Text& field_numbers) {
+  Text out;
+  AppendExtractedFields(records.view(), ReadFieldNumbers(field_numbers), out.mutable_bytes());
   return out;
 }
 
@@ -95,6 +117,7 @@ bool WriteExtractedFields(std::string_view records, const Text& field_numbers, i
     std::size_t start = 0;
     std::size_t end = 0;
   };
+  const std::vector<int> numbers = ReadFieldNumbers(field_numbers);
   std::size_t at = 0;
   bool first = true;
   return RunInOrder<Piece, std::string>(
@@ -105,9 +128,8 @@ bool WriteExtractedFields(std::string_view records, const Text& field_numbers, i
         return piece.start < records.size();
       },
       [&](const Piece& piece, std::string& out) {
-        out = std::move(
-            ExtractFields(Text(records.substr(piece.start, piece.end - piece.start)), field_numbers)
-                .mutable_bytes());
+        out.clear();
+        AppendExtractedFields(records.substr(piece.start, piece.end - piece.start), numbers, out);
       },
       [&](Piece& piece, std::string& out) {
         if (!first && !write("\r\n")) return false;
