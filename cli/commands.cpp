@@ -293,16 +293,9 @@ int RunWrap(const Options& options) {
   text = CleanForWrap(std::move(text), options.filter_punctuation);
   Progress progress(options);
   // Wrapped and written a piece at a time: the result never needs memory beyond a piece.
-  constexpr std::size_t kPieceBytes = 1 << 20;
   return WriteParts(options, utf8, progress, {}, [&](const auto& write, std::string&) {
-    std::string piece;
-    for (std::string_view rest = text.view(); !rest.empty();) {
-      piece.clear();
-      WrapTextPiece(rest, options.width, kPieceBytes, piece);
-      progress(text.size() - rest.size(), text.size());
-      if (!write(piece)) return false;
-    }
-    return true;
+    return WriteWrappedText(text.view(), options.width, ThreadsFor(text.size(), Threads(options)),
+                            write, std::ref(progress));
   });
 }
 

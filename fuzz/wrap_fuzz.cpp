@@ -154,20 +154,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int width = in.ConsumeIntegralInRange<int>(-2, 40);
   if (width == 40) width = in.ConsumeIntegral<int>();
   const std::size_t piece_bytes = in.ConsumeIntegralInRange<std::size_t>(1, 64);
+  const int threads = in.ConsumeIntegralInRange<int>(1, 3);
   const Text raw(in.ConsumeRemainingBytesAsString());
   const Text cleaned = CleanForWrap(raw, filter);
   FUZZ_CHECK(cleaned.size() <= raw.size(), fuzz::Escaped(raw.view()));
   Check(cleaned.bytes(), width);
 
-  // Wrapped a piece at a time, as lanzhou-cli writes it, the text comes out the same.
+  // Wrapped a piece at a time on several threads, as lanzhou-cli writes it, the text comes
+  // out the same.
   std::string pieces;
-  std::string_view rest = cleaned.view();
-  for (int calls = 0; !rest.empty(); ++calls) {
-    FUZZ_CHECK(calls <= static_cast<int>(cleaned.size()), "no progress");
-    WrapTextPiece(rest, width, piece_bytes, pieces);
-  }
+  const bool ok = WriteWrappedText(
+      cleaned.view(), width, threads,
+      [&](std::string_view part) {
+        pieces += part;
+        return true;
+      },
+      {}, piece_bytes);
+  FUZZ_CHECK(ok, "a write that cannot fail failed");
   FUZZ_CHECK(pieces == WrapText(cleaned, width).bytes(),
-             "pieces of " + std::to_string(piece_bytes) + " at width " + std::to_string(width) +
-                 ": " + fuzz::Escaped(cleaned.view()));
+             "pieces of " + std::to_string(piece_bytes) + " on " + std::to_string(threads) +
+                 " threads at width " + std::to_string(width) + ": " +
+                 fuzz::Escaped(cleaned.view()));
   return 0;
 }

@@ -9,12 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/clock.h"
 #include "services/dialogs.h"
 #include "services/encoding.h"
 #include "services/files.h"
 #include "services/gbk_chars.h"
+#include "services/ordered_pipeline.h"
 #include "services/text_primitives.h"
 
 namespace lanzhou {
@@ -235,14 +237,22 @@ void RemoveAll(std::string& s, std::string_view find) {
   s.resize(write + (s.size() - run));
 }
 
-// Moves the next line of `rest` (longer than `w`) to `out`, with the line end it gets.
-void AppendNextLine(std::string_view& rest, std::size_t w, std::string& out) {
+// Where the line after the one that starts at `s` starts; the end of the text after the last
+// line, which, as short as the width or shorter, stays whole.
+std::size_t NextLineStart(std::string_view text, std::size_t s, std::size_t w) {
+  const std::string_view rest = text.substr(s);
+  if (rest.size() <= w) return text.size();
   std::size_t cut = FindCut(rest, w);
   if (cut == 0) cut = ScanCharLength(rest, 0);  // every line takes at least one character
-  const std::string_view line = rest.substr(0, cut);
-  rest.remove_prefix(cut);
+  return s + cut;
+}
+
+// Appends the line from `s` to `e` with the line end it gets: none after the last line or
+// after a line that ends in a CR LF of its own.
+void AppendLine(std::string_view text, std::size_t s, std::size_t e, std::string& out) {
+  const std::string_view line = text.substr(s, e - s);
   out += line;
-  if (!line.ends_with(kLineEnd) && !rest.empty()) out += kLineEnd;
+  if (e < text.size() && !line.ends_with(kLineEnd)) out += kLineEnd;
 }
 
 }  // namespace
@@ -264,41 +274,102 @@ Text CleanForWrap(Text text, bool filter_punctuation) {
 
 Text WrapText(const Text& text, int width) {
   const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
-  std::string_view rest = text.view();
   Text result;
   std::string& out = result.mutable_bytes();
   // Lines come out shorter than the width where words and marks move down, so the first
   // guess (one line end per full width) is checked once a sixteenth of the text is wrapped:
   // the rest is sized by the lines seen so far, and the buffer then grows once, early, while
   // it holds little. A buffer doubled near the end would hold the output twice over.
-  out.reserve(rest.size() + 2 * (rest.size() / w + 1));
-  const std::size_t checkpoint = rest.size() - rest.size() / 16;
+  out.reserve(text.size() + 2 * (text.size() / w + 1));
   bool checked = false;
-  while (rest.size() > w) {
-    AppendNextLine(rest, w, out);
-    if (!checked && rest.size() <= checkpoint) {
-      checked = true;
-      const std::size_t consumed = text.size() - rest.size();
-      // Output per input byte so far, with an eighth to spare, for what is left.
-      const double ratio = static_cast<double>(out.size()) / static_cast<double>(consumed);
-      const std::size_t wanted =
-          out.size() + static_cast<std::size_t>(static_cast<double>(rest.size()) * ratio * 1.125) +
-          2 * w + 64;
-      if (wanted > out.capacity()) out.reserve(wanted);
-    }
-  }
-  out += rest;
+  WriteWrappedText(
+      text.view(), width, ThreadsFor(text.size(), DefaultThreadCount()),
+      [&out](std::string_view part) {
+        out += part;
+        return true;
+      },
+      [&](std::size_t done, std::size_t total) {
+        if (checked || done < total / 16 || done == 0) return;
+        checked = true;
+        // Output per input byte so far, with an eighth to spare, for what is left.
+        const double ratio = static_cast<double>(out.size()) / static_cast<double>(done);
+        const std::size_t wanted =
+            out.size() +
+            static_cast<std::size_t>(static_cast<double>(total - done) * ratio * 1.125) + 2 * w +
+            64;
+        if (wanted > out.capacity()) out.reserve(wanted);
+      });
   return result;
 }
 
-void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out) {
+bool WriteWrappedText(std::string_view text, int width, int threads,
+                      const std::function<bool(std::string_view)>& write,
+                      const std::function<void(std::size_t, std::size_t)>& progress,
+                      std::size_t piece_bytes) {
   const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
-  const std::size_t until = out.size() + std::max<std::size_t>(piece_bytes, 1);
-  while (rest.size() > w && out.size() < until) AppendNextLine(rest, w, out);
-  if (rest.size() <= w) {  // the last piece, as short as the width or shorter, stays whole
-    out += rest;
-    rest = {};
-  }
+  // A piece at least as long as a line, so that wrapping one costs the piece, not the width.
+  const std::size_t piece_size = std::max({piece_bytes, w, std::size_t{1}});
+  struct Piece {
+    std::size_t guess = 0;  // the line start the piece is wrapped from
+    std::size_t end = 0;    // lines starting before here belong to the piece
+  };
+  struct Guessed {
+    std::vector<std::size_t> starts;  // line starts from the guess; the last one is past the piece
+    std::vector<std::size_t> at;      // where each of those lines begins in `out`
+    std::string out;
+  };
+  std::size_t next_piece = 0;  // where the next piece begins
+  std::size_t made = 0;
+  std::size_t taken = 0;
+  std::size_t line = 0;  // where the next true line starts
+  std::string own;       // true lines before they meet the guessed ones
+  return RunInOrder<Piece, Guessed>(
+      threads,
+      [&](Piece& piece) {
+        if (next_piece >= text.size()) return false;
+        // Once every piece before is written, the true line start is known, so a serial run
+        // never guesses.
+        piece.guess = made == taken ? line : next_piece;
+        piece.end = std::min(text.size(), next_piece + piece_size);
+        next_piece = piece.end;
+        ++made;
+        return true;
+      },
+      [&](const Piece& piece, Guessed& g) {
+        g.starts.clear();
+        g.at.clear();
+        g.out.clear();
+        for (std::size_t s = piece.guess;;) {
+          g.starts.push_back(s);
+          g.at.push_back(g.out.size());
+          if (s >= piece.end) break;
+          const std::size_t e = NextLineStart(text, s, w);
+          AppendLine(text, s, e, g.out);
+          s = e;
+        }
+      },
+      [&](Piece& piece, Guessed& g) {
+        ++taken;
+        // A line is cut where it is whatever the lines before it were, so from the first line
+        // start the guess shares with the true lines on, its lines are the true ones.
+        own.clear();
+        std::size_t j = 0;
+        std::size_t kept_from = g.out.size();
+        while (line < piece.end) {
+          while (j < g.starts.size() && g.starts[j] < line) ++j;
+          if (j < g.starts.size() && g.starts[j] == line) {
+            kept_from = g.at[j];
+            line = g.starts.back();
+            break;
+          }
+          const std::size_t e = NextLineStart(text, line, w);
+          AppendLine(text, line, e, own);
+          line = e;
+        }
+        if (progress) progress(line, text.size());
+        return (own.empty() || write(own)) &&
+               (kept_from == g.out.size() || write(std::string_view(g.out).substr(kept_from)));
+      });
 }
 
 int WrapWidth(const Text& typed) {

@@ -3,6 +3,10 @@
 #ifndef LANZHOU_PAGES_WRAP_H_
 #define LANZHOU_PAGES_WRAP_H_
 
+#include <cstddef>
+#include <functional>
+#include <string_view>
+
 #include "services/text.h"
 #include "services/units.h"
 
@@ -41,16 +45,23 @@ Text CleanForWrap(Text text, bool filter_punctuation);
 // with is kept). A width below 1 counts as 1. Time grows linearly with the text.
 Text WrapText(const Text& text, int width);
 
-// `WrapText` a piece at a time, for a result written out as it is made: appends to `out` the
-// wrapped lines at the start of `rest` until `out` has grown by at least `piece_bytes` or
-// the text is done, and leaves what is not wrapped yet in `rest`. Every call takes at least
-// one line (a `piece_bytes` of 0 counts as 1), so calling it until `rest` is empty ends, and
-// the pieces make `WrapText` of the whole text.
+// `WrapText` on up to `threads` threads, written as it is made: calls `write` with the
+// wrapped text in order, a piece of about `piece_bytes` of `text` at a time, and
+// `progress(done, total)` with the bytes of `text` wrapped so far. Returns false as soon as
+// `write` does. Where a line is cut depends only on where it starts, but where it starts
+// depends on the line before; so each thread wraps its piece from a guessed line start, and
+// the pieces are checked in order: a piece is kept from the first line start its guess shares
+// with the true lines (on prose, within a few lines) and wrapped again up to there. A text
+// that never lets the two meet (one long run of two-byte characters) costs its serial time.
+// The bytes written are those of `WrapText` for every thread count and piece size.
 //
-//   std::string_view rest = "abcdefghij";  std::string out;
-//   WrapTextPiece(rest, 4, 1, out);   out == "abcd\r\n", rest == "efghij"
-//   WrapTextPiece(rest, 4, 1, out);   out == "abcd\r\nefgh\r\nij", rest == ""
-void WrapTextPiece(std::string_view& rest, int width, std::size_t piece_bytes, std::string& out);
+//   std::string out;
+//   WriteWrappedText("abcdefghij", 4, 2, [&](std::string_view p) { out += p; return true; });
+//   out == "abcd\r\nefgh\r\nij"
+bool WriteWrappedText(std::string_view text, int width, int threads,
+                      const std::function<bool(std::string_view)>& write,
+                      const std::function<void(std::size_t, std::size_t)>& progress = {},
+                      std::size_t piece_bytes = std::size_t{1} << 20);
 
 // The width typed into 字数_编辑框 as the page reads it: `ToNumber` (full-width digits
 // accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond the

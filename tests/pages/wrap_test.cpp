@@ -285,7 +285,9 @@ TEST(WrapText, AgreesWithTheRulesWalkedCharacterByCharacter) {
   }
 }
 
-TEST(WrapTextPiece, PiecesMakeTheWholeWrap) {
+// Pieces wrapped from guessed line starts on several threads: whether a guess meets the true
+// lines or not, the bytes are those of the serial wrap.
+TEST(WriteWrappedText, EveryThreadCountAndPieceSizeMakesTheWholeWrap) {
   std::vector<std::string> pieces;
   for (const char* piece :
        {"a", " ", "中", "😀", "，", "“", "》", "\r\n", "\r", "\xD5", "abcdefg"}) {
@@ -294,16 +296,27 @@ TEST(WrapTextPiece, PiecesMakeTheWholeWrap) {
   std::mt19937 random(13);
   for (int n = 0; n < 5000; ++n) {
     std::string text;
-    for (int k = random() % 40; k > 0; --k) text += pieces[random() % pieces.size()];
+    for (int k = random() % 80; k > 0; --k) text += pieces[random() % pieces.size()];
     const int width = static_cast<int>(random() % 14) - 1;  // below 1 counts as 1
-    const std::size_t piece_bytes = random() % 20;          // 0 still takes a line
+    const std::size_t piece_bytes = random() % 20;          // 0 still makes progress
+    const int threads = 1 + n % 3;
     std::string out = "kept";
-    std::string_view rest = text;
-    do {
-      WrapTextPiece(rest, width, piece_bytes, out);
-    } while (!rest.empty());
+    std::size_t last_done = 0;
+    ASSERT_TRUE(WriteWrappedText(
+        text, width, threads,
+        [&](std::string_view part) {
+          out += part;
+          return true;
+        },
+        [&](std::size_t done, std::size_t total) {
+          ASSERT_EQ(total, text.size());
+          ASSERT_GE(done, last_done);
+          last_done = done;
+        },
+        piece_bytes));
     ASSERT_EQ(out, "kept" + WrapText(Text(text), width).bytes())
-        << testing::PrintToString(text) << " at width " << width << ", pieces of " << piece_bytes;
+        << testing::PrintToString(text) << " at width " << width << ", pieces of " << piece_bytes
+        << " on " << threads << " threads";
   }
 }
 
