@@ -289,14 +289,14 @@ Text WrapText(const Text& text, int width) {
         return true;
       },
       [&](std::size_t done, std::size_t total) {
-        if (checked || done < total / 16 || done == 0) return;
+        if (checked || done < total / 16 || done == 0 || done == total) return;
         checked = true;
         // Output per input byte so far, with an eighth to spare, for what is left.
         const double ratio = static_cast<double>(out.size()) / static_cast<double>(done);
         const std::size_t wanted =
             out.size() +
-            static_cast<std::size_t>(static_cast<double>(total - done) * ratio * 1.125) + 2 * w +
-            64;
+            static_cast<std::size_t>(static_cast<double>(total - done) * ratio * 1.125) +
+            2 * std::min(w, total) + 64;
         if (wanted > out.capacity()) out.reserve(wanted);
       });
   return result;
