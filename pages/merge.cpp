@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 #include <utility>
@@ -51,7 +52,12 @@ class MergeFile {
  public:
   explicit MergeFile(const Text& path) : out_(ToUtf8(path), OutputFile::Mode::kAppend) {}
 
-  bool Open() { return out_.Open(); }
+  // Until another program that appends to the file is done with it, `while_waiting` is
+  // called every 50 ms.
+  bool Open(std::function<void()> while_waiting) {
+    out_.set_while_waiting(std::move(while_waiting));
+    return out_.Open();
+  }
 
   std::string& buffer() { return buffer_; }
 
@@ -173,7 +179,10 @@ void OnMergeClicked(Units& units) {
     folder = units.ChooseSaveFolder();
     const Text path = MergeOutputPath(folder->path);
     MergeFile out(path);
-    bool ok = out.Open();
+    bool ok = out.Open([&units] {
+      units.SetCaption(Unit::标签2, FromUtf8("等待其他程序写完合并数据.txt……"));
+      units.ProcessEvents();
+    });
     // "n/r" in 标签2 as the rows go.
     CaptionProgress progress(units, Unit::标签2, [total = DecimalText(n) + "/"](std::size_t r) {
       return total + DecimalText(static_cast<int>(r));

@@ -287,8 +287,19 @@ bool OutputFile::OpenAppend() {
       if (errno != EWOULDBLOCK) return Fail(errno);
       if (on_wait_) on_wait_();
       on_wait_ = nullptr;
-      while (Sys().flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) return Fail(errno);
+      if (while_waiting_) {
+        int locked = -1;
+        do {
+          while_waiting_();
+          const timespec pause{0, 50'000'000};
+          ::nanosleep(&pause, nullptr);
+          locked = Sys().flock(fd_, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && (errno == EWOULDBLOCK || errno == EINTR));
+        if (locked != 0) return Fail(errno);
+      } else {
+        while (Sys().flock(fd_, LOCK_EX) != 0) {
+          if (errno != EINTR) return Fail(errno);
+        }
       }
     }
     // While we waited, the file may have been removed (a failed merge that created it) or

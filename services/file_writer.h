@@ -55,6 +55,12 @@ class OutputFile {
 
   // Called (once) before an append waits for the lock another process holds.
   void set_on_wait(std::function<void()> on_wait) { on_wait_ = std::move(on_wait); }
+  // Instead of blocking while another process holds the lock, an append tries again every
+  // 50 ms and calls `while_waiting` before each try, so that a window can show why it waits
+  // and keep repainting.
+  void set_while_waiting(std::function<void()> while_waiting) {
+    while_waiting_ = std::move(while_waiting);
+  }
 
   bool Open();
   bool Write(std::string_view data);
@@ -88,6 +94,7 @@ class OutputFile {
   bool cut_back_failed_ = false;
   int error_ = 0;
   std::function<void()> on_wait_;
+  std::function<void()> while_waiting_;
 };
 
 // Takes back what the output being written has done so far: removes its temporary file or

@@ -1,12 +1,16 @@
 #include "pages/merge.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -190,9 +194,13 @@ class RecordingUnits : public FakeUnits {
     if (unit == Unit::标签2) captions.push_back(text);
     FakeUnits::SetCaption(unit, text);
   }
-  void ProcessEvents() override { ++repaints; }
+  void ProcessEvents() override {
+    ++repaints;
+    if (on_repaint) on_repaint();
+  }
   std::vector<Text> captions;
   int repaints = 0;
+  std::function<void()> on_repaint;
 };
 
 class MergePage : public testing::Test {
@@ -379,6 +387,29 @@ TEST_F(MergePage, EveryPressAppendsAndNothingIsEverCleared) {
   OnMergeClicked(units());
   OnMergeClicked(units());
   EXPECT_EQ(Output(), "earlier\r\nx1||y1|\r\nx1||y1|\r\n");
+}
+
+// Another program appending to the file holds its lock: the page says so and keeps the
+// window repainting until the lock is free, then appends after that program's lines.
+TEST_F(MergePage, WaitsVisiblyForAnotherProgramAppendingToTheFile) {
+  WriteInput("合并数据.txt", "earlier\r\n");
+  Fill(Unit::超级列表框A, {"x1"});
+  Fill(Unit::超级列表框b, {"y1"});
+  const int held = open(OutputPath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  bool released = false;
+  units().on_repaint = [&] {
+    if (released || units().repaints < 3) return;
+    EXPECT_EQ(write(held, "theirs\r\n", 8), 8);
+    close(held);
+    released = true;
+  };
+  OnMergeClicked(units());
+  EXPECT_EQ(Output(), "earlier\r\ntheirs\r\nx1||y1|\r\n");
+  ASSERT_GE(units().captions.size(), 3u);
+  EXPECT_EQ(units().captions[0], U("等待其他程序写完合并数据.txt……"));
+  EXPECT_EQ(units().captions[2], U("等待其他程序写完合并数据.txt……"));
+  EXPECT_EQ(units().captions.back(), U("处理OK！"));
 }
 
 TEST_F(MergePage, DroppedFilesMergeIntoGbkLines) {
