@@ -489,6 +489,7 @@ TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
       {{"reorder", "-d", "----", file}, reorder(std::span(both, 1), "----", Text())},
       {{"merge", file, names}, pairs},
       {{"merge", "--datum", "x", file}, with_datum},
+      {{"wrap", "-w", "40", file}, WrapText(CleanForWrap(Text(records), false), 40).bytes()},
   };
   for (const auto& command : commands) {
     for (const char* threads : {"1", "2", "7"}) {
