@@ -84,6 +84,19 @@ Converter& Gb18030ToUtf8() {
 
 bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// The kAuto decision, for `DetectInputEncoding` and `DecodeInputText` alike: a byte-order mark
+// means UTF-8; otherwise the detector keeps the more plausible reading, and a UTF-8 reading
+// stands only if the bytes from `unread` on, which the detector did not read, are UTF-8 too:
+// `rest_is_utf8(unread)` says so. Decoding answers with the conversion itself, so that no
+// separate pass reads a large input.
+template <typename RestIsUtf8>
+DetectedEncoding DecideAutoEncoding(std::string_view bytes, RestIsUtf8&& rest_is_utf8) {
+  if (HasUtf8Bom(bytes)) return DetectedEncoding::kUtf8;
+  const EncodingGuess guess = GuessEncoding(bytes);
+  return guess.utf8 && rest_is_utf8(guess.checked) ? DetectedEncoding::kUtf8
+                                                   : DetectedEncoding::kGbk;
+}
+
 // The private-use code points that glibc's GB18030 table leaves out. The 2000 and 2005
 // editions of GB18030 (and Python's codec, among others) give them these two-byte codes;
 // later editions gave the codes to the standard characters that replaced them (vertical
@@ -178,28 +191,27 @@ std::size_t ValidUtf8Length(std::string_view bytes) {
 bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Length(bytes) == bytes.size(); }
 
 DetectedEncoding DetectInputEncoding(std::string_view bytes) {
-  if (HasUtf8Bom(bytes)) return DetectedEncoding::kUtf8;
-  const EncodingGuess guess = GuessEncoding(bytes);
-  return guess.utf8 && IsValidUtf8(bytes.substr(guess.checked)) ? DetectedEncoding::kUtf8
-                                                                : DetectedEncoding::kGbk;
+  return DecideAutoEncoding(
+      bytes, [bytes](std::size_t unread) { return IsValidUtf8(bytes.substr(unread)); });
 }
 
 DecodedInput DecodeInputText(std::string_view bytes, std::string& storage, InputEncoding how) {
-  const bool bom = HasUtf8Bom(bytes);
-  const bool must_be_utf8 = how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && bom);
-  if (how == InputEncoding::kGbk || (!must_be_utf8 && !GuessEncoding(bytes).utf8)) {
-    return {bytes, DetectedEncoding::kGbk, std::nullopt};
-  }
-  const std::size_t skipped = bom ? 3 : 0;
-  // The conversion checks what the guess did not read: bytes that are not UTF-8 after all
-  // are GBK, unless they had to be UTF-8.
+  const DecodedInput gbk{bytes, DetectedEncoding::kGbk, std::nullopt};
+  if (how == InputEncoding::kGbk) return gbk;
+  const std::size_t skipped = HasUtf8Bom(bytes) ? 3 : 0;
+  // UTF-8 is converted once; the conversion stops at the first byte that is not UTF-8.
+  std::optional<std::string> converted;
   std::optional<std::size_t> invalid_at;
-  std::string converted = Utf8ToGb18030Bytes(bytes.substr(skipped), &invalid_at);
-  if (invalid_at) {
-    if (!must_be_utf8) return {bytes, DetectedEncoding::kGbk, std::nullopt};
-    return {std::string_view(), DetectedEncoding::kUtf8, *invalid_at + skipped};
+  auto convert = [&](std::size_t) {
+    converted = Utf8ToGb18030Bytes(bytes.substr(skipped), &invalid_at);
+    return !invalid_at;
+  };
+  if (how == InputEncoding::kUtf8 || skipped > 0) {  // named or marked: it has to be UTF-8
+    if (!convert(0)) return {std::string_view(), DetectedEncoding::kUtf8, *invalid_at + skipped};
+  } else if (DecideAutoEncoding(bytes, convert) == DetectedEncoding::kGbk) {
+    return gbk;
   }
-  storage = std::move(converted);
+  storage = std::move(*converted);
   return {storage, DetectedEncoding::kUtf8, std::nullopt};
 }
 
