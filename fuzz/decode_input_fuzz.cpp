@@ -41,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (checked.invalid_utf8_at) {
     FUZZ_CHECK(IsValidUtf8(bytes.substr(0, *checked.invalid_utf8_at)), detail);
   }
+  // The check alone, which looks before the first zero byte, finds the byte decoding stops at.
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  for (InputEncoding how : {InputEncoding::kAuto, InputEncoding::kUtf8, InputEncoding::kGbk}) {
+    FUZZ_CHECK(
+        InvalidRequiredUtf8(text, how) == DecodeInputText(text, storage, how).invalid_utf8_at,
+        detail);
+  }
 
   // Whatever the bytes, the UTF-8 side (file names, the window) gets valid UTF-8.
   FUZZ_CHECK(IsValidUtf8(ToUtf8(Text(std::string(bytes)))), detail);

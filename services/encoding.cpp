@@ -84,6 +84,12 @@ Converter& Gb18030ToUtf8() {
 
 bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// Whether bytes read as `how` have to be UTF-8: named so, or marked with a byte-order mark
+// while nothing was named.
+bool MustBeUtf8(std::string_view bytes, InputEncoding how) {
+  return how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && HasUtf8Bom(bytes));
+}
+
 // The kAuto decision, for `DetectInputEncoding` and `DecodeInputText` alike: a byte-order mark
 // means UTF-8; otherwise the detector keeps the more plausible reading, and a UTF-8 reading
 // stands only if the bytes from `unread` on, which the detector did not read, are UTF-8 too:
@@ -195,6 +201,14 @@ DetectedEncoding DetectInputEncoding(std::string_view bytes) {
       bytes, [bytes](std::size_t unread) { return IsValidUtf8(bytes.substr(unread)); });
 }
 
+std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how) {
+  if (!MustBeUtf8(bytes, how)) return std::nullopt;
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  const std::size_t valid = ValidUtf8Length(text);
+  if (valid == text.size()) return std::nullopt;
+  return valid;
+}
+
 DecodedInput DecodeInputText(std::string_view bytes, std::string& storage, InputEncoding how) {
   const DecodedInput gbk{bytes, DetectedEncoding::kGbk, std::nullopt};
   if (how == InputEncoding::kGbk) return gbk;
@@ -206,7 +220,7 @@ DecodedInput DecodeInputText(std::string_view bytes, std::string& storage, Input
     converted = Utf8ToGb18030Bytes(bytes.substr(skipped), &invalid_at);
     return !invalid_at;
   };
-  if (how == InputEncoding::kUtf8 || skipped > 0) {  // named or marked: it has to be UTF-8
+  if (MustBeUtf8(bytes, how)) {
     if (!convert(0)) return {std::string_view(), DetectedEncoding::kUtf8, *invalid_at + skipped};
   } else if (DecideAutoEncoding(bytes, convert) == DetectedEncoding::kGbk) {
     return gbk;

@@ -41,14 +41,26 @@ enum class DetectedEncoding { kGbk, kUtf8 };
 // short GBK list such as 谢谢 (which UTF-8 would read as лл) stays GBK.
 DetectedEncoding DetectInputEncoding(std::string_view bytes);
 
+// Where bytes that have to be UTF-8 stop being UTF-8. They have to be when read as
+// InputEncoding::kUtf8, or as kAuto when a UTF-8 byte-order mark announces UTF-8. The offset
+// of the first ill-formed byte sequence, looked for before the first zero byte (what follows
+// it is never read as text); nullopt when the bytes need not be UTF-8 or all is well-formed.
+// `DecodeInputText` reports the same offset as `invalid_utf8_at` for bytes without a zero byte.
+//   InvalidRequiredUtf8("\xEF\xBB\xBF" "A\xE4\xB8", InputEncoding::kAuto) == 4
+//   InvalidRequiredUtf8("A\xE4", InputEncoding::kUtf8) == 1
+//   InvalidRequiredUtf8("A\xE4", InputEncoding::kAuto) == nullopt
+//   InvalidRequiredUtf8("A\0\xE4", InputEncoding::kUtf8) == nullopt
+std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how);
+
 // An input file's text, decoded into GB18030 by `DecodeInputText`.
 struct DecodedInput {
   // A view of the bytes given (GBK/GB18030 needs no change) or of the caller's storage.
   std::string_view text;
   DetectedEncoding encoding = DetectedEncoding::kGbk;
   // Set when the bytes had to be UTF-8 (InputEncoding::kUtf8 given, or a UTF-8 byte-order
-  // mark) and are not: the offset, in the bytes given, of the first byte that is not; `text`
-  // is then empty, and a caller reports the offset instead of reading on.
+  // mark) and are not: the offset, in the bytes given, of the first byte that is not, as
+  // `InvalidRequiredUtf8` finds it but looking past zero bytes too; `text` is then empty, and
+  // a caller reports the offset instead of reading on.
   std::optional<std::size_t> invalid_utf8_at;
 };
 

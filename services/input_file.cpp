@@ -323,15 +323,6 @@ void MappedInput::Close() {
   std::string().swap(owned_);
 }
 
-std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how) {
-  const bool marked = bytes.starts_with("\xEF\xBB\xBF");
-  if (how == InputEncoding::kGbk || (how == InputEncoding::kAuto && !marked)) return std::nullopt;
-  const std::string_view text = bytes.substr(0, bytes.find('\0'));
-  const std::size_t valid = ValidUtf8Length(text);
-  if (valid == text.size()) return std::nullopt;
-  return valid;
-}
-
 void ReleasePages(std::string_view bytes) {
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto first = reinterpret_cast<std::uintptr_t>(bytes.data());

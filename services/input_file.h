@@ -62,15 +62,6 @@ class MappedInput {
   std::string owned_;
 };
 
-// Where an input that has to be UTF-8 stops being UTF-8: one read as InputEncoding::kUtf8, or
-// as kAuto when it announces UTF-8 with a byte-order mark. The offset of the first ill-formed
-// byte sequence, looked for before the first zero byte (what follows it is never read as
-// text); nullopt when the input need not be UTF-8 or all is well-formed.
-//   InvalidRequiredUtf8("\xEF\xBB\xBF" "A\xE4\xB8", InputEncoding::kAuto) == 4
-//   InvalidRequiredUtf8("A\xE4", InputEncoding::kUtf8) == 1
-//   InvalidRequiredUtf8("A\xE4", InputEncoding::kAuto) == nullopt
-std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how);
-
 // Hands the whole pages inside `bytes`, a part of a read-only file mapping, back to the system;
 // reading them again reads the file. Keeps a long scan of a large file from holding it all.
 void ReleasePages(std::string_view bytes);

@@ -168,6 +168,8 @@ TEST(DecodeInputText, InvalidUtf8IsReportedOnlyWhereUtf8WasRequired) {
        DetectedEncoding::kUtf8},
       {"\xEF\xBB\xBF\xD6\xD0", InputEncoding::kGbk, std::nullopt, DetectedEncoding::kGbk},
       {long_utf8 + "\xD6\xD0", InputEncoding::kAuto, std::nullopt, DetectedEncoding::kGbk},
+      {std::string("a\0\xFF", 3), InputEncoding::kUtf8, 2, DetectedEncoding::kUtf8},
+      {std::string("\xEF\xBB\xBF\xFF\0", 5), InputEncoding::kAuto, 3, DetectedEncoding::kUtf8},
   };
   for (const Case& c : cases) {
     std::string storage;
@@ -180,6 +182,10 @@ TEST(DecodeInputText, InvalidUtf8IsReportedOnlyWhereUtf8WasRequired) {
       EXPECT_EQ(decoded.text.data(), c.bytes.data());
       EXPECT_EQ(decoded.text.size(), c.bytes.size());
     }
+    // The check alone finds the same byte, looking only before the first zero byte.
+    const bool after_zero = c.invalid_at && c.bytes.find('\0') < *c.invalid_at;
+    EXPECT_EQ(InvalidRequiredUtf8(c.bytes, c.how), after_zero ? std::nullopt : c.invalid_at)
+        << c.bytes.substr(0, 8);
     // Detecting alone decides as decoding does.
     EXPECT_EQ(DetectInputEncoding(c.bytes), DecodeInputText(c.bytes, storage).encoding)
         << c.bytes.substr(0, 8);
