@@ -172,16 +172,21 @@ std::string ToUtf8(std::string_view gb18030) {
 std::string ToUtf8(const Text& text) { return ToUtf8(text.view()); }
 
 bool IsAscii(std::string_view bytes) {
-  // Eight bytes at a time: a file of a million records is checked at memory speed.
+  // Eight bytes at a time, a block of 64 between checks: a file of a million records is
+  // checked at memory speed, and Chinese text stops the check at its first character.
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   std::uint64_t any = 0;
   std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    any |= word;
+  while (i + 64 <= bytes.size()) {
+    for (const std::size_t end = i + 64; i < end; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + i, 8);
+      any |= word;
+    }
+    if ((any & kHigh) != 0) return false;
   }
   for (; i < bytes.size(); ++i) any |= static_cast<unsigned char>(bytes[i]);
-  return (any & 0x8080808080808080ull) == 0;
+  return (any & kHigh) == 0;
 }
 
 std::size_t ValidUtf8Length(std::string_view bytes) {

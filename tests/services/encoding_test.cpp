@@ -96,6 +96,11 @@ TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
       {"abcdefg\x80", 7},
       {"abcdefgh\x80", 8},
       {"abcdefghijklmnop", 16},
+      // And in a 64-byte block, past one, and in the tail after two.
+      {std::string(63, 'a') + "\x80", 63},
+      {std::string(64, 'a') + "\x80" + std::string(70, 'a'), 64},
+      {std::string(129, 'a') + "\x80", 129},
+      {std::string(128, 'a'), 128},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ValidUtf8Length(c.bytes), c.valid_length) << c.bytes;
