@@ -61,7 +61,7 @@ Text WrapText(const Text& text, int width);
 bool WriteWrappedText(std::string_view text, int width, int threads,
                       const std::function<bool(std::string_view)>& write,
                       const std::function<void(std::size_t, std::size_t)>& progress = {},
-                      std::size_t piece_bytes = std::size_t{1} << 20);
+                      std::size_t piece_bytes = std::size_t{256} << 10);
 
 // The width typed into 字数_编辑框 as the page reads it: `ToNumber` (full-width digits
 // accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond the
