@@ -145,21 +145,6 @@ bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
   return true;
 }
 
-// wrap: one input, the text an edit box would hold, in memory (the wrapping cleans it in place).
-bool ReadEditBox(const Options& options, Text& text, bool& utf8) {
-  std::string bytes;
-  int err = 0;
-  if (!ReadInput(options.files.front(), bytes, err, kInputLimits)) {
-    Report(options, ReadFailure(options.files.front(), err));
-    return false;
-  }
-  if (!RequiredUtf8IsUtf8(options, options.files.front(), bytes)) return false;
-  DetectedEncoding detected = DetectedEncoding::kGbk;
-  text = PastedText(std::move(bytes), options.input_encoding, &detected);
-  utf8 = detected == DetectedEncoding::kUtf8;
-  return true;
-}
-
 int Threads(const Options& options) {
   return options.threads > 0 ? options.threads : DefaultThreadCount();
 }
@@ -191,7 +176,7 @@ std::string ChangedMessage(const Options& options, const std::string& path) {
          " changed while it was read\n";
 }
 
-// extract and dedupe: the text an edit box would hold for the one input, kept where it lies
+// extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it lies
 // when pasting changes nothing. A file larger than `keep_below` is not read in at once and
 // its pages are handed back as the scan for the pasted text goes on.
 struct EditBoxInput {
@@ -287,16 +272,18 @@ int RunDedupe(const Options& options) {
 }
 
 int RunWrap(const Options& options) {
-  Text text;
-  bool utf8 = false;
-  if (!ReadEditBox(options, text, utf8)) return kExitFile;
-  text = CleanForWrap(std::move(text), options.filter_punctuation);
+  EditBoxInput input;
+  if (!input.Read(options)) return kExitFile;
   Progress progress(options);
-  // Wrapped and written a piece at a time: the result never needs memory beyond a piece.
-  return WriteParts(options, utf8, progress, {}, [&](const auto& write, std::string&) {
-    return WriteWrappedText(text.view(), options.width, ThreadsFor(text.size(), Threads(options)),
-                            write, std::ref(progress));
-  });
+  // Cleaned, wrapped and written a piece at a time: no copy of the whole text is made.
+  const WrapCleaning cleaning = options.filter_punctuation ? WrapCleaning::kLineBreaksAndPunctuation
+                                                           : WrapCleaning::kLineBreaks;
+  return WriteParts(options, input.utf8, progress, input.bytes,
+                    [&](const auto& write, std::string&) {
+                      return WriteWrappedText(input.text, options.width, cleaning,
+                                              ThreadsFor(input.text.size(), Threads(options)),
+                                              write, std::ref(progress));
+                    });
 }
 
 int RunReorder(const Options& options) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -214,15 +215,16 @@ std::size_t FindCut(std::string_view rest, std::size_t width) {
   return i;
 }
 
-// Removes from `s`, in place, every `find` met when scanning by character, as
-// `ReplaceSubtext` with an empty replacement does. `find` must be whole characters.
-// Candidates come from a plain search and are kept only at character boundaries; the bytes
-// between are moved left in runs, behind the search, which only looks ahead.
-void RemoveAll(std::string& s, std::string_view find) {
+// Removes from `s` past `start` (a character start), in place, every `find` met when
+// scanning by character, as `ReplaceSubtext` with an empty replacement does. `find` must be
+// whole characters. Candidates come from a plain search and are kept only at character
+// boundaries; the bytes between are moved left in runs, behind the search, which only looks
+// ahead.
+void RemoveAll(std::string& s, std::size_t start, std::string_view find) {
   const std::string_view text = s;
-  std::size_t write = 0;  // the end of the bytes kept so far
-  std::size_t run = 0;    // the first byte not yet kept
-  std::size_t from = 0;   // a character boundary where the search goes on
+  std::size_t write = start;  // the end of the bytes kept so far
+  std::size_t run = start;    // the first byte not yet kept
+  std::size_t from = start;   // a character boundary where the search goes on
   for (std::size_t q; (q = text.find(find, from)) != std::string_view::npos;) {
     if (!IsCharStart(text, from, q)) {
       from = q + 1;  // q is a second byte, so a character starts after it
@@ -235,6 +237,36 @@ void RemoveAll(std::string& s, std::string_view find) {
   if (write == run) return;  // nothing removed
   std::memmove(s.data() + write, s.data() + run, s.size() - run);
   s.resize(write + (s.size() - run));
+}
+
+// What `CleanForWrap` removes, in order: "，" between CR and LF makes a pair that the fourth
+// removal takes away.
+std::span<const std::string> Removals(bool filter_punctuation) {
+  static const std::array<std::string, 5> kAll = {FromUtf8("，").bytes(), FromUtf8("。").bytes(),
+                                                  ",", std::string(kLineEnd),
+                                                  FromUtf8("、").bytes()};
+  return filter_punctuation ? std::span(kAll) : std::span(kAll).subspan(3, 1);
+}
+
+// Appends `raw` to `out` cleaned as `CleanForWrap` cleans.
+void AppendCleaned(std::string_view raw, bool filter_punctuation, std::string& out) {
+  const std::size_t start = out.size();
+  out += raw;
+  for (const std::string& find : Removals(filter_punctuation)) RemoveAll(out, start, find);
+}
+
+// Where a text to be cleaned may be cut so that cleaning the parts gives the cleaned whole:
+// after an ASCII character that no removal takes (none but CR, LF and ',' are part of one),
+// for then no removal can reach across the cut, before or after the others. The first such
+// place after `from`, stepping from `known` (a character start), or the end of the text.
+std::size_t CleaningCutAfter(std::string_view raw, std::size_t known, std::size_t from) {
+  for (std::size_t p = from; p < raw.size(); ++p) {
+    const auto b = static_cast<unsigned char>(raw[p]);
+    if (b < 0x80 && b != '\r' && b != '\n' && b != ',' && IsCharStart(raw, known, p)) {
+      return p + 1;
+    }
+  }
+  return raw.size();
 }
 
 // Where the line after the one that starts at `s` starts; the end of the text after the last
@@ -259,16 +291,7 @@ void AppendLine(std::string_view text, std::size_t s, std::size_t e, std::string
 
 Text CleanForWrap(Text text, bool filter_punctuation) {
   std::string& bytes = text.mutable_bytes();
-  if (!filter_punctuation) {
-    RemoveAll(bytes, kLineEnd);
-    return text;
-  }
-  // In sequence, as the removals are defined: "，" between CR and LF makes a pair that the
-  // fourth removal takes away.
-  for (const Text& find :
-       {FromUtf8("，"), FromUtf8("。"), Text(","), Text("\r\n"), FromUtf8("、")}) {
-    RemoveAll(bytes, find.view());
-  }
+  for (const std::string& find : Removals(filter_punctuation)) RemoveAll(bytes, 0, find);
   return text;
 }
 
@@ -283,7 +306,7 @@ Text WrapText(const Text& text, int width) {
   out.reserve(text.size() + 2 * (text.size() / w + 1));
   bool checked = false;
   WriteWrappedText(
-      text.view(), width, ThreadsFor(text.size(), DefaultThreadCount()),
+      text.view(), width, WrapCleaning::kNone, ThreadsFor(text.size(), DefaultThreadCount()),
       [&out](std::string_view part) {
         out += part;
         return true;
@@ -302,49 +325,78 @@ Text WrapText(const Text& text, int width) {
   return result;
 }
 
-bool WriteWrappedText(std::string_view text, int width, int threads,
+bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, int threads,
                       const std::function<bool(std::string_view)>& write,
                       const std::function<void(std::size_t, std::size_t)>& progress,
                       std::size_t piece_bytes) {
   const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
   // A piece at least as long as a line, so that wrapping one costs the piece, not the width.
   const std::size_t piece_size = std::max({piece_bytes, w, std::size_t{1}});
+  // How far past its end a piece's last line may look (`FindCut` reads two bytes past the
+  // width at most).
+  const std::size_t lookahead = w + 8;
+  const bool cleans = cleaning != WrapCleaning::kNone;
+  const bool filter = cleaning == WrapCleaning::kLineBreaksAndPunctuation;
   struct Piece {
-    std::size_t guess = 0;  // the line start the piece is wrapped from
-    std::size_t end = 0;    // lines starting before here belong to the piece
+    std::size_t start = 0;  // in `text`
+    std::size_t end = 0;
+    std::size_t guess = 0;  // the line start the piece is wrapped from, in its own text
   };
   struct Guessed {
+    std::string cleaned;    // the piece cleaned, and as much as its lines may look at after it
+    std::string_view view;  // the text the piece's lines are cut in
+    std::size_t size = 0;   // the piece's own part of `view`
     std::vector<std::size_t> starts;  // line starts from the guess; the last one is past the piece
     std::vector<std::size_t> at;      // where each of those lines begins in `out`
     std::string out;
   };
-  std::size_t next_piece = 0;  // where the next piece begins
+  std::size_t next_start = 0;  // where the next piece begins
   std::size_t made = 0;
   std::size_t taken = 0;
-  std::size_t line = 0;  // where the next true line starts
+  std::size_t line = 0;  // where the next true line starts, in the text of the next piece
   std::string own;       // true lines before they meet the guessed ones
   return RunInOrder<Piece, Guessed>(
       threads,
       [&](Piece& piece) {
-        if (next_piece >= text.size()) return false;
+        if (next_start >= text.size()) return false;
+        piece.start = next_start;
+        const std::size_t nominal = std::min(text.size(), next_start + piece_size);
+        piece.end = cleans && nominal < text.size()
+                        ? CleaningCutAfter(text, next_start, nominal - 1)
+                        : nominal;
         // Once every piece before is written, the true line start is known, so a serial run
         // never guesses.
-        piece.guess = made == taken ? line : next_piece;
-        piece.end = std::min(text.size(), next_piece + piece_size);
-        next_piece = piece.end;
+        piece.guess = made == taken ? line : 0;
+        next_start = piece.end;
         ++made;
         return true;
       },
       [&](const Piece& piece, Guessed& g) {
+        if (cleans) {
+          g.cleaned.clear();
+          AppendCleaned(text.substr(piece.start, piece.end - piece.start), filter, g.cleaned);
+          g.size = g.cleaned.size();
+          for (std::size_t from = piece.end;
+               g.cleaned.size() - g.size < lookahead && from < text.size();) {
+            const std::size_t to =
+                CleaningCutAfter(text, from, std::min(text.size() - 1, from + lookahead));
+            AppendCleaned(text.substr(from, to - from), filter, g.cleaned);
+            from = to;
+          }
+          g.view = g.cleaned;
+        } else {
+          g.size = piece.end - piece.start;
+          g.view = text.substr(piece.start, g.size + lookahead);
+        }
         g.starts.clear();
         g.at.clear();
         g.out.clear();
         for (std::size_t s = piece.guess;;) {
           g.starts.push_back(s);
           g.at.push_back(g.out.size());
-          if (s >= piece.end) break;
-          const std::size_t e = NextLineStart(text, s, w);
-          AppendLine(text, s, e, g.out);
+          if (s >= g.size) break;
+          const std::size_t e = NextLineStart(g.view, s, w);
+          AppendLine(g.view, s, e, g.out);
           s = e;
         }
       },
@@ -355,18 +407,19 @@ bool WriteWrappedText(std::string_view text, int width, int threads,
         own.clear();
         std::size_t j = 0;
         std::size_t kept_from = g.out.size();
-        while (line < piece.end) {
+        while (line < g.size) {
           while (j < g.starts.size() && g.starts[j] < line) ++j;
           if (j < g.starts.size() && g.starts[j] == line) {
             kept_from = g.at[j];
             line = g.starts.back();
             break;
           }
-          const std::size_t e = NextLineStart(text, line, w);
-          AppendLine(text, line, e, own);
+          const std::size_t e = NextLineStart(g.view, line, w);
+          AppendLine(g.view, line, e, own);
           line = e;
         }
-        if (progress) progress(line, text.size());
+        line -= g.size;
+        if (progress) progress(piece.end, text.size());
         return (own.empty() || write(own)) &&
                (kept_from == g.out.size() || write(std::string_view(g.out).substr(kept_from)));
       });

@@ -45,20 +45,29 @@ Text CleanForWrap(Text text, bool filter_punctuation);
 // with is kept). A width below 1 counts as 1. Time grows linearly with the text.
 Text WrapText(const Text& text, int width);
 
-// `WrapText` on up to `threads` threads, written as it is made: calls `write` with the
-// wrapped text in order, a piece of about `piece_bytes` of `text` at a time, and
-// `progress(done, total)` with the bytes of `text` wrapped so far. Returns false as soon as
-// `write` does. Where a line is cut depends only on where it starts, but where it starts
-// depends on the line before; so each thread wraps its piece from a guessed line start, and
-// the pieces are checked in order: a piece is kept from the first line start its guess shares
-// with the true lines (on prose, within a few lines) and wrapped again up to there. A text
-// that never lets the two meet (one long run of two-byte characters) costs its serial time.
-// The bytes written are those of `WrapText` for every thread count and piece size.
+// What `WriteWrappedText` cleans first, as `CleanForWrap` would: nothing, the line breaks, or
+// the line breaks and the punctuation.
+enum class WrapCleaning { kNone, kLineBreaks, kLineBreaksAndPunctuation };
+
+// `WrapText` of `text` cleaned as `cleaning` says, on up to `threads` threads, written as it
+// is made: calls `write` with the wrapped text in order, a piece of about `piece_bytes` of
+// `text` at a time, and `progress(done, total)` with the bytes of `text` done so far. Returns
+// false as soon as `write` does.
+//
+// Each piece is cleaned on its own, cut where no removal can reach across (after an ASCII
+// character that none takes), so no cleaned copy of the whole text is ever made. Where a line
+// is cut depends only on where it starts, but where it starts depends on the line before; so
+// each thread wraps its piece from a guessed line start, and the pieces are checked in order:
+// a piece is kept from the first line start its guess shares with the true lines (on prose,
+// within a line or two) and wrapped again up to there. A text that never lets the two meet
+// (one long run of two-byte characters) costs its serial time. The bytes written are those of
+// `WrapText(CleanForWrap(text))` for every thread count and piece size.
 //
 //   std::string out;
-//   WriteWrappedText("abcdefghij", 4, 2, [&](std::string_view p) { out += p; return true; });
+//   WriteWrappedText("abcd\r\nefghij", 4, WrapCleaning::kLineBreaks, 2,
+//                    [&](std::string_view p) { out += p; return true; });
 //   out == "abcd\r\nefgh\r\nij"
-bool WriteWrappedText(std::string_view text, int width, int threads,
+bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, int threads,
                       const std::function<bool(std::string_view)>& write,
                       const std::function<void(std::size_t, std::size_t)>& progress = {},
                       std::size_t piece_bytes = std::size_t{256} << 10);

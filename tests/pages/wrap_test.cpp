@@ -285,25 +285,30 @@ TEST(WrapText, AgreesWithTheRulesWalkedCharacterByCharacter) {
   }
 }
 
-// Pieces wrapped from guessed line starts on several threads: whether a guess meets the true
-// lines or not, the bytes are those of the serial wrap.
+// Pieces cleaned on their own and wrapped from guessed line starts on several threads:
+// wherever the pieces are cut and whether a guess meets the true lines or not, the bytes are
+// those of cleaning the whole text and wrapping it.
 TEST(WriteWrappedText, EveryThreadCountAndPieceSizeMakesTheWholeWrap) {
   std::vector<std::string> pieces;
-  for (const char* piece :
-       {"a", " ", "中", "😀", "，", "“", "》", "\r\n", "\r", "\xD5", "abcdefg"}) {
+  for (const char* piece : {"a", " ", "中", "😀", "，", "。", ",", "、", "“", "》", "\r\n", "\r",
+                            "\n", "\xD5", "abcdefg"}) {
     pieces.push_back(U(piece).bytes());
   }
   std::mt19937 random(13);
-  for (int n = 0; n < 5000; ++n) {
+  for (int n = 0; n < 6000; ++n) {
     std::string text;
     for (int k = random() % 80; k > 0; --k) text += pieces[random() % pieces.size()];
     const int width = static_cast<int>(random() % 14) - 1;  // below 1 counts as 1
     const std::size_t piece_bytes = random() % 20;          // 0 still makes progress
     const int threads = 1 + n % 3;
+    const auto cleaning = static_cast<WrapCleaning>(n / 3 % 3);
+    const Text cleaned = cleaning == WrapCleaning::kNone
+                             ? Text(text)
+                             : CleanForWrap(Text(text), cleaning != WrapCleaning::kLineBreaks);
     std::string out = "kept";
     std::size_t last_done = 0;
     ASSERT_TRUE(WriteWrappedText(
-        text, width, threads,
+        text, width, cleaning, threads,
         [&](std::string_view part) {
           out += part;
           return true;
@@ -314,9 +319,9 @@ TEST(WriteWrappedText, EveryThreadCountAndPieceSizeMakesTheWholeWrap) {
           last_done = done;
         },
         piece_bytes));
-    ASSERT_EQ(out, "kept" + WrapText(Text(text), width).bytes())
+    ASSERT_EQ(out, "kept" + WrapText(cleaned, width).bytes())
         << testing::PrintToString(text) << " at width " << width << ", pieces of " << piece_bytes
-        << " on " << threads << " threads";
+        << " on " << threads << " threads, cleaning " << static_cast<int>(cleaning);
   }
 }
 
