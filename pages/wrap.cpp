@@ -255,16 +255,39 @@ void AppendCleaned(std::string_view raw, bool filter_punctuation, std::string& o
   for (const std::string& find : Removals(filter_punctuation)) RemoveAll(out, start, find);
 }
 
-// Where a text to be cleaned may be cut so that cleaning the parts gives the cleaned whole:
-// after an ASCII character that no removal takes (none but CR, LF and ',' are part of one),
-// for then no removal can reach across the cut, before or after the others. The first such
-// place after `from`, stepping from `known` (a character start), or the end of the text.
+// Where a text to be cleaned may be cut so that cleaning the parts gives the cleaned whole.
+// A character ends after every byte below 0x80, however the bytes before it pair up, and of
+// those bytes only CR, LF and ',' are ever removed: after any other, no removal reaches
+// across. Where there is none for a while (Chinese text), after a two-byte character that no
+// removal takes (a removed mark could leave a CR before the cut, to pair with an LF after),
+// unless a lead byte left alone before a CR stands between the last such byte and the
+// character: the CR's removal could bring that lead byte next to what follows and pair the
+// bytes after it otherwise. The first such place after `from`, stepping from `known` (itself
+// such a place), or the end of the text.
 std::size_t CleaningCutAfter(std::string_view raw, std::size_t known, std::size_t from) {
-  for (std::size_t p = from; p < raw.size(); ++p) {
-    const auto b = static_cast<unsigned char>(raw[p]);
-    if (b < 0x80 && b != '\r' && b != '\n' && b != ',' && IsCharStart(raw, known, p)) {
-      return p + 1;
+  auto never_removed = [](unsigned char b) {
+    return b < 0x80 && b != '\r' && b != '\n' && b != ',';
+  };
+  auto removed_mark = [&raw](std::size_t q) {
+    const std::span<const std::string> all = Removals(true);
+    return std::any_of(all.begin(), all.end(), [&](const std::string& find) {
+      return find.size() == 2 && raw.compare(q, 2, find) == 0;
+    });
+  };
+  // From just after the last byte no removal takes (a character start, as a cut is).
+  std::size_t q = from;
+  while (q > known && !never_removed(static_cast<unsigned char>(raw[q - 1]))) --q;
+  bool lone_lead_before_cr = false;
+  while (q < raw.size()) {
+    const auto b = static_cast<unsigned char>(raw[q]);
+    if (never_removed(b)) return q + 1;
+    const std::size_t length = CharLength(raw, q);
+    if (length == 1 && IsLeadByte(b) && q + 1 < raw.size() && raw[q + 1] == '\r') {
+      lone_lead_before_cr = true;
+    } else if (length == 2 && q + 2 > from && !lone_lead_before_cr && !removed_mark(q)) {
+      return q + 2;
     }
+    q += length;
   }
   return raw.size();
 }

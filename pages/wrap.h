@@ -55,13 +55,14 @@ enum class WrapCleaning { kNone, kLineBreaks, kLineBreaksAndPunctuation };
 // false as soon as `write` does.
 //
 // Each piece is cleaned on its own, cut where no removal can reach across (after an ASCII
-// character that none takes), so no cleaned copy of the whole text is ever made. Where a line
-// is cut depends only on where it starts, but where it starts depends on the line before; so
-// each thread wraps its piece from a guessed line start, and the pieces are checked in order:
-// a piece is kept from the first line start its guess shares with the true lines (on prose,
-// within a line or two) and wrapped again up to there. A text that never lets the two meet
-// (one long run of two-byte characters) costs its serial time. The bytes written are those of
-// `WrapText(CleanForWrap(text))` for every thread count and piece size.
+// character that none takes, or in Chinese text after a two-byte character), so no cleaned
+// copy of the whole text is made. Where a line is cut depends only on where it starts, but
+// where it starts depends on the line before; so each thread wraps its piece from a guessed
+// line start, and the pieces are checked in order: a piece is kept from the first line start
+// its guess shares with the true lines (on prose, within a line or two) and wrapped again up
+// to there. A text that never lets the two meet (one long run of two-byte characters) costs
+// its serial time. The bytes written are those of `WrapText(CleanForWrap(text))` for every
+// thread count and piece size.
 //
 //   std::string out;
 //   WriteWrappedText("abcd\r\nefghij", 4, WrapCleaning::kLineBreaks, 2,

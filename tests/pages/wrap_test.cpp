@@ -289,13 +289,17 @@ TEST(WrapText, AgreesWithTheRulesWalkedCharacterByCharacter) {
 // wherever the pieces are cut and whether a guess meets the true lines or not, the bytes are
 // those of cleaning the whole text and wrapping it.
 TEST(WriteWrappedText, EveryThreadCountAndPieceSizeMakesTheWholeWrap) {
-  std::vector<std::string> pieces;
-  for (const char* piece : {"a", " ", "中", "😀", "，", "。", ",", "、", "“", "》", "\r\n", "\r",
-                            "\n", "\xD5", "abcdefg"}) {
-    pieces.push_back(U(piece).bytes());
+  // With ASCII words, and as Chinese text, where every byte below 0x80 is one a removal takes.
+  std::vector<std::string> mixed, chinese;
+  for (const char* piece : {"a", " ", "abcdefg"}) mixed.push_back(piece);
+  for (const char* piece :
+       {"中", "😀", "，", "。", ",", "、", "“", "》", "\r\n", "\r", "\n", "\xD5", "\xD5\r\n"}) {
+    mixed.push_back(U(piece).bytes());
+    chinese.push_back(mixed.back());
   }
   std::mt19937 random(13);
-  for (int n = 0; n < 6000; ++n) {
+  for (int n = 0; n < 8000; ++n) {
+    const std::vector<std::string>& pieces = n / 9 % 2 ? chinese : mixed;
     std::string text;
     for (int k = random() % 80; k > 0; --k) text += pieces[random() % pieces.size()];
     const int width = static_cast<int>(random() % 14) - 1;  // below 1 counts as 1
