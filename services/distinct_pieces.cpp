@@ -639,7 +639,10 @@ class Engine {
       if (level < kDeepestLevel && seen.size() + piece.size() + 2 * table.bytes() > budget &&
           !seen.empty()) {
         runs_.push_back(run);
-        return SplitFurther(reader, seen, head, piece, level, head.start);
+        // What starts before `head` is decided, and so is all before `keep_from`: the pieces
+        // written before the limit was reached come first, in no order, and may start after
+        // `head` without being new.
+        return SplitFurther(reader, seen, head, piece, level, std::max(keep_from, head.start));
       }
       const std::size_t ref = seen.size();
       const bool first = table.Insert(hash, ref, [&](std::uint64_t other) {

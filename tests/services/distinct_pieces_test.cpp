@@ -99,11 +99,29 @@ std::string RandomLines(std::size_t bytes, unsigned seed) {
   return text;
 }
 
+// `count` distinct lines of `length` bytes, then a quarter of them again.
+std::string LongLines(int count, std::size_t length) {
+  std::mt19937 random(7);
+  std::vector<std::string> lines;
+  for (int i = 0; i < count; ++i) {
+    std::string line = std::to_string(i) + ":";
+    while (line.size() < length) line += static_cast<char>('a' + random() % 26);
+    lines.push_back(line);
+  }
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  for (int i = 0; i < count / 4; ++i) text += lines[random() % count] + "\r\n";
+  return text;
+}
+
 TEST(DistinctPiecesTest, SameBytesForEveryThreadCountAndMemoryLimit) {
   // Above 4 MB the threads are used; a limit of 1 MB is reached after a few windows, one of
-  // 16 KB at once and again inside the partitions (below 4 MB one thread works).
+  // 16 KB at once and again inside the partitions (below 4 MB one thread works). Long lines
+  // with a limit of 256 KB split a partition while it still reads the pieces written before
+  // the limit was reached.
   const std::string large = RandomLines(6 << 20, 7);
   const std::string small = RandomLines(2 << 20, 5);
+  const std::string long_lines = LongLines(8000, 6000);
   TempDirectory temp;
   const struct {
     const std::string& text;
@@ -112,7 +130,8 @@ TEST(DistinctPiecesTest, SameBytesForEveryThreadCountAndMemoryLimit) {
     std::vector<int> threads;
   } runs[] = {{large, 0, false, {1, 2, 7}},
               {large, 1 << 20, true, {1, 2, 7}},
-              {small, 16 << 10, true, {1}}};
+              {small, 16 << 10, true, {1}},
+              {long_lines, 256 << 10, true, {1}}};
   for (const auto& run : runs) {
     const std::string expected = Reference(run.text, "\r\n");
     for (int threads : run.threads) {
