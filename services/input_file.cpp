@@ -331,19 +331,6 @@ void ReleasePages(std::string_view bytes) {
   if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 }
 
-Text PastedText(std::string bytes, InputEncoding how, DetectedEncoding* detected) {
-  bytes.resize(FirstZero(bytes, {}));
-  std::string storage;
-  DetectedEncoding found = DetectedEncoding::kGbk;
-  DecodeInputView(bytes, storage, how, &found);
-  if (detected) *detected = found;
-  if (found == DetectedEncoding::kUtf8) std::string().swap(bytes);  // the raw copy is not needed
-  // GBK is taken unchanged: the bytes are the text, without a copy.
-  std::string& text = found == DetectedEncoding::kUtf8 ? storage : bytes;
-  const std::size_t lone = CountLoneLf(text, {});
-  return Text(lone == 0 ? std::move(text) : LoneLfToCrLf(text, lone));
-}
-
 std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
                             DetectedEncoding* detected,
                             const std::function<void(std::size_t)>& scanned) {

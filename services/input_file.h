@@ -68,15 +68,12 @@ void ReleasePages(std::string_view bytes);
 
 // What a page's multi-line edit box holds after `bytes` were pasted into it: the bytes up to
 // the first zero byte, decoded to GB18030 as `DecodeInput` does, with every LF not preceded
-// by CR made CR LF. `bytes` is consumed (its memory is reused or released).
-//   PastedText("a\nb\r\nc\0d", InputEncoding::kAuto, nullptr)  -> "a\r\nb\r\nc"
-Text PastedText(std::string bytes, InputEncoding how, DetectedEncoding* detected);
-
-// The same text without copying bytes that need no change (a mapped file): GBK/GB18030 with
-// no LF alone comes back as `bytes` itself, cut at the first zero byte; any other text is put
-// into `storage` and a view of it returned. While it looks through `bytes` in place,
+// by CR made CR LF. Without copying bytes that need no change (a mapped file): GBK/GB18030
+// with no LF alone comes back as `bytes` itself, cut at the first zero byte; any other text is
+// put into `storage` and a view of it returned. While it looks through `bytes` in place,
 // `scanned(end)` hears every 64 MB that the bytes before `end` are done with, so that a
-// caller may hand a mapping's pages back (the encoding is judged as `DecodeInput` does).
+// caller may hand a mapping's pages back.
+//   PastedView("a\nb\r\nc\0d", storage, InputEncoding::kAuto, nullptr)  -> "a\r\nb\r\nc"
 //   PastedView("a\r\nb\0c", storage, InputEncoding::kAuto, nullptr)  -> "a\r\nb" (in place)
 std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
                             DetectedEncoding* detected,
