@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -53,41 +52,25 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
     }
     fields.clear();
   };
-  // Only '|', '-' and CR can start a separator. Each is found with memchr, and '|' and '-',
-  // which can be the second byte of a character, are kept at character starts only; a CR never
-  // is a second byte. This visits what stepping through every character would.
-  constexpr std::array<char, 3> kStarts = {'|', '-', '\r'};
+  // Each kind of separator is looked for on its own, the nearest taken first. None begins
+  // with a byte another contains, so the one found next of each kind stays valid.
+  constexpr std::array<std::string_view, 3> kSeparators = {"|", "----", "\r\n"};
   std::array<std::size_t, 3> next{};
-  auto find = [&](std::size_t k, std::size_t from) {
-    const void* hit =
-        from < s.size() ? std::memchr(s.data() + from, kStarts[k], s.size() - from) : nullptr;
-    next[k] = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) : s.size();
-  };
-  for (std::size_t k = 0; k < kStarts.size(); ++k) find(k, 0);
-  std::size_t known = 0;  // a character start at or before every byte still to look at
+  for (std::size_t k = 0; k < kSeparators.size(); ++k) {
+    next[k] = FindSeparator(s, kSeparators[k], 0, 0);
+  }
   while (true) {
     const std::size_t k =
         static_cast<std::size_t>(std::min_element(next.begin(), next.end()) - next.begin());
     const std::size_t q = next[k];
-    if (q >= s.size()) break;
-    std::size_t after = q + 1;  // where this kind is looked for next
-    if (k != 2 && !IsCharStart(s, known, q)) {
-      find(k, after);
-      continue;
-    }
-    if (k == 0) {
-      end_field(q);
-      field_start = known = after;
-    } else if (k == 1 && s.compare(q, 4, "----") == 0) {
-      end_field(q);
-      field_start = known = after = q + 4;
-    } else if (k == 2 && q + 1 < s.size() && s[q + 1] == '\n') {
+    if (q == std::string_view::npos) break;
+    if (k == 2) {
       end_record(q);
-      field_start = known = after = q + 2;
     } else {
-      known = after;  // a '-' or CR of its own is a one-byte character
+      end_field(q);
     }
-    find(k, after);
+    field_start = q + kSeparators[k].size();
+    next[k] = FindSeparator(s, kSeparators[k], field_start, field_start);
   }
   if (field_start < s.size() || !fields.empty()) end_record(s.size());
 }

@@ -66,13 +66,8 @@ void SplitFields(std::string_view line, std::string_view delimiter,
   std::size_t start = 0;  // of the current field
   std::size_t known = 0;  // starts a character
   while (true) {
-    const std::size_t p =
-        delimiter.size() == 1 ? line.find(delimiter[0], known) : line.find(delimiter, known);
+    const std::size_t p = FindSeparator(line, delimiter, known, known);
     if (p == std::string_view::npos) break;
-    if (!IsCharStart(line, known, p)) {
-      known = p + 1;  // the byte before took this one with it
-      continue;
-    }
     fields.push_back(line.substr(start, p - start));
     if (fields.size() == max_fields) return;
     start = p + delimiter.size();

@@ -217,19 +217,14 @@ std::size_t FindCut(std::string_view rest, std::size_t width) {
 
 // Removes from `s` past `start` (a character start), in place, every `find` met when
 // scanning by character, as `ReplaceSubtext` with an empty replacement does. `find` must be
-// whole characters. Candidates come from a plain search and are kept only at character
-// boundaries; the bytes between are moved left in runs, behind the search, which only looks
-// ahead.
+// whole characters. The bytes between are moved left in runs, behind the search, which only
+// looks ahead.
 void RemoveAll(std::string& s, std::size_t start, std::string_view find) {
   const std::string_view text = s;
   std::size_t write = start;  // the end of the bytes kept so far
   std::size_t run = start;    // the first byte not yet kept
   std::size_t from = start;   // a character boundary where the search goes on
-  for (std::size_t q; (q = text.find(find, from)) != std::string_view::npos;) {
-    if (!IsCharStart(text, from, q)) {
-      from = q + 1;  // q is a second byte, so a character starts after it
-      continue;
-    }
+  for (std::size_t q; (q = FindSeparator(text, find, from, from)) != std::string_view::npos;) {
     if (write != run) std::memmove(s.data() + write, s.data() + run, q - run);
     write += q - run;
     run = from = q + find.size();

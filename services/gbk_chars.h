@@ -18,6 +18,7 @@
 #define LANZHOU_SERVICES_GBK_CHARS_H_
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace lanzhou {
@@ -80,6 +81,30 @@ constexpr std::size_t PreviousCharStart(std::string_view s, std::size_t known, s
   return pos >= known + 2 && IsCharStart(s, known, pos - 2) && CharLength(s, pos - 2) == 2
              ? pos - 2
              : pos - 1;
+}
+
+// The first `separator` (not empty) at or after `from` that starts a character, stepping from
+// `known` (<= from, a character start), or npos. Candidates are found with memchr and then
+// checked, which costs only the run of lead bytes before each; a separator that begins with
+// CR, LF or NUL needs no check, as no lead byte takes those.
+//   FindSeparator("a\xD6\r\nb\r\n", "\r\n", 0, 0) == 2   (0xD6 never takes a CR)
+//   FindSeparator("\x83|a|", "|", 0, 0) == 3              ("\x83|" is one character)
+inline std::size_t FindSeparator(std::string_view text, std::string_view separator,
+                                 std::size_t known, std::size_t from) {
+  const std::size_t n = text.size();
+  const std::size_t d = separator.size();
+  const bool check = TakesAsSecondByte(static_cast<unsigned char>(separator[0]));
+  while (from + d <= n) {
+    const void* hit = std::memchr(text.data() + from, separator[0], n - d + 1 - from);
+    if (hit == nullptr) break;
+    const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    if (std::memcmp(text.data() + q + 1, separator.data() + 1, d - 1) == 0) {
+      if (!check || IsCharStart(text, known, q)) return q;
+      known = q + 1;  // q is a second byte, so a character starts after it
+    }
+    from = q + 1;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace lanzhou

@@ -41,11 +41,7 @@ std::string_view TakeLines(std::string_view& text, std::size_t count) {
 
 std::string_view TextBeforeEndMark(std::string_view bytes) {
   bytes = bytes.substr(0, bytes.find('\0'));
-  for (std::size_t q = bytes.find('\x1A'); q != std::string_view::npos;
-       q = bytes.find('\x1A', q + 1)) {
-    if (IsCharStart(bytes, 0, q)) return bytes.substr(0, q);
-  }
-  return bytes;
+  return bytes.substr(0, FindSeparator(bytes, "\x1A", 0, 0));
 }
 
 }  // namespace lanzhou

@@ -23,23 +23,6 @@ int ThreadsFor(std::size_t bytes, int threads) {
   return bytes < kWorthThreads || threads < 1 ? 1 : threads;
 }
 
-std::size_t FindSeparator(std::string_view text, std::string_view separator, std::size_t known,
-                          std::size_t from) {
-  const std::size_t n = text.size();
-  const std::size_t d = separator.size();
-  while (from + d <= n) {
-    const void* hit = std::memchr(text.data() + from, separator[0], n - d + 1 - from);
-    if (hit == nullptr) break;
-    const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-    if (std::memcmp(text.data() + q + 1, separator.data() + 1, d - 1) == 0 &&
-        IsCharStart(text, known, q)) {
-      return q;
-    }
-    from = q + 1;
-  }
-  return std::string_view::npos;
-}
-
 std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
                           std::size_t size) {
   if (size >= text.size() - start) return text.size();

@@ -178,16 +178,9 @@ void ParallelFor(int threads, std::size_t count, Work&& work) {
       [](std::size_t&, char&) { return true; });
 }
 
-// The first `separator` (not empty) at or after `from` that starts a character, stepping from
-// `known` (<= from, a character start), or npos: where a text split on the separator may be
-// cut into pieces that split the same. Candidates are found with memchr and then checked,
-// which costs only the run of lead bytes before each (services/gbk_chars.h).
-//   FindSeparator("a\xD6\r\nb\r\n", "\r\n", 0, 0) == 5   (0xD6 takes the first CR)
-std::size_t FindSeparator(std::string_view text, std::string_view separator, std::size_t known,
-                          std::size_t from);
-
 // The end of a piece of `text` from `start` (a character start) of about `size` bytes: just
-// after the first separator at or after start + size, or the end of the text.
+// after the first separator (`FindSeparator`, services/gbk_chars.h) at or after start + size,
+// or the end of the text.
 //   PieceEndAfter("ab\r\ncd\r\nef", "\r\n", 0, 1) == 4
 std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
                           std::size_t size);

@@ -55,6 +55,18 @@ TEST(GbkChars, EveryFunctionAgreesWithOneStepping) {
         const bool start = std::find(starts.begin(), starts.end(), p) != starts.end();
         EXPECT_EQ(IsCharStart(s, known, p), start) << "known " << known << " pos " << p;
       }
+      // The first separator at a character start from `known` on.
+      for (std::string_view separator : {"|"sv, "\r\n"sv, "\xD6\xD0"sv}) {
+        std::size_t first = std::string_view::npos;
+        for (std::size_t p : starts) {
+          if (p >= known && s.compare(p, separator.size(), separator) == 0) {
+            first = p;
+            break;
+          }
+        }
+        EXPECT_EQ(FindSeparator(s, separator, known, known), first)
+            << "separator " << testing::PrintToString(std::string(separator)) << " from " << known;
+      }
       for (std::size_t k = 1; k < starts.size(); ++k) {
         if (starts[k - 1] < known) continue;
         EXPECT_EQ(PreviousCharStart(s, known, starts[k]), starts[k - 1])
