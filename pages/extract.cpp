@@ -86,7 +86,11 @@ bool NamesAnyField(const Text& field_numbers) { return !ReadFieldNumbers(field_n
 
 Text ExtractFields(const Text& records, const Text& field_numbers) {
   Text out;
-  AppendExtractedFields(records.view(), ReadFieldNumbers(field_numbers), out.mutable_bytes());
+  WriteExtractedFields(records.view(), field_numbers, DefaultThreadCount(),
+                       [&out](std::string_view part) {
+                         out += part;
+                         return true;
+                       });
   return out;
 }
 
@@ -130,12 +134,7 @@ void OnExtractClicked(Units& units) {
     return;
   }
   units.SetEditText(Unit::编辑框4, ConvertDashSeparators(units.EditText(Unit::编辑框4)));
-  Text result;
-  WriteExtractedFields(units.EditText(Unit::编辑框4).view(), units.EditText(Unit::列1),
-                       DefaultThreadCount(), [&](std::string_view part) {
-                         result += part;
-                         return true;
-                       });
+  const Text result = ExtractFields(units.EditText(Unit::编辑框4), units.EditText(Unit::列1));
 
   const SaveFolder folder = units.ChooseSaveFolder();
   const Text path = folder.path + Text("/") + FromUtf8("分割后_") +

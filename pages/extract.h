@@ -33,7 +33,8 @@ Text ConvertDashSeparators(const Text& records);
 // trailing CR LF adds no record, two in a row make an empty one), lines joined by CR LF, and
 // no line end after the last line. Empty records, or an empty number list, give empty lines.
 // Separators are found only at character boundaries (services/gbk_chars.h), so a "|" that
-// is the second byte of a GBK character never splits a field.
+// is the second byte of a GBK character never splits a field. A large text is worked on all
+// of the machine's cores (`WriteExtractedFields`).
 Text ExtractFields(const Text& records, const Text& field_numbers);
 
 // Whether `field_numbers` names any field: some number in it, read as `ExtractFields` reads
