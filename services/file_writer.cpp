@@ -231,7 +231,7 @@ bool OutputFile::Open() {
   // A device or a FIFO is written in place; there is nothing to replace or take back.
   if (exists && !S_ISREG(existing.st_mode)) return OpenInPlace(target_, O_WRONLY);
   if (mode_ == Mode::kAppend) return OpenAppend();
-  if (!exists) return OpenReplacement();
+  if (!exists) return OpenReplacement(nullptr);
   // As the shell judges `>`: with the effective user's rights, which for root pass anyway.
   if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return Fail(errno);
   if (existing.st_uid != ::geteuid() && ::geteuid() != 0) {
@@ -239,9 +239,7 @@ bool OutputFile::Open() {
     rewrite_ = true;
     return OpenInPlace(target_, O_WRONLY);
   }
-  if (!OpenReplacement()) return false;
-  (void)!::fchown(fd_, existing.st_uid, existing.st_gid);
-  return ::fchmod(fd_, existing.st_mode & 07777) == 0 || Fail(errno);
+  return OpenReplacement(&existing);
 }
 
 bool OutputFile::OpenInPlace(const std::string& path, int flags) {
@@ -249,7 +247,7 @@ bool OutputFile::OpenInPlace(const std::string& path, int flags) {
   return fd_ >= 0 || Fail(errno);
 }
 
-bool OutputFile::OpenReplacement() {
+bool OutputFile::OpenReplacement(const struct stat* replaced) {
   const std::string directory = DirectoryOf(target_);
   // An unnamed file needs /proc to be linked in later without privileges.
   if (::access("/proc/self/fd", X_OK) == 0) {
@@ -269,7 +267,10 @@ bool OutputFile::OpenReplacement() {
     }
     guard::Set(guard::kRemoveTemporary, temporary_, -1, 0);
   }
-  return ::fchmod(fd_, NewFileMode()) == 0 || Fail(errno);
+  // The owner first: giving the file away may clear set-user-ID bits that the mode restores.
+  if (replaced != nullptr) (void)!::fchown(fd_, replaced->st_uid, replaced->st_gid);
+  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : NewFileMode();
+  return ::fchmod(fd_, mode) == 0 || Fail(errno);
 }
 
 bool OutputFile::OpenAppend() {

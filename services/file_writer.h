@@ -5,6 +5,8 @@
 #ifndef LANZHOU_SERVICES_FILE_WRITER_H_
 #define LANZHOU_SERVICES_FILE_WRITER_H_
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -73,7 +75,8 @@ class OutputFile {
   bool cut_back_failed() const { return cut_back_failed_; }
 
  private:
-  bool OpenReplacement();
+  // The new file beside the target, with the owner and mode of the file it replaces, if any.
+  bool OpenReplacement(const struct stat* replaced);
   bool OpenAppend();
   bool OpenInPlace(const std::string& path, int flags);
   bool LinkIn();
