@@ -32,14 +32,23 @@ namespace {
 
 bool ToStandardOutput(const Options& options) { return !options.output || *options.output == "-"; }
 
+// A message as lanzhou-cli writes it to standard error, line end included.
+std::string MessageLine(const Options& options, const std::string& message) {
+  return "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + message + "\n";
+}
+
 void Report(const Options& options, const std::string& message) {
-  std::string line = "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + message + "\n";
+  const std::string line = MessageLine(options, message);
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 // The name to show for `path` in messages: "standard input" for "-".
 std::string DisplayName(const std::string& path) {
   return path == "-" ? std::string("standard input") : "'" + path + "'";
+}
+
+std::string ChangedWhileRead(const std::string& path) {
+  return DisplayName(path) + " changed while it was read";
 }
 
 std::string ReadFailure(const std::string& path, int err) {
@@ -71,7 +80,7 @@ bool RequiredUtf8IsUtf8(const Options& options, const std::string& path, std::st
 bool InputsUnchanged(const Options& options, std::span<const MappedInput> inputs) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     if (inputs[i].Unchanged()) continue;
-    Report(options, DisplayName(options.files[i]) + " changed while it was read");
+    Report(options, ChangedWhileRead(options.files[i]));
     return false;
   }
   return true;
@@ -172,8 +181,7 @@ class Progress {
 
 // The message a mapped input gives when it shrinks while it is read.
 std::string ChangedMessage(const Options& options, const std::string& path) {
-  return "lanzhou-cli: " + std::string(NameOf(options.command)) + ": " + DisplayName(path) +
-         " changed while it was read\n";
+  return MessageLine(options, ChangedWhileRead(path));
 }
 
 // extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it lies
