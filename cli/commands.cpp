@@ -179,9 +179,16 @@ class Progress {
   ProgressMeter meter_;
 };
 
-// The message a mapped input gives when it shrinks while it is read.
-std::string ChangedMessage(const Options& options, const std::string& path) {
-  return MessageLine(options, ChangedWhileRead(path));
+// Opens an input (mapped where it can be) and refuses one that has to be UTF-8 and is not;
+// reports why it failed. A mapped input that shrinks later ends the program with a message.
+bool OpenInput(const Options& options, const std::string& path, MappedInput& input,
+               const ReadLimits& limits = kInputLimits) {
+  int err = 0;
+  if (!input.Open(path, MessageLine(options, ChangedWhileRead(path)), err, limits)) {
+    Report(options, ReadFailure(path, err));
+    return false;
+  }
+  return RequiredUtf8IsUtf8(options, path, input.view());
 }
 
 // extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it lies
@@ -204,12 +211,7 @@ struct EditBoxInput {
     // An input that cannot be mapped (a pipe) is held in memory whole: --memory bounds it.
     if (options.memory_limit > 0) limits.max_bytes = options.memory_limit;
     MappedInput& input = bytes[0];
-    int err = 0;
-    if (!input.Open(path, ChangedMessage(options, path), err, limits)) {
-      Report(options, ReadFailure(path, err));
-      return false;
-    }
-    if (!RequiredUtf8IsUtf8(options, path, input.view())) return false;
+    if (!OpenInput(options, path, input, limits)) return false;
     std::size_t released = 0;
     auto scanned = [&](std::size_t end) {
       ReleasePages(input.view().substr(released, end - released));
@@ -303,12 +305,7 @@ int RunReorder(const Options& options) {
   bool any_utf8 = false;
   for (std::size_t f = 0; f < options.files.size(); ++f) {
     const std::string& path = options.files[f];
-    int err = 0;
-    if (!inputs[f].Open(path, ChangedMessage(options, path), err, kInputLimits)) {
-      Report(options, ReadFailure(path, err));
-      return kExitFile;
-    }
-    if (!RequiredUtf8IsUtf8(options, path, inputs[f].view())) return kExitFile;
+    if (!OpenInput(options, path, inputs[f])) return kExitFile;
     DetectedEncoding detected = DetectedEncoding::kGbk;
     texts.push_back(
         DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
@@ -350,12 +347,7 @@ int RunReorder(const Options& options) {
 // `text` views its decoded text (in `bytes` itself, or in `storage` for UTF-8).
 bool LoadList(const Options& options, const std::string& path, MappedInput& bytes,
               std::string& storage, std::string_view& text, bool& utf8) {
-  int err = 0;
-  if (!bytes.Open(path, ChangedMessage(options, path), err, kInputLimits)) {
-    Report(options, ReadFailure(path, err));
-    return false;
-  }
-  if (!RequiredUtf8IsUtf8(options, path, bytes.view())) return false;
+  if (!OpenInput(options, path, bytes)) return false;
   DetectedEncoding detected = DetectedEncoding::kGbk;
   text = DecodeListText(bytes.view(), storage, options.input_encoding, &detected);
   utf8 = detected == DetectedEncoding::kUtf8;
