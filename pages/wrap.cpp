@@ -330,7 +330,7 @@ Text WrapText(const Text& text, int width) {
         return true;
       },
       [&](std::size_t done, std::size_t total) {
-        if (checked || done < total / 16 || done == 0 || done == total) return;
+        if (checked || done < total / 16 || done == total) return;
         checked = true;
         // Output per input byte so far, with an eighth to spare, for what is left.
         const double ratio = static_cast<double>(out.size()) / static_cast<double>(done);

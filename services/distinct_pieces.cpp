@@ -49,7 +49,7 @@ class Splitter {
   // The start of the first piece that begins at or after `at`, stepping from `known` (a piece
   // start <= at); the end of the text when none does.
   std::size_t PieceStartFrom(std::size_t known, std::size_t at) const {
-    return at >= text_.size() ? text_.size() : PieceEndAfter(text_, sep_, known, at - known);
+    return PieceEndAfter(text_, sep_, known, at - known);
   }
 
   // Whether the piece that starts at `a` is `piece`.
@@ -75,9 +75,6 @@ class Splitter {
       start = q + sep_.size();
     }
   }
-
-  std::string_view text() const { return text_; }
-  std::string_view separator() const { return sep_; }
 
  private:
   std::string_view text_;
