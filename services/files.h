@@ -59,9 +59,10 @@ bool SeekToStart(FileNumber file);
 
 // The next line, read in 512-byte blocks: LF ends it (and is consumed), a zero byte or 0x1A
 // ends it and stays unread; one CR at the end of the line is removed. A lead byte >= 0x80
-// takes the following byte with it, whatever it is, except a zero byte or the end of the
-// file: that lead byte is half a character, so the line ends before it and the position
-// moves past it (onto the zero byte), so that a reading loop always progresses.
+// takes the following byte with it as the character model says (services/gbk_chars.h): not a
+// CR or LF, which stay a line end, and not a zero byte or the end of the file: there the lead
+// byte is half a character, so the line ends before it and the position moves past it (onto
+// the zero byte), so that a reading loop always progresses.
 // "" at the end of the file and for an unknown file number.
 //   "a\r\nb\n"   -> "a", "b"        "ab\0cd"  -> "ab", then "" with IsEndOfFile(f, true)
 //   "ab\xD6\0"   -> "ab", then at the zero byte
