@@ -7,8 +7,8 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "services/dialogs.h"
-#include "services/encoding.h"
+#include "ui/dialogs.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {

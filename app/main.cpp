@@ -5,7 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/module_hooks.h"
-#include "services/qt/qt_translations.h"
+#include "ui/qt/qt_translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -20,14 +20,14 @@
 #include "app/event_table.h"
 #include "app/module_hooks.h"
 #include "app/qt_window_geometry.h"
-#include "services/dropped_text.h"
-#include "services/encoding.h"
-#include "services/files.h"
-#include "services/qt/drop_object.h"
-#include "services/qt/grid_view.h"
-#include "services/qt/qt_dialogs.h"
-#include "services/qt/qt_text.h"
-#include "services/qt/text_box.h"
+#include "ui/dropped_text.h"
+#include "text/encoding.h"
+#include "io/files.h"
+#include "ui/qt/drop_object.h"
+#include "ui/qt/grid_view.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/text_box.h"
 
 namespace lanzhou {
 namespace {

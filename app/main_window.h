@@ -13,10 +13,10 @@
 
 #include "app/control_anchor.h"
 #include "app/unit_table.h"
-#include "services/clock.h"
-#include "services/dialogs.h"
-#include "services/save_folder.h"
-#include "services/units.h"
+#include "text/clock.h"
+#include "ui/dialogs.h"
+#include "ui/save_folder.h"
+#include "ui/units.h"
 
 class QTabWidget;
 
@@ -31,7 +31,7 @@ class MainWindow : public QWidget {
   struct Options {
     Dialogs* dialogs = nullptr;         // nullptr: the real Qt dialogs
     const Clock* clock = nullptr;       // nullptr: the system clock
-    std::optional<Text> run_directory;  // nullopt: RunDirectory() (services/files.h)
+    std::optional<Text> run_directory;  // nullopt: RunDirectory() (io/files.h)
     // nullptr: the run directory while it is writable, else the user's documents folder
     SaveFolders* save_folders = nullptr;
   };

@@ -6,7 +6,7 @@
 
 #include <span>
 
-#include "services/units.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 

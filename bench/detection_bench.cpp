@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/encoding_detect.h"
+#include "text/encoding.h"
+#include "text/encoding_detect.h"
 
 namespace lanzhou {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "services/encoding.h"
-#include "services/qt/grid_view.h"
-#include "services/scripted_dialogs.h"
+#include "text/encoding.h"
+#include "ui/qt/grid_view.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 namespace {

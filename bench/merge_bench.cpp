@@ -7,8 +7,8 @@
 #include <string>
 
 #include "pages/merge.h"
-#include "services/encoding.h"
-#include "services/fake_units.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
 
 namespace lanzhou {
 namespace {

@@ -18,8 +18,8 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "services/encoding.h"
-#include "services/scripted_dialogs.h"
+#include "text/encoding.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "pages/reorder.h"
-#include "services/encoding.h"
-#include "services/fake_units.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
 
 namespace lanzhou {
 namespace {

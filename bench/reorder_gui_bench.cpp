@@ -14,8 +14,8 @@
 
 #include "app/main_window.h"
 #include "pages/reorder.h"
-#include "services/encoding.h"
-#include "services/scripted_dialogs.h"
+#include "text/encoding.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 namespace {

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "services/encoding.h"
-#include "services/files.h"
-#include "services/text_primitives.h"
+#include "text/encoding.h"
+#include "io/files.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

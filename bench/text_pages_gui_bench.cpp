@@ -15,8 +15,8 @@
 
 #include "app/main_window.h"
 #include "bench/text_pages_records.h"
-#include "services/qt/qt_text.h"
-#include "services/scripted_dialogs.h"
+#include "ui/qt/qt_text.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "services/encoding.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 

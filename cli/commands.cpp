@@ -20,12 +20,12 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "services/encoding.h"
-#include "services/file_writer.h"
-#include "services/input_file.h"
-#include "services/lines.h"
-#include "services/ordered_pipeline.h"
-#include "services/progress_meter.h"
+#include "text/encoding.h"
+#include "io/file_writer.h"
+#include "io/input_file.h"
+#include "text/lines.h"
+#include "run/ordered_pipeline.h"
+#include "run/progress_meter.h"
 
 namespace lanzhou::cli {
 namespace {

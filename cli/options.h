@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/text.h"
+#include "text/encoding.h"
+#include "text/text.h"
 
 namespace lanzhou::cli {
 

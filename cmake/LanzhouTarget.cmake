@@ -18,7 +18,7 @@ function(lanzhou_add_library target)
 endfunction()
 
 # A GoogleTest executable registered with CTest, one CTest entry per TEST.
-#   lanzhou_add_test(services_test SOURCES a_test.cpp ... LIBS lanzhou_services [GUI])
+#   lanzhou_add_test(text_test SOURCES a_test.cpp ... LIBS lanzhou_text [GUI])
 # GUI tests run on the offscreen platform and bring their own main() creating a QApplication.
 function(lanzhou_add_test target)
   cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})

@@ -8,7 +8,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "json/json_dates.h"
-#include "services/dates.h"
+#include "text/dates.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lanzhou;

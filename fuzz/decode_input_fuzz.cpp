@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "services/encoding.h"
+#include "text/encoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lanzhou;

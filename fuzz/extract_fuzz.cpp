@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "pages/extract.h"
-#include "services/text_primitives.h"
+#include "text/text_primitives.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lanzhou;

@@ -12,7 +12,7 @@
 #include "fuzz/fuzz_check.h"
 #include "json/json_handle.h"
 #include "json/node_store.h"
-#include "services/encoding.h"
+#include "text/encoding.h"
 
 #ifdef LANZHOU_HAVE_NLOHMANN_JSON
 #include <nlohmann/json.hpp>

@@ -8,7 +8,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "pages/merge.h"
-#include "services/encoding.h"
+#include "text/encoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lanzhou;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "services/encoding.h"
-#include "services/files.h"
+#include "text/encoding.h"
+#include "io/files.h"
 
 namespace lanzhou {
 namespace {

@@ -8,10 +8,10 @@
 
 #include "fuzz/fuzz_check.h"
 #include "pages/reorder.h"
-#include "services/encoding.h"
-#include "services/files.h"
-#include "services/gbk_chars.h"
-#include "services/text_primitives.h"
+#include "text/encoding.h"
+#include "io/files.h"
+#include "text/gbk_chars.h"
+#include "text/text_primitives.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lanzhou;

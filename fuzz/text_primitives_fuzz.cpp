@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "services/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

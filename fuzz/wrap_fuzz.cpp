@@ -9,8 +9,8 @@
 
 #include "fuzz/fuzz_check.h"
 #include "pages/wrap.h"
-#include "services/encoding.h"
-#include "services/text_primitives.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

@@ -11,7 +11,7 @@
 #ifndef LANZHOU_JSON_ERROR_LOG_H_
 #define LANZHOU_JSON_ERROR_LOG_H_
 
-#include "services/text.h"
+#include "text/text.h"
 
 namespace lanzhou {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "services/dates.h"
-#include "services/gbk_chars.h"
+#include "text/dates.h"
+#include "text/gbk_chars.h"
 
 namespace lanzhou {
 

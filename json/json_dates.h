@@ -2,7 +2,7 @@
 #ifndef LANZHOU_JSON_JSON_DATES_H_
 #define LANZHOU_JSON_JSON_DATES_H_
 
-#include "services/text.h"
+#include "text/text.h"
 
 namespace lanzhou {
 

@@ -10,10 +10,10 @@
 #include "json/error_log.h"
 #include "json/json_dates.h"
 #include "json/json_module.h"
-#include "services/dates.h"
-#include "services/encoding.h"
-#include "services/gbk_chars.h"
-#include "services/text_primitives.h"
+#include "text/dates.h"
+#include "text/encoding.h"
+#include "text/gbk_chars.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 

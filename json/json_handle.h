@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "json/node_store.h"
-#include "services/text.h"
+#include "text/text.h"
 
 namespace lanzhou {
 

@@ -3,7 +3,7 @@
 #include "json/error_log.h"
 #include "json/json_dates.h"
 #include "json/json_handle.h"
-#include "services/encoding.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 

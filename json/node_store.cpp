@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "json/store_heap.h"
-#include "services/text_primitives.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 

@@ -7,7 +7,7 @@
 
 #include "json/json_dates.h"
 #include "json/json_handle.h"
-#include "services/gbk_chars.h"
+#include "text/gbk_chars.h"
 
 namespace lanzhou {
 

@@ -10,7 +10,7 @@
 namespace lanzhou {
 
 // JSON text escaping: BS, LF, CR, TAB, FF as \b \n \r \t \f; "\" "/" and the double quote
-// behind a backslash; a two-byte GBK character (services/gbk_chars.h) unchanged; every other
+// behind a backslash; a two-byte GBK character (text/gbk_chars.h) unchanged; every other
 // byte as is (no \u escapes). AppendJsonEscaped(out, "a/\"b\"\n") appends a\/\"b\"\n.
 void AppendJsonEscaped(std::string& out, std::string_view text);
 // XML text escaping: < > & ' and the double quote as entities; a two-byte GBK character

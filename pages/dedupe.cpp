@@ -1,6 +1,6 @@
 #include "pages/dedupe.h"
 
-#include "services/ordered_pipeline.h"
+#include "run/ordered_pipeline.h"
 
 namespace lanzhou {
 

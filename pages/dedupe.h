@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "services/distinct_pieces.h"
-#include "services/text.h"
-#include "services/units.h"
+#include "run/distinct_pieces.h"
+#include "text/text.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 

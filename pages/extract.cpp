@@ -5,13 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "services/clock.h"
-#include "services/dialogs.h"
-#include "services/encoding.h"
-#include "services/files.h"
-#include "services/gbk_chars.h"
-#include "services/ordered_pipeline.h"
-#include "services/text_primitives.h"
+#include "text/clock.h"
+#include "ui/dialogs.h"
+#include "text/encoding.h"
+#include "io/files.h"
+#include "text/gbk_chars.h"
+#include "run/ordered_pipeline.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string_view>
 
-#include "services/text.h"
-#include "services/units.h"
+#include "text/text.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 
@@ -32,7 +32,7 @@ Text ConvertDashSeparators(const Text& records);
 // The output has exactly one line per record (records as `SplitText` on CR LF gives them: a
 // trailing CR LF adds no record, two in a row make an empty one), lines joined by CR LF, and
 // no line end after the last line. Empty records, or an empty number list, give empty lines.
-// Separators are found only at character boundaries (services/gbk_chars.h), so a "|" that
+// Separators are found only at character boundaries (text/gbk_chars.h), so a "|" that
 // is the second byte of a GBK character never splits a field. A large text is worked on all
 // of the machine's cores (`WriteExtractedFields`).
 Text ExtractFields(const Text& records, const Text& field_numbers);

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "services/caption_progress.h"
-#include "services/dialogs.h"
-#include "services/encoding.h"
-#include "services/file_writer.h"
-#include "services/files.h"
-#include "services/lines.h"
-#include "services/text_primitives.h"
+#include "ui/caption_progress.h"
+#include "ui/dialogs.h"
+#include "text/encoding.h"
+#include "io/file_writer.h"
+#include "io/files.h"
+#include "text/lines.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

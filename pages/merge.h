@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/units.h"
+#include "text/encoding.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 
@@ -20,7 +20,7 @@ namespace lanzhou {
 // Only the bytes before the first zero byte count. They are decoded as every input file is
 // (`DecodeInput`, as `how` says or, with kAuto, as the encoding detector decides: UTF-8 is
 // converted to GB18030, GBK/GB18030 kept unchanged), then cut into lines as
-// services/lines.h cuts them: at every LF, one CR right before an LF dropped with it. A final
+// text/lines.h cuts them: at every LF, one CR right before an LF dropped with it. A final
 // line end gives no empty last line, an empty file no line at all, and an empty line inside
 // the file an empty line. A line is never split further ("|" stays inside it).
 //
@@ -35,7 +35,7 @@ TextArray SplitListLines(std::string_view file_bytes, InputEncoding how = InputE
 // line. `DecodeListText` gives the text `SplitListLines` cuts: the bytes before the first
 // zero byte, decoded as `DecodeInput` does (`how` and `detected` as there). GBK/GB18030 comes
 // back as a view of `file_bytes`; converted UTF-8 is put into `storage`. Its lines are then
-// counted, taken and cut with services/lines.h.
+// counted, taken and cut with text/lines.h.
 //
 //   std::string storage;
 //   DecodeListText("a\nb\0c", storage)   -> "a\nb"

@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "services/caption_progress.h"
-#include "services/dialogs.h"
-#include "services/encoding.h"
-#include "services/files.h"
-#include "services/gbk_chars.h"
-#include "services/lines.h"
-#include "services/ordered_pipeline.h"
-#include "services/text_primitives.h"
+#include "ui/caption_progress.h"
+#include "ui/dialogs.h"
+#include "text/encoding.h"
+#include "io/files.h"
+#include "text/gbk_chars.h"
+#include "text/lines.h"
+#include "run/ordered_pipeline.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

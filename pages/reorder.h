@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/grid_data.h"
-#include "services/text.h"
-#include "services/units.h"
+#include "text/encoding.h"
+#include "ui/grid_data.h"
+#include "text/text.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 
@@ -28,7 +28,7 @@ Text& ImportDelimiter();
 // The bytes are first decoded as every input file is (`DecodeInput`, as `how` says or, with
 // kAuto, as the encoding detector decides: UTF-8 becomes GB18030, GBK is taken unchanged). Lines
 // are then cut as `ReadLine` cuts them: LF ends a line where it starts a character
-// (services/gbk_chars.h), one CR before it is dropped, and a zero byte or 0x1A ends the load (the
+// (text/gbk_chars.h), one CR before it is dropped, and a zero byte or 0x1A ends the load (the
 // lines before it are kept). A last line without LF counts; a file ending in LF gives no extra
 // empty line.
 //
@@ -72,7 +72,7 @@ Text AllColumnsOrder(int column_count);
 // ("" when there is none), followed, unless it is the last number, by `out_delimiter` when
 // the grid has at least that many columns (so a number of 0 or below names no column but is
 // still followed by the delimiter). Then a delimiter that ends the line is dropped once, if
-// it starts a character there (services/gbk_chars.h). No header, no byte-order mark. An
+// it starts a character there (text/gbk_chars.h). No header, no byte-order mark. An
 // empty order gives one empty line per row; an empty grid gives empty Bytes. Linear in the
 // size of the result.
 //

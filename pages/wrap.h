@@ -7,8 +7,8 @@
 #include <functional>
 #include <string_view>
 
-#include "services/text.h"
-#include "services/units.h"
+#include "text/text.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 

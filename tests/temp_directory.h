@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/text.h"
+#include "text/encoding.h"
+#include "text/text.h"
 
 namespace lanzhou {
 

@@ -4,7 +4,7 @@
 
 #include "app/main_window.h"
 #include "pages/reorder.h"
-#include "services/scripted_dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 namespace {

@@ -11,8 +11,8 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "services/encoding.h"
-#include "services/fake_units.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
 #include "tests/cli/cli_runner.h"
 
 namespace lanzhou::cli_test {

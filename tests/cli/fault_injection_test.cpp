@@ -18,10 +18,10 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "services/clock.h"
-#include "services/encoding.h"
-#include "services/fake_units.h"
-#include "services/system_calls.h"
+#include "text/clock.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
+#include "io/system_calls.h"
 #include "tests/temp_directory.h"
 
 namespace lanzhou {

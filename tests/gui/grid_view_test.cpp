@@ -1,4 +1,4 @@
-#include "services/qt/grid_view.h"
+#include "ui/qt/grid_view.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "services/encoding.h"
-#include "services/qt/qt_text.h"
+#include "text/encoding.h"
+#include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 namespace {

@@ -20,8 +20,8 @@
 #include <fstream>
 
 #include "app/unit_table.h"
-#include "services/qt/drop_object.h"
-#include "services/qt/grid_view.h"
+#include "ui/qt/drop_object.h"
+#include "ui/qt/grid_view.h"
 #include "tests/gui/window_fixture.h"
 
 namespace lanzhou {

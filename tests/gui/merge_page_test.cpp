@@ -24,8 +24,8 @@
 #include <stdlib.h>
 
 #include "app/main_window.h"
-#include "services/encoding.h"
-#include "services/scripted_dialogs.h"
+#include "text/encoding.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/temp_directory.h"
 
 namespace lanzhou {

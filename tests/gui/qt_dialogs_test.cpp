@@ -1,4 +1,4 @@
-#include "services/qt/qt_dialogs.h"
+#include "ui/qt/qt_dialogs.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,8 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include "services/encoding.h"
-#include "services/qt/qt_text.h"
+#include "text/encoding.h"
+#include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 namespace {

@@ -1,4 +1,4 @@
-#include "services/qt/qt_translations.h"
+#include "ui/qt/qt_translations.h"
 
 #include <QCoreApplication>
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "pages/reorder.h"
-#include "services/encoding.h"
+#include "text/encoding.h"
 #include "tests/gui/window_fixture.h"
 
 namespace lanzhou {

@@ -20,8 +20,8 @@
 
 #include <gtest/gtest.h>
 
-#include "services/qt/qt_dialogs.h"
-#include "services/qt/qt_translations.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_translations.h"
 #include "tests/gui/window_fixture.h"
 
 namespace lanzhou {

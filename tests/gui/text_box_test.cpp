@@ -1,7 +1,7 @@
 // The multi-line box: texts round-trip byte for byte through the real document (long lines,
 // many lines, lone CR and LF), and typing, pasting, undo and copying never let the layout's
 // soft breaks into the text.
-#include "services/qt/text_box.h"
+#include "ui/qt/text_box.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "services/encoding.h"
-#include "services/qt/qt_text.h"
+#include "text/encoding.h"
+#include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 namespace {

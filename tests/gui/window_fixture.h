@@ -17,10 +17,10 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "services/clock.h"
-#include "services/encoding.h"
-#include "services/qt/qt_text.h"
-#include "services/scripted_dialogs.h"
+#include "text/clock.h"
+#include "text/encoding.h"
+#include "ui/qt/qt_text.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 

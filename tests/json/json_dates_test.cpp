@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "services/dates.h"
+#include "text/dates.h"
 
 namespace lanzhou {
 namespace {

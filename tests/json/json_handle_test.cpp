@@ -8,8 +8,8 @@
 
 #include "json/error_log.h"
 #include "json/json_module.h"
-#include "services/dates.h"
-#include "services/encoding.h"
+#include "text/dates.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "json/json_handle.h"
-#include "services/dates.h"
-#include "services/encoding.h"
+#include "text/dates.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {

@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "services/encoding.h"
-#include "services/fake_units.h"
-#include "services/text_primitives.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/fake_units.h"
-#include "services/text_primitives.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
+#include "text/text_primitives.h"
 #include "tests/temp_directory.h"
 
 namespace lanzhou {

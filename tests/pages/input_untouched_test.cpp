@@ -12,8 +12,8 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "services/encoding.h"
-#include "services/fake_units.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
 #include "tests/reliability/hostile_files.h"
 
 namespace lanzhou {

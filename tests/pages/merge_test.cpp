@@ -18,9 +18,9 @@
 #include <utility>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/fake_units.h"
-#include "services/lines.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
+#include "text/lines.h"
 #include "tests/temp_directory.h"
 
 namespace lanzhou {

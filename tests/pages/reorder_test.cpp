@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "services/encoding.h"
-#include "services/fake_units.h"
-#include "services/files.h"
-#include "services/gbk_chars.h"
-#include "services/text_primitives.h"
+#include "text/encoding.h"
+#include "tests/support/fake_units.h"
+#include "io/files.h"
+#include "text/gbk_chars.h"
+#include "text/text_primitives.h"
 #include "tests/temp_directory.h"
 
 namespace lanzhou {

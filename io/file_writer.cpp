@@ -1,0 +1,417 @@
+#include "io/file_writer.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "io/system_calls.h"
+
+namespace lanzhou {
+namespace {
+
+// A signal that ends the program (Ctrl-C, kill, a closed terminal, a write past the file size
+// limit) while a temporary file exists or an append is under way must not leave the file
+// behind or half the lines appended: the handler removes the one or cuts the other back, then
+// lets the signal end the program as it would have. The process writes one output at a time,
+// and only the thread that writes it takes it back: had another thread cut the file back, a
+// write still under way on the writer could land after the cut.
+namespace guard {
+
+enum Action : int { kNone = 0, kRemoveTemporary = 1, kCutBack = 2, kRemoveCreated = 3 };
+volatile sig_atomic_t action = kNone;
+char path[PATH_MAX];
+int append_fd = -1;
+off_t append_size = 0;
+volatile pid_t writer = 0;  // the thread that set the action
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+
+void Undo() {
+  switch (action) {
+    case kRemoveTemporary:
+      ::unlink(path);
+      break;
+    case kCutBack:
+      (void)!Sys().ftruncate(append_fd, append_size);
+      break;
+    case kRemoveCreated:
+      // Emptied first, so that nothing of ours survives should the name have moved.
+      (void)!Sys().ftruncate(append_fd, 0);
+      ::unlink(path);
+      break;
+  }
+  action = kNone;
+}
+
+// When another thread writes the output under way, hands it `sig` to handle.
+bool HandToWriter(int sig) {
+  if (action == kNone || writer == ::gettid()) return false;
+  ::tgkill(::getpid(), writer, sig);
+  return true;
+}
+
+extern "C" void OnSignal(int sig) {
+  if (HandToWriter(sig)) return;
+  Undo();
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+void Install() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : kSignals) {
+    struct sigaction old {};
+    // A signal ignored by whoever started us (nohup) stays ignored.
+    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction handler {};
+    handler.sa_handler = OnSignal;
+    sigemptyset(&handler.sa_mask);
+    ::sigaction(sig, &handler, nullptr);
+  }
+}
+
+void Set(Action what, const std::string& name, int fd, off_t size) {
+  if (name.size() >= sizeof path) return;
+  Install();
+  action = kNone;
+  std::memcpy(path, name.c_str(), name.size() + 1);
+  append_fd = fd;
+  append_size = size;
+  writer = ::gettid();
+  action = what;
+}
+
+void Clear() { action = kNone; }
+
+}  // namespace guard
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The descriptor a path names, as the shell's redirections pass them on: /dev/stdout,
+// /dev/stderr, /dev/stdin, /dev/fd/N and /proc/self/fd/N (or /proc/<our pid>/fd/N); -1 for
+// any other path.
+int NamedDescriptor(std::string_view path) {
+  if (path == "/dev/stdin") return STDIN_FILENO;
+  if (path == "/dev/stdout") return STDOUT_FILENO;
+  if (path == "/dev/stderr") return STDERR_FILENO;
+  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+  for (std::string_view prefix :
+       {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"), std::string_view(own)}) {
+    if (!path.starts_with(prefix)) continue;
+    const std::string_view digits = path.substr(prefix.size());
+    int fd = -1;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), fd);
+    if (ec == std::errc() && end == digits.data() + digits.size() && !digits.empty()) return fd;
+  }
+  return -1;
+}
+
+// The file a chain of symbolic links finally names, also when it does not exist yet (a
+// dangling link: that name is created). A path that is no link comes back as it is, and so
+// does one that names a descriptor (/dev/stdout is a link to the file behind it).
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (NamedDescriptor(path) >= 0) return path;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    if (n < 0) return path;
+    const std::string next(target, static_cast<std::size_t>(n));
+    path = next.starts_with('/') ? next : DirectoryOf(path) + next;
+  }
+  return path;  // a loop: opening it reports ELOOP
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// Creates a new name `directory` + ".<base>.XXXXXX" (random letters) with `make`, which
+// returns -1 and errno EEXIST when the name is taken; the name goes to `name`.
+template <typename Make>
+int MakeTemporaryName(const std::string& directory, const std::string& base, std::string& name,
+                      Make make) {
+  static unsigned long counter = 0;
+  constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    unsigned long seed = static_cast<unsigned long>(now.tv_nsec) * 2654435761UL ^
+                         static_cast<unsigned long>(::getpid()) << 16 ^ ++counter * 40503UL;
+    name = directory + "." + base + ".";
+    for (int i = 0; i < 6; ++i, seed /= 62) name += kLetters[seed % 62];
+    const int result = make(name);
+    if (result >= 0 || errno != EEXIST) return result;
+  }
+  return -1;
+}
+
+// Makes a rename in `directory` durable; a failure here loses nothing that was promised.
+void SyncDirectory(const std::string& directory) {
+  const int fd = Sys().open(directory.empty() ? "." : directory.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (fd < 0) return;
+  (void)Sys().fsync(fd);
+  ::close(fd);
+}
+
+// Connects to the stream socket at `path`; -1 with errno set.
+int ConnectSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string native_path, Mode mode)
+    : path_(std::move(native_path)), mode_(mode) {}
+
+OutputFile::OutputFile(int descriptor) : fd_(descriptor), own_fd_(false) {}
+
+OutputFile::~OutputFile() {
+  if (!committed_) Abandon();
+}
+
+bool OutputFile::Open() {
+  if (!own_fd_) return true;
+  if (path_.empty()) return Fail(ENOENT);
+  target_ = FollowLinks(path_);
+  if (const int named = NamedDescriptor(target_); named >= 0) {
+    const int flags = ::fcntl(named, F_GETFL);
+    if (flags < 0) return Fail(errno);
+    if ((flags & O_ACCMODE) == O_RDONLY) return Fail(EBADF);
+    fd_ = named;
+    own_fd_ = false;
+    return true;
+  }
+  struct stat existing {};
+  const bool exists = ::stat(target_.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) return Fail(EISDIR);
+  if (exists && S_ISSOCK(existing.st_mode)) {
+    fd_ = ConnectSocket(target_);
+    return fd_ >= 0 || Fail(errno);
+  }
+  // A device or a FIFO is written in place; there is nothing to replace or take back.
+  if (exists && !S_ISREG(existing.st_mode)) return OpenInPlace(target_, O_WRONLY);
+  if (mode_ == Mode::kAppend) return OpenAppend();
+  if (!exists) return OpenReplacement(nullptr);
+  // As the shell judges `>`: with the effective user's rights, which for root pass anyway.
+  if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return Fail(errno);
+  if (existing.st_uid != ::geteuid() && ::geteuid() != 0) {
+    // Renaming a new file over it would make it ours: write it where it is instead.
+    rewrite_ = true;
+    return OpenInPlace(target_, O_WRONLY);
+  }
+  return OpenReplacement(&existing);
+}
+
+bool OutputFile::OpenInPlace(const std::string& path, int flags) {
+  fd_ = Sys().open(path.c_str(), flags | O_CLOEXEC, 0);
+  return fd_ >= 0 || Fail(errno);
+}
+
+bool OutputFile::OpenReplacement(const struct stat* replaced) {
+  const std::string directory = DirectoryOf(target_);
+  // An unnamed file needs /proc to be linked in later without privileges.
+  if (::access("/proc/self/fd", X_OK) == 0) {
+    fd_ = Sys().open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                     0600);
+    unnamed_ = fd_ >= 0;
+  }
+  if (fd_ < 0) {
+    fd_ = MakeTemporaryName(
+        directory, target_.substr(directory.size()), temporary_, [](const std::string& name) {
+          return Sys().open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        });
+    if (fd_ < 0) {
+      const int err = errno;
+      temporary_.clear();
+      return Fail(err);
+    }
+    guard::Set(guard::kRemoveTemporary, temporary_, -1, 0);
+  }
+  // The owner first: giving the file away may clear set-user-ID bits that the mode restores.
+  if (replaced != nullptr) (void)!::fchown(fd_, replaced->st_uid, replaced->st_gid);
+  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : NewFileMode();
+  return ::fchmod(fd_, mode) == 0 || Fail(errno);
+}
+
+bool OutputFile::OpenAppend() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    created_ = false;
+    fd_ = Sys().open(target_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      created_ = true;
+    } else if (errno == EEXIST) {
+      fd_ = Sys().open(target_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
+      if (fd_ < 0 && errno == ENOENT) continue;  // removed in between: try again
+    }
+    if (fd_ < 0) return Fail(errno);
+    if (Sys().flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK) return Fail(errno);
+      if (on_wait_) on_wait_();
+      on_wait_ = nullptr;
+      if (while_waiting_) {
+        int locked = -1;
+        do {
+          while_waiting_();
+          const timespec pause{0, 50'000'000};
+          ::nanosleep(&pause, nullptr);
+          locked = Sys().flock(fd_, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && (errno == EWOULDBLOCK || errno == EINTR));
+        if (locked != 0) return Fail(errno);
+      } else {
+        while (Sys().flock(fd_, LOCK_EX) != 0) {
+          if (errno != EINTR) return Fail(errno);
+        }
+      }
+    }
+    // While we waited, the file may have been removed (a failed merge that created it) or
+    // replaced: then start again with the file that has the name now.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd_, &held) != 0) return Fail(errno);
+    if (::stat(target_.c_str(), &named) == 0 && SameFile(held, named)) {
+      append_from_ = held.st_size;
+      // Another merge appended to the file we created before we got the lock: it is no
+      // longer ours alone to remove.
+      created_ = created_ && held.st_size == 0;
+      guard::Set(created_ ? guard::kRemoveCreated : guard::kCutBack, target_, fd_, held.st_size);
+      return true;
+    }
+    ::close(fd_);
+    fd_ = -1;
+  }
+  return Fail(EAGAIN);
+}
+
+bool OutputFile::Write(std::string_view data) {
+  int err = 0;
+  if (!WriteAll(fd_, data, err)) return Fail(err);
+  written_ += static_cast<long long>(data.size());
+  return true;
+}
+
+bool OutputFile::LinkIn() {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+  auto link = [&proc](const std::string& name) {
+    return Sys().linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  };
+  // A new name is linked straight in; an existing file is replaced by a rename, which needs
+  // the new file to have a name of its own first.
+  if (link(target_) == 0) return true;
+  if (errno != EEXIST) return Fail(errno);
+  const std::string directory = DirectoryOf(target_);
+  if (MakeTemporaryName(directory, target_.substr(directory.size()), temporary_, link) < 0) {
+    const int err = errno;
+    temporary_.clear();
+    return Fail(err);
+  }
+  guard::Set(guard::kRemoveTemporary, temporary_, -1, 0);
+  return true;
+}
+
+bool OutputFile::Commit() {
+  if (!own_fd_) {
+    committed_ = true;
+    return true;
+  }
+  if (rewrite_ && Sys().ftruncate(fd_, written_) != 0) return Fail(errno);
+  // The data must be on the disk before the name points at it, or a crash could leave an
+  // empty file where the old one stood.
+  const bool replacing = unnamed_ || !temporary_.empty();
+  if (replacing && Sys().fsync(fd_) != 0) return Fail(errno);
+  if (unnamed_ && !LinkIn()) return false;
+  // Closing also releases an append's lock, after the last byte is in.
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0) return Fail(errno);
+  if (!temporary_.empty()) {
+    if (Sys().rename(temporary_.c_str(), target_.c_str()) != 0) return Fail(errno);
+    temporary_.clear();
+  }
+  if (replacing) SyncDirectory(DirectoryOf(target_));
+  committed_ = true;
+  guard::Clear();
+  return true;
+}
+
+bool OutputFile::Fail(int err) {
+  error_ = err != 0 ? err : EIO;
+  Abandon();
+  return false;
+}
+
+void OutputFile::Abandon() {
+  if (!own_fd_) return;
+  if (fd_ >= 0 && created_ && append_from_ < 0) {
+    // Failed before the lock was ours: the empty file we created goes, unless another merge
+    // holds it by now.
+    struct stat held {
+    }, named{};
+    if (Sys().flock(fd_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &held) == 0 && held.st_size == 0 &&
+        ::stat(target_.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(target_.c_str());
+    }
+  }
+  if (fd_ >= 0 && append_from_ >= 0) {
+    // Still under the lock: the bytes past `append_from_` are ours alone.
+    struct stat held {
+    }, named{};
+    if (created_ && ::fstat(fd_, &held) == 0 && ::stat(target_.c_str(), &named) == 0 &&
+        SameFile(held, named)) {
+      ::unlink(target_.c_str());
+    }
+    if (Sys().ftruncate(fd_, created_ ? 0 : append_from_) != 0) cut_back_failed_ = true;
+  }
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  append_from_ = -1;
+  guard::Clear();
+}
+
+void AbandonOutputInSignalHandler() { guard::Undo(); }
+
+bool HandOutputSignalToItsWriter(int sig) { return guard::HandToWriter(sig); }
+
+}  // namespace lanzhou

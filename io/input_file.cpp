@@ -1,0 +1,357 @@
+#include "io/input_file.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "io/file_writer.h"
+#include "io/system_calls.h"
+
+namespace lanzhou {
+namespace {
+
+constexpr std::size_t kFirstPiece = 1 << 20;
+constexpr std::size_t kLargestPiece = 64 << 20;
+
+// Reads up to `size` bytes into `data`; sets `eof` when the end was reached, or with
+// `stop_at_zero` just after a zero byte.
+bool ReadPiece(int fd, char* data, std::size_t size, bool stop_at_zero, std::size_t& used,
+               bool& eof, int& err) {
+  used = 0;
+  eof = false;
+  while (used < size) {
+    const ssize_t n = Sys().read(fd, data + used, size - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      return false;
+    }
+    if (n == 0) {
+      eof = true;
+      break;
+    }
+    const void* zero =
+        stop_at_zero ? std::memchr(data + used, '\0', static_cast<std::size_t>(n)) : nullptr;
+    if (zero != nullptr) {
+      used = static_cast<std::size_t>(static_cast<const char*>(zero) - data) + 1;
+      eof = true;
+      break;
+    }
+    used += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Reads to the end of `fd` into `bytes`. With the size known (`expected`, a regular file) the
+// bytes go straight into a buffer of that size, plus one byte so that the end shows without
+// a second buffer. Otherwise (a pipe, or a file that grew) the rest is collected in pieces of
+// growing size, whose unused ends are never touched, and joined once: the memory in use
+// stays near the size of the data instead of the double that a doubling buffer costs.
+bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err,
+                 const ReadLimits& limits) {
+  bytes.clear();
+  bool eof = false;
+  if (expected > 0) {
+    if (expected > limits.max_bytes && !limits.stop_at_zero) {
+      err = EFBIG;
+      return false;
+    }
+    bytes.resize(std::min(expected, limits.max_bytes) + 1);
+    std::size_t used = 0;
+    if (!ReadPiece(fd, bytes.data(), bytes.size(), limits.stop_at_zero, used, eof, err)) {
+      return false;
+    }
+    bytes.resize(used);
+    if (eof) return true;
+  }
+  struct Piece {
+    std::unique_ptr<char[]> data;
+    std::size_t used;
+  };
+  std::vector<Piece> pieces;
+  std::size_t total = bytes.size();
+  for (std::size_t size = kFirstPiece; !eof; size = std::min(size * 2, kLargestPiece)) {
+    if (total > limits.max_bytes) {
+      err = EFBIG;
+      return false;
+    }
+    Piece piece{std::unique_ptr<char[]>(new char[size]), 0};
+    if (!ReadPiece(fd, piece.data.get(), size, limits.stop_at_zero, piece.used, eof, err)) {
+      return false;
+    }
+    total += piece.used;
+    pieces.push_back(std::move(piece));
+  }
+  if (total > limits.max_bytes) {
+    err = EFBIG;
+    return false;
+  }
+  bytes.reserve(total);
+  for (Piece& piece : pieces) {
+    bytes.append(piece.data.get(), piece.used);
+    piece.data.reset();
+  }
+  return true;
+}
+
+// A mapped file that shrinks under us raises SIGBUS on the next access to a lost page. The
+// handler finds the mapping that faulted, takes back the output under way and ends the
+// program with that input's message, prepared beforehand so that the handler only writes.
+struct Mapping {
+  const char* start;
+  std::size_t size;  // 0: the slot is free
+  char message[PATH_MAX + 256];
+  std::size_t message_size;
+};
+Mapping mappings[16];
+// The mapping whose fault a worker thread handed to the thread writing the output.
+volatile sig_atomic_t handed_over = -1;
+
+[[noreturn]] void EndForLostInput(const Mapping& m) {
+  AbandonOutputInSignalHandler();
+  (void)!::write(STDERR_FILENO, m.message, m.message_size);
+  ::_exit(2);
+}
+
+extern "C" void OnBusError(int sig, siginfo_t* info, void*) {
+  if (info->si_code == SI_TKILL && handed_over >= 0) EndForLostInput(mappings[handed_over]);
+  const char* at = static_cast<const char*>(info->si_addr);
+  for (const Mapping& m : mappings) {
+    if (m.size != 0 && at >= m.start && at < m.start + m.size) {
+      handed_over = static_cast<sig_atomic_t>(&m - mappings);
+      if (HandOutputSignalToItsWriter(sig)) {
+        for (;;) ::pause();  // the writer ends the program
+      }
+      EndForLostInput(m);
+    }
+  }
+  ::signal(sig, SIG_DFL);  // not ours: the fault recurs and ends the program as it would
+}
+
+// A free slot for a mapping of `size` bytes at `start`, or nullptr when all are taken.
+Mapping* Register(const char* start, std::size_t size, std::string_view message) {
+  static bool installed = false;
+  if (!installed) {
+    installed = true;
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, nullptr);
+  }
+  for (Mapping& m : mappings) {
+    if (m.size != 0) continue;
+    m.message_size = std::min(message.size(), sizeof m.message);
+    std::memcpy(m.message, message.data(), m.message_size);
+    m.start = start;
+    m.size = size;
+    return &m;
+  }
+  return nullptr;
+}
+
+void Unregister(const char* start) {
+  for (Mapping& m : mappings) {
+    if (m.size != 0 && m.start == start) m.size = 0;
+  }
+}
+
+long long ModifiedNs(const struct stat& st) {
+  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+// Reads the open file `fd` to its end. Running out of memory is a failure like any other.
+bool ReadOpenFile(int fd, std::string& bytes, int& err, const ReadLimits& limits) {
+  struct stat st {};
+  std::size_t hint = 0;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    hint = static_cast<std::size_t>(st.st_size);
+  }
+  try {
+    return ReadAllFrom(fd, hint, bytes, err, limits);
+  } catch (const std::bad_alloc&) {
+    std::string().swap(bytes);
+    err = ENOMEM;
+    return false;
+  }
+}
+
+// Opens `path` for reading ("-": standard input, which stays open); -1 with `err` set.
+int OpenInput(const std::string& path, int& err) {
+  if (path == "-") return STDIN_FILENO;
+  const int fd = Sys().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) err = errno;
+  return fd;
+}
+
+void CloseInput(int fd) {
+  if (fd != STDIN_FILENO) ::close(fd);
+}
+
+// Long texts are looked at this much at a time, so that the caller may hand the pages of a
+// mapped file back as the scan goes.
+constexpr std::size_t kScanStep = std::size_t{64} << 20;
+
+void Scanned(const std::function<void(std::size_t)>& scanned, std::size_t end) {
+  if (scanned) scanned(end);
+}
+
+// The offset of the first zero byte, or the size.
+std::size_t FirstZero(std::string_view text, const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
+    const std::size_t n = std::min(kScanStep, text.size() - at);
+    if (const void* zero = std::memchr(text.data() + at, '\0', n)) {
+      return static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
+    }
+    Scanned(scanned, at + n);
+  }
+  return text.size();
+}
+
+// Whether every byte is below 0x80, a step at a time so that progress is reported.
+bool AllAscii(std::string_view text, const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
+    const std::size_t end = std::min(text.size(), at + kScanStep);
+    if (!IsAscii(text.substr(at, end - at))) return false;
+    Scanned(scanned, end);
+  }
+  return true;
+}
+
+// How many LF are not preceded by CR.
+std::size_t CountLoneLf(std::string_view text, const std::function<void(std::size_t)>& scanned) {
+  std::size_t lone = 0;
+  const char* data = text.data();
+  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
+    const char* end = data + std::min(text.size(), at + kScanStep);
+    for (const char* p = static_cast<const char*>(std::memchr(data + at, '\n', end - data - at));
+         p != nullptr; p = static_cast<const char*>(std::memchr(p + 1, '\n', end - p - 1))) {
+      if (p == data || p[-1] != '\r') ++lone;
+    }
+    Scanned(scanned, static_cast<std::size_t>(end - data));
+  }
+  return lone;
+}
+
+// `text` with each of its `lone` LF not preceded by CR made CR LF.
+std::string LoneLfToCrLf(std::string_view text, std::size_t lone) {
+  const char* data = text.data();
+  std::string out;
+  out.reserve(text.size() + lone);
+  std::size_t start = 0;
+  for (;;) {
+    const void* hit = std::memchr(data + start, '\n', text.size() - start);
+    if (hit == nullptr) break;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    out.append(data + start, at - start);
+    if (at == 0 || data[at - 1] != '\r') out.push_back('\r');
+    out.push_back('\n');
+    start = at + 1;
+  }
+  out.append(data + start, text.size() - start);
+  return out;
+}
+
+}  // namespace
+
+bool ReadInput(const std::string& native_path, std::string& bytes, int& error,
+               const ReadLimits& limits) {
+  const int fd = OpenInput(native_path, error);
+  if (fd < 0) return false;
+  const bool ok = ReadOpenFile(fd, bytes, error, limits);
+  CloseInput(fd);
+  return ok;
+}
+
+bool MappedInput::Open(const std::string& native_path, std::string_view changed_message, int& error,
+                       const ReadLimits& limits) {
+  Close();
+  // One open only: a named pipe cannot be opened a second time for the same data.
+  const int fd = OpenInput(native_path, error);
+  if (fd < 0) return false;
+  struct stat st {};
+  // Files that report no size (/proc) or are not regular are read instead.
+  if (fd != STDIN_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    // A mapping takes the page cache, not memory of ours: `max_bytes` does not apply.
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    void* map = Sys().mmap(nullptr, size, PROT_READ,
+                           MAP_PRIVATE | (limits.populate ? MAP_POPULATE : 0), fd, 0);
+    if (map != MAP_FAILED) {
+      if (Register(static_cast<const char*>(map), size, changed_message) != nullptr) {
+        map_ = static_cast<const char*>(map);
+        map_size_ = size;
+        fd_ = fd;
+        modified_ns_ = ModifiedNs(st);
+        return true;
+      }
+      ::munmap(map, size);
+    }
+  }
+  const bool ok = ReadOpenFile(fd, owned_, error, limits);
+  CloseInput(fd);
+  return ok;
+}
+
+bool MappedInput::Unchanged() const {
+  if (map_ == nullptr) return true;
+  struct stat st {};
+  return ::fstat(fd_, &st) == 0 && static_cast<std::size_t>(st.st_size) == map_size_ &&
+         ModifiedNs(st) == modified_ns_;
+}
+
+void MappedInput::Close() {
+  if (map_) {
+    Unregister(map_);
+    ::munmap(const_cast<char*>(map_), map_size_);
+    ::close(fd_);
+  }
+  map_ = nullptr;
+  map_size_ = 0;
+  fd_ = -1;
+  std::string().swap(owned_);
+}
+
+void ReleasePages(std::string_view bytes) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(bytes.data());
+  const std::uintptr_t from = (first + page - 1) / page * page;
+  const std::uintptr_t to = (first + bytes.size()) / page * page;
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+}
+
+std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
+                            DetectedEncoding* detected,
+                            const std::function<void(std::size_t)>& scanned) {
+  bytes = bytes.substr(0, FirstZero(bytes, scanned));
+  std::string decoded;
+  DetectedEncoding found = DetectedEncoding::kGbk;
+  // ASCII reads the same in every encoding: only the report of the encoding could differ,
+  // and it changes no byte written. This also spares a large file the encoding's scan.
+  const std::string_view text = how == InputEncoding::kAuto && AllAscii(bytes, scanned)
+                                    ? bytes
+                                    : DecodeInputView(bytes, decoded, how, &found);
+  if (detected) *detected = found;
+  const bool in_place = found == DetectedEncoding::kGbk;
+  const std::size_t lone = CountLoneLf(text, in_place ? scanned : nullptr);
+  if (lone > 0) {
+    storage = LoneLfToCrLf(text, lone);
+    return storage;
+  }
+  if (in_place) return text;
+  storage = std::string(text);
+  return storage;
+}
+
+}  // namespace lanzhou

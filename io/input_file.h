@@ -1,0 +1,84 @@
+// Reading input files whole, for the operations that take a file as their input (the
+// command-line companion): a file or standard input into memory, or a regular file mapped.
+#ifndef LANZHOU_SERVICES_INPUT_FILE_H_
+#define LANZHOU_SERVICES_INPUT_FILE_H_
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/encoding.h"
+#include "text/text.h"
+
+namespace lanzhou {
+
+// What of an input is read, and how much of it may be held in memory.
+struct ReadLimits {
+  // Reading stops just after the first zero byte, for the operations that ignore everything
+  // after it: an endless input (/dev/zero) then ends.
+  bool stop_at_zero = false;
+  // An input read into memory (not a mapped file) of more bytes fails with EFBIG.
+  std::size_t max_bytes = static_cast<std::size_t>(-1);
+  // A mapped file is read in at once (fastest when all of it will be used); without, its
+  // pages come as they are first touched.
+  bool populate = true;
+};
+
+// The whole of `native_path` ("-": standard input, left open) into `bytes`. False on
+// failure, with `error` set to the errno of the step that failed: ENOMEM when the memory ran
+// out, EFBIG beyond `limits.max_bytes`.
+bool ReadInput(const std::string& native_path, std::string& bytes, int& error,
+               const ReadLimits& limits = {});
+
+// The bytes of one input for an operation that only looks at them: a regular file is mapped
+// into memory instead of copied, anything else (standard input, a pipe, a device) is read.
+// Should a mapped file shrink while it is being read, the program writes `changed_message`
+// to standard error, takes back the output under way (`AbandonOutputInSignalHandler`) and
+// ends with status 2, rather than crashing; `Unchanged` tells a file that changed in any
+// other way (it grew, or was rewritten) before its result is committed.
+class MappedInput {
+ public:
+  MappedInput() = default;
+  MappedInput(const MappedInput&) = delete;
+  MappedInput& operator=(const MappedInput&) = delete;
+  ~MappedInput() { Close(); }
+
+  // As `ReadInput`; at most 16 inputs are mapped at once, further ones are read.
+  bool Open(const std::string& native_path, std::string_view changed_message, int& error,
+            const ReadLimits& limits = {});
+  std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
+  // True when the bytes are a mapping of the file (whose pages `ReleasePages` may drop).
+  bool mapped() const { return map_ != nullptr; }
+  // False when a mapped file's size or modification time differs from when it was mapped.
+  bool Unchanged() const;
+  void Close();
+
+ private:
+  const char* map_ = nullptr;
+  std::size_t map_size_ = 0;
+  int fd_ = -1;  // the mapped file, kept open to see whether it changed
+  long long modified_ns_ = 0;
+  std::string owned_;
+};
+
+// Hands the whole pages inside `bytes`, a part of a read-only file mapping, back to the system;
+// reading them again reads the file. Keeps a long scan of a large file from holding it all.
+void ReleasePages(std::string_view bytes);
+
+// What a page's multi-line edit box holds after `bytes` were pasted into it: the bytes up to
+// the first zero byte, decoded to GB18030 as `DecodeInput` does, with every LF not preceded
+// by CR made CR LF. Without copying bytes that need no change (a mapped file): GBK/GB18030
+// with no LF alone comes back as `bytes` itself, cut at the first zero byte; any other text is
+// put into `storage` and a view of it returned. While it looks through `bytes` in place,
+// `scanned(end)` hears every 64 MB that the bytes before `end` are done with, so that a
+// caller may hand a mapping's pages back.
+//   PastedView("a\nb\r\nc\0d", storage, InputEncoding::kAuto, nullptr)  -> "a\r\nb\r\nc"
+//   PastedView("a\r\nb\0c", storage, InputEncoding::kAuto, nullptr)  -> "a\r\nb" (in place)
+std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
+                            DetectedEncoding* detected,
+                            const std::function<void(std::size_t)>& scanned = nullptr);
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_INPUT_FILE_H_

@@ -1,0 +1,52 @@
+#include "io/system_calls.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace lanzhou {
+namespace {
+
+int OpenCall(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+
+const SystemCalls kReal = {
+    OpenCall, ::read, ::write, ::pwrite, ::fsync, ::rename, ::linkat, ::ftruncate, ::flock, ::mmap,
+};
+
+const SystemCalls* current = &kReal;
+
+}  // namespace
+
+const SystemCalls& Sys() { return *current; }
+
+const SystemCalls& RealSystemCalls() { return kReal; }
+
+ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls) : saved_(current) {
+  current = &calls;
+}
+
+ScopedSystemCalls::~ScopedSystemCalls() { current = saved_; }
+
+bool WriteAll(int fd, std::string_view data, int& err, std::optional<off_t> offset) {
+  while (!data.empty()) {
+    // Linux moves at most about 2 GiB per call; smaller steps keep partial writes simple.
+    const std::size_t step = std::min(data.size(), std::size_t{1} << 30);
+    const ssize_t n =
+        offset ? Sys().pwrite(fd, data.data(), step, *offset) : Sys().write(fd, data.data(), step);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+    if (offset) *offset += n;
+  }
+  return true;
+}
+
+}  // namespace lanzhou

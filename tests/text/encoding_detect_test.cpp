@@ -1,0 +1,56 @@
+#include "text/encoding_detect.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "text/encoding.h"
+
+namespace lanzhou {
+namespace {
+
+// Short texts whose bytes are valid UTF-8 either way: saved as GBK they must stay GBK, saved
+// as UTF-8 they must read as UTF-8.
+TEST(GuessEncoding, ShortWordsReadAsWhatTheyWereSavedAs) {
+  struct Case {
+    const char* text;  // as written here, in UTF-8
+    bool gbk_too;      // also checked saved as GBK (its GBK bytes are valid UTF-8)
+  } cases[] = {
+      {"谢谢", true},                                            // лл
+      {"叶", true},                                              // Ҷ
+      {"郑", true},                                              // ֣
+      {"小", true},                                              // С
+      {"系统", true},                                            // ϵͳ
+      {"学校", true},        {"鲁迅", true},    {"目录", true},  // Ŀ¼
+      {"Debian 系统", true}, {"中", false},     {"中文", false},
+      {"Größe", false},      {"résumé", false}, {"на", false},  // as GBK: 薪邪
+      {"он", false},         {"Москва", false}, {"Příliš žluťoučký kůň", false},
+      {"España", false},     {"è", false},      {"Ελλάδα", false},
+      {"Тeпeрь", false},  // Latin e among Cyrillic letters
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(GuessEncoding(c.text).utf8) << c.text;
+    if (c.gbk_too) {
+      const std::string gbk = FromUtf8(c.text).bytes();
+      ASSERT_TRUE(IsValidUtf8(gbk)) << c.text;
+      EXPECT_FALSE(GuessEncoding(gbk).utf8) << c.text;
+    }
+  }
+  EXPECT_FALSE(GuessEncoding("").utf8);
+  EXPECT_FALSE(GuessEncoding("plain ASCII").utf8);
+  EXPECT_FALSE(GuessEncoding("\xD6\xD0").utf8);  // GBK 中, not UTF-8
+}
+
+// A long text is decided by its start; the guess says how far it read, so that the rest can
+// still be checked.
+TEST(GuessEncoding, StopsReadingOnceDecided) {
+  std::string text;
+  for (int i = 0; i < 10000; ++i) text += "中文";
+  const EncodingGuess guess = GuessEncoding(text + "\xFF");
+  EXPECT_TRUE(guess.utf8);
+  EXPECT_LT(guess.checked, 1000u);
+  EXPECT_TRUE(IsValidUtf8(std::string_view(text).substr(0, guess.checked)));
+}
+
+}  // namespace
+}  // namespace lanzhou

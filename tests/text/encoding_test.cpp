@@ -1,0 +1,341 @@
+#include "text/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/temp_directory.h"
+
+namespace lanzhou {
+namespace {
+
+std::string Hex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char b : bytes) {
+    hex += digits[b >> 4];
+    hex += digits[b & 15];
+  }
+  return hex;
+}
+
+std::string FromHex(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+  }
+  return bytes;
+}
+
+TEST(Encoding, KnownBytesBothWays) {
+  struct Case {
+    std::string utf8;
+    std::string gb18030;
+  } cases[] = {
+      {"", ""},
+      {"abc\r\n", "abc\r\n"},
+      {"中", "\xD6\xD0"},
+      {"处理完毕", "\xB4\xA6\xC0\xED\xCD\xEA\xB1\xCF"},
+      {"信息：", "\xD0\xC5\xCF\xA2\xA3\xBA"},
+      {"€", "\xA2\xE3"},           // in GB18030, not in GB2312
+      {"😀", "\x94\x39\xFC\x36"},   // outside GBK: four bytes
+      {"𠀀", "\x95\x32\x82\x36"},  // CJK extension B
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FromUtf8(c.utf8), Text(c.gb18030)) << c.utf8;
+    EXPECT_EQ(ToUtf8(Text(c.gb18030)), c.utf8) << c.utf8;
+  }
+}
+
+TEST(Encoding, CharactersOutsideGbkSurviveTheRoundTrip) {
+  const std::string utf8 = "张三😀𠀀丂ǹ〾﹙ア한국어\u00e9\u2603";
+  Text text = FromUtf8(utf8);
+  EXPECT_EQ(ToUtf8(text), utf8);
+}
+
+TEST(Encoding, BadBytesAreKeptOrMarked) {
+  // Invalid UTF-8 is kept byte for byte; a stray GB18030 lead byte becomes U+FFFD.
+  EXPECT_EQ(FromUtf8("a\xFF"
+                     "b"),
+            Text("a\xFF"
+                 "b"));
+  EXPECT_EQ(FromUtf8("\xE4\xB8"), Text("\xE4\xB8"));
+  EXPECT_EQ(ToUtf8(Text("a\x81")), "a\xEF\xBF\xBD");
+  EXPECT_EQ(ToUtf8(Text("\xFF"
+                        "a")),
+            "\xEF\xBF\xBD"
+            "a");
+}
+
+TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
+  struct Case {
+    std::string bytes;
+    std::size_t valid_length;  // where the first ill-formed sequence starts
+  } cases[] = {
+      {"", 0},
+      {"plain", 5},
+      {"中文", 6},
+      {"\xF0\x9F\x98\x80", 4},
+      {"\xC0\x80", 0},          // overlong
+      {"a\xE0\x80\xAF", 1},     // overlong
+      {"\xED\xA0\x80", 0},      // surrogate
+      {"\xF4\x90\x80\x80", 0},  // above U+10FFFF
+      {"中\xE4\xB8", 3},        // cut off
+      {"ab\xD6\xD0", 2},        // GBK 中
+      {"\x80", 0},
+      // A high byte last in an eight-byte word, and in the tail after one.
+      {"abcdefg\x80", 7},
+      {"abcdefgh\x80", 8},
+      {"abcdefghijklmnop", 16},
+      // And in a 64-byte block, past one, and in the tail after two.
+      {std::string(63, 'a') + "\x80", 63},
+      {std::string(64, 'a') + "\x80" + std::string(70, 'a'), 64},
+      {std::string(129, 'a') + "\x80", 129},
+      {std::string(128, 'a'), 128},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ValidUtf8Length(c.bytes), c.valid_length) << c.bytes;
+    EXPECT_EQ(IsValidUtf8(c.bytes), c.valid_length == c.bytes.size()) << c.bytes;
+    EXPECT_EQ(
+        IsAscii(c.bytes),
+        std::ranges::all_of(c.bytes, [](char b) { return static_cast<unsigned char>(b) < 0x80; }))
+        << c.bytes;
+  }
+}
+
+TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
+  struct Case {
+    std::string bytes;
+    InputEncoding how;
+    std::string want;
+    DetectedEncoding detected;
+  } cases[] = {
+      {"\xEF\xBB\xBF"
+       "abc",
+       InputEncoding::kAuto, "abc", DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF"
+       "中",
+       InputEncoding::kAuto, "\xD6\xD0", DetectedEncoding::kUtf8},
+      {"a|中\r\n", InputEncoding::kAuto, "a|\xD6\xD0\r\n", DetectedEncoding::kUtf8},
+      {"a|\xD6\xD0\r\n", InputEncoding::kAuto, "a|\xD6\xD0\r\n", DetectedEncoding::kGbk},
+      {"plain\n", InputEncoding::kAuto, "plain\n", DetectedEncoding::kGbk},
+      {"", InputEncoding::kAuto, "", DetectedEncoding::kGbk},
+      {std::string("中\0x", 5), InputEncoding::kAuto, std::string("\xD6\xD0\0x", 4),
+       DetectedEncoding::kUtf8},
+      {"中", InputEncoding::kGbk, "中", DetectedEncoding::kGbk},
+      {"\xEF\xBB\xBF"
+       "中",
+       InputEncoding::kUtf8, "\xD6\xD0", DetectedEncoding::kUtf8},
+      // GBK 谢谢 is also valid UTF-8 (лл); read as GBK unless told otherwise.
+      {"\xD0\xBB\xD0\xBB", InputEncoding::kAuto, "\xD0\xBB\xD0\xBB", DetectedEncoding::kGbk},
+      {"\xD0\xBB\xD0\xBB", InputEncoding::kUtf8, FromUtf8("лл").bytes(), DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF\xD0\xBB\xD0\xBB", InputEncoding::kAuto, FromUtf8("лл").bytes(),
+       DetectedEncoding::kUtf8},
+  };
+  for (const auto& c : cases) {
+    DetectedEncoding detected{};
+    EXPECT_EQ(DecodeInput(c.bytes, c.how, &detected), c.want) << c.bytes;
+    EXPECT_EQ(detected, c.detected) << c.bytes;
+    // The view form gives the same text, pointing into the argument when nothing changed.
+    std::string storage;
+    const std::string_view view = DecodeInputView(c.bytes, storage, c.how, &detected);
+    EXPECT_EQ(view, c.want) << c.bytes;
+    EXPECT_EQ(detected, c.detected) << c.bytes;
+    if (c.detected == DetectedEncoding::kGbk) {
+      EXPECT_EQ(view.data(), c.bytes.data()) << c.bytes;
+    }
+  }
+}
+
+// What had to be UTF-8 and is not is an error at the offset of the first bad byte; what only
+// looked like UTF-8 at its start is GBK.
+TEST(DecodeInputText, InvalidUtf8IsReportedOnlyWhereUtf8WasRequired) {
+  std::string long_utf8;
+  for (int i = 0; i < 5000; ++i) long_utf8 += "中文";
+  struct Case {
+    std::string bytes;
+    InputEncoding how;
+    std::optional<std::size_t> invalid_at;
+    DetectedEncoding encoding;
+  } cases[] = {
+      {"ab\xFF", InputEncoding::kUtf8, 2, DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF\xD6\xD0", InputEncoding::kAuto, 3, DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF" + long_utf8 + "\xE4\xB8", InputEncoding::kAuto, 3 + long_utf8.size(),
+       DetectedEncoding::kUtf8},
+      {"\xEF\xBB\xBF\xD6\xD0", InputEncoding::kGbk, std::nullopt, DetectedEncoding::kGbk},
+      {long_utf8 + "\xD6\xD0", InputEncoding::kAuto, std::nullopt, DetectedEncoding::kGbk},
+      {std::string("a\0\xFF", 3), InputEncoding::kUtf8, 2, DetectedEncoding::kUtf8},
+      {std::string("\xEF\xBB\xBF\xFF\0", 5), InputEncoding::kAuto, 3, DetectedEncoding::kUtf8},
+  };
+  for (const Case& c : cases) {
+    std::string storage;
+    const DecodedInput decoded = DecodeInputText(c.bytes, storage, c.how);
+    EXPECT_EQ(decoded.invalid_utf8_at, c.invalid_at) << c.bytes.substr(0, 8);
+    EXPECT_EQ(decoded.encoding, c.encoding) << c.bytes.substr(0, 8);
+    if (c.invalid_at) {
+      EXPECT_TRUE(decoded.text.empty());
+    } else if (c.encoding == DetectedEncoding::kGbk) {
+      EXPECT_EQ(decoded.text.data(), c.bytes.data());
+      EXPECT_EQ(decoded.text.size(), c.bytes.size());
+    }
+    // The check alone finds the same byte, looking only before the first zero byte.
+    const bool after_zero = c.invalid_at && c.bytes.find('\0') < *c.invalid_at;
+    EXPECT_EQ(InvalidRequiredUtf8(c.bytes, c.how), after_zero ? std::nullopt : c.invalid_at)
+        << c.bytes.substr(0, 8);
+    // Detecting alone decides as decoding does.
+    EXPECT_EQ(DetectInputEncoding(c.bytes), DecodeInputText(c.bytes, storage).encoding)
+        << c.bytes.substr(0, 8);
+  }
+}
+
+// The codes where GB18030 tables legitimately differ. The 2000 and 2005 editions put 24
+// private-use code points on these two-byte codes; later editions, and glibc, put there the
+// standard characters that replaced them. Ours reads the standard character and writes both
+// on the code. (Older tables, Python's among them, also give those standard characters a
+// four-byte code that glibc leaves unassigned.)
+struct ReplacedCode {
+  const char* bytes;
+  const char* private_use;
+  const char* standard;
+};
+constexpr ReplacedCode kReplacedCodes[] = {
+    {"\xA6\xD9", "\uE78D", "\uFE10"},     {"\xA6\xDA", "\uE78E", "\uFE12"},
+    {"\xA6\xDB", "\uE78F", "\uFE11"},     {"\xA6\xDC", "\uE790", "\uFE13"},
+    {"\xA6\xDD", "\uE791", "\uFE14"},     {"\xA6\xDE", "\uE792", "\uFE15"},
+    {"\xA6\xDF", "\uE793", "\uFE16"},     {"\xA6\xEC", "\uE794", "\uFE17"},
+    {"\xA6\xED", "\uE795", "\uFE18"},     {"\xA6\xF3", "\uE796", "\uFE19"},
+    {"\xFE\x51", "\uE816", "\U00020087"}, {"\xFE\x52", "\uE817", "\U00020089"},
+    {"\xFE\x53", "\uE818", "\U000200CC"}, {"\xFE\x59", "\uE81E", "\u9FB4"},
+    {"\xFE\x61", "\uE826", "\u9FB5"},     {"\xFE\x66", "\uE82B", "\u9FB6"},
+    {"\xFE\x67", "\uE82C", "\u9FB7"},     {"\xFE\x6C", "\uE831", "\U000215D7"},
+    {"\xFE\x6D", "\uE832", "\u9FB8"},     {"\xFE\x76", "\uE83B", "\U0002298F"},
+    {"\xFE\x7E", "\uE843", "\u9FB9"},     {"\xFE\x90", "\uE854", "\u9FBA"},
+    {"\xFE\x91", "\uE855", "\U000241FE"}, {"\xFE\xA0", "\uE864", "\u9FBB"},
+};
+
+TEST(Encoding, CodesWhereTablesDifferAreNamed) {
+  for (const ReplacedCode& c : kReplacedCodes) {
+    EXPECT_EQ(ToUtf8(std::string(c.bytes)), c.standard) << Hex(c.bytes);
+    EXPECT_EQ(FromUtf8(c.standard), Text(c.bytes)) << Hex(c.bytes);
+    // Never the private-use character's UTF-8 bytes in GB18030 text.
+    EXPECT_EQ(FromUtf8(c.private_use), Text(c.bytes)) << Hex(c.bytes);
+  }
+  // The 2005 edition swapped U+1E3F and U+E7C7 between A8 BC and 81 35 F4 37; glibc follows
+  // it, Python's codec the 2000 edition.
+  EXPECT_EQ(FromUtf8("\u1E3F"), Text("\xA8\xBC"));
+  EXPECT_EQ(FromUtf8("\uE7C7"), Text("\x81\x35\xF4\x37"));
+}
+
+// Checked against a table that is not ours: Python's gb18030 codec decodes every two-byte code
+// and a sample of four-byte ones, and encodes what it decoded back. Ours must agree both ways
+// except at the codes named above.
+TEST(Encoding, AgreesWithPythonsGb18030Codec) {
+  std::vector<std::string> codes;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail != 0x7F) codes.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+    }
+  }
+  // Four-byte codes by their linear number: the BMP part, and the planes from 90 30 81 30 on.
+  auto four = [](long n) {
+    std::string code(4, '\0');
+    code[3] = static_cast<char>(0x30 + n % 10);
+    n /= 10;
+    code[2] = static_cast<char>(0x81 + n % 126);
+    n /= 126;
+    code[1] = static_cast<char>(0x30 + n % 10);
+    code[0] = static_cast<char>(0x81 + n / 10);
+    return code;
+  };
+  for (long n = 0; n < 39420; n += 7) codes.push_back(four(n));
+  for (long n = 189000; n < 189000 + 0x100000; n += 997) codes.push_back(four(n));
+
+  TempDirectory dir;
+  const auto in = dir.path() / "codes.txt";
+  {
+    std::ofstream out(in);
+    for (const std::string& code : codes) out << Hex(code) << "\n";
+  }
+  // Per code: its UTF-8 and its bytes again, or "- -" where the codec has no character.
+  const std::string command =
+      "python3 -c \"import sys\n"
+      "for line in open(sys.argv[1]):\n"
+      "    try:\n"
+      "        u = bytes.fromhex(line).decode('gb18030')\n"
+      "        print(u.encode('utf-8').hex(), u.encode('gb18030').hex())\n"
+      "    except UnicodeError:\n"
+      "        print('- -')\n\" " +
+      in.string();
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  auto named = [](const std::string& code, const std::string& theirs) {
+    if (code == "\xA8\xBC" || code == "\x81\x35\xF4\x37") return true;
+    for (const ReplacedCode& c : kReplacedCodes) {
+      if (code == c.bytes || theirs == c.standard) return true;
+    }
+    return false;
+  };
+  std::size_t compared = 0, differ = 0;
+  char utf8_hex[64], back_hex[64];
+  for (const std::string& code : codes) {
+    if (std::fscanf(pipe, "%63s %63s", utf8_hex, back_hex) != 2) break;
+    const bool none = utf8_hex[0] == '-';
+    const std::string theirs = none ? "\xEF\xBF\xBD" : FromHex(utf8_hex);
+    ++compared;
+    if (named(code, theirs)) continue;
+    const bool same =
+        ToUtf8(code) == theirs && (none || FromUtf8(theirs) == Text(FromHex(back_hex)));
+    if (!same && ++differ <= 10) ADD_FAILURE() << Hex(code) << " is " << utf8_hex << " there";
+  }
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(compared, codes.size());
+  EXPECT_EQ(differ, 0u);
+}
+
+// Long texts convert in pieces into a buffer sized by a guess: a text of many characters that
+// grow (U+0080 takes four GB18030 bytes for two), shrink or are invalid must come out as the
+// characters converted one at a time.
+TEST(Encoding, LongTextsConvertAsTheirCharactersDo) {
+  struct Unit {
+    std::string utf8;
+    std::string gb18030;
+  };
+  const Unit units[] = {
+      {"a", "a"},
+      {"\r\n", "\r\n"},
+      {"中", "\xD6\xD0"},
+      {"\xC2\x80", "\x81\x30\x81\x30"},
+      {"😀", "\x94\x39\xFC\x36"},
+  };
+  std::mt19937 rng(7);
+  for (const int grow_share : {0, 50, 100}) {
+    std::string utf8, gb18030, utf8_with_bad, gb18030_with_bad;
+    while (gb18030.size() < 300000) {
+      const Unit& u =
+          (static_cast<int>(rng() % 100) < grow_share) ? units[3] : units[rng() % std::size(units)];
+      utf8 += u.utf8;
+      gb18030 += u.gb18030;
+      if (rng() % 1000 == 0) {
+        utf8_with_bad += "\xFF";
+        gb18030_with_bad += "\xFF";
+      }
+      utf8_with_bad += u.utf8;
+      gb18030_with_bad += u.gb18030;
+    }
+    EXPECT_TRUE(FromUtf8(utf8).bytes() == gb18030) << grow_share;
+    EXPECT_TRUE(ToUtf8(gb18030) == utf8) << grow_share;
+    EXPECT_TRUE(FromUtf8(utf8_with_bad).bytes() == gb18030_with_bad) << grow_share;
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou

@@ -1,0 +1,67 @@
+#include "text/lines.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lanzhou {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(Lines, CutAtEveryLfWithTheCrBeforeIt) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {}},
+      {"\n", {""}},
+      {"\r\n\r\n", {"", ""}},
+      {"a", {"a"}},
+      {"a\r\nb\nc", {"a", "b", "c"}},
+      {"a\r\r\nb\rc\r", {"a\r", "b\rc\r"}},          // only the CR right before an LF goes
+      {"\xD6\n\xD6\xD0\r\n", {"\xD6", "\xD6\xD0"}},  // a lead byte never takes the LF
+      {"a\0b\nc"s, {"a\0b"s, "c"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    std::vector<std::string> lines;
+    std::string_view rest = c.text, line;
+    while (NextLine(rest, line)) lines.emplace_back(line);
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(CountLines(c.text), c.lines.size());
+    // Taken a few lines at a time, the pieces hold the same lines.
+    for (std::size_t n : {1, 2}) {
+      std::vector<std::string> pieced;
+      for (std::string_view text = c.text; !text.empty();) {
+        std::string_view piece = TakeLines(text, n);
+        EXPECT_EQ(CountLines(piece), text.empty() ? CountLines(piece) : n);
+        while (NextLine(piece, line)) pieced.emplace_back(line);
+      }
+      EXPECT_EQ(pieced, c.lines) << n;
+    }
+  }
+}
+
+TEST(Lines, TextBeforeEndMarkStopsAtZeroAndAStarting1A) {
+  struct Case {
+    std::string bytes, text;
+  } cases[] = {
+      {"a\nb", "a\nb"},
+      {"a\nb\0c\x1A"s, "a\nb"},
+      {"a\x1A\0"s, "a"},
+      {"\x1A", ""},
+      {"\xD6\x1A\x1A"
+       "b",
+       "\xD6\x1A"},  // the first 0x1A is a second byte
+      {"\xD6\xD0\x1A", "\xD6\xD0"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextBeforeEndMark(c.bytes), c.text) << testing::PrintToString(c.bytes);
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou

@@ -1,0 +1,91 @@
+// The one place where text changes encoding: GB18030 (`Text`) <-> UTF-8 (file names, Qt,
+// source-code literals), on glibc's iconv.
+#ifndef LANZHOU_SERVICES_ENCODING_H_
+#define LANZHOU_SERVICES_ENCODING_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/text.h"
+
+namespace lanzhou {
+
+// UTF-8 -> GB18030. Every Unicode scalar value has a GB18030 form, so nothing is lost; an
+// invalid UTF-8 byte is kept as it is. FromUtf8("中") == Text("\xD6\xD0"),
+// FromUtf8("😀") == Text("\x94\x39\xFC\x36"), FromUtf8("\uE78D") == Text("\xA6\xD9").
+// Limit: those 24 private-use code points (U+E78D..U+E796 and 14 between U+E816 and U+E864)
+// take the two-byte codes that GB18030 gave them before its standard characters replaced them,
+// so ToUtf8 gives back the standard characters (A6 D9 is U+FE10).
+Text FromUtf8(std::string_view utf8);
+// GB18030 -> UTF-8. A byte sequence that is not GB18030 becomes U+FFFD.
+std::string ToUtf8(const Text& text);
+std::string ToUtf8(std::string_view gb18030);
+
+// True when every byte is below 0x80: such bytes read the same as GBK, GB18030 and UTF-8.
+bool IsAscii(std::string_view bytes);
+
+// True when `bytes` is well-formed UTF-8 (shortest forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+// Where the first sequence that is not well-formed UTF-8 starts; bytes.size() when there is
+// none.   ValidUtf8Length("a\xE4\xB8") == 1; ValidUtf8Length("a\xE4\xB8\xAD") == 4
+std::size_t ValidUtf8Length(std::string_view bytes);
+
+enum class InputEncoding { kAuto, kGbk, kUtf8 };
+enum class DetectedEncoding { kGbk, kUtf8 };
+
+// How an input file's bytes are read with InputEncoding::kAuto: a UTF-8 byte-order mark means
+// UTF-8; bytes that are not valid UTF-8, and ASCII alone, are GBK/GB18030; bytes valid in both
+// are whichever reading is the more plausible text (text/encoding_detect.h), so that a
+// short GBK list such as 谢谢 (which UTF-8 would read as лл) stays GBK.
+DetectedEncoding DetectInputEncoding(std::string_view bytes);
+
+// Where bytes that have to be UTF-8 stop being UTF-8. They have to be when read as
+// InputEncoding::kUtf8, or as kAuto when a UTF-8 byte-order mark announces UTF-8. The offset
+// of the first ill-formed byte sequence, looked for before the first zero byte (what follows
+// it is never read as text); nullopt when the bytes need not be UTF-8 or all is well-formed.
+// `DecodeInputText` reports the same offset as `invalid_utf8_at` for bytes without a zero byte.
+//   InvalidRequiredUtf8("\xEF\xBB\xBF" "A\xE4\xB8", InputEncoding::kAuto) == 4
+//   InvalidRequiredUtf8("A\xE4", InputEncoding::kUtf8) == 1
+//   InvalidRequiredUtf8("A\xE4", InputEncoding::kAuto) == nullopt
+//   InvalidRequiredUtf8("A\0\xE4", InputEncoding::kUtf8) == nullopt
+std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how);
+
+// An input file's text, decoded into GB18030 by `DecodeInputText`.
+struct DecodedInput {
+  // A view of the bytes given (GBK/GB18030 needs no change) or of the caller's storage.
+  std::string_view text;
+  DetectedEncoding encoding = DetectedEncoding::kGbk;
+  // Set when the bytes had to be UTF-8 (InputEncoding::kUtf8 given, or a UTF-8 byte-order
+  // mark) and are not: the offset, in the bytes given, of the first byte that is not, as
+  // `InvalidRequiredUtf8` finds it but looking past zero bytes too; `text` is then empty, and
+  // a caller reports the offset instead of reading on.
+  std::optional<std::size_t> invalid_utf8_at;
+};
+
+// Decodes the bytes of an input file into GB18030: as `how` says, or, with kAuto, as
+// `DetectInputEncoding` decides. UTF-8 loses its byte-order mark and is converted into
+// `storage`; GBK/GB18030 comes back unchanged as a view of `bytes`, without a copy. Zero bytes
+// are kept: callers that read lines stop at them as the line readers define.
+//
+//   std::string storage;
+//   DecodeInputText("a\xD6\xD0", storage).text             -> "a\xD6\xD0" (a view of the argument)
+//   DecodeInputText("\xE4\xB8\xAD", storage).text         -> "\xD6\xD0" (a view of storage)
+//   DecodeInputText("\xD0\xBB\xD0\xBB", storage).text     -> unchanged: 谢谢 as GBK
+//   DecodeInputText("ab\xFF", storage, InputEncoding::kUtf8).invalid_utf8_at == 2
+//   DecodeInputText("\xEF\xBB\xBF" "\xD6\xD0", storage).invalid_utf8_at == 3
+DecodedInput DecodeInputText(std::string_view bytes, std::string& storage,
+                             InputEncoding how = InputEncoding::kAuto);
+
+// `DecodeInputText` for callers that cannot report a decoding error: bytes that had to be
+// UTF-8 and are not are converted as far as they go, an invalid byte kept as it is.
+std::string DecodeInput(std::string_view bytes, InputEncoding how = InputEncoding::kAuto,
+                        DetectedEncoding* detected = nullptr);
+std::string_view DecodeInputView(std::string_view bytes, std::string& storage,
+                                 InputEncoding how = InputEncoding::kAuto,
+                                 DetectedEncoding* detected = nullptr);
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_ENCODING_H_

@@ -1,0 +1,112 @@
+// The character model: how GBK/GB18030 bytes step from one character to the next.
+//
+// Every page, the JSON module and the file services step through text with these functions,
+// and nothing else spells the rule. A byte >= 0x80 is a lead byte and takes the byte after
+// it as its second byte, unless the text ends there or that byte is CR, LF or NUL: no GBK or
+// GB18030 character has one of those as its second byte, so a stray lead byte before them
+// stands alone and a line still ends where its line end is. Every other byte is a character
+// of its own. A GB18030 four-byte sequence is then two two-byte steps, which keeps splitting
+// and replacing safe.
+//
+//   CharLength("\xD6\xD0a", 0) == 2     CharLength("\xD6\xD0a", 2) == 1
+//   CharLength("\xD6", 0) == 1          (a lead byte at the end stands alone)
+//   CharLength("\xD6\r\n", 0) == 1      (and before CR, LF or NUL)
+//   IsCharStart("a\xD6\xD0", 0, 2) == false   (offset 2 is the second byte of 中)
+//
+// Not for UTF-8 text: convert first (text/encoding.h).
+#ifndef LANZHOU_SERVICES_GBK_CHARS_H_
+#define LANZHOU_SERVICES_GBK_CHARS_H_
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+namespace lanzhou {
+
+// Whether `b` starts a two-byte character when a byte follows it.
+constexpr bool IsLeadByte(unsigned char b) { return b >= 0x80; }
+constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
+
+// Whether a lead byte standing before `b` takes `b` with it as its second byte: any byte but
+// CR, LF and NUL.
+constexpr bool TakesAsSecondByte(unsigned char b) { return b != '\r' && b != '\n' && b != '\0'; }
+
+// Whether `s[i]` is a lead byte left without a second byte (the last byte of the text, or one
+// before CR, LF or NUL).
+constexpr bool IsLoneLeadByte(std::string_view s, std::size_t i) {
+  return IsLeadByte(s[i]) &&
+         (i + 1 == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[i + 1])));
+}
+
+// The length in bytes (1 or 2) of the character that starts at `s[i]`; `i` < s.size().
+constexpr std::size_t CharLength(std::string_view s, std::size_t i) {
+  return IsLeadByte(s[i]) && i + 1 < s.size() &&
+                 TakesAsSecondByte(static_cast<unsigned char>(s[i + 1]))
+             ? 2
+             : 1;
+}
+
+// The offset of the character after the one that starts at `s[i]`; `i` < s.size().
+constexpr std::size_t NextCharStart(std::string_view s, std::size_t i) {
+  return i + CharLength(s, i);
+}
+
+// How many lead bytes stand right before `pos`, counted back no further than `known`.
+constexpr std::size_t LeadRunBefore(std::string_view s, std::size_t known, std::size_t pos) {
+  std::size_t q = pos;
+  while (q > known && IsLeadByte(s[q - 1])) --q;
+  return pos - q;
+}
+
+// Whether offset `pos` starts a character, given that offset `known` <= pos does; the end of
+// the text (pos == s.size()) always counts as a start. A byte below 0x80 never leads, so a
+// character starts after it; from there the lead bytes pair up, and only the run of them right
+// before `pos` decides. Costs the length of that run, not of the text.
+constexpr bool IsCharStart(std::string_view s, std::size_t known, std::size_t pos) {
+  if (LeadRunBefore(s, known, pos) % 2 == 0) return true;
+  // An odd run: its last byte is a lead byte alone when what follows cannot be its second
+  // byte (or nothing follows).
+  return pos == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[pos]));
+}
+
+// Whether the text ends in a lead byte left alone, stepping from `known` (a character start):
+// EndsWithLoneLeadByte("ab\xD6") == true, EndsWithLoneLeadByte("a\xD6\xD0") == false.
+constexpr bool EndsWithLoneLeadByte(std::string_view s, std::size_t known = 0) {
+  return LeadRunBefore(s, known, s.size()) % 2 != 0;
+}
+
+// The start of the character that ends right before `pos` (0 < pos <= s.size(), `pos` a
+// character start, `known` <= pos a character start).
+constexpr std::size_t PreviousCharStart(std::string_view s, std::size_t known, std::size_t pos) {
+  return pos >= known + 2 && IsCharStart(s, known, pos - 2) && CharLength(s, pos - 2) == 2
+             ? pos - 2
+             : pos - 1;
+}
+
+// The first `separator` (not empty) at or after `from` that starts a character, stepping from
+// `known` (<= from, a character start), or npos. Candidates are found with memchr and then
+// checked, which costs only the run of lead bytes before each; a separator that begins with
+// CR, LF or NUL needs no check, as no lead byte takes those.
+//   FindSeparator("a\xD6\r\nb\r\n", "\r\n", 0, 0) == 2   (0xD6 never takes a CR)
+//   FindSeparator("\x83|a|", "|", 0, 0) == 3              ("\x83|" is one character)
+inline std::size_t FindSeparator(std::string_view text, std::string_view separator,
+                                 std::size_t known, std::size_t from) {
+  const std::size_t n = text.size();
+  const std::size_t d = separator.size();
+  const bool check = TakesAsSecondByte(static_cast<unsigned char>(separator[0]));
+  while (from + d <= n) {
+    const void* hit = std::memchr(text.data() + from, separator[0], n - d + 1 - from);
+    if (hit == nullptr) break;
+    const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    if (std::memcmp(text.data() + q + 1, separator.data() + 1, d - 1) == 0) {
+      if (!check || IsCharStart(text, known, q)) return q;
+      known = q + 1;  // q is a second byte, so a character starts after it
+    }
+    from = q + 1;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_GBK_CHARS_H_

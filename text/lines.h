@@ -1,0 +1,53 @@
+// Where lines end in text already decoded to GBK/GB18030, for every reader of line files.
+//
+// LF ends a line (no character takes an LF with it, text/gbk_chars.h), and one CR right
+// before the LF goes with it; any other CR stays in the line. A last line without LF counts,
+// and a text that ends with LF has no empty line after it, so "" has no line at all.
+//
+//   std::string_view rest = "a\r\n\r\nb\rc", line;
+//   NextLine(rest, line) -> "a", then "", then "b\rc", then false
+//   CountLines("a\nb\n") == 2
+//   rest = "a\r\nb\nc";  TakeLines(rest, 2) -> "a\r\nb\n", rest == "c"
+//
+// Each costs one pass over the bytes it looks at (memchr).
+#ifndef LANZHOU_SERVICES_LINES_H_
+#define LANZHOU_SERVICES_LINES_H_
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+namespace lanzhou {
+
+// Takes the next line off `rest` into `line` (a view of the same bytes, without its line
+// end); false when `rest` is empty. Inline: the joins and loaders call it for every line.
+inline bool NextLine(std::string_view& rest, std::string_view& line) {
+  if (rest.empty()) return false;
+  const void* lf = std::memchr(rest.data(), '\n', rest.size());
+  if (lf == nullptr) {
+    line = rest;
+    rest = {};
+    return true;
+  }
+  const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data());
+  line = rest.substr(0, at);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  rest.remove_prefix(at + 1);
+  return true;
+}
+
+// How many lines `NextLine` finds in `text`.
+std::size_t CountLines(std::string_view text);
+
+// Takes the first `count` lines off `text` with their line ends (all of them when there are
+// fewer), so long texts can be worked a piece of whole lines at a time.
+std::string_view TakeLines(std::string_view& text, std::size_t count);
+
+// The part of a file's bytes that `ReadLine` reads lines from: what comes before the first
+// zero byte and before the first 0x1A that starts a character (a 0x1A taken as a second byte
+// is text). "a\nb\x1A" "c" -> "a\nb";  "a\0b" -> "a"
+std::string_view TextBeforeEndMark(std::string_view bytes);
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_LINES_H_

@@ -1,0 +1,55 @@
+// The report list: a `QTreeView` over a `GridModel`, with the list view's look (a visible
+// header, single selection, no sorting, optional whole-row selection and grid lines) and
+// the column widths kept in the `GridData`.
+#ifndef LANZHOU_SERVICES_QT_GRID_VIEW_H_
+#define LANZHOU_SERVICES_QT_GRID_VIEW_H_
+
+#include <QTreeView>
+
+#include "ui/grid_data.h"
+#include "ui/qt/grid_model.h"
+
+namespace lanzhou {
+
+class GridView : public QTreeView {
+  Q_OBJECT
+
+ public:
+  struct Style {
+    bool whole_row_selection = false;
+    bool grid_lines = false;
+  };
+
+  // Shows `grid`, which must outlive the view.
+  GridView(GridData* grid, Style style, QWidget* parent = nullptr);
+
+  GridModel& grid_model() { return *model_; }
+  const Style& style_options() const { return style_; }
+
+  // Sets every column's width to fit its header and all its cells: the same widths as
+  // measuring every cell, but only the texts that can be the widest are measured exactly
+  // (see WidthEstimator in the source). Writes the widths into the grid.
+  void AutoFitColumns();
+  // The width `AutoFitColumns` gives `column`.
+  int FittingColumnWidth(int column);
+  int EmptyCellWidth() const;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+ private:
+  void ApplyColumnWidths();
+  // Column fitting relies on the font not kerning; list views never kerned anyway.
+  void NoKerning();
+
+  GridData* grid_;
+  GridModel* model_;
+  Style style_;
+  bool applying_widths_ = false;
+};
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_QT_GRID_VIEW_H_

@@ -1,0 +1,163 @@
+#include "ui/qt/text_box.h"
+
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+#include "ui/qt/drop_object.h"
+
+namespace lanzhou {
+namespace {
+
+// Set on the format of a block whose preceding break is soft. The format, unlike the
+// block's user state, is restored by undo.
+constexpr int kSoftBreakProperty = QTextFormat::UserProperty + 1;
+
+bool FollowsSoftBreak(const QTextBlock& block) {
+  return block.blockFormat().boolProperty(kSoftBreakProperty);
+}
+
+void SetFollowsSoftBreak(const QTextBlock& block, bool soft) {
+  QTextBlockFormat format = block.blockFormat();
+  if (soft) {
+    format.setProperty(kSoftBreakProperty, true);
+  } else {
+    format.clearProperty(kSoftBreakProperty);
+  }
+  QTextCursor(block).setBlockFormat(format);
+}
+
+}  // namespace
+
+TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setTabChangesFocus(false);
+  connect(document(), &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
+}
+
+void TextBox::SetText(const lanzhou::Text& text) {
+  const BoxContent content = ToBoxContent(text);
+  setPlainText(content.text);
+  may_have_soft_breaks_ = !content.soft_blocks.empty();
+  if (may_have_soft_breaks_) {
+    // The marks belong to the text just set: no undo step may take them away.
+    QTextDocument* doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (int n : content.soft_blocks) SetFollowsSoftBreak(doc->findBlockByNumber(n), true);
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+  }
+  cached_ = text;
+  cache_valid_ = true;
+}
+
+lanzhou::Text TextBox::Text() const {
+  if (!cache_valid_) {
+    const std::vector<qsizetype> soft = SoftBreaks(1, blockCount() - 1);
+    cached_ = FromBoxRawText(document()->toRawText(), soft);
+    cache_valid_ = true;
+  }
+  return cached_;
+}
+
+std::vector<qsizetype> TextBox::SoftBreaks(int first, int last) const {
+  std::vector<qsizetype> soft;
+  if (!may_have_soft_breaks_) return soft;
+  int n = first;
+  for (QTextBlock block = document()->findBlockByNumber(first); block.isValid() && n <= last;
+       block = block.next(), ++n) {
+    if (FollowsSoftBreak(block)) soft.push_back(block.position() - 1);
+  }
+  return soft;
+}
+
+void TextBox::MarkBlocks(int first, int last, const std::vector<int>& soft) {
+  auto next_soft = soft.begin();
+  int n = 0;
+  for (QTextBlock block = document()->findBlockByNumber(first);
+       block.isValid() && first + n <= last; block = block.next(), ++n) {
+    while (next_soft != soft.end() && *next_soft < n) ++next_soft;
+    const bool want = next_soft != soft.end() && *next_soft == n;
+    if (FollowsSoftBreak(block) != want) SetFollowsSoftBreak(block, want);
+  }
+  if (!soft.empty()) may_have_soft_breaks_ = true;
+}
+
+void TextBox::keyPressEvent(QKeyEvent* event) {
+  QPlainTextEdit::keyPressEvent(event);
+  // Enter copies the block format, soft-break mark included, to the block it starts; that
+  // block follows a line end.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & Qt::ShiftModifier) || isReadOnly()) return;
+  QTextCursor cursor = textCursor();
+  if (cursor.positionInBlock() == 0 && FollowsSoftBreak(cursor.block())) {
+    cursor.joinPreviousEditBlock();
+    SetFollowsSoftBreak(cursor.block(), false);
+    cursor.endEditBlock();
+  }
+}
+
+void TextBox::insertFromMimeData(const QMimeData* source) {
+  if (isReadOnly() || source == nullptr || !source->hasText()) {
+    QPlainTextEdit::insertFromMimeData(source);
+    return;
+  }
+  InsertContent(PastedBoxContent(source->text()));
+}
+
+void TextBox::dropEvent(QDropEvent* event) {
+  std::optional<std::vector<lanzhou::Text>> files;
+  if (load_files_ && !isReadOnly()) files = DroppedLocalFiles(event->mimeData());
+  if (!files) {
+    QPlainTextEdit::dropEvent(event);
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);  // the files stay where they are
+  event->accept();
+  QDragLeaveEvent end_of_drag;  // takes the drop caret away
+  QPlainTextEdit::dragLeaveEvent(&end_of_drag);
+  setTextCursor(cursorForPosition(event->position().toPoint()));
+  const lanzhou::Text text = load_files_(*files);
+  if (!text.empty()) InsertContent(PastedBoxContent(ToQString(text)));
+}
+
+void TextBox::InsertContent(const BoxContent& content) {
+  QTextCursor cursor = textCursor();
+  cursor.beginEditBlock();
+  cursor.removeSelectedText();
+  const int before = cursor.blockNumber();
+  cursor.insertText(content.text);
+  // The blocks the paste starts copy the format of the one it went into: set each mark.
+  // Soft block numbers count from the block the paste went into.
+  std::vector<int> soft = content.soft_blocks;
+  for (int& n : soft) n -= 1;
+  MarkBlocks(before + 1, cursor.blockNumber(), soft);
+  cursor.endEditBlock();
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+QMimeData* TextBox::createMimeDataFromSelection() const {
+  const QTextCursor cursor = textCursor();
+  if (!cursor.hasSelection()) return QPlainTextEdit::createMimeDataFromSelection();
+  const int start = cursor.selectionStart();
+  std::vector<qsizetype> soft =
+      SoftBreaks(document()->findBlock(start).blockNumber() + 1,
+                 document()->findBlock(cursor.selectionEnd()).blockNumber());
+  for (qsizetype& position : soft) position -= start;
+  auto* mime = new QMimeData;
+  mime->setText(BoxPlainText(cursor.selectedText(), soft, u"\n"));
+  return mime;
+}
+
+}  // namespace lanzhou

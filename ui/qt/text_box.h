@@ -1,0 +1,72 @@
+// The multi-line edit box: a QPlainTextEdit that wraps at its width, has no scroll bars and
+// takes Enter as a line break, and that exchanges its whole text as a `Text` with CR LF line
+// ends quickly, also for millions of lines or one line of millions of characters.
+//
+// SetText lays the text out in few blocks of bounded size (BoxContent, qt_text.h); Text reads
+// it back byte for byte and keeps the result until the document changes, so a handler that
+// reads a box it has just filled costs one copy. Typing, Enter, pasting, undo and copying work
+// on that layout: a pasted text is laid out the same way, and the soft breaks inside a long
+// line never reach the text or the clipboard.
+//
+// Files dropped from the desktop insert the text that the file loader gives for them, where
+// a dropped text would go (one undo step); text dragged from elsewhere inserts as text.
+//
+// Example:
+//   box.SetText(Text("a\r\nb"));  // shows two lines
+//   box.Text() == Text("a\r\nb");
+// Limits, for a text read from the document (Text() right after SetText(t) is t itself):
+// U+FDD2 and U+FDD3 (noncharacters) come back as a lone CR and LF; U+2028, U+2029, U+FDD0
+// and U+FDD1 come back as CR LF.
+#ifndef LANZHOU_SERVICES_QT_TEXT_BOX_H_
+#define LANZHOU_SERVICES_QT_TEXT_BOX_H_
+
+#include <QPlainTextEdit>
+#include <functional>
+#include <vector>
+
+#include "ui/qt/qt_text.h"
+#include "text/text.h"
+
+namespace lanzhou {
+
+class TextBox : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  explicit TextBox(QWidget* parent = nullptr);
+
+  // Replaces the whole text; the cursor goes to the start and the undo history is cleared.
+  void SetText(const lanzhou::Text& text);
+  // The whole text, lines separated by CR LF.
+  lanzhou::Text Text() const;
+
+  // The text for dropped local files (paths in drop order); CR LF, CR and LF end its lines.
+  // Without a loader, dropped files insert their addresses, as in any text box.
+  using FileLoader = std::function<lanzhou::Text(const std::vector<lanzhou::Text>& paths)>;
+  void SetFileLoader(FileLoader load) { load_files_ = std::move(load); }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
+  void dropEvent(QDropEvent* event) override;
+  QMimeData* createMimeDataFromSelection() const override;
+
+ private:
+  // Positions in the document of the breaks that are not line ends, ascending, for the
+  // blocks from `first` to `last` (numbers).
+  std::vector<qsizetype> SoftBreaks(int first, int last) const;
+  // Marks the blocks `first + n` for every n of `soft` as following a soft break and every
+  // other block from `first` to `last` as following a line end. Joins the current edit.
+  void MarkBlocks(int first, int last, const std::vector<int>& soft);
+  // Puts `content` in place of the selection, as one edit.
+  void InsertContent(const BoxContent& content);
+
+  FileLoader load_files_;
+  bool may_have_soft_breaks_ = false;
+  mutable lanzhou::Text cached_;
+  mutable bool cache_valid_ = false;
+};
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_QT_TEXT_BOX_H_

@@ -1,0 +1,106 @@
+// What a page handler may touch of the window: the units by their template names, the
+// dialogs, the clock, the run directory and where results are saved. The window implements it over
+// Qt widgets (app/); tests implement it over plain values (`FakeUnits`, tests/support/fake_units.h).
+#ifndef LANZHOU_SERVICES_UNITS_H_
+#define LANZHOU_SERVICES_UNITS_H_
+
+#include "text/clock.h"
+#include "ui/dialogs.h"
+#include "ui/grid_data.h"
+#include "ui/save_folder.h"
+#include "text/text.h"
+
+namespace lanzhou {
+
+// Every unit of the main window, named as in the window template.
+enum class Unit {
+  // The window and its top-level units.
+  MainWindow,
+  图片框1,
+  透明标签1,
+  选择夹1,
+  超级链接框2,
+  超级链接框3,
+  // Page 0, column reorder.
+  按钮_导入,
+  按钮_导出,
+  按钮_清空,
+  标签4,
+  编辑框_列,
+  标签_行数,
+  超级列表框1,
+  拖放对象1,
+  通用对话框1,
+  // Page 1, A/B merge.
+  标签1,
+  超级列表框A,
+  超级列表框b,
+  拖放对象A,
+  拖放对象b,
+  选择框1,
+  标签3,
+  编辑框1,
+  按钮_处理,
+  标签2,
+  // Page 2, duplicate removal.
+  标签5,
+  编辑框2,
+  标签6,
+  编辑框3,
+  按钮1,
+  // Page 3, line wrapping.
+  标签8,
+  被折行_编辑框,
+  标签7,
+  替换后_编辑框,
+  标签9,
+  字数_编辑框,
+  标签10,
+  选择框2,
+  按钮2,
+  // Page 4, field extraction.
+  标签12,
+  编辑框4,
+  标签11,
+  标签13,
+  列1,
+  标签14,
+  按钮3,
+};
+
+class Units {
+ public:
+  virtual ~Units() = default;
+
+  // An edit box's text; a multi-line box separates its lines with CR LF.
+  virtual Text EditText(Unit unit) const = 0;
+  virtual void SetEditText(Unit unit, const Text& text) = 0;
+  // A label's caption.
+  virtual void SetCaption(Unit unit, const Text& text) = 0;
+  virtual Text Caption(Unit unit) const = 0;
+  virtual bool IsTicked(Unit unit) const = 0;
+  // A report list's data.
+  virtual GridData& Grid(Unit unit) = 0;
+  // Stops repainting `unit` until `UnlockRedraw`; one window at a time.
+  virtual bool LockRedraw(Unit unit) = 0;
+  virtual void UnlockRedraw(Unit unit) = 0;
+  // Sets each column's width to fit its header and cells, as the list view's
+  // "fit content" sizing does.
+  virtual void AutoFitColumns(Unit grid) = 0;
+  // Lets the window repaint during long work (a progress caption); cheap to call often.
+  virtual void ProcessEvents() = 0;
+  // The common dialog unit `通用对话框1`.
+  virtual CommonDialog& FileDialog(Unit unit) = 0;
+
+  virtual Dialogs& dialogs() = 0;
+  virtual const Clock& clock() const = 0;
+  // The program's directory, without a trailing "/".
+  virtual Text RunDirectory() const = 0;
+  // Where the next result file goes: the program's directory while it can be written, else
+  // the user's folder (ui/save_folder.h).
+  virtual SaveFolder ChooseSaveFolder() = 0;
+};
+
+}  // namespace lanzhou
+
+#endif  // LANZHOU_SERVICES_UNITS_H_
