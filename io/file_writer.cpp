@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "io/system_calls.h"
+#include "io/temp_file.h"
 
 namespace lanzhou {
 namespace {
@@ -143,26 +144,6 @@ mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
-}
-
-// Creates a new name `directory` + ".<base>.XXXXXX" (random letters) with `make`, which
-// returns -1 and errno EEXIST when the name is taken; the name goes to `name`.
-template <typename Make>
-int MakeTemporaryName(const std::string& directory, const std::string& base, std::string& name,
-                      Make make) {
-  static unsigned long counter = 0;
-  constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    unsigned long seed = static_cast<unsigned long>(now.tv_nsec) * 2654435761UL ^
-                         static_cast<unsigned long>(::getpid()) << 16 ^ ++counter * 40503UL;
-    name = directory + "." + base + ".";
-    for (int i = 0; i < 6; ++i, seed /= 62) name += kLetters[seed % 62];
-    const int result = make(name);
-    if (result >= 0 || errno != EEXIST) return result;
-  }
-  return -1;
 }
 
 // Makes a rename in `directory` durable; a failure here loses nothing that was promised.

@@ -15,7 +15,8 @@ namespace {
 int OpenCall(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
 const SystemCalls kReal = {
-    OpenCall, ::read, ::write, ::pwrite, ::fsync, ::rename, ::linkat, ::ftruncate, ::flock, ::mmap,
+    OpenCall, ::read,      ::write, ::pwrite, ::fsync, ::rename,
+    ::linkat, ::ftruncate, ::flock, ::mmap,   ::pread, ::unlink,
 };
 
 const SystemCalls* current = &kReal;

@@ -11,10 +11,11 @@
 #include <queue>
 #include <vector>
 
-#include "text/gbk_chars.h"
 #include "io/input_file.h"
-#include "run/ordered_pipeline.h"
 #include "io/system_calls.h"
+#include "io/temp_file.h"
+#include "run/ordered_pipeline.h"
+#include "text/gbk_chars.h"
 
 namespace lanzhou {
 namespace {
@@ -148,12 +149,6 @@ struct GroupedCut {
 
 // ---- temporary files ----
 
-std::string TempDirectory(const std::string& asked) {
-  if (!asked.empty()) return asked;
-  const char* env = std::getenv("TMPDIR");
-  return env != nullptr && *env != '\0' ? env : "/tmp";
-}
-
 // A file that no directory lists: made unnamed, or unlinked at once, so that it goes with
 // its descriptor however the program ends. Appends are buffered.
 class TempFile {
@@ -166,14 +161,10 @@ class TempFile {
   bool Create(const std::string& dir, std::size_t buffer_bytes, std::string& error) {
     dir_ = dir;
     buffer_limit_ = buffer_bytes;
-    fd_ = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-      std::string pattern = dir + "/lanzhou-XXXXXX";
-      fd_ = mkostemp(pattern.data(), O_CLOEXEC);
-      if (fd_ >= 0) unlink(pattern.c_str());
-    }
+    int err = 0;
+    fd_ = OpenUnnamedFile(dir, err);
     if (fd_ < 0) {
-      error = "cannot make a temporary file in '" + dir + "': " + std::strerror(errno);
+      error = TemporaryFileFailure("make", dir, err);
       return false;
     }
     return true;
@@ -193,10 +184,10 @@ class TempFile {
   long long ReadAt(std::uint64_t offset, char* out, std::size_t n, std::string& error) const {
     std::size_t got = 0;
     while (got < n) {
-      const ssize_t r = pread(fd_, out + got, n - got, static_cast<off_t>(offset + got));
+      const ssize_t r = Sys().pread(fd_, out + got, n - got, static_cast<off_t>(offset + got));
       if (r < 0 && errno == EINTR) continue;
       if (r < 0) {
-        error = "cannot read a temporary file in '" + dir_ + "': " + std::strerror(errno);
+        error = TemporaryFileFailure("read", dir_, errno);
         return -1;
       }
       if (r == 0) break;
@@ -216,9 +207,7 @@ class TempFile {
     // Only this writes, so the descriptor's position is the end of what was written.
     int err = 0;
     if (!WriteAll(fd_, std::string_view(data, n), err)) {
-      error = err == ENOSPC || err == EDQUOT || err == EFBIG
-                  ? "no space left for temporary files in '" + dir_ + "'"
-                  : "cannot write a temporary file in '" + dir_ + "': " + std::strerror(err);
+      error = TemporaryFileFailure("write", dir_, err);
       return false;
     }
     written_ += n;
@@ -563,7 +552,7 @@ class Engine {
   }
 
   bool Spill(std::size_t from) {
-    temp_dir_ = TempDirectory(options_.temp_directory);
+    temp_dir_ = TemporaryDirectory(options_.temp_directory);
     spill_from_ = from;
     // Enough partitions that each one's distinct pieces fit in half the budget.
     const double records = static_cast<double>(text_.size() - from) * 1.5 + TableBytes() * 4.0;

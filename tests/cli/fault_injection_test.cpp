@@ -14,15 +14,15 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "io/system_calls.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
+#include "tests/support/fake_units.h"
+#include "tests/temp_directory.h"
 #include "text/clock.h"
 #include "text/encoding.h"
-#include "tests/support/fake_units.h"
-#include "io/system_calls.h"
-#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
@@ -74,8 +74,17 @@ void* Mmap(void* address, std::size_t length, int protection, int flags, int fd,
   return RealSystemCalls().mmap(address, length, protection, flags, fd, offset);
 }
 
-const SystemCalls kFaulty = {Open,   Read,   Write,     Pwrite, Fsync,
-                             Rename, Linkat, Ftruncate, Flock,  Mmap};
+ssize_t Pread(int fd, void* data, std::size_t size, off_t offset) {
+  if (Fails()) return errno = EIO, -1;
+  return RealSystemCalls().pread(fd, data, size, offset);
+}
+int Unlink(const char* path) {
+  if (Fails()) return errno = EIO, -1;
+  return RealSystemCalls().unlink(path);
+}
+
+const SystemCalls kFaulty = {Open,   Read,      Write, Pwrite, Fsync, Rename,
+                             Linkat, Ftruncate, Flock, Mmap,   Pread, Unlink};
 
 // What one run left: whether it reported success, what it said, and the files of its folder.
 struct Outcome {
@@ -122,10 +131,19 @@ void FillList(FakeUnits& units, Unit grid, std::vector<const char*> lines) {
   for (const char* line : lines) g.AppendRow({Text("n"), Text(line)});
 }
 
-WritePath Command(std::string name, std::vector<std::string> args, bool output_exists = true) {
+// Many records, some repeated: more than `dedupe --memory 16K` holds, so it spills them to
+// temporary files.
+std::string ManyRecords() {
+  std::string records;
+  for (int i = 0; i < 1500; ++i) records += "r" + std::to_string(i % 1000) + "|x\r\n";
+  return records;
+}
+
+WritePath Command(std::string name, std::vector<std::string> args, bool output_exists = true,
+                  std::string a = kRecords) {
   return {name,
-          [output_exists](const TempDirectory& dir) {
-            dir.Write("a.txt", kRecords);
+          [output_exists, a](const TempDirectory& dir) {
+            dir.Write("a.txt", a);
             dir.Write("b.txt", "y1\ny2\ny3\n");
             if (output_exists) dir.Write("out.txt", kOld);
           },
@@ -169,6 +187,8 @@ std::vector<WritePath> WritePaths() {
       Page("merge page", true, lists, OnMergeClicked),
       Command("extract", {"extract", "-f", "2|1", "a.txt", "-o", "out.txt"}),
       Command("dedupe", {"dedupe", "a.txt", "-o", "out.txt"}),
+      Command("dedupe through temporary files",
+              {"dedupe", "--memory", "16K", "a.txt", "-o", "out.txt"}, true, ManyRecords()),
       Command("wrap", {"wrap", "-w", "4", "a.txt", "-o", "out.txt"}),
       Command("reorder", {"reorder", "-d", "|", "-c", "2,1", "a.txt", "b.txt", "-o", "out.txt"}),
       Command("merge", {"merge", "a.txt", "b.txt", "-o", "out.txt"}),
