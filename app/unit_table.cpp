@@ -24,8 +24,9 @@ constexpr UnitDefinition kUnits[] = {
   {Unit::按钮_导出,       "按钮_导出",      K::kButton,       T, 0, 108,  38,  80,  25, "保存", F::kF1},
   {Unit::按钮_清空,       "按钮_清空",      K::kButton,       T, 0, 200,  38,  80,  25, "清空", F::kF1},
   {Unit::标签4,           "标签4",          K::kLabel,        T, 0, 269,  22, 307,  16, "在以下编辑框输入要排序的 序号中间用“,”隔开"},
-  {Unit::编辑框_列,       "编辑框_列",      K::kLineEdit,     T, 0, 296,  39, 168,  24, "1,2,3,4,5,6,7,8", F::kF1},
-  {Unit::标签_行数,       "标签_行数",      K::kLabel,        T, 0, 474,  39, 120,  24, ""},
+  // The row count takes 26 pixels of the order box, so "当前列表共: 123456789 行" fits.
+  {Unit::编辑框_列,       "编辑框_列",      K::kLineEdit,     T, 0, 296,  39, 142,  24, "1,2,3,4,5,6,7,8", F::kF1},
+  {Unit::标签_行数,       "标签_行数",      K::kLabel,        T, 0, 448,  39, 146,  24, ""},
   {Unit::超级列表框1,     "超级列表框1",    K::kReportList,   T, 0,   8,  70, 592, 380, "", F::kF1, false, true, true},
   {Unit::拖放对象1,       "拖放对象1",      K::kDropObject,   T, 0,  32,  88,  26,  24, ""},
   {Unit::通用对话框1,     "通用对话框1",    K::kCommonDialog, T, 0,   8,  88,  24,  24, ""},

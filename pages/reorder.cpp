@@ -338,6 +338,7 @@ void OnClearClicked(Units& units) {
   GridData& grid = units.Grid(kGrid);
   grid.DeleteAllItems();
   for (int n = grid.ColumnCount(); n > 0; --n) grid.DeleteColumn(0);
+  units.SetCaption(Unit::标签_行数, Text());  // no count for no list, as at start
 }
 
 }  // namespace lanzhou

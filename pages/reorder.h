@@ -125,7 +125,7 @@ void OnImportDropped(Units& units, const Text& paths);
 // 按钮_导出 clicked: asks for the output delimiter and writes 处理后_<time>.txt into the run
 // directory in the order of 编辑框_列.
 void OnExportClicked(Units& units);
-// 按钮_清空 clicked: removes every row and every column of 超级列表框1.
+// 按钮_清空 clicked: removes every row and every column of 超级列表框1 and empties 标签_行数.
 void OnClearClicked(Units& units);
 
 }  // namespace lanzhou

@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, UnitsSitWhereTheTemplatePutsThem) {
       {Unit::超级链接框2, QRect(255, 543, 174, 16)},
       {Unit::超级链接框3, QRect(421, 542, 184, 20)},
       {Unit::按钮_导入, QRect(15, 110, 80, 25)},
-      {Unit::标签_行数, QRect(473, 111, 120, 24)},
+      {Unit::标签_行数, QRect(447, 111, 146, 24)},  // widened for nine digits
       {Unit::超级列表框1, QRect(7, 142, 592, 380)},
       {Unit::超级列表框A, QRect(5, 142, 291, 272)},
       {Unit::超级列表框b, QRect(310, 142, 285, 272)},
