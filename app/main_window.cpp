@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,11 +19,12 @@
 
 #include "app/banner.h"
 #include "app/event_table.h"
+#include "app/long_work_runner.h"
 #include "app/module_hooks.h"
 #include "app/qt_window_geometry.h"
-#include "ui/dropped_text.h"
-#include "text/encoding.h"
 #include "io/files.h"
+#include "text/encoding.h"
+#include "ui/dropped_text.h"
 #include "ui/qt/drop_object.h"
 #include "ui/qt/grid_view.h"
 #include "ui/qt/qt_dialogs.h"
@@ -79,9 +81,26 @@ class MainWindow::WidgetUnits : public Units {
  public:
   explicit WidgetUnits(MainWindow* window) : window_(window) {}
 
-  Text EditText(Unit unit) const override { return TextOf(window_->UnitWidget(unit)); }
+  // A large box's text is converted on another thread while the window goes on.
+  Text EditText(Unit unit) const override {
+    auto* box = qobject_cast<const TextBox*>(window_->UnitWidget(unit));
+    if (box == nullptr || box->HasTextAtHand()) return TextOf(window_->UnitWidget(unit));
+    const TextBox::RawText raw = box->Raw();
+    Text text;
+    Elsewhere(raw.raw.size() >= kLargeBox,
+              [&] { text = FromBoxRawText(raw.raw, raw.soft_breaks); });
+    box->KeepText(text);
+    return text;
+  }
   void SetEditText(Unit unit, const Text& text) override {
-    SetTextOf(window_->UnitWidget(unit), text);
+    auto* box = qobject_cast<TextBox*>(window_->UnitWidget(unit));
+    if (box == nullptr) {
+      SetTextOf(window_->UnitWidget(unit), text);
+      return;
+    }
+    BoxContent content;
+    Elsewhere(text.size() >= kLargeBox, [&] { content = ToBoxContent(text); });
+    box->SetContent(content, text);
   }
   void SetCaption(Unit unit, const Text& text) override {
     SetTextOf(window_->UnitWidget(unit), text);
@@ -111,7 +130,10 @@ class MainWindow::WidgetUnits : public Units {
     widget->update();
   }
   void AutoFitColumns(Unit grid) override {
-    if (GridView* view = window_->GridViewOf(grid)) view->AutoFitColumns();
+    GridView* view = window_->GridViewOf(grid);
+    if (view == nullptr) return;
+    const bool large = Grid(grid).ItemCount() >= 100'000;
+    view->AutoFitColumns([&](const std::function<void()>& find) { Elsewhere(large, find); });
   }
   void ProcessEvents() override {
     // At most one turn of the loop every 30 ms, so calling it for every row stays cheap.
@@ -120,6 +142,9 @@ class MainWindow::WidgetUnits : public Units {
     window_->FlushGrids();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     since_last_turn_.restart();
+  }
+  bool RunLongWork(const LongWork& work, const WorkDisplay& display) override {
+    return window_->long_work_->Run(work, display);
   }
   CommonDialog& FileDialog(Unit unit) override { return window_->common_dialogs_[unit]; }
   Dialogs& dialogs() override { return *window_->dialogs_; }
@@ -146,6 +171,19 @@ class MainWindow::WidgetUnits : public Units {
       label->setText(ToQString(text));
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
       button->setText(ToQString(text));
+    }
+  }
+
+  // Texts from this size on are converted on another thread.
+  static constexpr qsizetype kLargeBox = qsizetype{1} << 20;
+
+  // Runs `work` on another thread when `large`, with the window going on meanwhile.
+  void Elsewhere(bool large, const std::function<void()>& work) const {
+    LongWorkRunner& runner = *window_->long_work_;
+    if (large && !runner.busy()) {
+      runner.Run([&](WorkProgress&) { work(); }, {}, false);
+    } else {
+      work();
     }
   }
 
@@ -186,6 +224,12 @@ MainWindow::MainWindow(Options options) : QWidget(nullptr) {
   }
 
   CreateUnits();
+  long_work_ = new LongWorkRunner(this, *units_, [this](bool enabled) {
+    for (const UnitDefinition& definition : UnitDefinitions()) {
+      QWidget* widget = UnitWidget(definition.unit);
+      if (widget != nullptr && definition.page != kNoPage) widget->setEnabled(enabled);
+    }
+  });
   BindEvents();
   ShowPage(0);
   OnWindowCreated(*this);
@@ -374,6 +418,8 @@ void MainWindow::BindEvents() {
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {
+  // The page's units are closed while a long work runs; what still arrives waits its turn.
+  if (long_work_->busy()) return;
   RunReportingOutOfMemory(*dialogs_, handler);
   FlushGrids();
 }
@@ -386,15 +432,26 @@ void MainWindow::FlushGrids() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (OnWindowMayClose(*this)) {
+    // A work under way ends at its next step; the handler then returns with nothing done.
+    long_work_->Cancel();
     event->accept();
   } else {
     event->ignore();
   }
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && long_work_->busy()) {
+    long_work_->Cancel();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   OnWindowSizeChanged(*this);
+  if (long_work_ != nullptr) long_work_->Place();
 }
 
 }  // namespace lanzhou

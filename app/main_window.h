@@ -24,6 +24,7 @@ namespace lanzhou {
 
 class DropObject;
 class GridView;
+class LongWorkRunner;
 
 // No Q_OBJECT: the window needs no signals of its own, and moc cannot read the unit names.
 class MainWindow : public QWidget {
@@ -59,6 +60,8 @@ class MainWindow : public QWidget {
   GridView* GridViewOf(Unit grid);
   Dialogs& dialogs() { return *dialogs_; }
   QTabWidget* tabs() const { return tabs_; }
+  // Runs the pages' long work (Units::RunLongWork) and shows its progress bar and 取消.
+  LongWorkRunner& long_work() { return *long_work_; }
 
   // The smallest client size at which no unit is cut off: the window never gets smaller.
   QSize MinimumClientSize();
@@ -71,6 +74,8 @@ class MainWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // Esc cancels a long work under way.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   class WidgetUnits;
@@ -97,6 +102,7 @@ class MainWindow : public QWidget {
   std::map<Unit, CommonDialog> common_dialogs_;
   QTabWidget* tabs_ = nullptr;
   std::unique_ptr<WidgetUnits> units_;
+  LongWorkRunner* long_work_ = nullptr;
 };
 
 }  // namespace lanzhou

@@ -59,7 +59,8 @@ class OutputFile {
   void set_on_wait(std::function<void()> on_wait) { on_wait_ = std::move(on_wait); }
   // Instead of blocking while another process holds the lock, an append tries again every
   // 50 ms and calls `while_waiting` before each try, so that a window can show why it waits
-  // and keep repainting.
+  // and keep repainting. An exception it throws (a cancel) ends the wait and leaves things as
+  // a failure before the lock does.
   void set_while_waiting(std::function<void()> while_waiting) {
     while_waiting_ = std::move(while_waiting);
   }

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "text/clock.h"
-#include "text/encoding.h"
 #include "io/file_writer.h"
-#include "text/gbk_chars.h"
 #include "io/input_file.h"
 #include "io/system_calls.h"
+#include "text/clock.h"
+#include "text/encoding.h"
+#include "text/gbk_chars.h"
 
 namespace lanzhou {
 namespace {
@@ -251,13 +251,29 @@ Text RunDirectory() {
 }
 
 bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts) {
+  return WriteToFile(path, parts, {});
+}
+
+bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts,
+                 const std::function<void(std::size_t written, std::size_t total)>& step) {
   if (path.empty()) return false;
   disk_writes.fetch_add(1, std::memory_order_relaxed);
   OutputFile out(ToUtf8(path), OutputFile::Mode::kReplace);
   if (!out.Open()) return false;
+  constexpr std::size_t kStepBytes = std::size_t{1} << 20;
+  std::size_t total = 0;
+  for (const Bytes& part : parts) total += part.size();
+  std::size_t written = 0;
   for (const Bytes& part : parts) {
-    if (!out.Write(part.view())) return false;
+    for (std::string_view rest = part.view(); !rest.empty();) {
+      if (step) step(written, total);
+      const std::string_view piece = rest.substr(0, step ? kStepBytes : rest.size());
+      if (!out.Write(piece)) return false;
+      written += piece.size();
+      rest.remove_prefix(piece.size());
+    }
   }
+  if (step) step(written, total);
   return out.Commit();
 }
 

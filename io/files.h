@@ -5,6 +5,7 @@
 #define LANZHOU_SERVICES_FILES_H_
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@ Text RunDirectory();
 // path or when anything fails (a missing or read-only directory, a full disk, `path` being a
 // directory); then no temporary file is left and an earlier file at `path` is unchanged.
 bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
+// The same a megabyte at a time, telling `step(written, total)` before each; an exception
+// thrown by `step` (the user cancelled) leaves no file, as a failure does.
+bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts,
+                 const std::function<void(std::size_t written, std::size_t total)>& step);
 
 // The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
 Bytes ReadWholeFile(const Text& path);

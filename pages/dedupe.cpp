@@ -10,9 +10,11 @@ bool WriteDistinctLines(std::string_view text, const DistinctPiecesOptions& opti
   return WriteDistinctPieces(text, "\r\n", options, write, error, stats);
 }
 
-Text DistinctLines(const Text& text, const Text& separator) {
+Text DistinctLines(const Text& text, const Text& separator,
+                   const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
   DistinctPiecesOptions options;
   options.threads = DefaultThreadCount();
+  options.progress = progress;
   Text result;
   std::string unused;  // without a memory limit nothing can fail
   WriteDistinctPieces(
@@ -26,7 +28,16 @@ Text DistinctLines(const Text& text, const Text& separator) {
 }
 
 void OnDedupeClicked(Units& units) {
-  units.SetEditText(Unit::编辑框3, DistinctLines(units.EditText(Unit::编辑框2)));
+  const Text input = units.EditText(Unit::编辑框2);
+  Text result;
+  if (!units.RunLongWork([&](WorkProgress& progress) {
+        result = DistinctLines(input, Text("\r\n"), [&](std::uint64_t done, std::uint64_t total) {
+          progress.Step(done, total);
+        });
+      })) {
+    return;
+  }
+  units.SetEditText(Unit::编辑框3, result);
 }
 
 }  // namespace lanzhou

@@ -26,7 +26,9 @@ namespace lanzhou {
 // boundaries. Lines are equal only when their bytes are: case, spaces and full-width forms
 // count. A lone LF or CR separates nothing. An empty separator returns `text` unchanged.
 // Time and memory grow linearly with the text (the lines are hashed on all cores).
-Text DistinctLines(const Text& text, const Text& separator = Text("\r\n"));
+// `progress(done, total)` hears how far it is, on the calling thread.
+Text DistinctLines(const Text& text, const Text& separator = Text("\r\n"),
+                   const std::function<void(std::uint64_t, std::uint64_t)>& progress = {});
 
 // The streaming form for the command line: the bytes of `DistinctLines(text)` (lines
 // separated by CR LF) handed to `write` a part at a time, within the threads and memory limit
@@ -35,7 +37,8 @@ bool WriteDistinctLines(std::string_view text, const DistinctPiecesOptions& opti
                         const std::function<bool(std::string_view)>& write, std::string& error,
                         DistinctPiecesStats* stats = nullptr);
 
-// 按钮1 clicked: 编辑框3 receives the distinct lines of 编辑框2; nothing else changes.
+// 按钮1 clicked: 编辑框3 receives the distinct lines of 编辑框2; nothing else changes. Runs as
+// `Units::RunLongWork`; a cancel changes nothing.
 void OnDedupeClicked(Units& units);
 
 }  // namespace lanzhou

@@ -5,13 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "text/clock.h"
-#include "ui/dialogs.h"
-#include "text/encoding.h"
 #include "io/files.h"
-#include "text/gbk_chars.h"
 #include "run/ordered_pipeline.h"
+#include "text/clock.h"
+#include "text/encoding.h"
+#include "text/gbk_chars.h"
 #include "text/text_primitives.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 namespace {
@@ -133,14 +133,33 @@ void OnExtractClicked(Units& units) {
     ShowMessage(units.dialogs(), FromUtf8("请输入要提取的项，如 3|1"), message_flags::kIconWarning);
     return;
   }
-  units.SetEditText(Unit::编辑框4, ConvertDashSeparators(units.EditText(Unit::编辑框4)));
-  const Text result = ExtractFields(units.EditText(Unit::编辑框4), units.EditText(Unit::列1));
-
+  const Text input = units.EditText(Unit::编辑框4);
+  const Text numbers = units.EditText(Unit::列1);
   const SaveFolder folder = units.ChooseSaveFolder();
   const Text path = folder.path + Text("/") + FromUtf8("分割后_") +
                     TimeToText(units.clock().Now()) + Text(".txt");
+  Text converted;
+  bool written = false;
+  // The box changes only once the file is written, so a cancel changes nothing.
+  if (!units.RunLongWork([&](WorkProgress& progress) {
+        converted = ConvertDashSeparators(input);
+        std::string result;
+        WriteExtractedFields(
+            converted.view(), numbers, DefaultThreadCount(),
+            [&](std::string_view part) {
+              result += part;
+              return true;
+            },
+            [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+        written =
+            WriteToFile(path, {Bytes(std::move(result))},
+                        [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+      })) {
+    return;
+  }
+  units.SetEditText(Unit::编辑框4, converted);
   // The message promises a saved file, so it waits for the write to succeed.
-  if (WriteToFile(path, {ToBytes(result)})) {
+  if (written) {
     ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);

@@ -1,6 +1,7 @@
 #include "pages/merge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -10,13 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "ui/caption_progress.h"
-#include "ui/dialogs.h"
-#include "text/encoding.h"
 #include "io/file_writer.h"
 #include "io/files.h"
+#include "text/encoding.h"
 #include "text/lines.h"
 #include "text/text_primitives.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 namespace {
@@ -178,26 +178,41 @@ void OnMergeClicked(Units& units) {
   if (n > 0) {
     folder = units.ChooseSaveFolder();
     const Text path = MergeOutputPath(folder->path);
-    MergeFile out(path);
-    bool ok = out.Open([&units] {
-      units.SetCaption(Unit::标签2, FromUtf8("等待其他程序写完合并数据.txt……"));
-      units.ProcessEvents();
-    });
-    // "n/r" in 标签2 as the rows go.
-    CaptionProgress progress(units, Unit::标签2, [total = DecimalText(n) + "/"](std::size_t r) {
-      return total + DecimalText(static_cast<int>(r));
-    });
-    // Cells are read row by row and copied at once: the window may repaint between rows.
-    for (int r = 0; ok && r < n; ++r) {
-      if (fixed_datum) {
-        AppendJoinedLine(a.CellView(r, 1), datum.view(), JoinMode::kDatum, out.buffer());
-      } else {
-        AppendJoinedLine(a.CellView(r, 1), b.CellView(r, 1), JoinMode::kPair, out.buffer());
-      }
-      ok = out.FlushIfFull();
-      progress.Step(r + 1);
+    bool ok = false;
+    std::atomic<bool> waiting{false};
+    // The grids only change in handlers, and none runs beside this one.
+    const bool finished = units.RunLongWork(
+        [&](WorkProgress& progress) {
+          MergeFile out(path);
+          // Waiting for another program's lock can be cancelled too; the lines then wait
+          // nowhere, and a cancel later takes back what was appended (`OutputFile`).
+          ok = out.Open([&] {
+            waiting = true;
+            progress.Step(0, static_cast<std::uint64_t>(n));
+          });
+          waiting = false;
+          // Cells are read row by row and copied at once.
+          for (int r = 0; ok && r < n; ++r) {
+            if (fixed_datum) {
+              AppendJoinedLine(a.CellView(r, 1), datum.view(), JoinMode::kDatum, out.buffer());
+            } else {
+              AppendJoinedLine(a.CellView(r, 1), b.CellView(r, 1), JoinMode::kPair, out.buffer());
+            }
+            ok = out.FlushIfFull();
+            progress.Step(static_cast<std::uint64_t>(r) + 1, static_cast<std::uint64_t>(n));
+          }
+          ok = ok && out.Close();
+        },
+        // "n/r" in 标签2 as the rows go.
+        {Unit::标签2, [&waiting, total = DecimalText(n) + "/"](std::uint64_t r, std::uint64_t) {
+           return waiting ? FromUtf8("等待其他程序写完合并数据.txt……")
+                          : total + DecimalText(static_cast<int>(r));
+         }});
+    if (!finished) {
+      units.SetCaption(Unit::标签2, FromUtf8("已取消"));
+      return;
     }
-    if (!ok || !out.Close()) {
+    if (!ok) {
       ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
       return;
     }

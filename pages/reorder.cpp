@@ -10,14 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "ui/caption_progress.h"
-#include "ui/dialogs.h"
-#include "text/encoding.h"
 #include "io/files.h"
+#include "run/ordered_pipeline.h"
+#include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/lines.h"
-#include "run/ordered_pipeline.h"
 #include "text/text_primitives.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 namespace {
@@ -136,27 +135,49 @@ void RefreshRowCount(Units& units) {
 }
 
 // One file into the grid, then the column widths and the row count, as after every load.
-void ImportFile(Units& units, const Text& path) {
-  // The row count grows in 标签_行数 while a long file loads.
+// False when the user cancelled: the grid and its row count are then as they were.
+bool ImportFile(Units& units, const Text& path) {
   GridData& grid = units.Grid(kGrid);
-  CaptionProgress progress(units, Unit::标签_行数,
-                           [&grid](std::size_t) { return RowCountCaption(grid.ItemCount()); });
-  Text problem;
-  bool loaded = false;
-  // A file too large for the memory keeps the rows that fitted and says so; the window goes on.
-  try {
-    loaded = LoadDelimitedFile(
-        path, ImportDelimiter(), grid, [&](std::size_t rows) { progress.Step(rows); }, &problem);
-  } catch (const std::bad_alloc&) {
-    problem = FromUtf8("内存不足：") + path;
+  const std::size_t before = static_cast<std::size_t>(grid.ItemCount());
+  // Loaded into a grid of its own while the window goes on showing this one; its columns
+  // start as this one's, so new columns are numbered on from them.
+  GridData loaded;
+  for (const GridColumn& column : grid.columns()) {
+    loaded.InsertColumn(-1, column.caption, column.width);
   }
+  Text problem;
+  bool read = false;
+  const bool finished = units.RunLongWork(
+      [&](WorkProgress& progress) {
+        // A file too large for the memory keeps the rows that fitted and says so.
+        try {
+          read = LoadDelimitedFile(
+              path, ImportDelimiter(), loaded, [&](std::size_t rows) { progress.Step(rows); },
+              &problem);
+        } catch (const std::bad_alloc&) {
+          problem = FromUtf8("内存不足：") + path;
+        } catch (const WorkCancelled&) {
+          loaded = GridData();  // freed here, not on the window's thread
+          throw;
+        }
+      },
+      // The row count grows in 标签_行数 while a long file loads.
+      {Unit::标签_行数, [before](std::uint64_t rows, std::uint64_t) {
+         return RowCountCaption(before + static_cast<std::size_t>(rows));
+       }});
+  if (!finished) {
+    RefreshRowCount(units);
+    return false;
+  }
+  grid.TakeRowsFrom(loaded);
   units.LockRedraw(kGrid);
   units.AutoFitColumns(kGrid);
   units.UnlockRedraw(kGrid);
   RefreshRowCount(units);
-  if (!loaded) {
+  if (!read) {
     ShowMessage(units.dialogs(), problem, message_flags::kIconError);
   }
+  return true;
 }
 
 // One dropped file is its bare path; several are each followed by CR LF.
@@ -233,10 +254,12 @@ Text AllColumnsOrder(int column_count) {
   return Text(std::move(order));
 }
 
-Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter) {
+Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter,
+                    const std::function<void(int rows)>& rows_done) {
   std::string out;
   int row = 0;
   auto next_row = [&](std::vector<std::string_view>& cells, std::size_t wanted) {
+    if (rows_done && row % 4096 == 0) rows_done(row);
     if (row == grid.ItemCount()) return false;
     cells.resize(wanted);
     for (std::size_t c = 0; c < wanted; ++c) cells[c] = grid.CellView(row, static_cast<int>(c));
@@ -307,14 +330,16 @@ void OnImportClicked(Units& units) {
   dialog.initial_folder = units.ChooseSaveFolder().path;
   dialog.filter = FromUtf8("文本文档|*.txt");
   if (!units.dialogs().ShowCommonDialog(dialog)) return;
-  ImportFile(units, dialog.file_name);
+  if (!ImportFile(units, dialog.file_name)) return;
 
   units.SetEditText(Unit::编辑框_列, AllColumnsOrder(units.Grid(kGrid).ColumnCount()));
 }
 
 void OnImportDropped(Units& units, const Text& paths) {
   if (!AskImportDelimiter(units)) return;
-  for (const Text& path : DroppedPaths(paths)) ImportFile(units, path);
+  for (const Text& path : DroppedPaths(paths)) {
+    if (!ImportFile(units, path)) return;  // a cancel ends the whole drop
+  }
 }
 
 void OnExportClicked(Units& units) {
@@ -323,11 +348,24 @@ void OnExportClicked(Units& units) {
   // A cancelled prompt leaves the delimiter empty and the export goes on without one.
   Text delimiter;
   InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &delimiter, 1);
-  const Bytes content = ExportColumns(grid, units.EditText(Unit::编辑框_列), delimiter);
+  const Text order = units.EditText(Unit::编辑框_列);
   const SaveFolder folder = units.ChooseSaveFolder();
   const Text path = folder.path + Text("/") + FromUtf8("处理后_") +
                     TimeToText(units.clock().Now()) + Text(".txt");
-  if (WriteToFile(path, {content})) {
+  bool written = false;
+  // The grid only changes in handlers, and none runs beside this one.
+  if (!units.RunLongWork([&](WorkProgress& progress) {
+        const Bytes content = ExportColumns(grid, order, delimiter, [&](int rows) {
+          progress.Step(static_cast<std::uint64_t>(rows),
+                        static_cast<std::uint64_t>(grid.ItemCount()));
+        });
+        written = WriteToFile(path, {content}, [&](std::size_t done, std::size_t total) {
+          progress.Step(done, total);
+        });
+      })) {
+    return;
+  }
+  if (written) {
     ShowSaved(units.dialogs(), folder, FromUtf8("导出数据成功！！！"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);

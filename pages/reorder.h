@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "text/encoding.h"
-#include "ui/grid_data.h"
 #include "text/text.h"
+#include "ui/grid_data.h"
 #include "ui/units.h"
 
 namespace lanzhou {
@@ -79,7 +79,9 @@ Text AllColumnsOrder(int column_count);
 //   rows (a, b, c), (d, e, f); order "3,1"; delimiter "|"  ->  "c|a\r\nf|d\r\n"
 //   on the row (a, b, c): order 1,9 -> "a"   order 9,1 -> "a"   order 0,1 -> "|a"
 //   on the row ("億") ("億" is 83 7C, its second byte no delimiter): order 1 -> "億"
-Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter);
+// `rows_done(n)`, when given, hears every 4096 rows how many are done (for progress).
+Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_delimiter,
+                    const std::function<void(int rows)>& rows_done = {});
 
 // The streaming form of loading decoded files into an empty grid and exporting it: the same
 // bytes as `LoadDelimitedBytes` of each file in turn into a new `GridData`, then
@@ -118,12 +120,14 @@ std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> 
 
 // 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into
 // 超级列表框1 and rewrites 编辑框_列 as 1,2,…,n for the grid's n columns.
+// A long load runs as `Units::RunLongWork`, its row count growing in 标签_行数; when the user
+// cancels it the grid and 标签_行数 stay as they were.
 void OnImportClicked(Units& units);
 // 拖放对象1 FilesDropped: asks for the delimiter once and loads each dropped file in turn
 // (`paths` is one path, or several each followed by CR LF). 编辑框_列 is left alone.
 void OnImportDropped(Units& units, const Text& paths);
 // 按钮_导出 clicked: asks for the output delimiter and writes 处理后_<time>.txt into the run
-// directory in the order of 编辑框_列.
+// directory in the order of 编辑框_列. A cancel (`Units::RunLongWork`) leaves no file.
 void OnExportClicked(Units& units);
 // 按钮_清空 clicked: removes every row and every column of 超级列表框1 and empties 标签_行数.
 void OnClearClicked(Units& units);

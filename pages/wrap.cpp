@@ -12,13 +12,13 @@
 #include <string_view>
 #include <vector>
 
-#include "text/clock.h"
-#include "ui/dialogs.h"
-#include "text/encoding.h"
 #include "io/files.h"
-#include "text/gbk_chars.h"
 #include "run/ordered_pipeline.h"
+#include "text/clock.h"
+#include "text/encoding.h"
+#include "text/gbk_chars.h"
 #include "text/text_primitives.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 namespace {
@@ -458,14 +458,34 @@ void OnWrapClicked(Units& units) {
   }
 
   const bool filter = units.IsTicked(Unit::选择框2);
-  units.SetEditText(Unit::被折行_编辑框, CleanForWrap(units.EditText(Unit::被折行_编辑框), filter));
-  units.SetEditText(Unit::替换后_编辑框, WrapText(units.EditText(Unit::被折行_编辑框), width));
-
+  const Text input = units.EditText(Unit::被折行_编辑框);
   const SaveFolder folder = units.ChooseSaveFolder();
   const Text path = folder.path + Text("/") + FromUtf8("折行后_") +
                     TimeToText(units.clock().Now()) + Text(".txt");
+  Text cleaned;
+  Text wrapped;
+  bool written = false;
+  // Both boxes change only once the file is written, so a cancel changes nothing.
+  if (!units.RunLongWork([&](WorkProgress& progress) {
+        cleaned = CleanForWrap(input, filter);
+        progress.Step(0, cleaned.size());
+        WriteWrappedText(
+            cleaned.view(), width, WrapCleaning::kNone, DefaultThreadCount(),
+            [&](std::string_view part) {
+              wrapped.mutable_bytes() += part;
+              return true;
+            },
+            [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+        written = WriteToFile(path, {ToBytes(wrapped)}, [&](std::size_t done, std::size_t total) {
+          progress.Step(done, total);
+        });
+      })) {
+    return;
+  }
+  units.SetEditText(Unit::被折行_编辑框, cleaned);
+  units.SetEditText(Unit::替换后_编辑框, wrapped);
   // The message promises a saved file, so it waits for the write to succeed.
-  if (WriteToFile(path, {ToBytes(units.EditText(Unit::替换后_编辑框))})) {
+  if (written) {
     ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);

@@ -38,6 +38,23 @@ int GridData::AppendRow(std::vector<Text> cells) {
   return position;
 }
 
+void GridData::TakeRowsFrom(GridData& other) {
+  if (other.ColumnCount() > ColumnCount()) {
+    columns_.insert(columns_.end(), other.columns_.begin() + ColumnCount(), other.columns_.end());
+    if (observer_) observer_->ColumnsChanged();
+  }
+  const int first = ItemCount();
+  const int count = other.ItemCount();
+  if (rows_.empty()) {
+    rows_ = std::move(other.rows_);
+  } else {
+    rows_.insert(rows_.end(), std::make_move_iterator(other.rows_.begin()),
+                 std::make_move_iterator(other.rows_.end()));
+  }
+  other = GridData();
+  if (count > 0 && observer_) observer_->RowsInserted(first, count);
+}
+
 void GridData::DeleteAllItems() {
   rows_.clear();
   rows_.shrink_to_fit();

@@ -45,6 +45,10 @@ class GridData {
   // Appends a whole row at once (cells beyond the columns are kept for when columns come).
   int AppendRow(std::vector<Text> cells);
   void DeleteAllItems();
+  // Appends the rows of `other` after these, and the columns `other` has beyond these (with
+  // their captions and widths); moves, copies no cell, and leaves `other` empty. So rows can
+  // be loaded into a grid of their own, away from the one shown, and joined in one step.
+  void TakeRowsFrom(GridData& other);
   // Inserts a column (position omitted or negative: at the end), width < 0 counts as 0;
   // returns its index.
   int InsertColumn(int position = -1, const Text& caption = Text(), int width = 50);

@@ -1,14 +1,16 @@
 // What a page handler may touch of the window: the units by their template names, the
 // dialogs, the clock, the run directory and where results are saved. The window implements it over
-// Qt widgets (app/); tests implement it over plain values (`FakeUnits`, tests/support/fake_units.h).
+// Qt widgets (app/); tests implement it over plain values (`FakeUnits`,
+// tests/support/fake_units.h).
 #ifndef LANZHOU_SERVICES_UNITS_H_
 #define LANZHOU_SERVICES_UNITS_H_
 
 #include "text/clock.h"
+#include "text/text.h"
 #include "ui/dialogs.h"
 #include "ui/grid_data.h"
+#include "ui/long_work.h"
 #include "ui/save_folder.h"
-#include "text/text.h"
 
 namespace lanzhou {
 
@@ -89,6 +91,11 @@ class Units {
   virtual void AutoFitColumns(Unit grid) = 0;
   // Lets the window repaint during long work (a progress caption); cheap to call often.
   virtual void ProcessEvents() = 0;
+  // Runs `work` (ui/long_work.h) off the window's thread while the window repaints, shows its
+  // progress and offers 取消 (and Esc); the page's units take no input meanwhile. Returns once
+  // the work has ended: true when it ran to its end, false when the user cancelled it. An
+  // exception of the work is rethrown here.
+  virtual bool RunLongWork(const LongWork& work, const WorkDisplay& display = {}) = 0;
   // The common dialog unit `通用对话框1`.
   virtual CommonDialog& FileDialog(Unit unit) = 0;
 

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -87,18 +89,27 @@ TEST_F(GridViewTest, AutoFitGivesTheWidthsOfMeasuringEveryCell) {
     grid_.SetCellText(row, 1, text);
   }
   grid_.InsertItem(-1, texts[3]);  // repeated texts count once
-  view_->AutoFitColumns();
-  for (int column = 0; column < 2; ++column) {
-    int expected = 0;  // the header caption does not count
-    QStyleOptionViewItem option;
-    option.initFrom(view_.get());
-    option.font = view_->font();
-    for (int row = 0; row < grid_.ItemCount(); ++row) {
-      expected = std::max(
-          expected, view_->itemDelegate()->sizeHint(option, model().index(row, column)).width());
+  // Measured here, and on another thread as the window does for a long grid.
+  for (const bool elsewhere : {false, true}) {
+    grid_.SetColumnWidth(0, 1);
+    grid_.SetColumnWidth(1, 1);
+    if (elsewhere) {
+      view_->AutoFitColumns([](const std::function<void()>& find) { std::thread(find).join(); });
+    } else {
+      view_->AutoFitColumns();
     }
-    EXPECT_EQ(grid_.columns()[static_cast<size_t>(column)].width, expected) << column;
-    EXPECT_EQ(view_->header()->sectionSize(column), expected) << column;
+    for (int column = 0; column < 2; ++column) {
+      int expected = 0;  // the header caption does not count
+      QStyleOptionViewItem option;
+      option.initFrom(view_.get());
+      option.font = view_->font();
+      for (int row = 0; row < grid_.ItemCount(); ++row) {
+        expected = std::max(
+            expected, view_->itemDelegate()->sizeHint(option, model().index(row, column)).width());
+      }
+      EXPECT_EQ(grid_.columns()[static_cast<size_t>(column)].width, expected) << column;
+      EXPECT_EQ(view_->header()->sectionSize(column), expected) << column;
+    }
   }
 }
 

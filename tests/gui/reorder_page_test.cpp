@@ -7,17 +7,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "app/long_work_runner.h"
 #include "pages/reorder.h"
-#include "text/encoding.h"
 #include "tests/gui/window_fixture.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
@@ -51,6 +56,47 @@ class ReorderPageWindow : public WindowTest {
   void Drop(const std::vector<std::string>& paths) {
     EXPECT_TRUE(DropFiles(View()->viewport(), paths).first);
     QApplication::processEvents();
+  }
+
+  // Presses `button` and, once its work shows 取消, cancels it by that button or by Esc.
+  // Returns how often a 5 ms timer fired meanwhile.
+  int PressAndCancel(Unit button, bool by_escape) {
+    LongWorkRunner& runner = window_->long_work();
+    runner.set_show_after_ms(0);
+    int ticks = 0;
+    bool cancelled = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      ++ticks;
+      if (cancelled || !runner.cancel_button()->isVisible()) return;
+      cancelled = true;
+      if (by_escape) {
+        QTest::keyClick(window_.get(), Qt::Key_Escape);
+      } else {
+        QTest::mouseClick(runner.cancel_button(), Qt::LeftButton);
+      }
+    });
+    timer.start(5);
+    Click(button);
+    EXPECT_TRUE(cancelled) << "the work was over before it could be cancelled";
+    EXPECT_FALSE(runner.busy());
+    EXPECT_FALSE(runner.cancel_button()->isVisible());
+    EXPECT_TRUE(window_->UnitWidget(button)->isEnabled());
+    return ticks;
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(DirectoryPath())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // A million short lines: long enough to be cancelled in any build.
+  static std::string ManyLines() {
+    std::string lines;
+    for (int i = 0; i < 1'000'000; ++i) lines += "r" + std::to_string(i) + "|x\n";
+    return lines;
   }
 
   QTreeView* View() { return Widget<QTreeView>(Unit::超级列表框1); }
@@ -133,6 +179,35 @@ TEST_F(ReorderPageWindow, RowCountHasRoomForNineDigits) {
   auto* label = Widget<QLabel>(Unit::标签_行数);
   EXPECT_LE(label->fontMetrics().horizontalAdvance(Q("当前列表共: 123456789 行")),
             label->contentsRect().width());
+}
+
+// The window goes on with its events while a file loads, and the user's cancel leaves the
+// grid, its count and the order as they were, and no file anywhere.
+TEST_F(ReorderPageWindow, CancelledImportLeavesTheGridAsItWas) {
+  const std::string path = Write("long.txt", ManyLines());
+  dialogs_.QueueText(Text("|"));
+  Drop({Write("in.txt", "a|b\n")});
+  for (const bool by_escape : {false, true}) {
+    SCOPED_TRACE(by_escape);
+    dialogs_.QueueText(Text("|"));
+    dialogs_.QueueFile(Text(path));
+    EXPECT_GT(PressAndCancel(Unit::按钮_导入, by_escape), 0);
+    EXPECT_EQ(Shown(), (QStringList{"1/2", "a/b"}));
+    EXPECT_EQ(RowCountLabel(), Q("当前列表共: 1 行"));
+    EXPECT_EQ(Order()->text(), "1,2,3,4,5,6,7,8");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", "long.txt"}));
+    EXPECT_TRUE(dialogs_.messages.empty());
+  }
+}
+
+TEST_F(ReorderPageWindow, CancelledExportLeavesNoFile) {
+  LoadDelimitedBytes(ManyLines(), Text("|"), window_->units().Grid(Unit::超级列表框1));
+  for (const bool by_escape : {false, true}) {
+    dialogs_.QueueText(Text("|"));
+    PressAndCancel(Unit::按钮_导出, by_escape);
+    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(dialogs_.messages.empty());
+  }
 }
 
 }  // namespace

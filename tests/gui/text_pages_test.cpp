@@ -10,8 +10,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "app/long_work_runner.h"
 #include "tests/gui/window_fixture.h"
 
 namespace lanzhou {
@@ -67,15 +70,24 @@ TEST_F(TextPagesGui, ExtractionConvertsTheBoxAndSavesTheChosenFields) {
   EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
 }
 
+// Also where the system has no thread to spare for the work: it then runs on the window's.
 TEST_F(TextPagesGui, DuplicateRemovalFillsOnlyTheResultBox) {
   ShowPage(2);
-  Paste(Unit::编辑框2, "乙\n甲\n乙\n\n丙\n\n甲");
-  Press(Unit::按钮1);
+  for (const bool threads_fail : {false, true}) {
+    if (threads_fail) {
+      window_->long_work().set_thread_starter([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      });
+    }
+    Paste(Unit::编辑框2, "乙\n甲\n乙\n\n丙\n\n甲");
+    Paste(Unit::编辑框3, "");
+    Press(Unit::按钮1);
 
-  EXPECT_EQ(Shown(Unit::编辑框3), Q("乙\n甲\n\n丙"));
-  EXPECT_EQ(Shown(Unit::编辑框2), Q("乙\n甲\n乙\n\n丙\n\n甲"));
-  EXPECT_TRUE(SavedFiles().empty());
-  EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(Shown(Unit::编辑框3), Q("乙\n甲\n\n丙"));
+    EXPECT_EQ(Shown(Unit::编辑框2), Q("乙\n甲\n乙\n\n丙\n\n甲"));
+    EXPECT_TRUE(SavedFiles().empty());
+    EXPECT_TRUE(dialogs_.messages.empty());
+  }
 }
 
 TEST_F(TextPagesGui, WrappingCleansShowsAndSaves) {

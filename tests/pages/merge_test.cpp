@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "text/encoding.h"
 #include "tests/support/fake_units.h"
-#include "text/lines.h"
 #include "tests/temp_directory.h"
+#include "text/encoding.h"
+#include "text/lines.h"
 
 namespace lanzhou {
 namespace {
@@ -480,6 +480,31 @@ TEST_F(MergePage, FailedWriteTakesBackWhatThisMergeAppended) {
   EXPECT_EQ(dialogs().messages[0].text, U("保存失败：") + dir_.text() + U("/合并数据.txt"));
   EXPECT_EQ(dialogs().messages[0].flags, 16);
   EXPECT_NE(units().Caption(Unit::标签2), U("处理OK！"));
+}
+
+// The user cancels while another program holds the file, or after a chunk of lines went
+// in: the file is as it was, as after a failed write, and no message follows.
+TEST_F(MergePage, CancelTakesBackWhatThisMergeAppended) {
+  TextArray a, b;
+  for (int i = 0; i < 60000; ++i) {
+    a.push_back(Text("account" + std::to_string(i) + "@example.com"));
+    b.push_back(Text("name" + std::to_string(i)));
+  }
+  Fill(Unit::超级列表框A, a);
+  Fill(Unit::超级列表框b, b);
+  for (const bool held_by_another : {true, false}) {
+    SCOPED_TRACE(held_by_another);
+    WriteInput("合并数据.txt", "earlier\r\n");
+    const int held = open(OutputPath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_EQ(flock(held, held_by_another ? LOCK_EX : LOCK_UN), 0);
+    // Past the first megabyte of lines (about 30,000 rows), or while waiting.
+    units().cancel_at_step = held_by_another ? 2 : 50000;
+    OnMergeClicked(units());
+    close(held);
+    EXPECT_EQ(Output(), "earlier\r\n");
+    EXPECT_EQ(units().Caption(Unit::标签2), U("已取消"));
+    EXPECT_TRUE(dialogs().messages.empty());
+  }
 }
 
 }  // namespace

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "text/encoding.h"
-#include "tests/support/fake_units.h"
 #include "io/files.h"
+#include "tests/support/fake_units.h"
+#include "tests/temp_directory.h"
+#include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/text_primitives.h"
-#include "tests/temp_directory.h"
 
 namespace lanzhou {
 namespace {
@@ -531,6 +531,33 @@ TEST_F(ReorderPage, ClearRemovesRowsAndColumnsOnly) {
 
   OnImportDropped(units_, dir_.Write("in.txt", "x"));  // prompt cancelled: "|" stays
   EXPECT_EQ(CaptionsOf(grid()), std::vector<std::string>{"1"});
+}
+
+// The user cancels a load at its first or a later row: nothing of the file is kept, and the
+// count and the order are those of before.
+TEST_F(ReorderPage, CancelledImportLeavesTheGridAsItWas) {
+  const Text path = dir_.Write("long.txt", "p|q|r|s\r\nt\r\nu\r\n");
+  for (const bool by_button : {true, false}) {
+    for (const int step : {1, 3}) {
+      SCOPED_TRACE(testing::Message() << by_button << " " << step);
+      grid() = GridOf({{"a", "b"}}, 2);
+      units_.SetCaption(Unit::标签_行数, Label(1));
+      units_.SetEditText(Unit::编辑框_列, "2,1");
+      dialogs().QueueText(Text("|"));
+      if (by_button) dialogs().QueueFile(path);
+      units_.cancel_at_step = step;
+      if (by_button) {
+        OnImportClicked(units_);
+      } else {
+        OnImportDropped(units_, path + Text("\r\n") + path + Text("\r\n"));
+      }
+      EXPECT_EQ(RowsOf(grid()), (Rows{{"a", "b"}}));
+      EXPECT_EQ(grid().ColumnCount(), 2);
+      EXPECT_EQ(RowCountCaption(), Label(1));
+      EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("2,1"));
+      EXPECT_TRUE(dialogs().messages.empty());
+    }
+  }
 }
 
 }  // namespace

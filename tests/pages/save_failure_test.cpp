@@ -15,10 +15,10 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
+#include "tests/reliability/hostile_files.h"
+#include "tests/support/fake_units.h"
 #include "text/clock.h"
 #include "text/encoding.h"
-#include "tests/support/fake_units.h"
-#include "tests/reliability/hostile_files.h"
 
 namespace lanzhou {
 namespace {
@@ -188,6 +188,28 @@ TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
       } else {
         EXPECT_EQ(StateOf(path), before);
       }
+    }
+  }
+}
+
+// A save the user cancels, at its first step, during or at the end of the work, leaves no
+// file, an earlier one as it was, no message and the page's boxes as they were.
+TEST(SaveCancelled, LeavesNoFileAndChangesNothing) {
+  for (const SavingPage& page : SavingPages()) {
+    for (const int step : {1, 2, 3}) {
+      SCOPED_TRACE(std::string(page.name) + " " + std::to_string(step));
+      ScratchDir dir;
+      const Text time = TimeToText(FakeUnits(Text()).clock().Now());
+      const std::string output = page.appends ? page.prefix : page.prefix + ToUtf8(time) + ".txt";
+      Spill(dir.path() / output, kEarlier);
+      FakeUnits units(Text(dir.path().string()));
+      units.cancel_at_step = step;
+      page.run(units);
+      EXPECT_EQ(Names(dir.path()), std::vector<std::string>{output});
+      EXPECT_EQ(Slurp(dir.path() / output), kEarlier);
+      EXPECT_TRUE(units.dialogs().messages.empty());
+      EXPECT_EQ(units.EditText(Unit::替换后_编辑框), Text());
+      EXPECT_EQ(units.EditText(Unit::编辑框4).view().find('|'), std::string_view::npos);
     }
   }
 }

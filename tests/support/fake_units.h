@@ -3,6 +3,7 @@
 #define LANZHOU_SERVICES_FAKE_UNITS_H_
 
 #include <map>
+#include <optional>
 
 #include "tests/support/scripted_dialogs.h"
 #include "ui/units.h"
@@ -28,6 +29,11 @@ class FakeUnits : public Units {
   void UnlockRedraw(Unit) override {}
   void AutoFitColumns(Unit) override { ++autofit_calls; }
   void ProcessEvents() override {}
+  // Runs the work here; with `cancel_at_step` set, the user cancels it at that step.
+  bool RunLongWork(const LongWork& work, const WorkDisplay& display) override {
+    ++long_works;
+    return RunLongWorkHere(*this, work, display, cancel_at_step);
+  }
   CommonDialog& FileDialog(Unit unit) override { return file_dialogs_[unit]; }
   ScriptedDialogs& dialogs() override { return dialogs_; }
   const FixedClock& clock() const override { return clock_; }
@@ -36,6 +42,8 @@ class FakeUnits : public Units {
   SaveFolder ChooseSaveFolder() override { return {run_directory_, true}; }
 
   int autofit_calls = 0;
+  int long_works = 0;
+  std::optional<int> cancel_at_step;
 
  private:
   static Text Get(const std::map<Unit, Text>& map, Unit unit) {

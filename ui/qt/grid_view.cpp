@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -63,6 +64,58 @@ class WidthEstimator {
   std::unordered_map<uint32_t, double> wide_;
 };
 
+// The same font with a state of its own: a font shares the font engines it has loaded with
+// its copies, and those must not be shared between threads.
+QFont FontOfItsOwn(const QFont& font) {
+  QFont own(font.families(), -1, font.weight(), font.italic());
+  if (font.pixelSize() > 0) {
+    own.setPixelSize(font.pixelSize());
+  } else {
+    own.setPointSizeF(font.pointSizeF());
+  }
+  own.setKerning(font.kerning());
+  own.setStyleStrategy(font.styleStrategy());
+  own.setHintingPreference(font.hintingPreference());
+  return own;
+}
+
+// The row of `column` whose cell is the widest in `font`, -1 when the grid has no rows. Reads
+// only the grid and the font, so it may run on any thread with a font of its own.
+int WidestRow(const GridData& grid, int column, const QFont& font) {
+  const int rows = grid.ItemCount();
+  if (rows == 0) return -1;
+  WidthEstimator estimator(font);
+  double best = -1;
+  int best_row = 0;
+  auto measure = [&](int row) {
+    const double exact = estimator.Exact(grid.CellView(row, column));
+    if (exact > best) {
+      best = exact;
+      best_row = row;
+    }
+  };
+  std::vector<std::pair<double, int>> simple;  // (estimate, row)
+  simple.reserve(static_cast<size_t>(rows));
+  std::unordered_set<std::string_view> complex;
+  for (int row = 0; row < rows; ++row) {
+    const std::string_view text = grid.CellView(row, column);
+    if (std::optional<double> estimate = estimator.Estimate(text)) {
+      simple.emplace_back(*estimate, row);
+    } else if (complex.insert(text).second) {
+      measure(row);
+    }
+  }
+  // Widest estimate first; a text whose estimate does not pass the best exact width cannot
+  // be wider than it.
+  std::make_heap(simple.begin(), simple.end());
+  while (!simple.empty() && simple.front().first > best) {
+    std::pop_heap(simple.begin(), simple.end());
+    measure(simple.back().second);
+    simple.pop_back();
+  }
+  return best_row;
+}
+
 }  // namespace
 
 GridView::GridView(GridData* grid, Style style, QWidget* parent)
@@ -117,42 +170,15 @@ void GridView::ApplyColumnWidths() {
 int GridView::FittingColumnWidth(int column) {
   model_->Flush();
   if (column < 0 || column >= grid_->ColumnCount()) return 0;
-  // Like the list view's own fitting, only the cells count: the header caption may be cut.
-  const int rows = grid_->ItemCount();
-  if (rows == 0) return EmptyCellWidth();
+  return CellWidth(column, WidestRow(*grid_, column, font()));
+}
 
-  WidthEstimator estimator(font());
-  double best = -1;
-  int best_row = 0;
-  auto measure = [&](int row) {
-    const double exact = estimator.Exact(grid_->CellView(row, column));
-    if (exact > best) {
-      best = exact;
-      best_row = row;
-    }
-  };
-  std::vector<std::pair<double, int>> simple;  // (estimate, row)
-  simple.reserve(static_cast<size_t>(rows));
-  std::unordered_set<std::string_view> complex;
-  for (int row = 0; row < rows; ++row) {
-    const std::string_view text = grid_->CellView(row, column);
-    if (std::optional<double> estimate = estimator.Estimate(text)) {
-      simple.emplace_back(*estimate, row);
-    } else if (complex.insert(text).second) {
-      measure(row);
-    }
-  }
-  // Widest estimate first; a text whose estimate does not pass the best exact width cannot
-  // be wider than it.
-  std::make_heap(simple.begin(), simple.end());
-  while (!simple.empty() && simple.front().first > best) {
-    std::pop_heap(simple.begin(), simple.end());
-    measure(simple.back().second);
-    simple.pop_back();
-  }
+int GridView::CellWidth(int column, int widest_row) const {
+  // Like the list view's own fitting, only the cells count: the header caption may be cut.
+  if (widest_row < 0) return EmptyCellWidth();
   QStyleOptionViewItem option;
   initViewItemOption(&option);
-  const QSize hint = itemDelegate()->sizeHint(option, model_->index(best_row, column));
+  const QSize hint = itemDelegate()->sizeHint(option, model_->index(widest_row, column));
   int cell_width = hint.width();
   if (column == 0) cell_width += indentation() * (rootIsDecorated() ? 1 : 0);
   return cell_width;
@@ -166,9 +192,22 @@ int GridView::EmptyCellWidth() const {
   return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
 }
 
-void GridView::AutoFitColumns() {
-  for (int column = 0; column < grid_->ColumnCount(); ++column) {
-    grid_->SetColumnWidth(column, FittingColumnWidth(column));
+void GridView::AutoFitColumns(const std::function<void(const std::function<void()>&)>& elsewhere) {
+  model_->Flush();
+  const QFont font_copy = FontOfItsOwn(font());
+  std::vector<int> widest(static_cast<size_t>(grid_->ColumnCount()));
+  const auto find = [&] {
+    for (size_t c = 0; c < widest.size(); ++c) {
+      widest[c] = WidestRow(*grid_, static_cast<int>(c), font_copy);
+    }
+  };
+  if (elsewhere) {
+    elsewhere(find);
+  } else {
+    find();
+  }
+  for (size_t c = 0; c < widest.size(); ++c) {
+    grid_->SetColumnWidth(static_cast<int>(c), CellWidth(static_cast<int>(c), widest[c]));
   }
 }
 

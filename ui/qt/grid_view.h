@@ -5,6 +5,7 @@
 #define LANZHOU_SERVICES_QT_GRID_VIEW_H_
 
 #include <QTreeView>
+#include <functional>
 
 #include "ui/grid_data.h"
 #include "ui/qt/grid_model.h"
@@ -29,7 +30,9 @@ class GridView : public QTreeView {
   // Sets every column's width to fit its header and all its cells: the same widths as
   // measuring every cell, but only the texts that can be the widest are measured exactly
   // (see WidthEstimator in the source). Writes the widths into the grid.
-  void AutoFitColumns();
+  // `elsewhere(find)`, when given, runs the measuring, which reads only the grid, where it
+  // likes (on another thread while the window goes on) and returns when it is done.
+  void AutoFitColumns(const std::function<void(const std::function<void()>&)>& elsewhere = {});
   // The width `AutoFitColumns` gives `column`.
   int FittingColumnWidth(int column);
   int EmptyCellWidth() const;
@@ -41,6 +44,8 @@ class GridView : public QTreeView {
 
  private:
   void ApplyColumnWidths();
+  // The fitting width of `column` when its widest cell is in `widest_row` (-1: no rows).
+  int CellWidth(int column, int widest_row) const;
   // Column fitting relies on the font not kerning; list views never kerned anyway.
   void NoKerning();
 

@@ -41,8 +41,7 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   connect(document(), &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
 }
 
-void TextBox::SetText(const lanzhou::Text& text) {
-  const BoxContent content = ToBoxContent(text);
+void TextBox::SetContent(const BoxContent& content, const lanzhou::Text& text) {
   setPlainText(content.text);
   may_have_soft_breaks_ = !content.soft_blocks.empty();
   if (may_have_soft_breaks_) {
@@ -63,11 +62,19 @@ void TextBox::SetText(const lanzhou::Text& text) {
 
 lanzhou::Text TextBox::Text() const {
   if (!cache_valid_) {
-    const std::vector<qsizetype> soft = SoftBreaks(1, blockCount() - 1);
-    cached_ = FromBoxRawText(document()->toRawText(), soft);
-    cache_valid_ = true;
+    const RawText raw = Raw();
+    KeepText(FromBoxRawText(raw.raw, raw.soft_breaks));
   }
   return cached_;
+}
+
+TextBox::RawText TextBox::Raw() const {
+  return {document()->toRawText(), SoftBreaks(1, blockCount() - 1)};
+}
+
+void TextBox::KeepText(lanzhou::Text text) const {
+  cached_ = std::move(text);
+  cache_valid_ = true;
 }
 
 std::vector<qsizetype> TextBox::SoftBreaks(int first, int last) const {

@@ -24,8 +24,8 @@
 #include <functional>
 #include <vector>
 
-#include "ui/qt/qt_text.h"
 #include "text/text.h"
+#include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 
@@ -36,9 +36,22 @@ class TextBox : public QPlainTextEdit {
   explicit TextBox(QWidget* parent = nullptr);
 
   // Replaces the whole text; the cursor goes to the start and the undo history is cleared.
-  void SetText(const lanzhou::Text& text);
+  void SetText(const lanzhou::Text& text) { SetContent(ToBoxContent(text), text); }
   // The whole text, lines separated by CR LF.
   lanzhou::Text Text() const;
+
+  // The two halves of each, so that the conversion, which takes most of the time for a large
+  // text, can run on another thread: SetText(t) is SetContent(ToBoxContent(t), t), and Text()
+  // is FromBoxRawText of `Raw()`, kept by `KeepText` for the next Text(), unless
+  // `HasTextAtHand()`.
+  void SetContent(const BoxContent& content, const lanzhou::Text& text);
+  bool HasTextAtHand() const { return cache_valid_; }
+  struct RawText {
+    QString raw;
+    std::vector<qsizetype> soft_breaks;
+  };
+  RawText Raw() const;
+  void KeepText(lanzhou::Text text) const;
 
   // The text for dropped local files (paths in drop order); CR LF, CR and LF end its lines.
   // Without a loader, dropped files insert their addresses, as in any text box.
