@@ -28,7 +28,6 @@ LongWorkRunner::LongWorkRunner(QWidget* window, Units& units,
       set_input_enabled_(std::move(set_input_enabled)),
       bar_(new QProgressBar(window)),
       cancel_(new QPushButton(QString::fromUtf8("取消"), window)),
-      start_thread_([](std::function<void()> body) { return std::thread(std::move(body)); }),
       show_after_ms_(kShowAfterMs) {
   bar_->setObjectName(QStringLiteral("work_progress"));
   cancel_->setObjectName(QStringLiteral("work_cancel"));
@@ -74,7 +73,7 @@ bool LongWorkRunner::Run(const LongWork& work, const WorkDisplay& display, bool 
   std::exception_ptr failure;
   std::thread worker;
   try {
-    worker = start_thread_([&] {
+    std::function<void()> body = [&] {
       try {
         work(progress);
       } catch (const WorkCancelled&) {
@@ -86,7 +85,8 @@ bool LongWorkRunner::Run(const LongWork& work, const WorkDisplay& display, bool 
       // Wakes the loop below.
       QMetaObject::invokeMethod(
           this, [] {}, Qt::QueuedConnection);
-    });
+    };
+    worker = start_thread_ ? start_thread_(std::move(body)) : std::thread(std::move(body));
   } catch (const std::system_error&) {
     return RunLongWorkHere(units_, work, display);
   }

@@ -41,7 +41,8 @@ class LongWorkRunner : public QObject {
   QProgressBar* bar() const { return bar_; }
   QPushButton* cancel_button() const { return cancel_; }
 
-  // How a thread is started; tests make it fail as a system out of threads does.
+  // How a thread is started (none: std::thread); tests make it fail as a system out of
+  // threads does, or hold the work back.
   using ThreadStarter = std::function<std::thread(std::function<void()>)>;
   void set_thread_starter(ThreadStarter start) { start_thread_ = std::move(start); }
   // Tests show the bar at once, so that any work can be cancelled.
