@@ -98,9 +98,16 @@ class MainWindow::WidgetUnits : public Units {
       SetTextOf(window_->UnitWidget(unit), text);
       return;
     }
+    const bool large = text.size() >= kLargeBox;
     BoxContent content;
-    Elsewhere(text.size() >= kLargeBox, [&] { content = ToBoxContent(text); });
-    box->SetContent(content, text);
+    Elsewhere(large, [&] { content = ToBoxContent(text); });
+    // A large document is filled a piece at a time with the window's other events between;
+    // the user's input waits until it is whole.
+    box->SetContent(content, text,
+                    large ? std::function<void()>([] {
+                      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                    })
+                          : std::function<void()>());
   }
   void SetCaption(Unit unit, const Text& text) override {
     SetTextOf(window_->UnitWidget(unit), text);

@@ -63,11 +63,20 @@ TEST(TextBox, TextsComeBackByteForByte) {
       pair_at_cut,
       long_chinese,
       long_line + "\r\n" + many_lines + "\n" + pair_at_cut + "\r" + long_chinese,
+      // Filled in several pieces when set a piece at a time.
+      Repeat(many_lines + long_line + "\r\n" + pair_at_cut + "\r\n", 12),
   };
   TextBox box;
+  TextBox in_pieces;
   for (const std::string& bytes : cases) {
     const Text text(bytes);
     box.SetText(text);
+    int pieces = 0;
+    in_pieces.SetContent(ToBoxContent(text), text, [&] { ++pieces; });
+    EXPECT_EQ(in_pieces.document()->toRawText(), box.document()->toRawText());
+    EXPECT_EQ(pieces > 1, bytes.size() > 600'000);
+    Touch(in_pieces);
+    EXPECT_EQ(in_pieces.Text(), text) << "in pieces: " << bytes.substr(0, 40);
     EXPECT_EQ(box.Text(), text) << "kept: " << bytes.substr(0, 40);
     Touch(box);
     EXPECT_EQ(box.Text(), text) << "read: " << bytes.substr(0, 40);

@@ -41,8 +41,30 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   connect(document(), &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
 }
 
-void TextBox::SetContent(const BoxContent& content, const lanzhou::Text& text) {
-  setPlainText(content.text);
+void TextBox::SetContent(const BoxContent& content, const lanzhou::Text& text,
+                         const std::function<void()>& between) {
+  if (!between) {
+    setPlainText(content.text);
+  } else {
+    // The same document as setPlainText gives, filled a piece of whole blocks at a time.
+    constexpr qsizetype kPiece = qsizetype{1} << 18;
+    setPlainText(QString());
+    QTextDocument* doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    for (qsizetype at = 0; at < content.text.size();) {
+      qsizetype end = content.text.indexOf(u'\n', std::min(at + kPiece, content.text.size()));
+      end = end < 0 ? content.text.size() : end + 1;
+      cursor.movePosition(QTextCursor::End);
+      cursor.insertText(content.text.sliced(at, end - at));
+      at = end;
+      between();
+    }
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+    setTextCursor(QTextCursor(doc));
+  }
   may_have_soft_breaks_ = !content.soft_blocks.empty();
   if (may_have_soft_breaks_) {
     // The marks belong to the text just set: no undo step may take them away.

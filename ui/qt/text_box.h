@@ -44,7 +44,10 @@ class TextBox : public QPlainTextEdit {
   // text, can run on another thread: SetText(t) is SetContent(ToBoxContent(t), t), and Text()
   // is FromBoxRawText of `Raw()`, kept by `KeepText` for the next Text(), unless
   // `HasTextAtHand()`.
-  void SetContent(const BoxContent& content, const lanzhou::Text& text);
+  // With `between`, a large text goes in a piece at a time and `between()` runs after each
+  // (the window's events, so that it goes on meanwhile).
+  void SetContent(const BoxContent& content, const lanzhou::Text& text,
+                  const std::function<void()>& between = {});
   bool HasTextAtHand() const { return cache_valid_; }
   struct RawText {
     QString raw;
