@@ -142,7 +142,14 @@ void OnExtractClicked(Units& units) {
   bool written = false;
   // The box changes only once the file is written, so a cancel changes nothing.
   if (!units.RunLongWork([&](WorkProgress& progress) {
-        converted = ConvertDashSeparators(input);
+        // A piece of records at a time, so that a cancel is heard soon: no "----" reaches
+        // across a CR LF, and a piece starts on a character.
+        for (std::size_t at = 0; at < input.size();) {
+          const std::size_t end = PieceEndAfter(input.view(), "\r\n", at, std::size_t{1} << 20);
+          converted += ConvertDashSeparators(Text(input.view().substr(at, end - at)));
+          at = end;
+          progress.Step(at, input.size());
+        }
         std::string result;
         WriteExtractedFields(
             converted.view(), numbers, DefaultThreadCount(),
