@@ -230,6 +230,15 @@ class MergePage : public testing::Test {
     if (!in) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+  // Lists of 60,000 lines, more than two megabytes joined: several chunks to write.
+  void FillLongLists(TextArray& a, TextArray& b) {
+    for (int i = 0; i < 60000; ++i) {
+      a.push_back(Text("account" + std::to_string(i) + "@example.com"));
+      b.push_back(Text("name" + std::to_string(i)));
+    }
+    Fill(Unit::超级列表框A, a);
+    Fill(Unit::超级列表框b, b);
+  }
   void Fill(Unit grid, const TextArray& lines) {
     for (const Text& line : lines) {
       const int row = units().Grid(grid).InsertItem(-1, Text("n"));
@@ -423,12 +432,7 @@ TEST_F(MergePage, DroppedFilesMergeIntoGbkLines) {
 
 TEST_F(MergePage, LongListsComeOutWholeAcrossWriteChunks) {
   TextArray a, b;
-  for (int i = 0; i < 60000; ++i) {
-    a.push_back(Text("account" + std::to_string(i) + "@example.com"));
-    b.push_back(Text("name" + std::to_string(i)));
-  }
-  Fill(Unit::超级列表框A, a);
-  Fill(Unit::超级列表框b, b);
+  FillLongLists(a, b);
   OnMergeClicked(units());
   const std::string expected = Joined(a, b);
   ASSERT_GT(expected.size(), 2u << 20);
@@ -486,12 +490,7 @@ TEST_F(MergePage, FailedWriteTakesBackWhatThisMergeAppended) {
 // in: the file is as it was, as after a failed write, and no message follows.
 TEST_F(MergePage, CancelTakesBackWhatThisMergeAppended) {
   TextArray a, b;
-  for (int i = 0; i < 60000; ++i) {
-    a.push_back(Text("account" + std::to_string(i) + "@example.com"));
-    b.push_back(Text("name" + std::to_string(i)));
-  }
-  Fill(Unit::超级列表框A, a);
-  Fill(Unit::超级列表框b, b);
+  FillLongLists(a, b);
   for (const bool held_by_another : {true, false}) {
     SCOPED_TRACE(held_by_another);
     WriteInput("合并数据.txt", "earlier\r\n");
