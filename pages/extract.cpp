@@ -33,11 +33,17 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
   // CR LF and on "|" would: every separator is looked for at character boundaries only, and
   // replacing four ASCII bytes by one keeps those boundaries where they were.
   out.reserve(out.size() + s.size() / 4);
+  // Only the fields up to the highest number asked for are kept: a record packed with
+  // separators costs no more than its bytes.
+  const std::size_t highest =
+      numbers.empty() ? 0
+                      : static_cast<std::size_t>(*std::max_element(numbers.begin(), numbers.end()));
   std::vector<std::string_view> fields;
+  std::size_t field_count = 0;  // of the record so far, kept or not
   std::size_t field_start = 0;
   bool first_record = true;
   auto end_field = [&](std::size_t end) {
-    fields.push_back(s.substr(field_start, end - field_start));
+    if (field_count++ < highest) fields.push_back(s.substr(field_start, end - field_start));
   };
   auto end_record = [&](std::size_t end) {
     if (field_start < end) end_field(end);  // a separator at the very end adds no field
@@ -51,6 +57,7 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
       out += fields[k - 1];
     }
     fields.clear();
+    field_count = 0;
   };
   // Each kind of separator is looked for on its own, the nearest taken first. None begins
   // with a byte another contains, so the one found next of each kind stays valid.
@@ -72,7 +79,7 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
     field_start = q + kSeparators[k].size();
     next[k] = FindSeparator(s, kSeparators[k], field_start, field_start);
   }
-  if (field_start < s.size() || !fields.empty()) end_record(s.size());
+  if (field_start < s.size() || field_count > 0) end_record(s.size());
 }
 
 }  // namespace

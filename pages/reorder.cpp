@@ -23,6 +23,10 @@ namespace {
 
 constexpr Unit kGrid = Unit::超级列表框1;
 
+// The most columns an import makes: a grid row costs many times the bytes of its cells, so a
+// line packed with more delimiters than a grid can show would multiply the memory.
+constexpr std::size_t kMostImportedColumns = 1 << 16;
+
 // The lines of decoded file bytes as `ReadLine` reads them from a file, until
 // `IsEndOfFile(file, true)`: the lines of `TextBeforeEndMark`, where a last line without LF
 // loses a lead byte left alone at its very end (half a character) and then one CR.
@@ -49,30 +53,36 @@ class LineCutter {
   bool lone_lead_at_end_;
 };
 
-// `SplitText` without a copy per field: the same members, as views into `line`. With
-// `max_fields`, only the first `max_fields` members are produced (the rest of the line is not
-// looked at). A delimiter counts where it starts a character, stepping from the line's start
-// or from the end of the delimiter before it.
+// The first `max_fields` members of `line` as `SplitText` gives them, as views into `line`.
 void SplitFields(std::string_view line, std::string_view delimiter,
-                 std::vector<std::string_view>& fields,
-                 std::size_t max_fields = static_cast<std::size_t>(-1)) {
+                 std::vector<std::string_view>& fields, std::size_t max_fields) {
   fields.clear();
-  if (line.empty() || max_fields == 0) return;
-  if (delimiter.empty()) {
-    fields.push_back(line);
-    return;
+  if (max_fields == 0) return;
+  ForEachMember(line, delimiter, [&](std::string_view field) {
+    fields.push_back(field);
+    return fields.size() < max_fields;
+  });
+}
+
+// How many members `SplitText(line, delimiter)` gives, counted up to `cap`.
+std::size_t CountFields(std::string_view line, std::string_view delimiter, std::size_t cap) {
+  std::size_t count = 0;
+  if (cap > 0) ForEachMember(line, delimiter, [&](std::string_view) { return ++count < cap; });
+  return count;
+}
+
+// Drops the delimiter that ends the line begun at `start` of `out`, once, when it starts a
+// character there.
+void DropEndingDelimiter(std::size_t start, std::string_view delimiter, std::string& out) {
+  const std::string_view line = std::string_view(out).substr(start);
+  // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
+  // on a character boundary is one.
+  const bool ends_with_delimiter = delimiter.size() == 1
+                                       ? !line.empty() && line.back() == delimiter[0]
+                                       : !delimiter.empty() && line.ends_with(delimiter);
+  if (ends_with_delimiter && IsCharStart(line, 0, line.size() - delimiter.size())) {
+    out.resize(out.size() - delimiter.size());
   }
-  std::size_t start = 0;  // of the current field
-  std::size_t known = 0;  // starts a character
-  while (true) {
-    const std::size_t p = FindSeparator(line, delimiter, known, known);
-    if (p == std::string_view::npos) break;
-    fields.push_back(line.substr(start, p - start));
-    if (fields.size() == max_fields) return;
-    start = p + delimiter.size();
-    known = start;
-  }
-  if (start < line.size()) fields.push_back(line.substr(start));
 }
 
 // Appends one exported line (without its line end) to `out`: for each 1-based column number
@@ -90,15 +100,27 @@ void AppendExportLine(std::span<const std::string_view> cells, int column_count,
     }
     if (k + 1 < order.size() && column_count >= number) out += delimiter;
   }
-  const std::string_view line = std::string_view(out).substr(start);
-  // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
-  // on a character boundary is one.
-  const bool ends_with_delimiter = delimiter.size() == 1
-                                       ? !line.empty() && line.back() == delimiter[0]
-                                       : !delimiter.empty() && line.ends_with(delimiter);
-  if (ends_with_delimiter && IsCharStart(line, 0, line.size() - delimiter.size())) {
-    out.resize(out.size() - delimiter.size());
+  DropEndingDelimiter(start, delimiter, out);
+}
+
+// The exported line of `line` for the order 1, 2, …, `column_count`, as `AppendExportLine`
+// makes it, streamed field by field: no list of fields, however many the line has.
+void AppendEveryColumnLine(std::string_view line, std::string_view delimiter, int column_count,
+                           std::string_view out_delimiter, std::string& out) {
+  const std::size_t start = out.size();
+  const std::size_t columns = static_cast<std::size_t>(std::max(column_count, 0));
+  std::size_t k = 0;  // cells written
+  ForEachMember(line, delimiter, [&](std::string_view field) {
+    if (k == columns) return false;
+    if (k++ > 0) out += out_delimiter;
+    out += field;
+    return true;
+  });
+  // The delimiters after the cells the line lacks.
+  for (; k < columns; ++k) {
+    if (k > 0) out += out_delimiter;
   }
+  DropEndingDelimiter(start, out_delimiter, out);
 }
 
 // The one export loop, whatever holds the rows: `next_row(cells, wanted)` puts the first
@@ -209,7 +231,10 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
   std::vector<std::string_view> fields;
   std::size_t rows = 0;
   while (lines.Next(line)) {
-    SplitFields(line, delimiter.view(), fields);
+    SplitFields(line, delimiter.view(), fields, kMostImportedColumns + 1);
+    // A line that would make more columns than a grid can show is refused before its cells
+    // are made: each would cost many times its bytes.
+    if (fields.size() > kMostImportedColumns) throw std::bad_alloc();
     while (grid.ColumnCount() < static_cast<int>(fields.size())) {
       grid.InsertColumn(-1, DecimalText(grid.ColumnCount() + 1), 50);
     }
@@ -274,21 +299,20 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
                          std::string_view delimiter, int at_most) {
   const std::size_t cap = static_cast<std::size_t>(std::max(at_most, 0));
   std::size_t most = 0;
-  std::vector<std::string_view> fields;
   for (std::string_view text : decoded_files) {
     LineCutter lines(text);
     std::string_view line;
     while (most < cap && lines.Next(line)) {
-      SplitFields(line, delimiter, fields, cap);
-      most = std::max(most, fields.size());
+      most = std::max(most, CountFields(line, delimiter, cap));
     }
   }
   return static_cast<int>(std::min(most, cap));
 }
 
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
-                           std::string_view delimiter, int column_count, const Text& order,
-                           const Text& out_delimiter, std::string& out) {
+                           std::string_view delimiter, int column_count,
+                           const std::optional<Text>& order, const Text& out_delimiter,
+                           std::string& out) {
   // Room for as much as the input: mostly enough, and pages never written are never used.
   std::size_t input_size = 0;
   for (std::string_view text : decoded_files) input_size += text.size();
@@ -304,7 +328,17 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
     SplitFields(line, delimiter, cells, wanted);
     return true;
   };
-  AppendExport(next_row, column_count, order, out_delimiter, out);
+  if (order) {
+    AppendExport(next_row, column_count, *order, out_delimiter, out);
+    return;
+  }
+  std::string_view line;
+  for (std::string_view text : decoded_files) {
+    for (LineCutter lines(text); lines.Next(line);) {
+      AppendEveryColumnLine(line, delimiter, column_count, out_delimiter.view(), out);
+      out += "\r\n";
+    }
+  }
 }
 
 std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> decoded_files,

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,7 +34,9 @@ Text& ImportDelimiter();
 // empty line.
 //
 // Each line is split with `SplitText(line, delimiter)`: one trailing delimiter adds no field
-// and an empty line gives an empty row. When a line has more fields than the grid has
+// and an empty line gives an empty row. A line of more than 65536 fields, whose row would
+// cost many times its bytes, throws std::bad_alloc as running out of memory would (the rows
+// before it stay). When a line has more fields than the grid has
 // columns, columns captioned "<count + 1>" (decimal) and 50 pixels wide are appended first.
 // Rows are only appended; earlier rows and columns stay. Cells beyond a line's fields read "".
 //
@@ -98,16 +101,18 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
                          std::string_view delimiter, int at_most = std::numeric_limits<int>::max());
 
-// Appends the export to `out`. `column_count` must be `DelimitedColumnCount` of the same files
-// and delimiter, with `at_most` at least the highest number of `order` (passed in so a caller
-// that needs it too counts only once). Two passes over the text in all; memory beyond `out`
-// is one line's field positions.
+// Appends the export to `out`; without an `order`, that of `AllColumnsOrder(column_count)`,
+// streamed so that a line of any number of fields costs no memory but its output. `column_count`
+// must be `DelimitedColumnCount` of the same files and delimiter, with `at_most` at least the
+// highest number of `order` (passed in so a caller that needs it too counts only once). Two passes
+// over the text in all; memory beyond `out` is one line's field positions.
 //
 //   files "a|b|c\r\n", "d|e"; delimiter "|"; column_count 3; order "3,1"; out delimiter "|"
 //     -> "c|a\r\n|d\r\n"
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
-                           std::string_view delimiter, int column_count, const Text& order,
-                           const Text& out_delimiter, std::string& out);
+                           std::string_view delimiter, int column_count,
+                           const std::optional<Text>& order, const Text& out_delimiter,
+                           std::string& out);
 
 // The same files cut for working on in parallel: pieces of whole lines, about `piece_bytes`
 // each, of the part of every file that loads (up to the first zero byte, and up to the first

@@ -126,28 +126,13 @@ Text RepeatText(int n, const Text& text) {
 
 TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> max_members) {
   TextArray members;
-  const bool limited = max_members.has_value();
-  const long long limit = limited ? std::max(*max_members, 0) : 0;
-  if (text.empty() || (limited && limit == 0)) return members;
-  if (delimiter.empty()) {
-    members.push_back(text);
-    return members;
-  }
-  std::string_view s = text.view();
-  std::string_view d = delimiter.view();
-  std::size_t p = 0;
-  std::size_t start = 0;
-  while (s.size() - p >= d.size()) {
-    if (s.compare(p, d.size(), d) == 0) {
-      members.emplace_back(s.substr(start, p - start));
-      p += d.size();
-      start = p;
-      if (limited && static_cast<long long>(members.size()) >= limit) return members;
-    } else {
-      p += CharLength(s, p);
-    }
-  }
-  if (start < s.size()) members.emplace_back(s.substr(start));
+  const std::size_t limit = max_members ? static_cast<std::size_t>(std::max(*max_members, 0))
+                                        : static_cast<std::size_t>(-1);
+  if (limit == 0) return members;
+  ForEachMember(text.view(), delimiter.view(), [&](std::string_view member) {
+    members.emplace_back(member);
+    return members.size() < limit;
+  });
   return members;
 }
 

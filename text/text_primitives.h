@@ -17,6 +17,7 @@
 #include <string_view>
 #include <variant>
 
+#include "text/gbk_chars.h"
 #include "text/text.h"
 
 namespace lanzhou {
@@ -54,6 +55,27 @@ Text RepeatText(int n, const Text& text);
 // `max_members`: nullopt means unlimited; a negative limit counts as 0 (no members).
 TextArray SplitText(const Text& text, const Text& delimiter = Text(","),
                     std::optional<int> max_members = std::nullopt);
+
+// The members `SplitText(text, delimiter)` gives, in order, as views into `text`, each handed
+// to `member(view)`, which returns false to stop there. Nothing is copied or collected, so a
+// text packed with delimiters costs no memory; a caller keeps what it needs of the members.
+//   ForEachMember("a||b|", "|", f)   calls f("a"), f(""), f("b")
+template <typename Member>
+void ForEachMember(std::string_view text, std::string_view delimiter, Member&& member) {
+  if (text.empty()) return;
+  if (delimiter.empty()) {
+    member(text);
+    return;
+  }
+  std::size_t start = 0;  // of the current member; a character start
+  while (true) {
+    const std::size_t p = FindSeparator(text, delimiter, start, start);
+    if (p == std::string_view::npos) break;
+    if (!member(text.substr(start, p - start))) return;
+    start = p + delimiter.size();
+  }
+  if (start < text.size()) member(text.substr(start));
+}
 
 // Replaces `find` from byte position `start` on, at most `count` times (nullopt or negative:
 // all; 0: none). Case-insensitive matching folds only A-Z. The replacement is never searched

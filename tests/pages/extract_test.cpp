@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "text/encoding.h"
 #include "tests/support/fake_units.h"
-#include "text/text_primitives.h"
 #include "tests/temp_directory.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {
@@ -164,6 +164,11 @@ TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
     const Text field_numbers(numbers[n % std::size(numbers)]);
     ASSERT_EQ(ExtractFields(records, field_numbers), ExtractWithPrimitives(records, field_numbers))
         << testing::PrintToString(bytes) << " / " << field_numbers.bytes();
+  }
+  // Records packed with separators, only some of whose fields are kept.
+  const Text packed(std::string(200000, '|') + "z|y\r\n" + std::string(9000, '-') + "q\r\n|");
+  for (const char* n : {"1", "200001|1", "2|200002", "3000000"}) {
+    EXPECT_EQ(ExtractFields(packed, Text(n)), ExtractWithPrimitives(packed, Text(n))) << n;
   }
 }
 

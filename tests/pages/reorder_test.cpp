@@ -277,6 +277,20 @@ std::string Streamed(const std::vector<std::string>& files, const std::string& d
   return out;
 }
 
+// The command line's form without an order: every column, each line streamed, compared with
+// the rule for the order 1,2,…,n.
+void ExpectEveryColumnStreamed(const std::vector<std::string>& files, const std::string& delimiter,
+                               const std::string& out_delimiter) {
+  std::vector<std::string> decoded;
+  for (const std::string& file : files) decoded.push_back(DecodeInput(file));
+  const std::vector<std::string_view> views(decoded.begin(), decoded.end());
+  const int columns = DelimitedColumnCount(views, delimiter);
+  std::string out;
+  AppendDelimitedExport(views, delimiter, columns, std::nullopt, Text(out_delimiter), out);
+  EXPECT_EQ(out,
+            ReferenceExport(files, delimiter, AllColumnsOrder(columns).bytes(), out_delimiter));
+}
+
 struct StreamCase {
   std::vector<std::string> files;
   std::string delimiter;
@@ -319,7 +333,12 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
     EXPECT_EQ(ReferenceExport(c.files, c.delimiter, c.order, c.out_delimiter), c.expected);
     EXPECT_EQ(LoadedThenExported(c.files, c.delimiter, c.order, c.out_delimiter), c.expected);
     EXPECT_EQ(Streamed(c.files, c.delimiter, c.order, c.out_delimiter), c.expected);
+    ExpectEveryColumnStreamed(c.files, c.delimiter, c.out_delimiter);
   }
+  // A line packed with delimiters: as many columns as delimiters, one line out.
+  const std::string packed(100000, '|');
+  ExpectEveryColumnStreamed({packed + "a\n|b\n"}, "|", "::");
+  EXPECT_EQ(Streamed({packed + "a\n|b\n"}, "|", "100001,2", "|"), "a\r\n|b\r\n");
 }
 
 TEST(ReorderExport, BothFormsFollowTheRuleOnRandomInput) {
@@ -349,6 +368,8 @@ TEST(ReorderExport, BothFormsFollowTheRuleOnRandomInput) {
     const std::string reference = ReferenceExport(files, delimiter, order, out_delimiter);
     ASSERT_EQ(LoadedThenExported(files, delimiter, order, out_delimiter), reference);
     ASSERT_EQ(Streamed(files, delimiter, order, out_delimiter), reference);
+    ExpectEveryColumnStreamed(files, delimiter, out_delimiter);
+    if (HasFailure()) return;
   }
 }
 
@@ -449,15 +470,20 @@ TEST_F(ReorderPage, DropImportsEachFileInOrderAndLeavesTheOrderAlone) {
 TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
   const Text missing = dir_.text() + Text("/missing.txt");
   const Text folder = dir_.text();
+  // A line packed with more delimiters than a grid has columns is refused before its cells
+  // multiply the memory; the rows before it stay.
+  const Text packed = dir_.Write("packed.txt", "b|c\n" + std::string(70000, '|') + "\nd\n");
   dialogs().QueueText(Text("|"));
   OnImportDropped(units_, dir_.Write("in.txt", "a") + Text("\r\n") + missing + Text("\r\n") +
-                              folder + Text("\r\n"));
+                              folder + Text("\r\n") + packed + Text("\r\n"));
   const Text caption = FromUtf8("信息：");
   const std::vector<ScriptedDialogs::Message> expected{
       {FromUtf8("无法打开文件：") + missing, 16, caption},
-      {FromUtf8("无法打开文件：") + folder, 16, caption}};
+      {FromUtf8("无法打开文件：") + folder, 16, caption},
+      {FromUtf8("内存不足：") + packed, 16, caption}};
   EXPECT_EQ(dialogs().messages, expected);
-  EXPECT_EQ(RowCountCaption(), Label(1));
+  EXPECT_EQ(RowCountCaption(), Label(2));
+  EXPECT_EQ(grid().ColumnCount(), 2);
 }
 
 TEST_F(ReorderPage, InputFilesAreNeverOpenedForWriting) {
