@@ -15,17 +15,18 @@
 #include <utility>
 #include <vector>
 
+#include "io/file_writer.h"
+#include "io/input_file.h"
+#include "io/temp_file.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "text/encoding.h"
-#include "io/file_writer.h"
-#include "io/input_file.h"
-#include "text/lines.h"
 #include "run/ordered_pipeline.h"
 #include "run/progress_meter.h"
+#include "text/encoding.h"
+#include "text/lines.h"
 
 namespace lanzhou::cli {
 namespace {
@@ -51,7 +52,12 @@ std::string ChangedWhileRead(const std::string& path) {
   return DisplayName(path) + " changed while it was read";
 }
 
-std::string ReadFailure(const std::string& path, int err) {
+// `spooling`: the input failed while being copied to a temporary file.
+std::string ReadFailure(const std::string& path, int err, bool spooling = false) {
+  if (spooling) {
+    return "cannot read " + DisplayName(path) + ": " +
+           TemporaryFileFailure("write", TemporaryDirectory(), err);
+  }
   if (err == ENOMEM) return "out of memory reading " + DisplayName(path);
   if (err == EFBIG) {
     return "cannot read " + DisplayName(path) + ": it does not fit in the memory --memory allows";
@@ -185,46 +191,68 @@ bool OpenInput(const Options& options, const std::string& path, MappedInput& inp
                const ReadLimits& limits = kInputLimits) {
   int err = 0;
   if (!input.Open(path, MessageLine(options, ChangedWhileRead(path)), err, limits)) {
-    Report(options, ReadFailure(path, err));
+    Report(options, ReadFailure(path, err, input.spool_failed()));
     return false;
   }
   return RequiredUtf8IsUtf8(options, path, input.view());
 }
 
-// extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it lies
-// when pasting changes nothing. A file larger than `keep_below` is not read in at once and
-// its pages are handed back as the scan for the pasted text goes on.
+// extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it
+// lies when pasting changes nothing. An input larger than `keep_below` (or than
+// `kPastedInMemory`) is not read in at once, its pages are handed back as the work goes on,
+// and a text that pasting changes (LF line ends, UTF-8) is changed a piece at a time into a
+// temporary file instead of memory.
+constexpr std::uint64_t kPastedInMemory = 64 << 20;
+
 struct EditBoxInput {
   std::array<MappedInput, 1> bytes;
+  MappedInput pasted;  // the changed text of a large input
   std::string storage;
   std::string_view text;
   bool utf8 = false;
-  bool in_place = false;  // `text` is part of a mapping of the file
+  bool in_place = false;  // `text` is part of a mapping of a file
+  bool large = false;
+  std::size_t released = 0;  // of `text`
 
-  bool Read(const Options& options, std::uint64_t keep_below = UINT64_MAX) {
+  bool Read(const Options& options, std::uint64_t keep_below = kPastedInMemory) {
+    keep_below = std::min(keep_below, kPastedInMemory);
     const std::string& path = options.files.front();
     std::error_code ignored;
-    const bool large =
-        path != "-" && std::filesystem::file_size(path, ignored) > keep_below && !ignored;
+    large = path != "-" && std::filesystem::file_size(path, ignored) > keep_below && !ignored;
     ReadLimits limits = kInputLimits;
     limits.populate = !large;
-    // An input that cannot be mapped (a pipe) is held in memory whole: --memory bounds it.
-    if (options.memory_limit > 0) limits.max_bytes = options.memory_limit;
     MappedInput& input = bytes[0];
     if (!OpenInput(options, path, input, limits)) return false;
-    std::size_t released = 0;
+    large = input.view().size() > keep_below;  // a pipe's size is known once it is copied
+    std::size_t scanned_to = 0;
     auto scanned = [&](std::size_t end) {
-      ReleasePages(input.view().substr(released, end - released));
-      released = end;
+      ReleasePages(input.view().substr(scanned_to, end - scanned_to));
+      scanned_to = end;
     };
+    const auto release = large && input.mapped() ? std::function<void(std::size_t)>(scanned)
+                                                 : std::function<void(std::size_t)>();
     DetectedEncoding detected = DetectedEncoding::kGbk;
-    text = PastedView(input.view(), storage, options.input_encoding, &detected,
-                      large && input.mapped() ? scanned : std::function<void(std::size_t)>());
+    if (large) {
+      int err = 0;
+      if (!pasted.OpenPasted(input.view(), options.input_encoding, &detected, text, err, release)) {
+        Report(options, ReadFailure(path, err, pasted.spool_failed()));
+        return false;
+      }
+    } else {
+      text = PastedView(input.view(), storage, options.input_encoding, &detected, release);
+    }
     utf8 = detected == DetectedEncoding::kUtf8;
     const bool inside = text.data() == input.view().data();
-    in_place = inside && input.mapped();
+    in_place = (inside && input.mapped()) || pasted.mapped();
     if (!inside) input.Close();  // the pasted text is a copy
     return true;
+  }
+
+  // Hands back the pages of a large text before `end`, which the work is done with.
+  void Done(std::size_t end) {
+    if (!large || !in_place || end <= released) return;
+    ReleasePages(text.substr(released, end - released));
+    released = end;
   }
 };
 
@@ -261,7 +289,10 @@ int RunExtract(const Options& options) {
   return WriteParts(options, input.utf8, progress, input.bytes,
                     [&](const auto& write, std::string&) {
                       return WriteExtractedFields(input.text, options.fields, Threads(options),
-                                                  write, std::ref(progress));
+                                                  write, [&](std::size_t done, std::size_t total) {
+                                                    input.Done(done);
+                                                    progress(done, total);
+                                                  });
                     });
 }
 
@@ -292,7 +323,10 @@ int RunWrap(const Options& options) {
                     [&](const auto& write, std::string&) {
                       return WriteWrappedText(input.text, options.width, cleaning,
                                               ThreadsFor(input.text.size(), Threads(options)),
-                                              write, std::ref(progress));
+                                              write, [&](std::size_t done, std::size_t total) {
+                                                input.Done(done);
+                                                progress(done, total);
+                                              });
                     });
 }
 
@@ -325,7 +359,6 @@ int RunReorder(const Options& options) {
     columns[k] = DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most);
   });
   const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
-  const Text order = options.order ? *options.order : AllColumnsOrder(column_count);
   Progress progress(options);
   return WriteParts(options, any_utf8, progress, inputs, [&](const auto& write, std::string&) {
     std::size_t done = 0;
@@ -333,8 +366,8 @@ int RunReorder(const Options& options) {
         threads, pieces.size(),
         [&](const std::size_t& piece, std::string& out) {
           out.clear();
-          AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count, order,
-                                options.out_delimiter, out);
+          AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count,
+                                options.order, options.out_delimiter, out);
         },
         [&](std::size_t& piece, std::string& out) {
           progress(done += pieces[piece].size(), bytes);

@@ -18,6 +18,7 @@
 
 #include "io/file_writer.h"
 #include "io/system_calls.h"
+#include "io/temp_file.h"
 
 namespace lanzhou {
 namespace {
@@ -203,6 +204,8 @@ void CloseInput(int fd) {
 // Long texts are looked at this much at a time, so that the caller may hand the pages of a
 // mapped file back as the scan goes.
 constexpr std::size_t kScanStep = std::size_t{64} << 20;
+// Text changed into a temporary file is changed this much at a time.
+constexpr std::size_t kPastePiece = std::size_t{8} << 20;
 
 void Scanned(const std::function<void(std::size_t)>& scanned, std::size_t end) {
   if (scanned) scanned(end);
@@ -264,6 +267,36 @@ std::string LoneLfToCrLf(std::string_view text, std::size_t lone) {
   return out;
 }
 
+// Copies what is left of `fd` (up to just after a zero byte with `stop_at_zero`) into a new
+// unnamed file in the temporary directory, a piece at a time. Its descriptor, with `size`
+// set, or -1 with `err` set and `spool_failed` telling a failure of the temporary file from
+// one of reading `fd`.
+int Spool(int fd, bool stop_at_zero, std::size_t& size, int& err, bool& spool_failed) {
+  spool_failed = true;
+  const int spool = OpenUnnamedFile(TemporaryDirectory(), err);
+  if (spool < 0) return -1;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kFirstPiece]);
+  if (buffer == nullptr) {
+    ::close(spool);
+    err = ENOMEM;
+    spool_failed = false;
+    return -1;
+  }
+  size = 0;
+  for (bool eof = false; !eof;) {
+    std::size_t used = 0;
+    if (!ReadPiece(fd, buffer.get(), kFirstPiece, stop_at_zero, used, eof, err)) {
+      spool_failed = false;
+      break;
+    }
+    if (!WriteAll(spool, std::string_view(buffer.get(), used), err)) break;
+    size += used;
+    if (eof) return spool;
+  }
+  ::close(spool);
+  return -1;
+}
+
 }  // namespace
 
 bool ReadInput(const std::string& native_path, std::string& bytes, int& error,
@@ -281,27 +314,56 @@ bool MappedInput::Open(const std::string& native_path, std::string_view changed_
   // One open only: a named pipe cannot be opened a second time for the same data.
   const int fd = OpenInput(native_path, error);
   if (fd < 0) return false;
+  spool_failed_ = false;
   struct stat st {};
   // Files that report no size (/proc) or are not regular are read instead.
   if (fd != STDIN_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
     // A mapping takes the page cache, not memory of ours: `max_bytes` does not apply.
-    const std::size_t size = static_cast<std::size_t>(st.st_size);
-    void* map = Sys().mmap(nullptr, size, PROT_READ,
-                           MAP_PRIVATE | (limits.populate ? MAP_POPULATE : 0), fd, 0);
-    if (map != MAP_FAILED) {
-      if (Register(static_cast<const char*>(map), size, changed_message) != nullptr) {
-        map_ = static_cast<const char*>(map);
-        map_size_ = size;
-        fd_ = fd;
-        modified_ns_ = ModifiedNs(st);
-        return true;
-      }
-      ::munmap(map, size);
+    if (Map(fd, static_cast<std::size_t>(st.st_size), changed_message, limits)) {
+      modified_ns_ = ModifiedNs(st);
+      return true;
     }
+    const bool ok = ReadOpenFile(fd, owned_, error, limits);
+    CloseInput(fd);
+    return ok;
   }
-  const bool ok = ReadOpenFile(fd, owned_, error, limits);
+  // Standard input, a pipe, a device: copied into a file of ours and mapped, so that its
+  // size costs disk, not memory, and it is read as a file is.
+  std::size_t size = 0;
+  const int spool = Spool(fd, limits.stop_at_zero, size, error, spool_failed_);
   CloseInput(fd);
-  return ok;
+  if (spool < 0) return false;
+  if (size == 0) {
+    ::close(spool);
+    return true;
+  }
+  // A large copy is read as it is used, so that its pages can be handed back behind the work.
+  ReadLimits map_limits = limits;
+  map_limits.populate = limits.populate && size <= kLargestPiece;
+  if (!Map(spool, size, changed_message, map_limits)) {
+    error = errno;
+    ::close(spool);
+    return false;
+  }
+  struct stat spooled {};
+  if (::fstat(spool, &spooled) == 0) modified_ns_ = ModifiedNs(spooled);
+  return true;
+}
+
+bool MappedInput::Map(int fd, std::size_t size, std::string_view changed_message,
+                      const ReadLimits& limits) {
+  void* map = Sys().mmap(nullptr, size, PROT_READ,
+                         MAP_PRIVATE | (limits.populate ? MAP_POPULATE : 0), fd, 0);
+  if (map == MAP_FAILED) return false;
+  if (Register(static_cast<const char*>(map), size, changed_message) == nullptr) {
+    ::munmap(map, size);
+    errno = EMFILE;
+    return false;
+  }
+  map_ = static_cast<const char*>(map);
+  map_size_ = size;
+  fd_ = fd;
+  return true;
 }
 
 bool MappedInput::Unchanged() const {
@@ -321,6 +383,61 @@ void MappedInput::Close() {
   map_size_ = 0;
   fd_ = -1;
   std::string().swap(owned_);
+}
+
+bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, DetectedEncoding* detected,
+                             std::string_view& text, int& error,
+                             const std::function<void(std::size_t)>& scanned) {
+  Close();
+  bytes = bytes.substr(0, FirstZero(bytes, scanned));
+  DetectedEncoding found = DetectedEncoding::kGbk;
+  if (how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && !AllAscii(bytes, scanned) &&
+                                      DetectInputEncoding(bytes) == DetectedEncoding::kUtf8)) {
+    found = DetectedEncoding::kUtf8;
+  }
+  if (detected) *detected = found;
+  if (found == DetectedEncoding::kGbk && CountLoneLf(bytes, scanned) == 0) {
+    text = bytes;
+    return true;
+  }
+  spool_failed_ = true;
+  const int fd = OpenUnnamedFile(TemporaryDirectory(), error);
+  if (fd < 0) return false;
+  std::string decoded;
+  std::size_t size = 0;
+  // Pieces end just after an LF, which is never part of a character in either encoding, so
+  // each converts as it would within the whole.
+  for (std::size_t start = 0; start < bytes.size();) {
+    std::size_t end = bytes.size();
+    if (bytes.size() - start > kPastePiece) {
+      const std::size_t lf = bytes.find('\n', start + kPastePiece);
+      if (lf != std::string_view::npos) end = lf + 1;
+    }
+    std::string_view piece = bytes.substr(start, end - start);
+    if (found == DetectedEncoding::kUtf8) {
+      // Decoded with the LF before it, so that a byte-order mark counts only at the very start.
+      const std::size_t from = start == 0 ? 0 : start - 1;
+      piece =
+          DecodeInputView(bytes.substr(from, end - from), decoded, InputEncoding::kUtf8, nullptr)
+              .substr(start - from);
+    }
+    const std::string changed = LoneLfToCrLf(piece, 0);
+    if (!WriteAll(fd, changed, error)) {
+      ::close(fd);
+      return false;
+    }
+    size += changed.size();
+    Scanned(scanned, end);
+    start = end;
+  }
+  spool_failed_ = false;
+  if (!Map(fd, size, {}, ReadLimits{.populate = false})) {
+    error = errno;
+    ::close(fd);
+    return false;
+  }
+  text = view();
+  return true;
 }
 
 void ReleasePages(std::string_view bytes) {

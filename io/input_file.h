@@ -44,22 +44,41 @@ class MappedInput {
   MappedInput& operator=(const MappedInput&) = delete;
   ~MappedInput() { Close(); }
 
-  // As `ReadInput`; at most 16 inputs are mapped at once, further ones are read.
+  // As `ReadInput`; at most 16 inputs are mapped at once, further ones are read. Anything
+  // but a regular file (standard input, a pipe, a device) is first copied into an unnamed
+  // file in the temporary directory (io/temp_file.h) and that is mapped: its memory does
+  // not grow with its size. Should that copy fail, `spool_failed` says so and `error` is the
+  // errno of the temporary file (ENOSPC: the disk is full); nothing is left behind.
   bool Open(const std::string& native_path, std::string_view changed_message, int& error,
             const ReadLimits& limits = {});
+  // What `PastedView(bytes, …)` gives, for bytes too many to copy in memory: `text` is
+  // `bytes` itself (cut at the first zero byte) when nothing needs changing; otherwise the
+  // changed text is written a piece at a time into an unnamed file in the temporary
+  // directory, which this then maps without reading it in. `bytes` may belong to another
+  // input, which may be closed afterwards. False when the temporary file fails
+  // (`spool_failed`, `error` its errno).
+  bool OpenPasted(std::string_view bytes, InputEncoding how, DetectedEncoding* detected,
+                  std::string_view& text, int& error,
+                  const std::function<void(std::size_t)>& scanned = nullptr);
   std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
   // True when the bytes are a mapping of the file (whose pages `ReleasePages` may drop).
   bool mapped() const { return map_ != nullptr; }
   // False when a mapped file's size or modification time differs from when it was mapped.
   bool Unchanged() const;
+  // After a failed `Open`: whether the copy of a non-regular input into a temporary file failed.
+  bool spool_failed() const { return spool_failed_; }
   void Close();
 
  private:
+  // Maps `size` bytes of `fd`, which the mapping then owns; false, with errno set, on failure.
+  bool Map(int fd, std::size_t size, std::string_view changed_message, const ReadLimits& limits);
+
   const char* map_ = nullptr;
   std::size_t map_size_ = 0;
   int fd_ = -1;  // the mapped file, kept open to see whether it changed
   long long modified_ns_ = 0;
   std::string owned_;
+  bool spool_failed_ = false;
 };
 
 // Hands the whole pages inside `bytes`, a part of a read-only file mapping, back to the system;

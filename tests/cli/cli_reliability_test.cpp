@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +34,38 @@ std::string At(std::string arg, const std::string& dir) {
     at += dir.size();
   }
   return arg;
+}
+
+// Writes `block` into the named pipe `path` `times` times, or until no one reads it.
+void FeedPipe(const std::string& path, const std::string& block, std::size_t times) {
+  const int fd = open(path.c_str(), O_WRONLY);
+  for (std::size_t i = 0; fd >= 0 && i < times; ++i) {
+    std::string_view rest = block;
+    while (!rest.empty()) {
+      const ssize_t n = write(fd, rest.data(), rest.size());
+      if (n <= 0) {
+        close(fd);
+        return;
+      }
+      rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  if (fd >= 0) close(fd);
+}
+
+// What `run` returns, run with $TMPDIR set to `dir` (the child programs it starts inherit it).
+template <typename Run>
+auto WithTemporaryDirectory(const std::string& dir, Run run) {
+  const char* saved = getenv("TMPDIR");
+  const std::optional<std::string> kept = saved ? std::optional<std::string>(saved) : std::nullopt;
+  setenv("TMPDIR", dir.c_str(), 1);
+  auto result = run();
+  if (kept) {
+    setenv("TMPDIR", kept->c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  return result;
 }
 
 TEST(CliInputs, EveryCommandLeavesItsInputFilesUntouched) {
@@ -352,36 +386,72 @@ TEST(CliInputs, EndlessInputsEndWithAResultOrAMessage) {
     EXPECT_EQ(cli.status, status) << cli.err;
     EXPECT_EQ(cli.out, "");
   }
-  // An endless pipe without a zero byte: beyond --memory, or beyond the memory the system
-  // gives (not for a sanitized program, which cannot run under such a limit).
+  // An endless pipe without a zero byte fills the temporary disk it is copied to: a full
+  // disk (a real small one, or a file size limit) ends the command, and leaves nothing.
   signal(SIGPIPE, SIG_IGN);
-  for (const bool option : {true, false}) {
-    if (!option && kSanitized) continue;
-    SCOPED_TRACE(option ? "--memory" : "RLIMIT_AS");
+  for (const bool real_disk : {true, false}) {
+    SCOPED_TRACE(real_disk ? "tmpfs" : "RLIMIT_FSIZE");
     TempDir dir;
+    const std::string temp = dir.Path("temp");
+    std::optional<TmpfsMount> mount;
+    if (real_disk) {
+      mount.emplace(temp, "size=4m");
+      if (!mount->ok()) continue;  // this process may not mount
+    } else {
+      ASSERT_TRUE(std::filesystem::create_directory(temp));
+    }
     const std::string pipe = dir.Path("endless");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::thread writer([&pipe] {
-      const std::string block(1 << 20, 'a');
-      const int fd = open(pipe.c_str(), O_WRONLY);
-      while (fd >= 0 && write(fd, block.data(), block.size()) > 0) {
-      }
-      if (fd >= 0) close(fd);
-    });
-    CliCall call{.args = {"dedupe", pipe}};
-    if (option) {
-      call.args.insert(call.args.end(), {"--memory", "8M"});
-    } else {
-      call.memory_limit = rlim_t{256} << 20;
-    }
-    const CliResult cli = RunCli(call);
+    std::thread writer([&pipe] { FeedPipe(pipe, std::string(1 << 20, 'a'), SIZE_MAX); });
+    CliCall call;
+    call.args = {"dedupe", pipe};
+    if (!real_disk) call.file_size_limit = rlim_t{8} << 20;
+    const CliResult cli = WithTemporaryDirectory(temp, [&] { return RunCli(call); });
     close(open(pipe.c_str(), O_RDONLY | O_NONBLOCK));  // frees a writer never read from
     writer.join();
     EXPECT_EQ(cli.status, 2);
-    EXPECT_EQ(cli.err, "lanzhou-cli: dedupe: " +
-                           (option ? "cannot read '" + pipe +
-                                         "': it does not fit in the memory --memory allows\n"
-                                   : "out of memory reading '" + pipe + "'\n"));
+    EXPECT_EQ(cli.err, "lanzhou-cli: dedupe: cannot read '" + pipe +
+                           "': no space left for temporary files in '" + temp + "'\n");
+    EXPECT_TRUE(Listing(temp).empty());
+  }
+}
+
+// A pipe of more than the memory a command may hold is copied to a temporary file and read
+// as a file is: every command gives what it gives for the same bytes in a file, and the
+// copy is gone afterwards.
+TEST(CliInputs, APipeLargerThanTheMemoryLimitReadsAsTheFile) {
+  signal(SIGPIPE, SIG_IGN);
+  TempDir dir;
+  std::string records;
+  for (int i = 0; records.size() < (3 << 20); ++i) {
+    records += "k" + std::to_string(i % 5000) + "|\xD6\xD0" + std::to_string(i % 7919) + "\n";
+  }
+  const std::string file = dir.Write("records.txt", records);
+  const std::string temp = dir.Path("temp");
+  ASSERT_TRUE(std::filesystem::create_directory(temp));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"dedupe", "--memory", "1M", "@"},
+        {"extract", "-f", "2|1", "@"},
+        {"wrap", "-w", "7", "@"},
+        {"reorder", "-d", "|", "-c", "2,1", "@"}}) {
+    SCOPED_TRACE(args[0]);
+    CliCall from_file;
+    from_file.args = args;
+    from_file.args.back() = file;
+    const CliResult expected = RunCli(from_file);
+    ASSERT_EQ(expected.status, 0) << expected.err;
+    const std::string pipe = dir.Path("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] { FeedPipe(pipe, records, 1); });
+    CliCall from_pipe;
+    from_pipe.args = args;
+    from_pipe.args.back() = pipe;
+    const CliResult cli = WithTemporaryDirectory(temp, [&] { return RunCli(from_pipe); });
+    writer.join();
+    unlink(pipe.c_str());
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_TRUE(cli.out == expected.out) << cli.out.size() << " bytes, not " << expected.out.size();
+    EXPECT_TRUE(Listing(temp).empty());
   }
 }
 

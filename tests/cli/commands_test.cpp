@@ -11,9 +11,9 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "text/encoding.h"
-#include "tests/support/fake_units.h"
 #include "tests/cli/cli_runner.h"
+#include "tests/support/fake_units.h"
+#include "text/encoding.h"
 
 namespace lanzhou::cli_test {
 namespace {
@@ -463,6 +463,9 @@ TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
   const std::string name_records = ReplaceAll(records, "user", Gbk("名"));
   const std::string names = dir.Write("names.txt", name_records);
   const std::string distinct = DistinctLines(Text(records)).bytes();
+  // The same records with LF line ends, and in UTF-8: pasted a piece at a time beyond --memory.
+  const std::string lf = dir.Write("lf.txt", ReplaceAll(records, "\r\n", "\n"));
+  const std::string utf8 = dir.Write("utf8.txt", ReplaceAll(ToUtf8(records), "\r\n", "\n"));
   const std::string_view both[] = {records, name_records};
   auto reorder = [&](std::span<const std::string_view> files, const char* delimiter, Text order) {
     std::string out;
@@ -485,6 +488,9 @@ TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
       // partitions are split again.
       {{"dedupe", "--memory", "256K", file}, distinct},
       {{"dedupe", "--memory", "16K", file}, distinct},
+      {{"dedupe", "--memory", "16K", lf}, distinct},
+      {{"dedupe", "--memory", "16K", utf8}, ToUtf8(distinct)},
+      {{"dedupe", utf8}, ToUtf8(distinct)},
       {{"reorder", "-d", "|", "-c", "3,1", file, names}, reorder(both, "|", Text("3,1"))},
       {{"reorder", "-d", "----", file}, reorder(std::span(both, 1), "----", Text())},
       {{"merge", file, names}, pairs},
