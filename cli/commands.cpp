@@ -339,7 +339,11 @@ int RunReorder(const Options& options) {
   bool any_utf8 = false;
   for (std::size_t f = 0; f < options.files.size(); ++f) {
     const std::string& path = options.files[f];
-    if (!OpenInput(options, path, inputs[f])) return kExitFile;
+    std::error_code ignored;
+    ReadLimits limits = kInputLimits;
+    limits.populate =
+        path == "-" || std::filesystem::file_size(path, ignored) <= kPastedInMemory || ignored;
+    if (!OpenInput(options, path, inputs[f], limits)) return kExitFile;
     DetectedEncoding detected = DetectedEncoding::kGbk;
     texts.push_back(
         DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
@@ -354,9 +358,22 @@ int RunReorder(const Options& options) {
   // Without an order every column is written, as after an import into the page.
   const int at_most =
       options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max();
+  // The pages of a large mapped input are handed back behind each pass; the second reads
+  // them from the file again.
+  auto done_with = [&](std::string_view piece) {
+    if (bytes <= kPastedInMemory) return;
+    for (const MappedInput& input : inputs) {
+      const std::string_view view = input.view();
+      if (input.mapped() && piece.data() >= view.data() &&
+          piece.data() < view.data() + view.size()) {
+        ReleasePages(piece);
+      }
+    }
+  };
   std::vector<int> columns(pieces.size());
   ParallelFor(threads, pieces.size(), [&](std::size_t k) {
     columns[k] = DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most);
+    done_with(pieces[k]);
   });
   const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
   Progress progress(options);
@@ -371,6 +388,7 @@ int RunReorder(const Options& options) {
         },
         [&](std::size_t& piece, std::string& out) {
           progress(done += pieces[piece].size(), bytes);
+          done_with(pieces[piece]);
           return write(out);
         });
   });
