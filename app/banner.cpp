@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 #include <QTimerEvent>
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,18 @@ Banner::Banner(QWidget* parent) : QWidget(parent) {
   timer_.start(kFrameMilliseconds, this);
 }
 
+namespace {
+
+// A deep-blue sky over water, from the top of the banner down.
+QLinearGradient Sky() {
+  QLinearGradient sky(0, 0, 0, Banner::kHeight);
+  sky.setColorAt(0, QColor(14, 46, 92));
+  sky.setColorAt(1, QColor(34, 96, 150));
+  return sky;
+}
+
+}  // namespace
+
 QImage Banner::Frame(int index) {
   index = ((index % kFrameCount) + kFrameCount) % kFrameCount;
   const double phase = 2 * std::numbers::pi * index / kFrameCount;
@@ -23,11 +36,7 @@ QImage Banner::Frame(int index) {
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
 
-  // A deep-blue sky over water.
-  QLinearGradient sky(0, 0, 0, kHeight);
-  sky.setColorAt(0, QColor(14, 46, 92));
-  sky.setColorAt(1, QColor(34, 96, 150));
-  p.fillRect(image.rect(), sky);
+  p.fillRect(image.rect(), Sky());
 
   // Three rows of waves drifting to the right, one step per frame.
   for (int row = 0; row < 3; ++row) {
@@ -90,13 +99,28 @@ void Banner::Advance() {
 
 void Banner::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.fillRect(rect(), QColor(14, 46, 92));
-  // Centred in the picture box, as the image was placed in the template.
+  // Centred in the picture box, as the image was placed in the template; the sky goes on to
+  // both sides of a wider banner.
   const int x = (width() - kWidth) / 2;
   const int y = (height() - kHeight) / 2;
+  QLinearGradient sky = Sky();
+  sky.setStart(0, y);
+  sky.setFinalStop(0, y + kHeight);
+  p.fillRect(rect(), sky);
   QImage& frame = frames_[static_cast<size_t>(frame_)];
   if (frame.isNull()) frame = Frame(frame_);
   p.drawImage(x, y, frame);
+}
+
+void Banner::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  for (const auto& [child, margin] : right_margins_) {
+    if (child) child->resize(width() - margin - child->x(), child->height());
+  }
+}
+
+void Banner::KeepRightMargin(QWidget* child) {
+  right_margins_.emplace_back(child, width() - child->x() - child->width());
 }
 
 void Banner::timerEvent(QTimerEvent* event) {

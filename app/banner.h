@@ -1,14 +1,17 @@
 // The banner over the tab control: an animation of 590 x 70 pixels, 14 frames of 0.2 s
-// repeating without end, drawn by the program itself; and the transparent label over it
-// that takes left presses.
+// repeating without end, drawn by the program itself in the middle of a sky as wide as the
+// banner; and the transparent label over it that takes left presses, which widens with it.
 #ifndef LANZHOU_APP_BANNER_H_
 #define LANZHOU_APP_BANNER_H_
 
 #include <QBasicTimer>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace lanzhou {
 
@@ -26,14 +29,18 @@ class Banner : public QWidget {
   int current_frame() const { return frame_; }
   // Shows the next frame, after the last the first.
   void Advance();
+  // Keeps `child`'s right edge at its present distance from the banner's right edge.
+  void KeepRightMargin(QWidget* child);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 
  private:
   QBasicTimer timer_;
   int frame_ = 0;
+  std::vector<std::pair<QPointer<QWidget>, int>> right_margins_;
   std::array<QImage, kFrameCount> frames_;  // drawn on first use
 };
 

@@ -1,14 +1,15 @@
 #include "app/event_table.h"
 
 #include "app/main_window.h"
+#include "app/unit_anchors.h"
 #include "app/unit_table.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "ui/dialogs.h"
 #include "text/encoding.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 namespace {
@@ -44,14 +45,9 @@ std::span<const FilesDroppedEvent> FilesDroppedEvents() { return kFilesDroppedEv
 void OnWindowCreated(MainWindow& window) {
   ControlAnchor& anchor = window.anchor();
   anchor.Init(window.UnitHandle(Unit::MainWindow));
-  // The tab control and the reorder grid grow with the window; the row-count label only
-  // stretches with its width.
-  constexpr AnchorOptions kGrow{.minWidth = 500, .minHeight = 172};
-  constexpr AnchorOptions kStretchWidth{
-      .anchorTop = 0, .anchorBottom = 0, .minWidth = 100, .minHeight = 20};
-  anchor.AddControl(window.UnitHandle(Unit::选择夹1), kGrow);
-  anchor.AddControl(window.UnitHandle(Unit::超级列表框1), kGrow);
-  anchor.AddControl(window.UnitHandle(Unit::标签_行数), kStretchWidth);
+  for (const UnitAnchor& row : UnitAnchors()) {
+    anchor.AddControl(window.UnitHandle(row.unit), row.options);
+  }
   for (const FilesDroppedEvent& event : kFilesDroppedEvents) {
     window.RegisterDropWindow(event.drop_object, window.UnitHandle(event.grid));
   }

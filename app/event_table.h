@@ -28,8 +28,8 @@ std::span<const ClickEvent> ClickEvents();
 std::span<const FilesDroppedEvent> FilesDroppedEvents();
 
 // The window's own events.
-// Created, once every unit exists: anchors the tab control, the reorder grid and its
-// row-count label, and registers the three drop objects on their grids.
+// Created, once every unit exists: anchors the units to the window's size (app/unit_anchors.h)
+// and registers the three drop objects on their grids.
 void OnWindowCreated(MainWindow& window);
 // May close: asks "是否关闭程序?"; true only for Yes.
 bool OnWindowMayClose(MainWindow& window);

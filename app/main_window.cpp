@@ -109,6 +109,16 @@ class MainWindow::WidgetUnits : public Units {
                     })
                           : std::function<void()>());
   }
+  void ReplaceEditText(Unit unit, const Text& text) override {
+    QWidget* widget = window_->UnitWidget(unit);
+    if (TextOf(widget) == text) return;
+    if (auto* box = qobject_cast<TextBox*>(widget)) {
+      box->ReplaceText(text);
+    } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+      line->selectAll();
+      line->insert(ToQString(text));  // QLineEdit::setText would clear its undo history
+    }
+  }
   void SetCaption(Unit unit, const Text& text) override {
     SetTextOf(window_->UnitWidget(unit), text);
   }
@@ -244,17 +254,14 @@ MainWindow::MainWindow(Options options) : QWidget(nullptr) {
 }
 
 QSize MainWindow::MinimumClientSize() {
-  // The units sit at fixed places, so the window may shrink only as far as they all fit as
-  // the template places them. The anchored ones shrink with it down to minimums that fit
-  // inside the others (a test holds this). The template lets the banner and the tab control
-  // reach a pixel past its own client size; that overhang does not count.
+  // The window never gets smaller than the template's layout: units anchored at the far edges
+  // would otherwise move over the ones anchored at the near edges. Called before any resize,
+  // so every unit is where the template put it. The template lets the banner and the tab
+  // control reach a pixel past its own client size; that overhang does not count.
   QSize size(0, 0);
   for (const UnitDefinition& definition : UnitDefinitions()) {
     QWidget* widget = UnitWidget(definition.unit);
-    if (widget == nullptr || widget->parentWidget() != this ||
-        anchor_->FindControl(UnitHandle(definition.unit)) != 0) {
-      continue;
-    }
+    if (widget == nullptr || widget->parentWidget() != this) continue;
     size = size.expandedTo(QSize(widget->x() + widget->width(), widget->y() + widget->height()));
   }
   return size.boundedTo(QSize(kClientWidth, kClientHeight));
@@ -309,6 +316,8 @@ void MainWindow::CreateUnits() {
     }
     widget->setGeometry(bounds);
   }
+  // All of a wider banner opens the site, as all of the template's does.
+  static_cast<Banner*>(UnitWidget(Unit::图片框1))->KeepRightMargin(UnitWidget(Unit::透明标签1));
 }
 
 QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
@@ -343,7 +352,8 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
       label->setTextFormat(Qt::PlainText);
       // A label of two lines' height wraps; a one-line label is cut at its right edge.
       label->setWordWrap(definition.height >= 32);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      // Centred in its height, so a label just under the tab bar is not cut by it.
+      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       return label;
     }
     case UnitKind::kLineEdit: {
@@ -357,8 +367,6 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
     case UnitKind::kMultiLineEdit: {
       auto* box = new TextBox(parent);
       box->setPlainText(text);
-      // A result box of many lines shows that there are more than fit.
-      if (definition.scroll_bar) box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
       box->SetFileLoader(
           [this](const std::vector<Text>& paths) { return ReadDroppedText(paths, *dialogs_); });
       return box;
@@ -422,6 +430,20 @@ void MainWindow::BindEvents() {
     connect(static_cast<QLabel*>(UnitWidget(link)), &QLabel::linkActivated, this,
             [this](const QString& target) { dialogs_->OpenUrl(FromQString(target)); });
   }
+}
+
+void MainWindow::DropFilesOnCurrentPage(const std::vector<Text>& paths) {
+  const int page = tabs_->currentIndex();
+  TextBox* box = nullptr;
+  for (const UnitDefinition& definition : UnitDefinitions()) {
+    if (definition.page != page) continue;
+    if (DropObject* drop = DropObjectOf(definition.unit)) {
+      drop->DropFiles(paths);
+      return;
+    }
+    if (box == nullptr) box = qobject_cast<TextBox*>(UnitWidget(definition.unit));
+  }
+  if (box != nullptr) box->InsertFiles(paths);
 }
 
 void MainWindow::RunHandler(const std::function<void()>& handler) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/control_anchor.h"
 #include "app/unit_table.h"
@@ -65,6 +66,10 @@ class MainWindow : public QWidget {
 
   // The smallest client size at which no unit is cut off: the window never gets smaller.
   QSize MinimumClientSize();
+
+  // Loads `paths` (files named on the command line) as if they were dropped on the current
+  // page's drop target: its first drop object, else its first multi-line box.
+  void DropFilesOnCurrentPage(const std::vector<Text>& paths);
 
   // Runs one handler of the event table, then brings the grid views up to date.
   void RunHandler(const std::function<void()>& handler);

@@ -21,7 +21,7 @@ enum class UnitKind {
   kButton,
   kLabel,
   kLineEdit,       // single line
-  kMultiLineEdit,  // wraps at the box width, no scroll bars unless `scroll_bar`
+  kMultiLineEdit,  // wraps at the box width, a vertical scroll bar as needed
   kCheckBox,
   kReportList,
   kCommonDialog,  // no window
@@ -48,7 +48,6 @@ struct UnitDefinition {
   bool centred = false;              // single-line edit boxes
   bool whole_row_selection = false;  // report lists
   bool grid_lines = false;           // report lists
-  bool scroll_bar = false;           // multi-line boxes: a vertical one when the text is longer
 };
 
 // Every unit but the window itself, in creation order.

@@ -19,11 +19,9 @@ namespace {
 // The field numbers that can address a field; 0 and below address none, so they are dropped
 // here once instead of being tested for every record.
 std::vector<int> ReadFieldNumbers(const Text& field_numbers) {
-  std::vector<int> numbers;
-  for (const Text& piece : SplitText(field_numbers, Text("|"))) {
-    const int k = ToClampedInteger(piece);  // beyond int: beyond every record's last field
-    if (k >= 1) numbers.push_back(k);
-  }
+  // Beyond int reads INT_MAX: beyond every record's last field.
+  std::vector<int> numbers = ReadNumberList(field_numbers, '|');
+  std::erase_if(numbers, [](int k) { return k < 1; });
   return numbers;
 }
 
@@ -171,7 +169,7 @@ void OnExtractClicked(Units& units) {
       })) {
     return;
   }
-  units.SetEditText(Unit::编辑框4, converted);
+  units.ReplaceEditText(Unit::编辑框4, converted);
   // The message promises a saved file, so it waits for the write to succeed.
   if (written) {
     ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));

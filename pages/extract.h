@@ -19,8 +19,8 @@ Text ConvertDashSeparators(const Text& records);
 //
 // `records` is the text as the records box holds it: records separated by CR LF, fields by
 // "|"; every "----" counts as "|" (as if `ConvertDashSeparators` had run first). `field_numbers`
-// is the text of the field-number box: 1-based numbers separated by "|", each read like
-// `ToClampedInteger` (leading blanks skipped, full-width digits accepted, reading stops at the
+// is the text of the field-number box: 1-based numbers separated by "|" (or "｜"), read with
+// `ReadNumberList` (leading blanks skipped, full-width digits accepted, reading stops at the
 // first non-digit). For every record, each number in order contributes its field followed by
 // "|" and the final "|" is dropped; a number beyond the record's last field (one beyond the
 // int range too: it is never wrapped), or below 1 (0, a negative number, no number at all),

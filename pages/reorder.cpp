@@ -257,11 +257,19 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
 }
 
 std::vector<int> ParseColumnOrder(const Text& order) {
-  std::vector<int> numbers;
   // A number beyond int names no column, as one beyond the last column does.
-  for (const Text& member : SplitText(order, Text(",")))
-    numbers.push_back(ToClampedInteger(member));
-  return numbers;
+  return ReadNumberList(order, ',');
+}
+
+Text OrderProblem(const Text& order, int column_count) {
+  const std::vector<int> numbers = ParseColumnOrder(order);
+  if (std::ranges::none_of(numbers, [](int n) { return n >= 1; })) {
+    return FromUtf8("请输入要排序的列号，如 3,1");
+  }
+  if (std::ranges::none_of(numbers, [&](int n) { return n >= 1 && n <= column_count; })) {
+    return FromUtf8("请输入1到") + DecimalText(column_count) + FromUtf8("之间的列号");
+  }
+  return Text();
 }
 
 int HighestColumn(const Text& order) {
@@ -359,10 +367,12 @@ void OnImportClicked(Units& units) {
   if (!AskImportDelimiter(units)) return;
   CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
   dialog.kind = 0;
-  // Where results go is also where a user keeps the files to work on; an installed program's
-  // own directory holds none of them.
-  dialog.initial_folder = units.ChooseSaveFolder().path;
-  dialog.filter = FromUtf8("文本文档|*.txt");
+  // The folder of the file picked last, else (empty) the home folder: an installed program's
+  // own directory holds none of the user's files, and looking must create no folder.
+  const std::size_t slash = dialog.file_name.view().rfind('/');
+  dialog.initial_folder =
+      slash == std::string_view::npos ? Text() : Text(dialog.file_name.view().substr(0, slash));
+  dialog.filter = FromUtf8("文本文件|*.txt|所有文件|*");
   if (!units.dialogs().ShowCommonDialog(dialog)) return;
   if (!ImportFile(units, dialog.file_name)) return;
 
@@ -379,6 +389,13 @@ void OnImportDropped(Units& units, const Text& paths) {
 void OnExportClicked(Units& units) {
   const GridData& grid = units.Grid(kGrid);
   if (grid.ItemCount() == 0) return;
+  // An order that names no column of the grid would save a file of empty lines: refused
+  // before anything is asked.
+  if (const Text problem = OrderProblem(units.EditText(Unit::编辑框_列), grid.ColumnCount());
+      !problem.empty()) {
+    ShowMessage(units.dialogs(), problem, message_flags::kIconWarning);
+    return;
+  }
   // A cancelled prompt leaves the delimiter empty and the export goes on without one.
   Text delimiter;
   InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &delimiter, 1);

@@ -56,10 +56,19 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        const std::function<void(std::size_t)>& row_added = {},
                        Text* problem = nullptr, InputEncoding how = InputEncoding::kAuto);
 
-// The column order typed by the user: "3,1" split on "," and each member read with
-// `ToClampedInteger` (so "x" reads 0, "３" reads 3 and "4294967297" names no column instead
-// of column 1). An empty order gives no member.
+// The column order typed by the user: "3,1" (or "3，1") read with `ReadNumberList` (so "x"
+// reads 0, "３" reads 3 and "4294967297" names no column instead of column 1). An empty order
+// gives no member.
 std::vector<int> ParseColumnOrder(const Text& order);
+
+// What is wrong with `order` for a grid of `column_count` columns, as the page says it, or
+// the empty text when it names a column: an order that names no column at all (no number of
+// 1 or more) gets the page's hint "请输入要排序的列号，如 3,1"; one whose every number is
+// beyond the last column gets "请输入1到<column_count>之间的列号". Numbers beyond the last
+// column beside one that names a column are fine: they give empty fields.
+//   OrderProblem("3,1", 3) == "";  OrderProblem("abc", 3) == the hint;
+//   OrderProblem("5,0", 3) == "请输入1到3之间的列号"
+Text OrderProblem(const Text& order, int column_count);
 
 // The highest column number of `order` as `ParseColumnOrder` reads it, 0 when none is above
 // 0: an export only asks whether the grid reaches each number, so counting columns can stop
@@ -131,8 +140,9 @@ void OnImportClicked(Units& units);
 // 拖放对象1 FilesDropped: asks for the delimiter once and loads each dropped file in turn
 // (`paths` is one path, or several each followed by CR LF). 编辑框_列 is left alone.
 void OnImportDropped(Units& units, const Text& paths);
-// 按钮_导出 clicked: asks for the output delimiter and writes 处理后_<time>.txt into the run
-// directory in the order of 编辑框_列. A cancel (`Units::RunLongWork`) leaves no file.
+// 按钮_导出 clicked: with rows in the grid and an order in 编辑框_列 that names one of its
+// columns (`OrderProblem`, else only that message), asks for the output delimiter and writes
+// 处理后_<time>.txt in that order. A cancel (`Units::RunLongWork`) leaves no file.
 void OnExportClicked(Units& units);
 // 按钮_清空 clicked: removes every row and every column of 超级列表框1 and empties 标签_行数.
 void OnClearClicked(Units& units);

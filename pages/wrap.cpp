@@ -453,7 +453,8 @@ int WrapWidth(const Text& typed) {
 void OnWrapClicked(Units& units) {
   const int width = WrapWidth(units.EditText(Unit::字数_编辑框));
   if (width < 1) {
-    ShowMessage(units.dialogs(), FromUtf8("请输入大于0的每行字符数"), message_flags::kIconWarning);
+    ShowMessage(units.dialogs(), FromUtf8("请输入1到2147483647之间的每行字符数"),
+                message_flags::kIconWarning);
     return;
   }
 
@@ -482,7 +483,7 @@ void OnWrapClicked(Units& units) {
       })) {
     return;
   }
-  units.SetEditText(Unit::被折行_编辑框, cleaned);
+  units.ReplaceEditText(Unit::被折行_编辑框, cleaned);
   units.SetEditText(Unit::替换后_编辑框, wrapped);
   // The message promises a saved file, so it waits for the write to succeed.
   if (written) {

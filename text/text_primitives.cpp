@@ -330,6 +330,16 @@ std::int32_t ToClampedInteger(const Text& text) {
       std::numeric_limits<std::int32_t>::max()));
 }
 
+std::vector<std::int32_t> ReadNumberList(const Text& typed, char separator) {
+  // Folding turns the full-width separator into the half-width one, and the numbers read
+  // folded anyway.
+  std::vector<std::int32_t> numbers;
+  for (const Text& member : SplitText(FoldToHalfWidth(typed), Text(std::string(1, separator)))) {
+    numbers.push_back(ToClampedInteger(member));
+  }
+  return numbers;
+}
+
 double ToNumber(const Value& value) {
   return std::visit(Overloaded{
                         [](std::int32_t v) { return static_cast<double>(v); },

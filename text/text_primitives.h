@@ -16,6 +16,7 @@
 #include <span>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "text/gbk_chars.h"
 #include "text/text.h"
@@ -109,6 +110,11 @@ std::int32_t ToInteger(const Value& value);
 // wrapped, so a huge field or column number names no field rather than some other one:
 // ToClampedInteger("4294967297") == INT_MAX (ToInteger gives 1), ToClampedInteger("３") == 3.
 std::int32_t ToClampedInteger(const Text& text);
+// The numbers of a list the user typed (a column order, field numbers): members separated by
+// `separator` or by its full-width form, as a Chinese input method types it ("，" for ",",
+// "｜" for "|"), each read with `ToClampedInteger`. An empty list has no member.
+//   ReadNumberList("3，1,x", ',') == {3, 1, 0};  ReadNumberList("2｜３", '|') == {2, 3}
+std::vector<std::int32_t> ReadNumberList(const Text& typed, char separator);
 // As ToInteger, with atof for texts: ToNumber("2.5") == 2.5.
 double ToNumber(const Value& value);
 // The GBK full-width forms A3A1..A3FE become ASCII 21..7E, A1A1 a space, A1AB "~",

@@ -47,7 +47,7 @@ struct CommonDialog {
   int kind = 0;
   Text filter;  // "文本文档|*.txt" pairs, GB18030
   int filter_index = 0;
-  Text initial_folder;
+  Text initial_folder;  // empty: the user's home folder
   Text title;
   Text file_name;  // the chosen path after a confirmed call; the initial name of the next
   Text default_extension;

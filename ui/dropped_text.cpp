@@ -1,25 +1,45 @@
 #include "ui/dropped_text.h"
 
 #include <optional>
+#include <string>
 
-#include "text/encoding.h"
 #include "io/files.h"
+#include "text/encoding.h"
+#include "text/lines.h"
 
 namespace lanzhou {
+
+bool LooksLikeText(std::string_view bytes) {
+  const std::string_view probe = bytes.substr(0, kTextProbeBytes);
+  std::size_t control = 0;
+  for (const char c : probe) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0) return false;
+    const bool layout = (byte >= '\t' && byte <= '\r') || byte == 0x1B;
+    if ((byte < 0x20 && !layout) || byte == 0x7F) ++control;
+  }
+  return control * 2 <= probe.size();
+}
 
 Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs) {
   Text text;
   for (const Text& path : paths) {
     Text problem;
     const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
-    if (!bytes) {
+    if (bytes && !LooksLikeText(bytes->view())) problem = FromUtf8("不是文本文件：") + path;
+    if (!bytes || !problem.empty()) {
       ShowMessage(dialogs, problem, message_flags::kIconError);
       continue;
     }
     if (!text.empty() && !text.view().ends_with('\n') && !text.view().ends_with('\r')) {
       text += std::string_view("\r\n");
     }
-    text += Text(DecodeInput(bytes->view()));
+    // A zero byte is never part of a character, so the text is cut there before it is
+    // decoded: what follows cannot sway the encoding's detection. A 0x1A ends it only where
+    // it starts a character of the decoded text.
+    const std::string_view raw = bytes->view();
+    const std::string decoded = DecodeInput(raw.substr(0, raw.find('\0')));
+    text += Text(std::string(TextBeforeEndMark(decoded)));
   }
   return text;
 }

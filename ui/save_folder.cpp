@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "text/encoding.h"
@@ -20,13 +22,38 @@ bool IsWritableDirectory(const Text& directory) {
   return ::faccessat(AT_FDCWD, native.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-RunOrUserFolder::RunOrUserFolder(Text run_directory, Text user_folder, WritableCheck is_writable)
+bool IsInstallationDirectory(const Text& directory) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path path = fs::weakly_canonical(fs::path(ToUtf8(directory)), error);
+  if (error || !path.is_absolute() || path == path.root_path()) return true;
+  static constexpr std::string_view kSystemFolders[] = {
+      "/usr", "/bin",  "/sbin", "/lib",  "/lib32",   "/lib64", "/libx32",
+      "/opt", "/snap", "/etc",  "/boot", "/var/lib", "/app"};
+  const std::string native = path.string();
+  for (std::string_view folder : kSystemFolders) {
+    if (native.starts_with(folder) &&
+        (native.size() == folder.size() || native[folder.size()] == '/')) {
+      return true;
+    }
+  }
+  const fs::path entry =
+      path.parent_path() / "share" / "applications" / (std::string(kDesktopEntryId) + ".desktop");
+  return path.filename() == "bin" && fs::exists(entry, error);
+}
+
+RunOrUserFolder::RunOrUserFolder(Text run_directory, Text user_folder, DirectoryCheck is_writable,
+                                 DirectoryCheck is_installation)
     : run_directory_(std::move(run_directory)),
       user_folder_(std::move(user_folder)),
-      is_writable_(is_writable) {}
+      is_writable_(is_writable),
+      is_installation_(is_installation) {}
 
 SaveFolder RunOrUserFolder::Choose() {
-  if (is_writable_(run_directory_)) return {run_directory_, true};
+  // Root may write into /usr/bin, yet results there would be lost among the programs.
+  if (!is_installation_(run_directory_) && is_writable_(run_directory_)) {
+    return {run_directory_, true};
+  }
   std::error_code ignored;  // a folder that cannot be made shows as a failed save
   std::filesystem::create_directories(ToUtf8(user_folder_), ignored);
   return {user_folder_, false};
@@ -36,7 +63,7 @@ void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_di
   if (!folder.is_run_directory) {
     ShowMessage(dialogs, FromUtf8("处理完毕，已保存在 ") + folder.path);
   } else if (!in_run_directory.empty()) {
-    ShowMessage(dialogs, in_run_directory);
+    ShowMessage(dialogs, in_run_directory + Text("\n") + folder.path);
   }
 }
 

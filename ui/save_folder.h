@@ -1,14 +1,15 @@
-// Where the pages save their result files: the program's directory while it can be written
-// (a build tree, a copy in the user's home), else a folder of the user's own (an installed
-// program in /usr/bin), so that a save never fails only because of where the program lives.
+// Where the pages save their result files: the program's directory when the program runs
+// from a folder of its own that can be written (a build tree, an unpacked portable copy),
+// else a folder of the user's own. An installed program never writes beside itself, run as
+// root neither, and a save never fails only because of where the program lives.
 //
 // The choice sits behind `SaveFolders`, so the pages stay free of the desktop and tests can
 // give the window a program directory that counts as read-only.
 #ifndef LANZHOU_SERVICES_SAVE_FOLDER_H_
 #define LANZHOU_SERVICES_SAVE_FOLDER_H_
 
-#include "ui/dialogs.h"
 #include "text/text.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 
@@ -27,33 +28,48 @@ class SaveFolders {
   virtual SaveFolder Choose() = 0;
 };
 
+// The name the installed menu entry and icon carry (packaging/): <id>.desktop.
+inline constexpr const char* kDesktopEntryId = "com.example.Lanzhou";
+
 // True when this process may create files in `directory` (an existing directory that it may
 // write and enter, on a file system mounted for writing). Run as root, permission bits do
 // not count.
 bool IsWritableDirectory(const Text& directory);
 
-// The run directory while `is_writable` says so, else `user_folder`, made with its parents
-// when it is missing. Asked again at every save, so a directory that becomes writable is
-// used again.
-//   RunOrUserFolder("/usr/bin", "/home/a/Documents/岚舟资料处理专家").Choose()
-//     == {"/home/a/Documents/岚舟资料处理专家", false}   (for a user other than root)
+// True when `directory` is where installed programs live: a system folder (the root, /usr,
+// /bin, /sbin, /lib*, /opt, /snap, /etc, /boot, /var/lib, /app and below, symbolic links
+// resolved), or the bin/ of an installed layout at any prefix (/usr/local, ~/.local, a staging
+// folder): one whose ../share/applications holds the program's menu entry.
+//   "/usr/bin" -> true; "/home/a/lanzhou/build" -> false;
+//   "/home/a/.local/bin" with /home/a/.local/share/applications/com.example.Lanzhou.desktop
+//     -> true
+bool IsInstallationDirectory(const Text& directory);
+
+// The run directory when it is not an installation directory and `is_writable` says so,
+// else `user_folder`, made with its parents when it is missing. Asked again at every save,
+// so a directory that becomes writable is used again.
+//   RunOrUserFolder("/usr/bin", "/root/Documents/岚舟资料处理专家").Choose()
+//     == {"/root/Documents/岚舟资料处理专家", false}   (for root too)
 class RunOrUserFolder : public SaveFolders {
  public:
-  using WritableCheck = bool (*)(const Text& directory);
+  using DirectoryCheck = bool (*)(const Text& directory);
 
   RunOrUserFolder(Text run_directory, Text user_folder,
-                  WritableCheck is_writable = IsWritableDirectory);
+                  DirectoryCheck is_writable = IsWritableDirectory,
+                  DirectoryCheck is_installation = IsInstallationDirectory);
   SaveFolder Choose() override;
 
  private:
   Text run_directory_;
   Text user_folder_;
-  WritableCheck is_writable_;
+  DirectoryCheck is_writable_;
+  DirectoryCheck is_installation_;
 };
 
-// Tells the user where a result went. In the run directory the page's own success message
-// `in_run_directory` is shown (nothing when it is empty: the page shows its success some
-// other way); elsewhere "处理完毕，已保存在 " and the folder, as the user cannot guess it.
+// Tells the user where a result went, naming the folder in every case. In the run directory
+// the page's own success message `in_run_directory` comes first and the folder on a line of
+// its own (nothing at all when the message is empty: the page shows its success some other
+// way); elsewhere "处理完毕，已保存在 " and the folder.
 void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory);
 
 }  // namespace lanzhou

@@ -77,6 +77,9 @@ class Units {
   // An edit box's text; a multi-line box separates its lines with CR LF.
   virtual Text EditText(Unit unit) const = 0;
   virtual void SetEditText(Unit unit, const Text& text) = 0;
+  // Rewrites what the user typed into an edit box as one edit of its own that undo (Ctrl+Z)
+  // takes back; nothing happens when the text is already `text`.
+  virtual void ReplaceEditText(Unit unit, const Text& text) = 0;
   // A label's caption.
   virtual void SetCaption(Unit unit, const Text& text) = 0;
   virtual Text Caption(Unit unit) const = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "app/unit_anchors.h"
 #include "pages/reorder.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -19,9 +20,9 @@ TEST(ModuleHooks, TheProgramsAnchorLivesFromStartUpToCleanUp) {
   {
     ScriptedDialogs dialogs;
     MainWindow window(MainWindow::Options{&dialogs, nullptr, Text("/tmp")});
-    // The window's created event registered its three controls with the program's anchor.
+    // The window's created event registered its anchored units with the program's anchor.
     EXPECT_EQ(&window.anchor(), anchor);
-    EXPECT_EQ(anchor->controls().size(), 3u);
+    EXPECT_EQ(anchor->controls().size(), UnitAnchors().size());
     EXPECT_EQ(anchor->GetParentWindow(), window.UnitHandle(Unit::MainWindow));
     EXPECT_EQ(anchor->FindControl(window.UnitHandle(Unit::超级列表框1)), 2);
   }

@@ -20,9 +20,9 @@
 #include <fstream>
 
 #include "app/unit_table.h"
+#include "tests/gui/window_fixture.h"
 #include "ui/qt/drop_object.h"
 #include "ui/qt/grid_view.h"
-#include "tests/gui/window_fixture.h"
 
 namespace lanzhou {
 namespace {
@@ -145,19 +145,77 @@ TEST_F(MainWindowTest, GrowingStretchesTheAnchoredControlsAndReturningRestoresTh
     }
   }
   ResizeClient(706, 616);
+  // The tab control, the reorder grid and its row-count label as the window always had them.
   EXPECT_EQ(Bounds(Unit::选择夹1), before[Unit::选择夹1].adjusted(0, 0, 100, 50));
   EXPECT_EQ(Bounds(Unit::超级列表框1), before[Unit::超级列表框1].adjusted(0, 0, 100, 50));
   EXPECT_EQ(Bounds(Unit::标签_行数), before[Unit::标签_行数].adjusted(0, 0, 100, 0));
-  for (const auto& [unit, bounds] : before) {
-    if (unit == Unit::选择夹1 || unit == Unit::超级列表框1 || unit == Unit::标签_行数) continue;
-    EXPECT_EQ(Bounds(unit), bounds) << DefinitionOf(unit).name;
-  }
   // Through other sizes and back: every bound as it was, no drift.
   for (QSize size : {QSize(900, 700), QSize(300, 200), QSize(640, 580), QSize(606, 566)}) {
     ResizeClient(size.width(), size.height());
   }
   for (const auto& [unit, bounds] : before) {
     EXPECT_EQ(Bounds(unit), bounds) << DefinitionOf(unit).name;
+  }
+}
+
+TEST_F(MainWindowTest, EveryPageUsesTheSpaceAtEverySize) {
+  window_->show();
+  std::map<Unit, QRect> template_bounds;
+  for (const UnitDefinition& definition : UnitDefinitions()) {
+    QWidget* widget = window_->UnitWidget(definition.unit);
+    if (widget != nullptr && widget->parentWidget() == window_.get()) {
+      template_bounds[definition.unit] = widget->geometry();
+    }
+  }
+  const QSize initial = window_->size();
+  for (QSize size : {QSize(606, 562), QSize(1280, 900), QSize(1920, 1080)}) {
+    ResizeClient(size.width(), size.height());
+    QApplication::processEvents();
+    const int dw = size.width() - initial.width();
+    const int dh = size.height() - initial.height();
+    const QRect client(-1, 0, size.width() + 2, size.height());  // the template's overhang
+    const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+    for (const auto& [unit, was] : template_bounds) {
+      const QRect now = Bounds(unit);
+      const UnitDefinition& definition = DefinitionOf(unit);
+      EXPECT_TRUE(client.contains(now)) << definition.name << " at " << at;
+      // Units that sit apart in the template sit apart at every size.
+      for (const auto& [other, other_was] : template_bounds) {
+        const int other_page = DefinitionOf(other).page;
+        if (other <= unit || (definition.page != kNoPage && other_page != kNoPage &&
+                              other_page != definition.page)) {
+          continue;
+        }
+        if (unit == Unit::选择夹1 || other == Unit::选择夹1) continue;  // the pages lie on it
+        EXPECT_FALSE(now.intersects(Bounds(other)) && !was.intersects(other_was))
+            << definition.name << " and " << DefinitionOf(other).name << " at " << at;
+      }
+      switch (definition.kind) {
+        case UnitKind::kMultiLineEdit:
+        case UnitKind::kReportList:  // text boxes and grids take the room
+          EXPECT_TRUE(now.width() - was.width() == dw || now.height() - was.height() == dh)
+              << definition.name << " at " << at;
+          EXPECT_TRUE(now.width() >= was.width() + std::min(dw, 0) &&
+                      now.height() >= was.height() + std::min(dh, 0))
+              << definition.name << " at " << at;
+          break;
+        case UnitKind::kButton:
+        case UnitKind::kCheckBox:
+        case UnitKind::kLineEdit:
+          EXPECT_EQ(now.size(), was.size()) << definition.name << " at " << at;
+          break;
+        default:
+          break;
+      }
+    }
+    // The banner spans the width, all of it pressable; the links stay at the bottom.
+    EXPECT_EQ(Bounds(Unit::图片框1).width(), size.width() + 2) << at;
+    EXPECT_EQ(Bounds(Unit::透明标签1).right(), Bounds(Unit::图片框1).width()) << at;
+    for (Unit link : {Unit::超级链接框2, Unit::超级链接框3}) {
+      EXPECT_EQ(Bounds(link).bottom() - size.height(),
+                template_bounds[link].bottom() - initial.height())
+          << at;
+    }
   }
 }
 
@@ -181,7 +239,7 @@ TEST_F(MainWindowTest, ShrinkingStopsWhereEveryUnitStillFits) {
   }
 }
 
-TEST_F(MainWindowTest, OnlyTheResultBoxesScrollAndOnlyWhenTheirTextIsLonger) {
+TEST_F(MainWindowTest, EveryBoxScrollsOnlyWhenItsTextIsLonger) {
   std::string many;
   for (int i = 0; i < 150000; ++i) many += std::to_string(i) + "\r\n";
   struct Case {
@@ -192,7 +250,8 @@ TEST_F(MainWindowTest, OnlyTheResultBoxesScrollAndOnlyWhenTheirTextIsLonger) {
   } cases[] = {
       {Unit::编辑框3, 2, 150000, true},       {Unit::编辑框3, 2, 3, false},
       {Unit::替换后_编辑框, 3, 150000, true}, {Unit::替换后_编辑框, 3, 3, false},
-      {Unit::编辑框2, 2, 150000, false},      {Unit::被折行_编辑框, 3, 150000, false},
+      {Unit::编辑框2, 2, 150000, true},       {Unit::被折行_编辑框, 3, 150000, true},
+      {Unit::编辑框4, 4, 150000, true},       {Unit::编辑框4, 4, 3, false},
   };
   window_->show();
   for (const Case& c : cases) {
@@ -370,23 +429,42 @@ TEST_F(MainWindowTest, ButtonsRunTheirHandlers) {
   EXPECT_EQ(grid.ItemCount(), 0);
 }
 
-// A program directory that cannot be written (an installed program) sends every saving
-// page's result to the user's folder, made on first use, and the message names that folder.
-class ReadOnlyRunDirectoryTest : public WindowTest {
+// An installed program, run by root or by a user, and a build tree that cannot be written send
+// every saving page's result to the user's folder, made on first use, and the message names
+// that folder. Looking for a file to import makes no folder.
+struct RunFrom {
+  const char* name;
+  bool installed;  // usr/bin beside usr/share/applications/<the menu entry>, else build/
+  bool as_root;    // root may write anywhere; a user may not write a read-only directory
+};
+
+class SaveFolderTest : public WindowTest, public testing::WithParamInterface<RunFrom> {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    run_ = DirectoryPath() + "/bin";
+    run_ = DirectoryPath() + (GetParam().installed ? "/usr/bin" : "/build");
     user_ = DirectoryPath() + "/home/文档/岚舟资料处理专家";
-    std::filesystem::create_directory(run_);
-    std::filesystem::permissions(
-        run_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    folders_ = std::make_unique<RunOrUserFolder>(FromUtf8(run_), FromUtf8(user_), AsForAUser);
+    std::filesystem::create_directories(run_);
+    if (GetParam().installed) {
+      const std::string share = DirectoryPath() + "/usr/share/applications";
+      std::filesystem::create_directories(share);
+      std::ofstream(share + "/" + kDesktopEntryId + ".desktop") << "[Desktop Entry]\n";
+    }
+    if (!GetParam().as_root) {
+      std::filesystem::permissions(
+          run_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    }
+    folders_ = std::make_unique<RunOrUserFolder>(FromUtf8(run_), FromUtf8(user_),
+                                                 GetParam().as_root ? AsRoot : AsForAUser);
     MainWindow::Options options{&dialogs_, &clock_, FromUtf8(run_), folders_.get()};
     window_ = std::make_unique<MainWindow>(options);
     window_->show();
   }
-  // The directory check as a user other than root meets it: root may write anywhere.
+  // The directory check as root and as a user other than root meet it (the tests may run as
+  // either).
+  static bool AsRoot(const Text& directory) {
+    return std::filesystem::is_directory(ToUtf8(directory));
+  }
   static bool AsForAUser(const Text& directory) {
     struct stat st;
     return ::stat(ToUtf8(directory).c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
@@ -412,8 +490,22 @@ class ReadOnlyRunDirectoryTest : public WindowTest {
   std::unique_ptr<RunOrUserFolder> folders_;
 };
 
-TEST_F(ReadOnlyRunDirectoryTest, EverySaveLandsInTheUserFolderAndSaysSo) {
+INSTANTIATE_TEST_SUITE_P(RunFrom, SaveFolderTest,
+                         testing::Values(RunFrom{"InstalledRunByRoot", true, true},
+                                         RunFrom{"InstalledRunByAUser", true, false},
+                                         RunFrom{"ReadOnlyBuildTree", false, false}),
+                         [](const testing::TestParamInfo<RunFrom>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_P(SaveFolderTest, EverySaveLandsInTheUserFolderAndSaysSo) {
   Units& units = window_->units();
+  dialogs_.QueueText(Text("|"));
+  Press(0, Unit::按钮_导入);  // the file dialog is cancelled
+  ASSERT_EQ(dialogs_.file_dialogs.size(), 1u);
+  EXPECT_EQ(dialogs_.file_dialogs[0].initial_folder, Text());  // the home folder
+  EXPECT_FALSE(std::filesystem::exists(user_));
+
   units.SetEditText(Unit::编辑框4, U("甲|乙"));
   units.SetEditText(Unit::列1, Text("2"));
   Press(4, Unit::按钮3);
@@ -424,8 +516,6 @@ TEST_F(ReadOnlyRunDirectoryTest, EverySaveLandsInTheUserFolderAndSaysSo) {
   DropFiles(Widget<QTreeView>(Unit::超级列表框1)->viewport(), {Input("r.txt", "x|y")});
   dialogs_.QueueText(Text("|"));
   Press(0, Unit::按钮_导出);
-  dialogs_.QueueText(Text("|"));
-  Press(0, Unit::按钮_导入);  // the file dialog is cancelled
   window_->tabs()->setCurrentIndex(1);
   DropFiles(Widget<QTreeView>(Unit::超级列表框A)->viewport(), {Input("a.txt", "a")});
   DropFiles(Widget<QTreeView>(Unit::超级列表框b)->viewport(), {Input("b.txt", "b")});
@@ -439,8 +529,6 @@ TEST_F(ReadOnlyRunDirectoryTest, EverySaveLandsInTheUserFolderAndSaysSo) {
   const ScriptedDialogs::Message said{U("处理完毕，已保存在 ") + FromUtf8(user_), 0, U("信息：")};
   EXPECT_EQ(dialogs_.messages, std::vector<ScriptedDialogs::Message>(4, said));
   EXPECT_EQ(units.Caption(Unit::标签2), U("处理OK！"));
-  ASSERT_EQ(dialogs_.file_dialogs.size(), 1u);
-  EXPECT_EQ(dialogs_.file_dialogs[0].initial_folder, FromUtf8(user_));
 }
 
 }  // namespace

@@ -169,20 +169,19 @@ TEST_F(ReorderPageWindow, DroppedFilesAreImportedInOrderAndTheOrderIsKept) {
 TEST_F(ReorderPageWindow, ExportWritesTheTypedOrderAndClearEmptiesTheGrid) {
   dialogs_.QueueText(Text("|"));
   Drop({Write("in.txt", "a|b|c\r\nd|e|f\r\n")});
-  Order()->clear();
-  QTest::keyClicks(Order(), "3,1");
+  Order()->setText(Q("3，1"));  // a full-width comma, as a Chinese input method types it
   dialogs_.QueueText(Text("|"));
   Click(Unit::按钮_导出);
 
   EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "c|a\r\nf|d\r\n");
   ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(ToUtf8(dialogs_.messages[0].text), "导出数据成功！！！");
+  EXPECT_EQ(ToUtf8(dialogs_.messages[0].text), "导出数据成功！！！\n" + DirectoryPath());
 
   Click(Unit::按钮_清空);
   EXPECT_EQ(Shown(), QStringList{""});
   EXPECT_EQ(View()->header()->count(), 0);
   EXPECT_EQ(RowCountLabel(), "");
-  EXPECT_EQ(Order()->text(), "3,1");
+  EXPECT_EQ(Order()->text(), Q("3，1"));
   Click(Unit::按钮_导出);  // an empty grid: nothing is asked
   EXPECT_EQ(dialogs_.questions.size(), 2u);
 }
@@ -220,6 +219,27 @@ TEST_F(ReorderPageWindow, CancelledExportLeavesNoFile) {
     EXPECT_TRUE(Names().empty());
     EXPECT_TRUE(dialogs_.messages.empty());
   }
+
+}
+
+TEST_F(ReorderPageWindow, AnOrderThatNamesNoColumnIsRefusedBeforeAnythingIsAsked) {
+  dialogs_.QueueText(Text("|"));
+  Drop({Write("in.txt", "a|b|c\r\n")});
+  const std::pair<const char*, const char*> cases[] = {
+      {"abc", "请输入要排序的列号，如 3,1"},  {"", "请输入要排序的列号，如 3,1"},
+      {"0,-2", "请输入要排序的列号，如 3,1"}, {"5", "请输入1到3之间的列号"},
+      {"9，0,4", "请输入1到3之间的列号"},
+  };
+  for (const auto& [order, said] : cases) {
+    dialogs_.messages.clear();
+    Order()->setText(Q(order));
+    Click(Unit::按钮_导出);
+    ASSERT_EQ(dialogs_.messages.size(), 1u) << order;
+    EXPECT_EQ(dialogs_.messages[0].text, FromUtf8(said)) << order;
+    EXPECT_EQ(dialogs_.messages[0].flags, message_flags::kIconWarning);
+  }
+  EXPECT_EQ(dialogs_.questions.size(), 1u);  // only the import's
+  EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "");
 }
 
 }  // namespace

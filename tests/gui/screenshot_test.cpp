@@ -1,5 +1,6 @@
-// Renders the window as a user sees it, each page filled as a user would fill it, and Qt's
-// file dialog under a Chinese locale. The pictures go to $LANZHOU_SCREENSHOTS, else to
+// Renders the window as a user sees it, each page filled as a user would fill it, at the
+// template's size, the smallest, 1280 x 900 and 1920 x 1080, and Qt's file dialog under a
+// Chinese locale. The pictures go to $LANZHOU_SCREENSHOTS, else to
 // lanzhou-screenshots/ in the temporary folder; the output names each file.
 // docs/screenshots/ is made with LANZHOU_SCREENSHOTS=docs/screenshots LANG=zh_CN.UTF-8.
 #include <QAbstractScrollArea>
@@ -20,9 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/gui/window_fixture.h"
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_translations.h"
-#include "tests/gui/window_fixture.h"
 
 namespace lanzhou {
 namespace {
@@ -91,15 +92,30 @@ TEST_F(Screenshot, EveryPageAsAUserFillsIt) {
         Press(Unit::按钮3);
       },
   };
+  // The template's size, then the smallest, 1280 x 900 and a window maximised on 1920 x 1080.
+  const QSize initial = window_->size();
+  const QSize sizes[] = {initial, window_->minimumSize(), QSize(1280, 900), QSize(1920, 1080)};
   for (int page = 0; page < 5; ++page) {
     window_->tabs()->setCurrentIndex(page);
     fill[page]();
-    QTest::qWait(50);
-    const QImage image = window_->grab().toImage();
-    EXPECT_EQ(image.size(), window_->size() * image.devicePixelRatio());
-    // The banner is painted: its middle is not the window's background.
-    EXPECT_NE(image.pixel(300, 20), image.pixel(300, 560));
-    SaveScreenshot(image, QStringLiteral("page-%1.png").arg(page));
+    for (const QSize& size : sizes) {
+      ResizeClient(size.width(), size.height());
+      QTest::qWait(50);
+      const QImage image = window_->grab().toImage();
+      EXPECT_EQ(image.size(), size * image.devicePixelRatio());
+      // The banner is painted across the width: its middle and its sides are not the
+      // window's background.
+      const QRgb background = image.pixel(size.width() / 2, size.height() - 4);
+      for (int x : {2, size.width() / 2, size.width() - 3}) {
+        EXPECT_NE(image.pixel(x, 20), background) << x << " of " << size.width();
+      }
+      SaveScreenshot(
+          image,
+          size == initial
+              ? QStringLiteral("page-%1.png").arg(page)
+              : QStringLiteral("page-%1-%2x%3.png").arg(page).arg(size.width()).arg(size.height()));
+    }
+    ResizeClient(initial.width(), initial.height());
   }
 }
 

@@ -16,6 +16,7 @@
 
 #include "app/long_work_runner.h"
 #include "tests/gui/window_fixture.h"
+#include "ui/dropped_text.h"
 
 namespace lanzhou {
 namespace {
@@ -54,12 +55,19 @@ class TextPagesGui : public WindowTest {
   std::vector<ScriptedDialogs::Message> Said(const char* utf8, int flags = 0) {
     return {{FromUtf8(utf8), flags, FromUtf8("信息：")}};
   }
+  std::vector<ScriptedDialogs::Message> SavedHere() {
+    return {
+        {FromUtf8("处理完毕，已保存在软件所在目录下\n" + DirectoryPath()), 0, FromUtf8("信息：")}};
+  }
+  void Undo(Unit box) {
+    QTest::keyClick(Widget<QPlainTextEdit>(box), Qt::Key_Z, Qt::ControlModifier);
+  }
 };
 
-TEST_F(TextPagesGui, ExtractionConvertsTheBoxAndSavesTheChosenFields) {
+TEST_F(TextPagesGui, ExtractionConvertsTheBoxUndoablyAndSavesTheChosenFields) {
   ShowPage(4);
   Paste(Unit::编辑框4, "张三----138----北京\n李四|139|上海\nx\n");
-  Type(Unit::列1, "3|1");
+  Widget<QLineEdit>(Unit::列1)->setText(Q("3｜1"));  // as a Chinese input method types it
   Press(Unit::按钮3);
 
   EXPECT_EQ(Shown(Unit::编辑框4), Q("张三|138|北京\n李四|139|上海\nx\n"));
@@ -67,7 +75,9 @@ TEST_F(TextPagesGui, ExtractionConvertsTheBoxAndSavesTheChosenFields) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "分割后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("北京|张三\r\n上海|李四\r\nx"));
-  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+  EXPECT_EQ(dialogs_.messages, SavedHere());
+  Undo(Unit::编辑框4);
+  EXPECT_EQ(Shown(Unit::编辑框4), Q("张三----138----北京\n李四|139|上海\nx\n"));
 }
 
 // Also where the system has no thread to spare for the work: it then runs on the window's.
@@ -90,7 +100,7 @@ TEST_F(TextPagesGui, DuplicateRemovalFillsOnlyTheResultBox) {
   }
 }
 
-TEST_F(TextPagesGui, WrappingCleansShowsAndSaves) {
+TEST_F(TextPagesGui, WrappingCleansUndoablyShowsAndSaves) {
   ShowPage(3);
   Paste(Unit::被折行_编辑框, "我们说“好”，\n好的。ab cdefghij");
   Type(Unit::字数_编辑框, "8");
@@ -103,7 +113,9 @@ TEST_F(TextPagesGui, WrappingCleansShowsAndSaves) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "折行后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("我们说\r\n“好”好\r\n的ab \r\ncdefghij"));
-  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+  EXPECT_EQ(dialogs_.messages, SavedHere());
+  Undo(Unit::被折行_编辑框);
+  EXPECT_EQ(Shown(Unit::被折行_编辑框), Q("我们说“好”，\n好的。ab cdefghij"));
 }
 
 TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
@@ -116,21 +128,38 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
   const std::string gbk = file("gbk.txt", Gbk("张三\r\n北京|上海"));
   const std::string utf8 = file("utf8.txt", "\xEF\xBB\xBF名单\n张三\n");
   const std::string empty = file("empty.txt", "");
+  // Text up to a zero byte after the first block, as a log cut off by a crash leaves it.
+  const std::string long_line(kTextProbeBytes, 'a');
+  const std::string cut = file("cut.txt", long_line + '\0' + "\x01\x02\xFF junk");
+  const std::string program = file("program",
+                                   "\x7F"
+                                   "ELF\x02\x01\x01" +
+                                       std::string(9, '\0'));
+  const std::string controls = file("controls", std::string(40, '\x01') + Gbk("张三"));
   struct Case {
     int page;
     Unit box;
     std::vector<std::string> files;
-    const char* text;  // what the box holds then, UTF-8
+    std::string text;  // what the box holds then, UTF-8
     std::vector<std::string> unreadable;
+    std::vector<std::string> not_text;
   } cases[] = {
-      {2, Unit::编辑框2, {gbk}, "张三\r\n北京|上海", {}},
-      {3, Unit::被折行_编辑框, {utf8, gbk}, "名单\r\n张三\r\n张三\r\n北京|上海", {}},
-      {4, Unit::编辑框4, {gbk, empty, utf8}, "张三\r\n北京|上海\r\n名单\r\n张三\r\n", {}},
+      {2, Unit::编辑框2, {gbk}, "张三\r\n北京|上海", {}, {}},
+      {3, Unit::被折行_编辑框, {utf8, gbk}, "名单\r\n张三\r\n张三\r\n北京|上海", {}, {}},
+      {4, Unit::编辑框4, {gbk, empty, utf8}, "张三\r\n北京|上海\r\n名单\r\n张三\r\n", {}, {}},
       {4,
        Unit::编辑框4,
        {missing, utf8, DirectoryPath()},
        "名单\r\n张三\r\n",
-       {missing, DirectoryPath()}},
+       {missing, DirectoryPath()},
+       {}},
+      {2, Unit::编辑框2, {program, controls}, "", {}, {program, controls}},
+      {3,
+       Unit::被折行_编辑框,
+       {cut, program, gbk},
+       long_line + "\r\n张三\r\n北京|上海",
+       {},
+       {program}},
   };
   for (const Case& c : cases) {
     ShowPage(c.page);
@@ -146,14 +175,20 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
       expected.push_back(
           {FromUtf8("无法打开文件：" + path), message_flags::kIconError, FromUtf8("信息：")});
     }
+    for (const std::string& path : c.not_text) {
+      expected.push_back(
+          {FromUtf8("不是文本文件：" + path), message_flags::kIconError, FromUtf8("信息：")});
+    }
     EXPECT_EQ(dialogs_.messages, expected) << c.text;
   }
-  // Text dragged from another program is inserted as it is, addresses included.
+  // Text dragged from another program is inserted as it is, addresses included, and copied
+  // even where the other program proposes a move (Shift).
   QMimeData text;
   text.setText(QStringLiteral("file:///etc/hostname"));
   ShowPage(2);
   Widget<QPlainTextEdit>(Unit::编辑框2)->clear();
-  EXPECT_TRUE(DropMime(Widget<QPlainTextEdit>(Unit::编辑框2)->viewport(), &text).first);
+  EXPECT_EQ(DropMime(Widget<QPlainTextEdit>(Unit::编辑框2)->viewport(), &text, Qt::ShiftModifier),
+            std::pair(true, Qt::CopyAction));
   EXPECT_EQ(Shown(Unit::编辑框2), QStringLiteral("file:///etc/hostname"));
 }
 
@@ -164,7 +199,10 @@ TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
     const char* typed;
     const char* warning;
   } cases[] = {
-      {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "0", "请输入大于0的每行字符数"},
+      {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "0",
+       "请输入1到2147483647之间的每行字符数"},
+      {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "99999999999",
+       "请输入1到2147483647之间的每行字符数"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "abc", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "0|-1", "请输入要提取的项，如 3|1"},

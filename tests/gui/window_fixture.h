@@ -17,10 +17,10 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
+#include "tests/support/scripted_dialogs.h"
 #include "text/clock.h"
 #include "text/encoding.h"
 #include "ui/qt/qt_text.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 
@@ -63,13 +63,13 @@ class WindowTest : public ::testing::Test {
     return DropMime(target, data.get());
   }
 
-  static std::pair<bool, Qt::DropAction> DropMime(QWidget* target, QMimeData* data) {
+  // With Shift held, the drag proposes a move.
+  static std::pair<bool, Qt::DropAction> DropMime(
+      QWidget* target, QMimeData* data, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     const QPoint at(target->width() / 2, target->height() / 2);
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
-                          Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, modifiers);
     QApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
-                    Qt::NoModifier);
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, modifiers);
     QApplication::sendEvent(target, &drop);
     return {drop.isAccepted(), drop.dropAction()};
   }

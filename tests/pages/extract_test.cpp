@@ -186,7 +186,7 @@ TEST(OnExtractClicked, ConvertsTheBoxAndSavesTheFields) {
   EXPECT_EQ(dir.Files()[0].first, kSavedFile);
   EXPECT_EQ(dir.Files()[0].second, "138\r\n139\r\n-y");
   const std::vector<ScriptedDialogs::Message> expected{
-      {U("处理完毕，已保存在软件所在目录下"), 0, U("信息：")}};
+      {U("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, U("信息：")}};
   EXPECT_EQ(units.dialogs().messages, expected);
 }
 
@@ -201,7 +201,7 @@ TEST(OnExtractClicked, EmptyInputSavesAnEmptyFile) {
   EXPECT_EQ(dir.Files()[0].first, kSavedFile);
   EXPECT_EQ(dir.Files()[0].second, "");
   ASSERT_EQ(units.dialogs().messages.size(), 1u);
-  EXPECT_EQ(units.dialogs().messages[0].text, U("处理完毕，已保存在软件所在目录下"));
+  EXPECT_EQ(units.dialogs().messages[0].text, U("处理完毕，已保存在软件所在目录下\n") + dir.text());
 }
 
 TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {

@@ -413,8 +413,8 @@ TEST_F(ReorderPage, ButtonImportLoadsRewritesTheOrderAndKeepsTheFileName) {
   EXPECT_EQ(dialogs().questions, std::vector{DelimiterPrompt()});
   ASSERT_EQ(dialogs().file_dialogs.size(), 1u);
   EXPECT_EQ(dialogs().file_dialogs[0].kind, 0);
-  EXPECT_EQ(dialogs().file_dialogs[0].initial_folder, dir_.text());
-  EXPECT_EQ(dialogs().file_dialogs[0].filter, FromUtf8("文本文档|*.txt"));
+  EXPECT_EQ(dialogs().file_dialogs[0].initial_folder, Text());  // the home folder
+  EXPECT_EQ(dialogs().file_dialogs[0].filter, FromUtf8("文本文件|*.txt|所有文件|*"));
   EXPECT_EQ(RowsOf(grid()), (Rows{{"a", "b", "c"}, {"d", "e", ""}}));
   EXPECT_EQ(RowCountCaption(), Label(2));
   EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("1,2,3"));
@@ -425,6 +425,7 @@ TEST_F(ReorderPage, ButtonImportLoadsRewritesTheOrderAndKeepsTheFileName) {
   dialogs().QueueFile(dir_.Write("more.txt", "x|y|z|w"));
   OnImportClicked(units_);
   EXPECT_EQ(dialogs().file_dialogs[1].file_name, path);
+  EXPECT_EQ(dialogs().file_dialogs[1].initial_folder, dir_.text());  // the folder used last
   EXPECT_EQ(CaptionsOf(grid()), (std::vector<std::string>{"1", "2", "3", "4"}));
   EXPECT_EQ(RowCountCaption(), Label(3));
   EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("1,2,3,4"));
@@ -516,7 +517,8 @@ TEST_F(ReorderPage, ExportWritesTheTimeStampedFileAndTellsSo) {
   const std::string name = "处理后_2015年3月4日12时30分45秒.txt";
   EXPECT_EQ(dir_.Read(name), "c|a\r\nf|d\r\n");
   EXPECT_EQ(dialogs().questions, std::vector{DelimiterPrompt()});
-  const ScriptedDialogs::Message done{FromUtf8("导出数据成功！！！"), 0, FromUtf8("信息：")};
+  const ScriptedDialogs::Message done{FromUtf8("导出数据成功！！！\n") + dir_.text(), 0,
+                                      FromUtf8("信息：")};
   EXPECT_EQ(dialogs().messages, std::vector{done});
 
   // Same second: the file is overwritten; a cancelled prompt means no delimiter.

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "text/encoding.h"
 #include "tests/support/fake_units.h"
-#include "text/text_primitives.h"
 #include "tests/temp_directory.h"
+#include "text/encoding.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {
@@ -398,7 +398,7 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
     EXPECT_EQ(files[0].first, kSavedFile);
     EXPECT_EQ(files[0].second, units.EditText(Unit::替换后_编辑框).bytes());
     const std::vector<ScriptedDialogs::Message> expected{
-        {U("处理完毕，已保存在软件所在目录下"), 0, U("信息：")}};
+        {U("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << c.input;
   }
 }
@@ -432,7 +432,7 @@ TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
     EXPECT_EQ(units.EditText(Unit::替换后_编辑框), Text("old")) << width;
     EXPECT_TRUE(dir.Files().empty()) << width;
     const std::vector<ScriptedDialogs::Message> expected{
-        {U("请输入大于0的每行字符数"), message_flags::kIconWarning, U("信息：")}};
+        {U("请输入1到2147483647之间的每行字符数"), message_flags::kIconWarning, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << width;
   }
 }

@@ -17,6 +17,7 @@ class FakeUnits : public Units {
 
   Text EditText(Unit unit) const override { return Get(texts_, unit); }
   void SetEditText(Unit unit, const Text& text) override { texts_[unit] = text; }
+  void ReplaceEditText(Unit unit, const Text& text) override { texts_[unit] = text; }
   void SetCaption(Unit unit, const Text& text) override { captions_[unit] = text; }
   Text Caption(Unit unit) const override { return Get(captions_, unit); }
   bool IsTicked(Unit unit) const override {

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include "text/encoding.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/temp_directory.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
@@ -18,27 +19,42 @@ Text U(const char* utf8) { return FromUtf8(utf8); }
 bool Writable(const Text&) { return true; }
 bool ReadOnly(const Text&) { return false; }
 
-TEST(RunOrUserFolder, FallsBackToTheUserFolderMadeOnFirstUse) {
+// An installed layout below `dir`: usr/bin beside usr/share/applications/<the menu entry>.
+Text InstalledBin(const TempDirectory& dir) {
+  const std::filesystem::path share = dir.path() / "usr/share/applications";
+  std::filesystem::create_directories(share);
+  std::filesystem::create_directories(dir.path() / "usr/bin");
+  std::ofstream(share / (std::string(kDesktopEntryId) + ".desktop")) << "[Desktop Entry]\n";
+  return dir.text() + Text("/usr/bin");
+}
+
+TEST(RunOrUserFolder, KeepsOnlyAWritableDirectoryOfItsOwnElseTheUserFolderMadeOnFirstUse) {
   struct Case {
     const char* name;
-    RunOrUserFolder::WritableCheck check;
+    bool installed;  // run from usr/bin of an installed layout, else from a build tree
+    RunOrUserFolder::DirectoryCheck writable;
     const char* user_folder;  // below the temporary directory
     bool run_directory_chosen;
     bool user_folder_exists_after;
   } cases[] = {
-      {"a writable run directory is kept", Writable, "Documents/岚舟", true, false},
-      {"a read-only one gives the user folder, parents made", ReadOnly, "Documents/岚舟", false,
-       true},
-      {"an existing user folder is used as it is", ReadOnly, "existing", false, true},
-      {"a user folder that cannot be made is still named", ReadOnly, "file/岚舟", false, false},
+      {"a writable build tree is kept", false, Writable, "Documents/岚舟", true, false},
+      {"a read-only one gives the user folder, parents made", false, ReadOnly, "Documents/岚舟",
+       false, true},
+      {"an installed program run by root writes nothing beside itself", true, Writable,
+       "Documents/岚舟", false, true},
+      {"nor run by a user", true, ReadOnly, "Documents/岚舟", false, true},
+      {"an existing user folder is used as it is", false, ReadOnly, "existing", false, true},
+      {"a user folder that cannot be made is still named", false, ReadOnly, "file/岚舟", false,
+       false},
   };
   for (const Case& c : cases) {
     TempDirectory dir;
     dir.Write("file", "");
     std::filesystem::create_directory(dir.path() / "existing");
-    const Text run = dir.text() + Text("/run");
+    std::filesystem::create_directory(dir.path() / "build");
+    const Text run = c.installed ? InstalledBin(dir) : dir.text() + Text("/build");
     const Text user = dir.text() + Text("/") + U(c.user_folder);
-    RunOrUserFolder folders(run, user, c.check);
+    RunOrUserFolder folders(run, user, c.writable);
 
     const SaveFolder chosen = folders.Choose();
 
@@ -46,6 +62,29 @@ TEST(RunOrUserFolder, FallsBackToTheUserFolderMadeOnFirstUse) {
         c.run_directory_chosen ? SaveFolder{run, true} : SaveFolder{user, false};
     EXPECT_EQ(chosen, expected) << c.name;
     EXPECT_EQ(std::filesystem::is_directory(ToUtf8(user)), c.user_folder_exists_after) << c.name;
+  }
+}
+
+TEST(IsInstallationDirectory, SystemFoldersAndInstalledLayoutsAtAnyPrefix) {
+  TempDirectory dir;
+  const Text installed = InstalledBin(dir);
+  std::filesystem::create_directories(dir.path() / "portable/bin");
+  std::filesystem::create_directory_symlink("/usr/bin", dir.path() / "link");
+  const std::pair<Text, bool> cases[] = {
+      {Text("/usr/bin"), true},
+      {Text("/usr/local/bin"), true},
+      {Text("/bin"), true},
+      {Text("/opt/lanzhou"), true},
+      {Text("/"), true},
+      {Text(""), true},
+      {installed, true},
+      {dir.text() + Text("/link"), true},  // a link into /usr
+      {Text("/binary"), false},
+      {dir.text(), false},
+      {dir.text() + Text("/portable/bin"), false},  // a bin/ with no menu entry beside it
+  };
+  for (const auto& [directory, expected] : cases) {
+    EXPECT_EQ(IsInstallationDirectory(directory), expected) << directory.view();
   }
 }
 
@@ -58,14 +97,14 @@ TEST(IsWritableDirectory, OnlyAnExistingDirectoryThisProcessMayWrite) {
   EXPECT_FALSE(IsWritableDirectory(Text()));
 }
 
-TEST(ShowSaved, NamesTheFolderOnlyWhenItIsNotTheRunDirectory) {
+TEST(ShowSaved, NamesTheFolderInEveryMessage) {
   struct Case {
     SaveFolder folder;
     const char* in_run_directory;
     std::vector<const char*> shown;
   } cases[] = {
-      {{Text("/opt/app"), true}, "导出数据成功！！！", {"导出数据成功！！！"}},
-      {{Text("/opt/app"), true}, "", {}},
+      {{Text("/home/a/app"), true}, "导出数据成功！！！", {"导出数据成功！！！\n/home/a/app"}},
+      {{Text("/home/a/app"), true}, "", {}},
       {{U("/home/a/文档/岚舟"), false},
        "导出数据成功！！！",
        {"处理完毕，已保存在 /home/a/文档/岚舟"}},

@@ -37,6 +37,10 @@ class DropObject : public QObject {
   explicit DropObject(QObject* parent = nullptr) : QObject(parent) {}
 
   void SetFilesDroppedHandler(FilesDroppedHandler handler) { handler_ = std::move(handler); }
+  // Raises `FilesDropped` as a drop of `paths` would (files named on the command line).
+  void DropFiles(const std::vector<Text>& paths) {
+    if (handler_ && !paths.empty()) handler_(FilesDroppedText(paths));
+  }
 
   // Makes `window` a drop target served by this object (for a scroll area such as a grid,
   // its viewport too). False, changing nothing, when this object already serves a window

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -205,7 +206,8 @@ std::unique_ptr<QFileDialog> BuildFileDialog(const CommonDialog& unit) {
       dialog->selectNameFilter(filters[unit.filter_index - 1]);
     }
   }
-  if (!unit.initial_folder.empty()) dialog->setDirectory(ToQString(unit.initial_folder));
+  dialog->setDirectory(unit.initial_folder.empty() ? QDir::homePath()
+                                                   : ToQString(unit.initial_folder));
   dialog->setWindowTitle(unit.title.empty() ? Utf8(save ? "另存为" : "打开")
                                             : ToQString(unit.title));
   if (!unit.file_name.empty()) dialog->selectFile(ToQString(unit.file_name));

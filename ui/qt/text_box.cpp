@@ -36,7 +36,7 @@ void SetFollowsSoftBreak(const QTextBlock& block, bool soft) {
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // a long text can be scrolled with the mouse
   setTabChangesFocus(false);
   connect(document(), &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
 }
@@ -78,6 +78,16 @@ void TextBox::SetContent(const BoxContent& content, const lanzhou::Text& text,
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
   }
+  cached_ = text;
+  cache_valid_ = true;
+}
+
+void TextBox::ReplaceText(const lanzhou::Text& text) {
+  QTextCursor cursor(document());
+  cursor.select(QTextCursor::Document);
+  setTextCursor(cursor);
+  InsertContent(ToBoxContent(text));
+  moveCursor(QTextCursor::Start);
   cached_ = text;
   cache_valid_ = true;
 }
@@ -144,11 +154,29 @@ void TextBox::insertFromMimeData(const QMimeData* source) {
   InsertContent(PastedBoxContent(source->text()));
 }
 
+void TextBox::CopyFromElsewhere(QDropEvent* event) const {
+  if (event->isAccepted() && event->source() != this &&
+      (event->possibleActions() & Qt::CopyAction)) {
+    event->setDropAction(Qt::CopyAction);
+  }
+}
+
+void TextBox::dragEnterEvent(QDragEnterEvent* event) {
+  QPlainTextEdit::dragEnterEvent(event);
+  CopyFromElsewhere(event);
+}
+
+void TextBox::dragMoveEvent(QDragMoveEvent* event) {
+  QPlainTextEdit::dragMoveEvent(event);
+  CopyFromElsewhere(event);
+}
+
 void TextBox::dropEvent(QDropEvent* event) {
   std::optional<std::vector<lanzhou::Text>> files;
   if (load_files_ && !isReadOnly()) files = DroppedLocalFiles(event->mimeData());
   if (!files) {
     QPlainTextEdit::dropEvent(event);
+    CopyFromElsewhere(event);
     return;
   }
   event->setDropAction(Qt::CopyAction);  // the files stay where they are
@@ -156,7 +184,12 @@ void TextBox::dropEvent(QDropEvent* event) {
   QDragLeaveEvent end_of_drag;  // takes the drop caret away
   QPlainTextEdit::dragLeaveEvent(&end_of_drag);
   setTextCursor(cursorForPosition(event->position().toPoint()));
-  const lanzhou::Text text = load_files_(*files);
+  InsertFiles(*files);
+}
+
+void TextBox::InsertFiles(const std::vector<lanzhou::Text>& paths) {
+  if (!load_files_ || isReadOnly()) return;
+  const lanzhou::Text text = load_files_(paths);
   if (!text.empty()) InsertContent(PastedBoxContent(ToQString(text)));
 }
 

@@ -1,6 +1,7 @@
-// The multi-line edit box: a QPlainTextEdit that wraps at its width, has no scroll bars and
-// takes Enter as a line break, and that exchanges its whole text as a `Text` with CR LF line
-// ends quickly, also for millions of lines or one line of millions of characters.
+// The multi-line edit box: a QPlainTextEdit that wraps at its width, shows a vertical scroll
+// bar when its text is longer than the box, and takes Enter as a line break, and that exchanges its
+// whole text as a `Text` with CR LF line ends quickly, also for millions of lines or one line of
+// millions of characters.
 //
 // SetText lays the text out in few blocks of bounded size (BoxContent, qt_text.h); Text reads
 // it back byte for byte and keeps the result until the document changes, so a handler that
@@ -9,7 +10,9 @@
 // line never reach the text or the clipboard.
 //
 // Files dropped from the desktop insert the text that the file loader gives for them, where
-// a dropped text would go (one undo step); text dragged from elsewhere inserts as text.
+// a dropped text would go (one undo step); text dragged from elsewhere inserts as text. A
+// drop from elsewhere is always a copy, so the source keeps its file or text; only text
+// dragged within the box moves.
 //
 // Example:
 //   box.SetText(Text("a\r\nb"));  // shows two lines
@@ -37,6 +40,8 @@ class TextBox : public QPlainTextEdit {
 
   // Replaces the whole text; the cursor goes to the start and the undo history is cleared.
   void SetText(const lanzhou::Text& text) { SetContent(ToBoxContent(text), text); }
+  // Replaces the whole text as one edit that undo takes back; the cursor goes to the start.
+  void ReplaceText(const lanzhou::Text& text);
   // The whole text, lines separated by CR LF.
   lanzhou::Text Text() const;
 
@@ -60,10 +65,14 @@ class TextBox : public QPlainTextEdit {
   // Without a loader, dropped files insert their addresses, as in any text box.
   using FileLoader = std::function<lanzhou::Text(const std::vector<lanzhou::Text>& paths)>;
   void SetFileLoader(FileLoader load) { load_files_ = std::move(load); }
+  // Inserts the loader's text for `paths` at the cursor, as a drop of them there would.
+  void InsertFiles(const std::vector<lanzhou::Text>& paths);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   QMimeData* createMimeDataFromSelection() const override;
 
@@ -76,6 +85,8 @@ class TextBox : public QPlainTextEdit {
   void MarkBlocks(int first, int last, const std::vector<int>& soft);
   // Puts `content` in place of the selection, as one edit.
   void InsertContent(const BoxContent& content);
+  // Makes a drag or drop from outside the box a copy.
+  void CopyFromElsewhere(QDropEvent* event) const;
 
   FileLoader load_files_;
   bool may_have_soft_breaks_ = false;

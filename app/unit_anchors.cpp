@@ -1,0 +1,66 @@
+#include "app/unit_anchors.h"
+
+namespace lanzhou {
+namespace {
+
+// The ways a unit follows the window, named by what it does.
+constexpr AnchorOptions kGrowAtLeast500By172{.minWidth = 500, .minHeight = 172};
+constexpr AnchorOptions kStretchAtLeast100By20{
+    .anchorTop = 0, .anchorBottom = 0, .minWidth = 100, .minHeight = 20};
+constexpr AnchorOptions kGrow{};                          // both ways
+constexpr AnchorOptions kWiden{.anchorBottom = 0};        // at the top
+constexpr AnchorOptions kWidenAtBottom{.anchorTop = 0};   // moves down
+constexpr AnchorOptions kRightGrowDown{.anchorLeft = 0};  // moves right, grows down
+constexpr AnchorOptions kBottomLeft{.anchorTop = 0, .anchorRight = 0};
+constexpr AnchorOptions kBottomRight{.anchorLeft = 0, .anchorTop = 0};
+
+// clang-format off
+constexpr UnitAnchor kUnitAnchors[] = {
+  {Unit::选择夹1,        kGrowAtLeast500By172},
+  {Unit::超级列表框1,    kGrowAtLeast500By172},
+  {Unit::标签_行数,      kStretchAtLeast100By20},
+  // The window.
+  {Unit::图片框1,        kWiden},
+  {Unit::超级链接框2,    kBottomRight},
+  {Unit::超级链接框3,    kBottomRight},
+  // Page 1, A/B merge: list A takes the width, list B keeps its own at the right.
+  {Unit::标签1,          kWiden},
+  {Unit::超级列表框A,    kGrow},
+  {Unit::超级列表框b,    kRightGrowDown},
+  {Unit::选择框1,        kBottomRight},
+  {Unit::标签3,          kBottomRight},
+  {Unit::编辑框1,        kBottomRight},
+  {Unit::按钮_处理,      kBottomLeft},
+  {Unit::标签2,          kBottomLeft},
+  // Page 2, duplicate removal.
+  {Unit::标签5,          kWiden},
+  {Unit::编辑框2,        kGrow},
+  {Unit::标签6,          kBottomLeft},
+  {Unit::编辑框3,        kWidenAtBottom},
+  {Unit::按钮1,          kBottomRight},
+  // Page 3, line wrapping.
+  {Unit::标签8,          kWiden},
+  {Unit::被折行_编辑框,  kGrow},
+  {Unit::标签7,          kBottomLeft},
+  {Unit::替换后_编辑框,  kWidenAtBottom},
+  {Unit::标签9,          kBottomLeft},
+  {Unit::字数_编辑框,    kBottomLeft},
+  {Unit::标签10,         kBottomLeft},
+  {Unit::选择框2,        kBottomRight},
+  {Unit::按钮2,          kBottomRight},
+  // Page 4, field extraction.
+  {Unit::标签12,         kWiden},
+  {Unit::编辑框4,        kGrow},
+  {Unit::标签11,         kWidenAtBottom},
+  {Unit::标签13,         kBottomRight},
+  {Unit::列1,            kBottomRight},
+  {Unit::标签14,         kBottomRight},
+  {Unit::按钮3,          kBottomRight},
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const UnitAnchor> UnitAnchors() { return kUnitAnchors; }
+
+}  // namespace lanzhou
