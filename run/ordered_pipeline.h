@@ -8,7 +8,9 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -35,7 +37,8 @@ int ThreadsFor(std::size_t bytes, int threads);
 //
 // The calling thread works too while it waits, so `threads` is the number of threads busy at
 // once; with `threads` <= 1 no thread is started and each piece is made, worked and taken in
-// turn.
+// turn. Threads that the system refuses to start are done without: the run goes on with
+// fewer (the calling thread alone at worst), and "in flight" counts the threads it has.
 //
 //   int i = 0;
 //   RunInOrder<int, std::string>(4, [&](int& p) { p = i++; return p < 100; },
@@ -60,8 +63,7 @@ bool RunInOrder(int threads, Next&& next, Work&& work, Take&& take) {
     Result result{};
     State state = State::kFree;
   };
-  const std::size_t capacity = 2 * static_cast<std::size_t>(threads);
-  std::vector<Slot> slots(capacity);
+  std::vector<Slot> slots;  // the ring, sized once the workers are known
   std::mutex mutex;
   std::condition_variable queued;  // a piece is waiting, or the run stops
   std::condition_variable done;    // a piece is done
@@ -92,22 +94,34 @@ bool RunInOrder(int threads, Next&& next, Work&& work, Take&& take) {
     queued.notify_all();
     workers.clear();  // joins
   };
+  workers.reserve(static_cast<std::size_t>(threads) - 1);
   for (int t = 1; t < threads; ++t) {
-    workers.emplace_back([&] {
-      std::unique_lock<std::mutex> lock(mutex);
-      while (true) {
-        queued.wait(lock, [&] { return stopping || !queue.empty(); });
-        if (stopping) return;
-        const std::size_t i = queue.front();
-        queue.pop_front();
-        work_on(i, lock);
-        done.notify_all();
-      }
-    });
+    // A thread the system will not start (a process or memory limit) leaves the work to
+    // those that did, down to the calling thread alone.
+    try {
+      workers.emplace_back([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (true) {
+          queued.wait(lock, [&] { return stopping || !queue.empty(); });
+          if (stopping) return;
+          const std::size_t i = queue.front();
+          queue.pop_front();
+          work_on(i, lock);
+          done.notify_all();
+        }
+      });
+    } catch (const std::system_error&) {
+      break;
+    } catch (const std::bad_alloc&) {
+      break;
+    }
   }
+  const std::size_t capacity = 2 * (workers.size() + 1);
 
   bool ok = true;
   try {
+    // Workers touch a slot only once it is queued, after this.
+    slots.resize(capacity);
     std::size_t head = 0;  // the oldest piece in flight
     std::size_t tail = 0;  // one past the newest
     bool more = true;
