@@ -85,10 +85,8 @@ class DiskStorage : public Storage {
   bool Fill(long long offset) {
     cache_generation_ = disk_writes.load(std::memory_order_relaxed);
     cache_.resize(kChunk);
-    ssize_t n;
-    do {
-      n = ::pread(fd_, cache_.data(), kChunk, static_cast<off_t>(offset));
-    } while (n < 0 && errno == EINTR);
+    int err = 0;
+    const long long n = ReadAll(fd_, cache_.data(), kChunk, err, static_cast<off_t>(offset));
     if (n < 0) {
       cache_.clear();
       return false;

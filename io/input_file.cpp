@@ -30,27 +30,18 @@ constexpr std::size_t kLargestPiece = 64 << 20;
 // `stop_at_zero` just after a zero byte.
 bool ReadPiece(int fd, char* data, std::size_t size, bool stop_at_zero, std::size_t& used,
                bool& eof, int& err) {
-  used = 0;
-  eof = false;
-  while (used < size) {
-    const ssize_t n = Sys().read(fd, data + used, size - used);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      return false;
-    }
-    if (n == 0) {
-      eof = true;
-      break;
-    }
-    const void* zero =
-        stop_at_zero ? std::memchr(data + used, '\0', static_cast<std::size_t>(n)) : nullptr;
-    if (zero != nullptr) {
-      used = static_cast<std::size_t>(static_cast<const char*>(zero) - data) + 1;
-      eof = true;
-      break;
-    }
-    used += static_cast<std::size_t>(n);
+  bool zero = false;
+  const long long n = ReadAll(fd, data, size, err, std::nullopt, [&](std::string_view brought) {
+    return zero = stop_at_zero && brought.find('\0') != std::string_view::npos;
+  });
+  if (n < 0) return false;
+  used = static_cast<std::size_t>(n);
+  eof = used < size;
+  if (zero) {
+    // Only the bytes up to the first zero byte count; the last read brought it.
+    const char* first = static_cast<const char*>(std::memchr(data, '\0', used));
+    used = static_cast<std::size_t>(first - data) + 1;
+    eof = true;
   }
   return true;
 }
@@ -169,8 +160,8 @@ void Unregister(const char* start) {
   }
 }
 
-long long ModifiedNs(const struct stat& st) {
-  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 // Reads the open file `fd` to its end. Running out of memory is a failure like any other.
@@ -320,7 +311,7 @@ bool MappedInput::Open(const std::string& native_path, std::string_view changed_
   if (fd != STDIN_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
     // A mapping takes the page cache, not memory of ours: `max_bytes` does not apply.
     if (Map(fd, static_cast<std::size_t>(st.st_size), changed_message, limits)) {
-      modified_ns_ = ModifiedNs(st);
+      mapped_stat_ = st;
       return true;
     }
     const bool ok = ReadOpenFile(fd, owned_, error, limits);
@@ -346,7 +337,7 @@ bool MappedInput::Open(const std::string& native_path, std::string_view changed_
     return false;
   }
   struct stat spooled {};
-  if (::fstat(spool, &spooled) == 0) modified_ns_ = ModifiedNs(spooled);
+  if (::fstat(spool, &spooled) == 0) mapped_stat_ = spooled;
   return true;
 }
 
@@ -369,8 +360,10 @@ bool MappedInput::Map(int fd, std::size_t size, std::string_view changed_message
 bool MappedInput::Unchanged() const {
   if (map_ == nullptr) return true;
   struct stat st {};
-  return ::fstat(fd_, &st) == 0 && static_cast<std::size_t>(st.st_size) == map_size_ &&
-         ModifiedNs(st) == modified_ns_;
+  const struct stat& was = mapped_stat_;
+  return ::fstat(fd_, &st) == 0 && st.st_size == was.st_size && st.st_dev == was.st_dev &&
+         st.st_ino == was.st_ino && SameTime(st.st_mtim, was.st_mtim) &&
+         SameTime(st.st_ctim, was.st_ctim);
 }
 
 void MappedInput::Close() {

@@ -3,6 +3,8 @@
 #ifndef LANZHOU_SERVICES_INPUT_FILE_H_
 #define LANZHOU_SERVICES_INPUT_FILE_H_
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -63,7 +65,9 @@ class MappedInput {
   std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
   // True when the bytes are a mapping of the file (whose pages `ReleasePages` may drop).
   bool mapped() const { return map_ != nullptr; }
-  // False when a mapped file's size or modification time differs from when it was mapped.
+  // False when a mapped file differs from when it was mapped in size, inode, modification
+  // time or status-change time (nanoseconds): a rewrite that keeps the size and puts the
+  // modification time back still moves the status-change time.
   bool Unchanged() const;
   // After a failed `Open`: whether the copy of a non-regular input into a temporary file failed.
   bool spool_failed() const { return spool_failed_; }
@@ -75,8 +79,8 @@ class MappedInput {
 
   const char* map_ = nullptr;
   std::size_t map_size_ = 0;
-  int fd_ = -1;  // the mapped file, kept open to see whether it changed
-  long long modified_ns_ = 0;
+  int fd_ = -1;                 // the mapped file, kept open to see whether it changed
+  struct stat mapped_stat_ {};  // the file as it was when it was mapped
   std::string owned_;
   bool spool_failed_ = false;
 };

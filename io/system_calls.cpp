@@ -50,4 +50,23 @@ bool WriteAll(int fd, std::string_view data, int& err, std::optional<off_t> offs
   return true;
 }
 
+long long ReadAll(int fd, char* data, std::size_t size, int& err, std::optional<off_t> offset,
+                  const std::function<bool(std::string_view)>& enough) {
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = offset ? Sys().pread(fd, data + got, size - got, *offset + got)
+                             : Sys().read(fd, data + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      err = errno;
+      return -1;
+    }
+    if (n == 0) break;
+    const std::string_view brought(data + got, static_cast<std::size_t>(n));
+    got += static_cast<std::size_t>(n);
+    if (enough && enough(brought)) break;
+  }
+  return static_cast<long long>(got);
+}
+
 }  // namespace lanzhou

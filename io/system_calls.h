@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -34,6 +35,16 @@ struct SystemCalls {
 //   WriteAll(fd, "abc", err);     // at the position, which moves on by 3
 //   WriteAll(fd, "abc", err, 10); // bytes 10 to 12 of the file
 bool WriteAll(int fd, std::string_view data, int& err, std::optional<off_t> offset = std::nullopt);
+
+// Reads into `data` with `Sys().read` at the descriptor's position, or from `offset` on with
+// `Sys().pread`, again after EINTR and after a short read, until `size` bytes are in, the end
+// is reached, or `enough` (when given) says so of the bytes one call brought. The count
+// read, or -1 with `err` the errno.
+//   ReadAll(fd, buffer, 4096, err);                           // a whole block, or to the end
+//   ReadAll(fd, buffer, 4096, err, std::nullopt, has_zero);  // stops after a zero byte
+long long ReadAll(int fd, char* data, std::size_t size, int& err,
+                  std::optional<off_t> offset = std::nullopt,
+                  const std::function<bool(std::string_view)>& enough = nullptr);
 
 // The table in use: the real calls unless a test has put others in.
 const SystemCalls& Sys();

@@ -182,18 +182,10 @@ class TempFile {
   }
   // Reads up to `n` bytes at `offset` of what was flushed; the count read, or -1.
   long long ReadAt(std::uint64_t offset, char* out, std::size_t n, std::string& error) const {
-    std::size_t got = 0;
-    while (got < n) {
-      const ssize_t r = Sys().pread(fd_, out + got, n - got, static_cast<off_t>(offset + got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) {
-        error = TemporaryFileFailure("read", dir_, errno);
-        return -1;
-      }
-      if (r == 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    return static_cast<long long>(got);
+    int err = 0;
+    const long long got = ReadAll(fd_, out, n, err, static_cast<off_t>(offset));
+    if (got < 0) error = TemporaryFileFailure("read", dir_, err);
+    return got;
   }
   std::uint64_t size() const { return written_ + buffer_.size(); }
   void Close() {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,13 +140,14 @@ std::string ManyRecords() {
   return records;
 }
 
-WritePath Command(std::string name, std::vector<std::string> args, bool output_exists = true,
-                  std::string a = kRecords) {
+// `old`: what out.txt holds before, if it exists; `a`: what a.txt holds.
+WritePath Command(std::string name, std::vector<std::string> args,
+                  std::optional<std::string> old = kOld, std::string a = kRecords) {
   return {name,
-          [output_exists, a](const TempDirectory& dir) {
+          [old, a](const TempDirectory& dir) {
             dir.Write("a.txt", a);
             dir.Write("b.txt", "y1\ny2\ny3\n");
-            if (output_exists) dir.Write("out.txt", kOld);
+            if (old) dir.Write("out.txt", *old);
           },
           [args](const TempDirectory& dir) {
             std::vector<std::string> expanded;
@@ -188,11 +190,13 @@ std::vector<WritePath> WritePaths() {
       Command("extract", {"extract", "-f", "2|1", "a.txt", "-o", "out.txt"}),
       Command("dedupe", {"dedupe", "a.txt", "-o", "out.txt"}),
       Command("dedupe through temporary files",
-              {"dedupe", "--memory", "16K", "a.txt", "-o", "out.txt"}, true, ManyRecords()),
+              {"dedupe", "--memory", "16K", "a.txt", "-o", "out.txt"}, kOld, ManyRecords()),
       Command("wrap", {"wrap", "-w", "4", "a.txt", "-o", "out.txt"}),
       Command("reorder", {"reorder", "-d", "|", "-c", "2,1", "a.txt", "b.txt", "-o", "out.txt"}),
       Command("merge", {"merge", "a.txt", "b.txt", "-o", "out.txt"}),
-      Command("merge into a new file", {"merge", "a.txt", "--datum", "d", "-o", "out.txt"}, false),
+      Command("merge into a new file", {"merge", "a.txt", "--datum", "d", "-o", "out.txt"},
+              std::nullopt),
+      Command("merge after half a line", {"merge", "a.txt", "b.txt", "-o", "out.txt"}, "half"),
   };
 }
 
