@@ -27,6 +27,7 @@
 #include "run/progress_meter.h"
 #include "text/encoding.h"
 #include "text/lines.h"
+#include "text/quoted_name.h"
 
 namespace lanzhou::cli {
 namespace {
@@ -43,9 +44,9 @@ void Report(const Options& options, const std::string& message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-// The name to show for `path` in messages: "standard input" for "-".
+// The name to show for `path` in messages: "standard input" for "-", else the name quoted.
 std::string DisplayName(const std::string& path) {
-  return path == "-" ? std::string("standard input") : "'" + path + "'";
+  return path == "-" ? std::string("standard input") : QuotedName(path);
 }
 
 std::string ChangedWhileRead(const std::string& path) {
@@ -97,22 +98,32 @@ bool InputsUnchanged(const Options& options, std::span<const MappedInput> inputs
 class Output {
  public:
   explicit Output(const Options& options)
-      : file_(ToStandardOutput(options)
+      : options_(options),
+        file_(ToStandardOutput(options)
                   ? OutputFile(STDOUT_FILENO)
                   : OutputFile(*options.output, options.command == Command::kMerge
                                                     ? OutputFile::Mode::kAppend
                                                     : OutputFile::Mode::kReplace)),
-        name_(ToStandardOutput(options) ? "standard output" : "'" + *options.output + "'") {
+        name_(ToStandardOutput(options) ? "standard output" : DisplayName(*options.output)) {
+    file_.set_take_ownership(options.take_ownership);
     // A merge that waits for another one to finish with the file says so, where someone
     // watches.
-    file_.set_on_wait([this, &options] {
+    file_.set_on_wait([this] {
       if (::isatty(STDERR_FILENO)) {
-        Report(options, "waiting for another merge to finish with " + name_);
+        Report(options_, "waiting for another merge to finish with " + name_);
       }
     });
   }
 
-  bool Open(std::string& error) { return file_.Open() || Failed(error); }
+  bool Open(std::string& error) {
+    if (!file_.Open()) return Failed(error);
+    if (file_.ended_partial_line()) {
+      Report(options_, "warning: " + name_ +
+                           " ended in an unfinished line (an earlier writer was stopped); "
+                           "the merged lines start on a new line");
+    }
+    return true;
+  }
   bool Write(std::string_view data, std::string& error) {
     return file_.Write(data) || Failed(error);
   }
@@ -120,11 +131,26 @@ class Output {
 
  private:
   bool Failed(std::string& error) {
-    error = "cannot write " + name_ + ": " + std::strerror(file_.error());
+    switch (file_.problem()) {
+      case OutputFile::Problem::kOwnedByAnother:
+        error = "cannot write " + name_ +
+                ": it belongs to another user, and rewriting it in place could leave it half "
+                "old and half new; --take-ownership replaces it by a file of yours";
+        break;
+      case OutputFile::Problem::kNameMoved:
+        error = "cannot write " + name_ +
+                ": another program removed or replaced it while the merge appended to it; the "
+                "merged lines were taken back";
+        break;
+      case OutputFile::Problem::kNone:
+        error = "cannot write " + name_ + ": " + std::strerror(file_.error());
+        break;
+    }
     if (file_.cut_back_failed()) error += "; the lines appended so far could not be taken back";
     return false;
   }
 
+  const Options& options_;
   OutputFile file_;
   std::string name_;
 };

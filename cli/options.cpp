@@ -42,6 +42,7 @@ enum Opt : int {
   kOptDatum,
   kOptThreads,
   kOptMemory,
+  kOptTakeOwnership,
   kOptQuiet = 'q',
 };
 
@@ -57,6 +58,7 @@ constexpr option kLongOptions[] = {
     {"threads", required_argument, nullptr, kOptThreads},
     {"memory", required_argument, nullptr, kOptMemory},
     {"quiet", no_argument, nullptr, kOptQuiet},
+    {"take-ownership", no_argument, nullptr, kOptTakeOwnership},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -252,6 +254,9 @@ class Parser {
       case kOptQuiet:
         options_.quiet = true;
         break;
+      case kOptTakeOwnership:
+        options_.take_ownership = true;
+        break;
     }
   }
 
@@ -331,6 +336,8 @@ class Parser {
 
 constexpr std::string_view kCommonHelp =
     "  -o OUT                    write to OUT instead of standard output ('-')\n"
+    "  --take-ownership          replace an OUT of another user that you may write\n"
+    "                            by a file of yours (refused otherwise)\n"
     "  --input-encoding ENC      auto (default), gbk or utf-8. With auto, a UTF-8\n"
     "                            byte-order mark means UTF-8, bytes not valid UTF-8\n"
     "                            mean GBK, and bytes valid in both (as short GBK\n"

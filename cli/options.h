@@ -50,6 +50,7 @@ struct Options {
   int threads = 0;                 // --threads; 0: the machine's cores
   std::uint64_t memory_limit = 0;  // dedupe --memory, in bytes; 0: a share of the machine's
   bool quiet = false;              // --quiet: no progress line on a terminal
+  bool take_ownership = false;     // --take-ownership: -o may replace another user's file
 };
 
 struct ParseResult {

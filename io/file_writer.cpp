@@ -15,12 +15,34 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "io/system_calls.h"
 #include "io/temp_file.h"
 
 namespace lanzhou {
 namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Takes an append back, under its lock: cuts the file to `from`, the length it had when the
+// lock was taken, which removes exactly our own bytes; a file the append created is emptied
+// and then removed while `path` still names it (emptied first, so that nothing of ours
+// survives should the name have moved meanwhile). Only async-signal-safe calls: the handler
+// of a signal that ends the program takes an append back with it too. False when the cut
+// failed (our bytes stay).
+bool CutBackAppend(int fd, const char* path, off_t from, bool created) {
+  const bool cut = Sys().ftruncate(fd, created ? 0 : from) == 0;
+  struct stat held {
+  }, named{};
+  if (created && ::fstat(fd, &held) == 0 && ::stat(path, &named) == 0 && SameFile(held, named)) {
+    ::unlink(path);
+  }
+  return cut;
+}
 
 // A signal that ends the program (Ctrl-C, kill, a closed terminal, a write past the file size
 // limit) while a temporary file exists or an append is under way must not leave the file
@@ -30,13 +52,16 @@ namespace {
 // write still under way on the writer could land after the cut.
 namespace guard {
 
-enum Action : int { kNone = 0, kRemoveTemporary = 1, kCutBack = 2, kRemoveCreated = 3 };
+enum Action : int { kNone = 0, kRemoveTemporary = 1, kCutBack = 2 };
 volatile sig_atomic_t action = kNone;
 char path[PATH_MAX];
 int append_fd = -1;
 off_t append_size = 0;
+bool append_created = false;
 volatile pid_t writer = 0;  // the thread that set the action
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+// A write past the file size limit is not among them: SIGXFSZ is ignored (`Open`), so that
+// the write fails with EFBIG and the output is taken back as after any failed write.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void Undo() {
   switch (action) {
@@ -44,12 +69,7 @@ void Undo() {
       ::unlink(path);
       break;
     case kCutBack:
-      (void)!Sys().ftruncate(append_fd, append_size);
-      break;
-    case kRemoveCreated:
-      // Emptied first, so that nothing of ours survives should the name have moved.
-      (void)!Sys().ftruncate(append_fd, 0);
-      ::unlink(path);
+      (void)CutBackAppend(append_fd, path, append_size, append_created);
       break;
   }
   action = kNone;
@@ -84,13 +104,14 @@ void Install() {
   }
 }
 
-void Set(Action what, const std::string& name, int fd, off_t size) {
+void Set(Action what, const std::string& name, int fd = -1, off_t size = 0, bool created = false) {
   if (name.size() >= sizeof path) return;
   Install();
   action = kNone;
   std::memcpy(path, name.c_str(), name.size() + 1);
   append_fd = fd;
   append_size = size;
+  append_created = created;
   writer = ::gettid();
   action = what;
 }
@@ -125,9 +146,11 @@ int NamedDescriptor(std::string_view path) {
 
 // The file a chain of symbolic links finally names, also when it does not exist yet (a
 // dangling link: that name is created). A path that is no link comes back as it is, and so
-// does one that names a descriptor (/dev/stdout is a link to the file behind it).
-std::string FollowLinks(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
+// does one that names a descriptor (/dev/stdout is a link to the file behind it). Nothing for
+// a loop or a chain longer than the system follows (ELOOP): there is no file to write, and
+// the link must not be replaced by one.
+std::optional<std::string> FollowLinks(std::string path) {
+  for (int hops = 0; hops <= 40; ++hops) {
     struct stat st {};
     if (NamedDescriptor(path) >= 0) return path;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
@@ -137,13 +160,25 @@ std::string FollowLinks(std::string path) {
     const std::string next(target, static_cast<std::size_t>(n));
     path = next.starts_with('/') ? next : DirectoryOf(path) + next;
   }
-  return path;  // a loop: opening it reports ELOOP
+  return std::nullopt;
 }
 
 mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
+}
+
+// A write beyond the file size limit (ulimit -f) would end the program by SIGXFSZ, with no
+// chance to take the output back; ignored, the write fails with EFBIG instead.
+void IgnoreFileSizeSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
+  });
 }
 
 // Makes a rename in `directory` durable; a failure here loses nothing that was promised.
@@ -175,10 +210,6 @@ int ConnectSocket(const std::string& path) {
   return fd;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 }  // namespace
 
 OutputFile::OutputFile(std::string native_path, Mode mode)
@@ -192,8 +223,11 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Open() {
   if (!own_fd_) return true;
+  IgnoreFileSizeSignal();
   if (path_.empty()) return Fail(ENOENT);
-  target_ = FollowLinks(path_);
+  const std::optional<std::string> followed = FollowLinks(path_);
+  if (!followed) return Fail(ELOOP);
+  target_ = *followed;
   if (const int named = NamedDescriptor(target_); named >= 0) {
     const int flags = ::fcntl(named, F_GETFL);
     if (flags < 0) return Fail(errno);
@@ -204,6 +238,9 @@ bool OutputFile::Open() {
   }
   struct stat existing {};
   const bool exists = ::stat(target_.c_str(), &existing) == 0;
+  // Only a name that does not exist yet is new: any other failure (a loop further up the
+  // path, a folder we may not search) is the answer.
+  if (!exists && errno != ENOENT) return Fail(errno);
   if (exists && S_ISDIR(existing.st_mode)) return Fail(EISDIR);
   if (exists && S_ISSOCK(existing.st_mode)) {
     fd_ = ConnectSocket(target_);
@@ -212,13 +249,15 @@ bool OutputFile::Open() {
   // A device or a FIFO is written in place; there is nothing to replace or take back.
   if (exists && !S_ISREG(existing.st_mode)) return OpenInPlace(target_, O_WRONLY);
   if (mode_ == Mode::kAppend) return OpenAppend();
+  RemoveTemporariesOfDeadWriters(DirectoryOf(target_));
   if (!exists) return OpenReplacement(nullptr);
   // As the shell judges `>`: with the effective user's rights, which for root pass anyway.
   if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return Fail(errno);
-  if (existing.st_uid != ::geteuid() && ::geteuid() != 0) {
-    // Renaming a new file over it would make it ours: write it where it is instead.
-    rewrite_ = true;
-    return OpenInPlace(target_, O_WRONLY);
+  if (existing.st_uid != ::geteuid() && ::geteuid() != 0 && !take_ownership_) {
+    // The new file would be ours, and rewriting the old one in place could leave it half old
+    // and half new after a failure or a kill: refused unless the caller lets us take it.
+    problem_ = Problem::kOwnedByAnother;
+    return Fail(EPERM);
   }
   return OpenReplacement(&existing);
 }
@@ -246,7 +285,7 @@ bool OutputFile::OpenReplacement(const struct stat* replaced) {
       temporary_.clear();
       return Fail(err);
     }
-    guard::Set(guard::kRemoveTemporary, temporary_, -1, 0);
+    guard::Set(guard::kRemoveTemporary, temporary_);
   }
   // The owner first: giving the file away may clear set-user-ID bits that the mode restores.
   if (replaced != nullptr) (void)!::fchown(fd_, replaced->st_uid, replaced->st_gid);
@@ -257,35 +296,24 @@ bool OutputFile::OpenReplacement(const struct stat* replaced) {
 bool OutputFile::OpenAppend() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     created_ = false;
-    fd_ = Sys().open(target_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    readable_ = true;
+    fd_ = Sys().open(target_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
       created_ = true;
     } else if (errno == EEXIST) {
-      fd_ = Sys().open(target_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
+      fd_ = Sys().open(target_.c_str(), O_RDWR | O_APPEND | O_CLOEXEC, 0);
+      if (fd_ < 0 && errno == EACCES) {
+        // A file we may append to but not read: its last byte stays unseen.
+        readable_ = false;
+        fd_ = Sys().open(target_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
+      }
       if (fd_ < 0 && errno == ENOENT) continue;  // removed in between: try again
     }
     if (fd_ < 0) return Fail(errno);
-    if (Sys().flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      if (errno != EWOULDBLOCK) return Fail(errno);
-      if (on_wait_) on_wait_();
-      on_wait_ = nullptr;
-      if (while_waiting_) {
-        int locked = -1;
-        do {
-          while_waiting_();
-          const timespec pause{0, 50'000'000};
-          ::nanosleep(&pause, nullptr);
-          locked = Sys().flock(fd_, LOCK_EX | LOCK_NB);
-        } while (locked != 0 && (errno == EWOULDBLOCK || errno == EINTR));
-        if (locked != 0) return Fail(errno);
-      } else {
-        while (Sys().flock(fd_, LOCK_EX) != 0) {
-          if (errno != EINTR) return Fail(errno);
-        }
-      }
-    }
+    if (!Lock()) return false;
     // While we waited, the file may have been removed (a failed merge that created it) or
-    // replaced: then start again with the file that has the name now.
+    // replaced: then start again with the file that has the name now. Its length counts only
+    // from here, under the lock: what another writer appended while we waited is not ours.
     struct stat held {
     }, named{};
     if (::fstat(fd_, &held) != 0) return Fail(errno);
@@ -294,8 +322,8 @@ bool OutputFile::OpenAppend() {
       // Another merge appended to the file we created before we got the lock: it is no
       // longer ours alone to remove.
       created_ = created_ && held.st_size == 0;
-      guard::Set(created_ ? guard::kRemoveCreated : guard::kCutBack, target_, fd_, held.st_size);
-      return true;
+      guard::Set(guard::kCutBack, target_, fd_, held.st_size, created_);
+      return StartOnALine();
     }
     ::close(fd_);
     fd_ = -1;
@@ -303,11 +331,46 @@ bool OutputFile::OpenAppend() {
   return Fail(EAGAIN);
 }
 
+bool OutputFile::Lock() {
+  if (Sys().flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+  if (errno != EWOULDBLOCK) return Fail(errno);
+  if (on_wait_) on_wait_();
+  on_wait_ = nullptr;
+  if (while_waiting_) {
+    int locked = -1;
+    do {
+      while_waiting_();
+      const timespec pause{0, 50'000'000};
+      ::nanosleep(&pause, nullptr);
+      locked = Sys().flock(fd_, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && (errno == EWOULDBLOCK || errno == EINTR));
+    return locked == 0 || Fail(errno);
+  }
+  while (Sys().flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) return Fail(errno);
+  }
+  return true;
+}
+
+bool OutputFile::StartOnALine() {
+  if (append_from_ == 0 || !readable_) return true;
+  char last = '\n';
+  ssize_t n = -1;
+  do {
+    n = Sys().pread(fd_, &last, 1, append_from_ - 1);
+  } while (n < 0 && errno == EINTR);
+  if (n != 1) return Fail(n < 0 ? errno : EIO);
+  if (last == '\n') return true;
+  // A writer killed mid-line (SIGKILL cannot be caught) left half a line: ours start after
+  // a line end of our own, which a failure takes back with the rest; the half line stays for
+  // the user to see.
+  ended_partial_line_ = true;
+  return Write("\r\n");
+}
+
 bool OutputFile::Write(std::string_view data) {
   int err = 0;
-  if (!WriteAll(fd_, data, err)) return Fail(err);
-  written_ += static_cast<long long>(data.size());
-  return true;
+  return WriteAll(fd_, data, err) || Fail(err);
 }
 
 bool OutputFile::LinkIn() {
@@ -326,7 +389,7 @@ bool OutputFile::LinkIn() {
     temporary_.clear();
     return Fail(err);
   }
-  guard::Set(guard::kRemoveTemporary, temporary_, -1, 0);
+  guard::Set(guard::kRemoveTemporary, temporary_);
   return true;
 }
 
@@ -335,7 +398,7 @@ bool OutputFile::Commit() {
     committed_ = true;
     return true;
   }
-  if (rewrite_ && Sys().ftruncate(fd_, written_) != 0) return Fail(errno);
+  if (append_from_ >= 0 && !StillNamed()) return false;
   // The data must be on the disk before the name points at it, or a crash could leave an
   // empty file where the old one stood.
   const bool replacing = unnamed_ || !temporary_.empty();
@@ -353,6 +416,17 @@ bool OutputFile::Commit() {
   committed_ = true;
   guard::Clear();
   return true;
+}
+
+bool OutputFile::StillNamed() {
+  // Another program may have removed or renamed the file, or put another in its place,
+  // while we appended: our lines would then not be where the name leads.
+  struct stat held {
+  }, named{};
+  if (::fstat(fd_, &held) != 0) return Fail(errno);
+  if (::stat(target_.c_str(), &named) == 0 && SameFile(held, named)) return true;
+  problem_ = Problem::kNameMoved;
+  return Fail(ENOENT);
 }
 
 bool OutputFile::Fail(int err) {
@@ -373,15 +447,10 @@ void OutputFile::Abandon() {
       ::unlink(target_.c_str());
     }
   }
-  if (fd_ >= 0 && append_from_ >= 0) {
+  if (fd_ >= 0 && append_from_ >= 0 &&
+      !CutBackAppend(fd_, target_.c_str(), append_from_, created_)) {
     // Still under the lock: the bytes past `append_from_` are ours alone.
-    struct stat held {
-    }, named{};
-    if (created_ && ::fstat(fd_, &held) == 0 && ::stat(target_.c_str(), &named) == 0 &&
-        SameFile(held, named)) {
-      ::unlink(target_.c_str());
-    }
-    if (Sys().ftruncate(fd_, created_ ? 0 : append_from_) != 0) cut_back_failed_ = true;
+    cut_back_failed_ = true;
   }
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -19,33 +19,45 @@ namespace lanzhou {
 //   - a descriptor (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N): that descriptor,
 //     already open, is written as it is, as shell redirection would (a `>>` stays an append);
 //   - a character device, a FIFO or a socket: written in place;
-//   - a symbolic link: the file it finally names (a dangling link: that file is created);
+//   - a symbolic link: the file it finally names (a dangling link: that file is created; a
+//     loop, or a chain longer than the system follows, fails with ELOOP, the link untouched);
 //   - a regular file or a new name: replaced or appended to, as the mode says.
 //
 //   kReplace: the pieces go to an unnamed temporary file in the target's directory
-//     (O_TMPFILE; where the file system lacks it, a hidden ".NAME.XXXXXX" file), which is
-//     flushed to the disk and only then linked in over the target; the directory is synced.
-//     Until the commit no reader sees a part, and a kill, even SIGKILL, leaves nothing
-//     behind (the named fallback is removed on every signal that can be caught). A target
-//     the user may not write (access(W_OK), as the shell judges) is refused with EACCES (or
-//     EROFS). A replaced file keeps its permission bits and its owner; a file of another user
-//     that we may write but could not give back to that user is rewritten in place instead.
+//     (O_TMPFILE; where the file system lacks it or /proc is missing, a hidden file named
+//     ".NAME.lanzhou-PID-XXXXXX"), which is flushed to the disk and only then put in place of
+//     the target by a rename (an unnamed file gets that name just before); the directory is
+//     synced. Until the commit no reader sees a part. A signal that can be caught removes
+//     the named file; SIGKILL can leave it, and the next replacement in that directory
+//     removes the temporary files of writers (by the PID in the name) that no longer run.
+//     A target the user may not write (access(W_OK), as the shell judges) is refused with
+//     EACCES (or EROFS). A replaced file keeps its permission bits and, where we may give it
+//     away (root), its owner. Another user's file that we may write is refused with EPERM
+//     and `problem()` kOwnedByAnother unless `set_take_ownership(true)`: the new file could
+//     only be ours, and rewriting the old one in place could leave it half old and half new.
 //     A new file gets 0666 less the umask.
 //   kAppend: the pieces are appended to the target (created when missing) under an exclusive
 //     advisory lock (flock) held from `Open` to the commit, so that merges into one file
-//     follow one another whole; `on_wait` is called when another holder makes us wait.
-//     Should anything fail, the file is cut back to the length it had when the lock was
-//     taken, which removes exactly our own bytes, and a file this append created is removed.
+//     follow one another whole; `on_wait` is called when another holder makes us wait. A
+//     file that does not end in LF (a writer killed mid-line left half a line) first gets
+//     CR LF, so that our lines start whole (`ended_partial_line()`). Should anything fail, the
+//     file is cut back to the length it had when the lock was taken, which removes exactly
+//     our own bytes, and a file this append created is removed. The commit fails with
+//     `problem()` kNameMoved when the path no longer names the file we appended to (removed,
+//     renamed, or replaced by another program meanwhile).
 //
 // A failure sets `error()` to the errno of the step that failed (EISDIR for a directory) and
-// takes everything back. So does a signal that ends the program (SIGINT, SIGTERM, SIGHUP,
-// SIGXFSZ) before the commit, and an `OutputFile` destroyed without a commit.
+// takes everything back. So does a signal that ends the program (SIGINT, SIGTERM, SIGHUP)
+// before the commit, and an `OutputFile` destroyed without a commit. SIGXFSZ is ignored from
+// the first `Open` on, so that a write past the file size limit fails (EFBIG) like any other.
 //
 //   OutputFile out("/tmp/result.txt", OutputFile::Mode::kReplace);
 //   bool ok = out.Open() && out.Write("a\r\n") && out.Write("b") && out.Commit();
 class OutputFile {
  public:
   enum class Mode { kReplace, kAppend };
+  // Why a step failed, where the errno alone does not say it.
+  enum class Problem { kNone, kOwnedByAnother, kNameMoved };
 
   // `native_path` is a UTF-8 path; an empty one fails to open with ENOENT.
   OutputFile(std::string native_path, Mode mode);
@@ -65,6 +77,9 @@ class OutputFile {
     while_waiting_ = std::move(while_waiting);
   }
 
+  // kReplace: another user's file that we may write is replaced by a file of ours.
+  void set_take_ownership(bool take) { take_ownership_ = take; }
+
   bool Open();
   bool Write(std::string_view data);
   bool Commit();
@@ -72,6 +87,9 @@ class OutputFile {
   void Abandon();
 
   int error() const { return error_; }
+  Problem problem() const { return problem_; }
+  // kAppend: the file ended in half a line, and ours start after a CR LF of their own.
+  bool ended_partial_line() const { return ended_partial_line_; }
   // True when a failed append could not be cut back (the appended bytes stay).
   bool cut_back_failed() const { return cut_back_failed_; }
 
@@ -79,6 +97,9 @@ class OutputFile {
   // The new file beside the target, with the owner and mode of the file it replaces, if any.
   bool OpenReplacement(const struct stat* replaced);
   bool OpenAppend();
+  bool Lock();
+  bool StartOnALine();
+  bool StillNamed();
   bool OpenInPlace(const std::string& path, int flags);
   bool LinkIn();
   bool Fail(int err);
@@ -86,14 +107,16 @@ class OutputFile {
   std::string path_;
   Mode mode_ = Mode::kReplace;
   int fd_ = -1;
-  bool own_fd_ = true;          // false for a descriptor handed in or named
-  std::string target_;          // kReplace: the file to replace, links resolved
-  std::string temporary_;       // kReplace: the named temporary file, until it is renamed
-  bool unnamed_ = false;        // kReplace: fd_ is an O_TMPFILE file, linked in on commit
-  bool rewrite_ = false;        // kReplace: fd_ is the target itself, cut to size on commit
-  long long written_ = 0;       // kReplace in place: the bytes written
+  bool own_fd_ = true;     // false for a descriptor handed in or named
+  std::string target_;     // kReplace: the file to replace, links resolved
+  std::string temporary_;  // kReplace: the named temporary file, until it is renamed
+  bool unnamed_ = false;   // kReplace: fd_ is an O_TMPFILE file, linked in on commit
+  bool take_ownership_ = false;
   long long append_from_ = -1;  // kAppend to a regular file: its length when locked
   bool created_ = false;        // kAppend: the file did not exist before
+  bool readable_ = true;        // kAppend: fd_ may be read (its last byte seen)
+  bool ended_partial_line_ = false;
+  Problem problem_ = Problem::kNone;
   bool committed_ = false;
   bool cut_back_failed_ = false;
   int error_ = 0;

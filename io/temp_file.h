@@ -12,10 +12,14 @@
 
 namespace lanzhou {
 
-// Creates a new name `directory` + ".<base>.XXXXXX" (random letters) with `make`, which
-// returns -1 and errno EEXIST when the name is taken; the name goes to `name`. What `make`
-// returned, or -1 after 100 names taken.
-//   MakeTemporaryName("/d/", "out.txt", name, open_new)   // name == "/d/.out.txt.Zq81xA"
+// Temporary names carry the id of the process that made them, so that a later run tells a
+// leftover (its writer is gone, killed by SIGKILL) from a file still being written.
+inline constexpr std::string_view kTemporaryMark = ".lanzhou-";
+
+// Creates a new name `directory` + ".<base>.lanzhou-<pid>-XXXXXX" (random letters) with
+// `make`, which returns -1 and errno EEXIST when the name is taken; the name goes to `name`.
+// What `make` returned, or -1 after 100 names taken.
+//   MakeTemporaryName("/d/", "out.txt", name, open_new)   // "/d/.out.txt.lanzhou-4242-Zq81xA"
 template <typename Make>
 int MakeTemporaryName(const std::string& directory, const std::string& base, std::string& name,
                       Make make) {
@@ -26,13 +30,22 @@ int MakeTemporaryName(const std::string& directory, const std::string& base, std
     ::clock_gettime(CLOCK_REALTIME, &now);
     unsigned long seed = static_cast<unsigned long>(now.tv_nsec) * 2654435761UL ^
                          static_cast<unsigned long>(::getpid()) << 16 ^ ++counter * 40503UL;
-    name = directory + "." + base + ".";
+    name = directory + "." + base + std::string(kTemporaryMark) + std::to_string(::getpid()) + "-";
     for (int i = 0; i < 6; ++i, seed /= 62) name += kLetters[seed % 62];
     const int result = make(name);
     if (result >= 0 || errno != EEXIST) return result;
   }
   return -1;
 }
+
+// The writer's process id in a name `MakeTemporaryName` makes, or 0 for any other name.
+//   WriterOfTemporary(".out.txt.lanzhou-4242-aZ09xy") == 4242
+pid_t WriterOfTemporary(std::string_view name);
+
+// Removes the temporary files in `directory` (made by `MakeTemporaryName`) whose writers no
+// longer run: what a writer killed while its file had a name left behind. A file whose
+// writer's id belongs to a live process stays, whoever that process is.
+void RemoveTemporariesOfDeadWriters(const std::string& directory);
 
 // Where temporary files go: `asked` unless empty, else $TMPDIR unless empty, else "/tmp".
 std::string TemporaryDirectory(const std::string& asked = {});

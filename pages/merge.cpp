@@ -67,6 +67,10 @@ class MergeFile {
   // Writes what is left and closes the file.
   bool Close() { return Flush() && out_.Commit(); }
 
+  // The file ended in half a line (an earlier writer was stopped mid-line), and this merge's
+  // lines start on a new line of their own.
+  bool ended_partial_line() const { return out_.ended_partial_line(); }
+
  private:
   bool Flush() {
     const bool ok = out_.Write(buffer_);
@@ -179,6 +183,7 @@ void OnMergeClicked(Units& units) {
     folder = units.ChooseSaveFolder();
     const Text path = MergeOutputPath(folder->path);
     bool ok = false;
+    bool partial_line = false;  // the file ended in half a line
     std::atomic<bool> waiting{false};
     // The grids only change in handlers, and none runs beside this one.
     const bool finished = units.RunLongWork(
@@ -202,6 +207,7 @@ void OnMergeClicked(Units& units) {
             progress.Step(static_cast<std::uint64_t>(r) + 1, static_cast<std::uint64_t>(n));
           }
           ok = ok && out.Close();
+          partial_line = out.ended_partial_line();
         },
         // "n/r" in 标签2 as the rows go.
         {Unit::标签2, [&waiting, total = DecimalText(n) + "/"](std::uint64_t r, std::uint64_t) {
@@ -215,6 +221,12 @@ void OnMergeClicked(Units& units) {
     if (!ok) {
       ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
       return;
+    }
+    if (partial_line) {
+      ShowMessage(units.dialogs(),
+                  FromUtf8("合并数据.txt 的最后一行不完整（之前的写入被中断），本次合并的数据"
+                           "从新的一行开始。"),
+                  message_flags::kIconWarning);
     }
   }
   units.SetCaption(Unit::标签2, FromUtf8("处理OK！"));

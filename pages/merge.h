@@ -75,6 +75,8 @@ Text MergeOutputPath(const Text& run_directory);
 // waits while another holds it. A file that cannot be opened or written stops the merge with
 // "保存失败：" + path (flags 16), and exactly the bytes this merge appended are taken back
 // (the file is cut to its length when the lock was taken; a file it created is removed).
+// A file that ends in half a line (an earlier writer was stopped mid-line) gets CR LF before
+// this merge's lines, and a warning says so after the merge.
 void OnMergeClicked(Units& units);
 // 拖放对象A / 拖放对象b FilesDropped: `paths` is one path, or several each followed by CR LF.
 // Asks "是否删除已有的数据？" first when the grid has rows, then appends one row per line of

@@ -252,29 +252,47 @@ bool WaitsForALock(pid_t pid) {
   return false;
 }
 
-// A list that shrinks or grows while it is merged: exit 2 naming it, nothing appended.
+// A list that changes while it is merged (shrinks, grows, or is rewritten in place with its
+// size and modification time kept): exit 2 naming it, nothing appended. The merge waits for
+// the lock meanwhile, and another writer appends a line then: that line stays, for the cut
+// back goes to the length the file had when the merge got the lock, not when it asked.
 TEST(CliMerge, AListThatChangesMidWayLeavesTheOutputAsItWas) {
-  for (const bool shrink : {true, false}) {
-    SCOPED_TRACE(shrink ? "shrinks" : "grows");
+  enum class Change { kShrink, kGrow, kRewriteKeepingTimes };
+  for (const Change change : {Change::kShrink, Change::kGrow, Change::kRewriteKeepingTimes}) {
+    SCOPED_TRACE(static_cast<int>(change));
     TempDir dir;
     const std::string list = dir.Write("list.txt", ManyLines(1500000));
     const std::string out = dir.Write("out.txt", "earlier\r\n");
     // Holding the output's lock keeps the merge from finishing before the list changes: it
     // has read and checked its lists and waits to append when the list changes under it.
-    const int held = open(out.c_str(), O_RDONLY | O_CLOEXEC);
+    const int held = open(out.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     RunningCli merge(CliCall{.args = {"merge", list, list, "-o", out}});
     ASSERT_TRUE(WaitUntil([&] { return WaitsForALock(merge.pid()); }));
-    if (shrink) {
-      fs::resize_file(list, 100);
-    } else {
-      std::ofstream(list, std::ios::binary | std::ios::app) << "more\r\n";
+    switch (change) {
+      case Change::kShrink:
+        fs::resize_file(list, 100);
+        break;
+      case Change::kGrow:
+        std::ofstream(list, std::ios::binary | std::ios::app) << "more\r\n";
+        break;
+      case Change::kRewriteKeepingTimes: {
+        struct stat st {};
+        ASSERT_EQ(stat(list.c_str(), &st), 0);
+        const int fd = open(list.c_str(), O_WRONLY);
+        ASSERT_EQ(pwrite(fd, "LINE", 4, 0), 4);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ASSERT_EQ(futimens(fd, times), 0);
+        close(fd);
+        break;
+      }
     }
+    ASSERT_EQ(write(held, "other\r\n", 7), 7);
     close(held);
     const CliResult cli = merge.Finish();
     EXPECT_EQ(cli.status, 2);
     EXPECT_EQ(cli.err, "lanzhou-cli: merge: '" + list + "' changed while it was read\n");
-    EXPECT_EQ(ReadFile(out), "earlier\r\n");
+    EXPECT_EQ(ReadFile(out), "earlier\r\nother\r\n");
   }
 }
 
@@ -305,7 +323,9 @@ TEST(CliOutput, PathsNamingADescriptorWriteToIt) {
 }
 
 // As an ordinary user in a world-writable directory, -o refuses what the shell's `>` refuses
-// and keeps the owner and mode of what it may write.
+// and keeps the owner and mode of what it replaces. Another user's file that we may write is
+// refused too unless --take-ownership says to replace it by a file of ours: rewritten in place,
+// a failure, a kill or a file size limit would leave it half old and half new.
 TEST(CliOutput, AnOrdinaryUserNeitherTakesNorReplacesFilesItMayNotWrite) {
   if (!CanRunAsNobody()) GTEST_SKIP() << "needs root to create files of two users";
   struct Case {
@@ -313,11 +333,14 @@ TEST(CliOutput, AnOrdinaryUserNeitherTakesNorReplacesFilesItMayNotWrite) {
     uid_t owner;
     mode_t mode;
     bool written;
+    std::string reason;
   } cases[] = {
-      {"another user's file", 0, 0644, false},
-      {"a read-only file of our own", kNobody, 0444, false},
-      {"another user's file we may write", 0, 0666, true},
-      {"our own file", kNobody, 0640, true},
+      {"another user's file", 0, 0644, false, "Permission denied"},
+      {"a read-only file of our own", kNobody, 0444, false, "Permission denied"},
+      {"another user's file we may write", 0, 0666, false,
+       "it belongs to another user, and rewriting it in place could leave it half old and half "
+       "new; --take-ownership replaces it by a file of yours"},
+      {"our own file", kNobody, 0640, true, ""},
   };
   TempDir dir;
   fs::permissions(dir.path(), fs::perms::all | fs::perms::sticky_bit);
@@ -327,13 +350,15 @@ TEST(CliOutput, AnOrdinaryUserNeitherTakesNorReplacesFilesItMayNotWrite) {
     const std::string out = dir.Write("out.txt", "old\r\n");
     ASSERT_EQ(chown(out.c_str(), c.owner, c.owner), 0);
     ASSERT_EQ(chmod(out.c_str(), c.mode), 0);
-    const CliResult cli =
-        RunCli(CliCall{.args = {"extract", "-f", "2", in, "-o", out}, .as_nobody = true});
+    CliCall call;
+    call.args = {"extract", "-f", "2", in, "-o", out};
+    call.as_nobody = true;
+    const CliResult cli = RunCli(call);
     if (cli.status == 127) GTEST_SKIP() << "user nobody cannot run the program here";
     EXPECT_EQ(cli.status, c.written ? 0 : 2) << cli.err;
     EXPECT_EQ(
         cli.err,
-        c.written ? "" : "lanzhou-cli: extract: cannot write '" + out + "': Permission denied\n");
+        c.written ? "" : "lanzhou-cli: extract: cannot write '" + out + "': " + c.reason + "\n");
     EXPECT_EQ(ReadFile(out), c.written ? "new" : "old\r\n");
     struct stat st {};
     stat(out.c_str(), &st);
@@ -342,6 +367,77 @@ TEST(CliOutput, AnOrdinaryUserNeitherTakesNorReplacesFilesItMayNotWrite) {
     EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
     fs::remove(out);
   }
+}
+
+// Another user's file that is also the input, in a folder we may write: refused whole, or
+// with --take-ownership replaced by a file of ours made from the input as it was.
+TEST(CliOutput, AnotherUsersFileAsInputAndOutputIsReadAsItWas) {
+  if (!CanRunAsNobody()) GTEST_SKIP() << "needs root to create files of two users";
+  for (const bool take : {false, true}) {
+    SCOPED_TRACE(take ? "--take-ownership" : "refused");
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    std::string lines;
+    for (int i = 0; i < 300000; ++i) lines += "x|" + std::to_string(i) + "\r\n";
+    const std::string a = dir.Write("a.txt", lines);
+    ASSERT_EQ(chmod(a.c_str(), 0666), 0);
+    CliCall call;
+    call.args = {"extract", "-f", "2", a, "-o", a};
+    call.as_nobody = true;
+    if (take) call.args.push_back("--take-ownership");
+    const CliResult cli = RunCli(call);
+    if (cli.status == 127) GTEST_SKIP() << "user nobody cannot run the program here";
+    EXPECT_EQ(cli.status, take ? 0 : 2) << cli.err;
+    std::string fields;
+    for (int i = 0; i < 300000; ++i) fields += (i ? "\r\n" : "") + std::to_string(i);
+    EXPECT_EQ(ReadFile(a), take ? fields : lines);
+    struct stat st {};
+    stat(a.c_str(), &st);
+    EXPECT_EQ(st.st_uid, take ? kNobody : 0u);
+    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.txt"});
+  }
+}
+
+// -o names that cannot be written are refused naming them, quoted so that no byte of the
+// name reaches the terminal as a control: a link loop is no file to replace.
+TEST(CliOutput, UnwritableNamesAreRefusedNamedAndLeftAlone) {
+  TempDir dir;
+  const std::string in = dir.Write("in.txt", "x|a\r\n");
+  fs::create_symlink("l2", dir.path() / "l1");
+  fs::create_symlink("l1", dir.path() / "l2");
+  const std::string loop = dir.Path("l1");
+  const std::string escape = dir.Path("x\x1b[31m/out.txt");
+  const std::pair<std::string, std::string> cases[] = {
+      {loop, "'" + loop + "': Too many levels of symbolic links"},
+      {escape, "'" + dir.Path("x") + "'$'\\033''[31m/out.txt': No such file or directory"},
+  };
+  for (const auto& [out, message] : cases) {
+    for (const char* command : {"extract", "merge"}) {
+      SCOPED_TRACE(std::string(command) + " " + out);
+      const CliResult cli = std::string(command) == "merge"
+                                ? RunCli({command, in, "--datum", "d", "-o", out})
+                                : RunCli({command, in, "-o", out});
+      EXPECT_EQ(cli.status, 2);
+      EXPECT_EQ(cli.err,
+                "lanzhou-cli: " + std::string(command) + ": cannot write " + message + "\n");
+      EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "l1", "l2"}));
+      EXPECT_EQ(fs::read_symlink(loop), "l2");
+    }
+  }
+}
+
+// A merge finds the half line a killed writer left: its own lines start on a new line, it
+// says so, and the half line stays for the user to see.
+TEST(CliMerge, AMergeAfterHalfALineStartsOnANewLine) {
+  TempDir dir;
+  const std::string a = dir.Write("a.txt", "x1\nx2\n");
+  const std::string out = dir.Write("out.txt", "earlier\r\nbig1.4S1||x");
+  const CliResult cli = RunCli({"merge", a, "--datum", "d", "-o", out});
+  EXPECT_EQ(cli.status, 0);
+  EXPECT_EQ(cli.err, "lanzhou-cli: merge: warning: '" + out +
+                         "' ended in an unfinished line (an earlier writer was stopped); the "
+                         "merged lines start on a new line\n");
+  EXPECT_EQ(ReadFile(out), "earlier\r\nbig1.4S1||x\r\nx1||d\r\nx2||d\r\n");
 }
 
 // Even SIGKILL, which nothing can catch, leaves no temporary file: the new file has no name
@@ -452,6 +548,39 @@ TEST(CliInputs, APipeLargerThanTheMemoryLimitReadsAsTheFile) {
     EXPECT_EQ(cli.status, 0) << cli.err;
     EXPECT_TRUE(cli.out == expected.out) << cli.out.size() << " bytes, not " << expected.out.size();
     EXPECT_TRUE(Listing(temp).empty());
+  }
+}
+
+// Threads the system will not start (here: 1024 thread stacks in 512 MB of address space)
+// leave the work to fewer, and the same bytes come out; or, should the threads that did start
+// leave too little memory, the command says so (exit 2). Never an abort.
+TEST(CliRun, ThreadsThatCannotStartAreDoneWithout) {
+  if (kSanitized) GTEST_SKIP() << "a sanitized program cannot run under an address-space limit";
+  TempDir dir;
+  const std::string big = dir.Write("big.txt", ManyLines(600000));  // past the threads' threshold
+  const std::vector<std::vector<std::string>> commands = {
+      {"extract", "-f", "1", big}, {"dedupe", big},
+      {"wrap", "-w", "7", big},    {"reorder", "-d", "e", "-c", "2,1", big},
+      {"merge", big, big},
+  };
+  for (std::vector<std::string> args : commands) {
+    SCOPED_TRACE(args[0]);
+    args.insert(args.end(), {"--threads", "1"});
+    const CliResult serial = RunCli(args);
+    ASSERT_EQ(serial.status, 0) << serial.err;
+    args.back() = "1024";
+    CliCall call;
+    call.args = args;
+    call.memory_limit = rlim_t{512} << 20;
+    const CliResult limited = RunCli(call);
+    EXPECT_EQ(limited.signal, 0);
+    if (limited.status == 0) {
+      EXPECT_TRUE(limited.out == serial.out);
+    } else {
+      EXPECT_EQ(limited.status, 2);
+      EXPECT_EQ(limited.err,
+                "lanzhou-cli: " + args[0] + ": out of memory working on '" + big + "'\n");
+    }
   }
 }
 

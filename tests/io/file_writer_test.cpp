@@ -2,8 +2,12 @@
 // and no temporary file behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -11,12 +15,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "text/encoding.h"
 #include "io/file_writer.h"
 #include "io/files.h"
+#include "io/system_calls.h"
 #include "tests/reliability/hostile_files.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
@@ -171,6 +177,213 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(Names(folder), names);
     if (failure.old_file) {
       EXPECT_EQ(StateOf(path), before);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lanzhou
+
+namespace lanzhou {
+namespace {
+
+using namespace reliability;
+
+// Appends `parts`; 0 when done, else the errno of the step that failed.
+int Append(const std::string& path, std::initializer_list<std::string_view> parts,
+           bool* ended_partial_line = nullptr) {
+  OutputFile out(path, OutputFile::Mode::kAppend);
+  bool ok = out.Open();
+  for (std::string_view part : parts) ok = ok && out.Write(part);
+  ok = ok && out.Commit();
+  if (ended_partial_line) *ended_partial_line = out.ended_partial_line();
+  return ok ? 0 : out.error();
+}
+
+// A link that leads nowhere a file could be: a loop, or a chain longer than the system
+// follows. It is refused and left as it is, never replaced by a file.
+TEST(OutputFile, SymbolicLinkLoopsAndTooLongChainsAreRefusedAndLeftAlone) {
+  const std::vector<std::pair<const char*, std::function<void(const ScratchDir&)>>> cases = {
+      {"two links naming each other",
+       [](const ScratchDir& dir) {
+         fs::create_symlink("l2", dir / "l1");
+         fs::create_symlink("l1", dir / "l2");
+       }},
+      {"a link naming itself", [](const ScratchDir& dir) { fs::create_symlink("l1", dir / "l1"); }},
+      {"a chain of 50 links",
+       [](const ScratchDir& dir) {
+         for (int i = 1; i < 50; ++i) {
+           fs::create_symlink("c" + std::to_string(i + 1),
+                              i == 1 ? dir / "l1" : dir / ("c" + std::to_string(i)));
+         }
+         fs::create_symlink("target", dir / "c50");
+       }},
+  };
+  for (const auto& [name, make] : cases) {
+    for (const OutputFile::Mode mode : {OutputFile::Mode::kReplace, OutputFile::Mode::kAppend}) {
+      SCOPED_TRACE(name);
+      ScratchDir dir;
+      make(dir);
+      const std::vector<std::string> names = Names(dir.path());
+      const fs::path link = fs::read_symlink(dir / "l1");
+      OutputFile out(dir / "l1", mode);
+      EXPECT_FALSE(out.Open() && out.Write("new") && out.Commit());
+      EXPECT_EQ(out.error(), ELOOP);
+      EXPECT_EQ(Names(dir.path()), names);
+      EXPECT_TRUE(fs::is_symlink(dir / "l1"));
+      EXPECT_EQ(fs::read_symlink(dir / "l1"), link);
+    }
+  }
+}
+
+// The id of a process that has ended.
+pid_t EndedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+TEST(OutputFile, TemporaryFilesOfEndedWritersAreRemovedAndLiveOnesKept) {
+  ScratchDir dir;
+  const std::string ended = std::to_string(EndedProcess());
+  Spill(dir / "out.txt", kOld);
+  const std::vector<std::string> kept = {
+      ".out.txt.lanzhou-1-abcDE9",             // process 1 runs
+      ".out.txt.lanzhou-" + ended + "-abcde",  // not a name we make
+      "out.txt.lanzhou-" + ended + "-abcdef",  // not hidden
+      ".out.txt.lanzhou-" + ended + "-abcdef.bak",
+  };
+  for (const std::string& name : kept) Spill(dir / name, "someone's");
+  Spill(dir / (".out.txt.lanzhou-" + ended + "-abcdef"), "left by a kill");
+  Spill(dir / (".other.txt.lanzhou-" + ended + "-Zz0Zz0"), "left by a kill");
+  ASSERT_EQ(Replace(dir / "out.txt", {"new"}), 0);
+  std::vector<std::string> expected = kept;
+  expected.push_back("out.txt");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Names(dir.path()), expected);
+}
+
+// Stands for SIGKILL at one system call of the writer: the process ends right there.
+int KilledAtRename(const char*, const char*) { return ::raise(SIGKILL); }
+ssize_t KilledAtWrite(int, const void*, std::size_t) { return ::raise(SIGKILL); }
+int NoUnnamedFiles(const char* path, int flags, mode_t mode) {
+  if ((flags & O_TMPFILE) == O_TMPFILE) return errno = EOPNOTSUPP, -1;
+  return RealSystemCalls().open(path, flags, mode);
+}
+
+// SIGKILL where a replacement has a name: after the unnamed file was named and before the
+// rename, or anywhere while a named file is written (no O_TMPFILE). The old file stays, the
+// name carries the writer's id, and the next replacement in the folder removes it.
+TEST(OutputFile, ANameLeftByAKilledWriterIsRemovedByTheNextReplacement) {
+  SystemCalls delayed_rename = RealSystemCalls();
+  delayed_rename.rename = KilledAtRename;
+  SystemCalls named_write = RealSystemCalls();
+  named_write.open = NoUnnamedFiles;
+  named_write.write = KilledAtWrite;
+  for (const auto& [name, calls] : {std::pair{"killed before the rename", delayed_rename},
+                                    std::pair{"killed writing a named file", named_write}}) {
+    SCOPED_TRACE(name);
+    ScratchDir dir;
+    Spill(dir / "out.txt", kOld);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+      ScopedSystemCalls killed(calls);
+      Replace(dir / "out.txt", {"new"});
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const std::vector<std::string> left = Names(dir.path());
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_TRUE(left[0].starts_with(".out.txt.lanzhou-" + std::to_string(writer) + "-")) << left[0];
+    EXPECT_EQ(Slurp(dir / "out.txt"), kOld);
+    ASSERT_EQ(Replace(dir / "out.txt", {"newer"}), 0);
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(Slurp(dir / "out.txt"), "newer");
+  }
+}
+
+ssize_t FailingWrite(int, const void*, std::size_t) { return errno = ENOSPC, -1; }
+
+// An append finds the file as a killed writer left it: ours start on a line of their own, and
+// a failure takes back our line end too.
+TEST(OutputFile, AnAppendStartsOnANewLineAfterHalfALine) {
+  struct Case {
+    std::string before;
+    std::string after;
+    bool partial;
+  };
+  const Case cases[] = {
+      {"", "ours\r\n", false},
+      {"whole\r\n", "whole\r\nours\r\n", false},
+      {"whole\n", "whole\nours\r\n", false},
+      {"whole\r\nhal", "whole\r\nhal\r\nours\r\n", true},
+      {"whole\r\nhalf\r", "whole\r\nhalf\r\r\nours\r\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before);
+    ScratchDir dir;
+    if (!c.before.empty()) Spill(dir / "m.txt", c.before);
+    bool partial = false;
+    ASSERT_EQ(Append(dir / "m.txt", {"ours\r\n"}, &partial), 0);
+    EXPECT_EQ(Slurp(dir / "m.txt"), c.after);
+    EXPECT_EQ(partial, c.partial);
+    if (c.before.empty()) continue;
+    Spill(dir / "m.txt", c.before);
+    SystemCalls full = RealSystemCalls();
+    full.write = FailingWrite;
+    {
+      ScopedSystemCalls faults(full);
+      EXPECT_EQ(Append(dir / "m.txt", {"ours\r\n"}), ENOSPC);
+    }
+    EXPECT_EQ(Slurp(dir / "m.txt"), c.before);
+  }
+}
+
+// What another program does to the appended file's name at our first write.
+std::function<void()> meanwhile;
+ssize_t WriteAfterMeanwhile(int fd, const void* data, std::size_t size) {
+  if (meanwhile) std::exchange(meanwhile, nullptr)();
+  return RealSystemCalls().write(fd, data, size);
+}
+
+// The name no longer leads to the file we appended to: the merge fails rather than report
+// lines that are not there, and takes them back from the file it appended to.
+TEST(OutputFile, AnAppendWhoseFileLosesItsNameMeanwhileFails) {
+  struct Case {
+    const char* name;
+    std::function<void(const ScratchDir&)> act;
+    std::string at_name;  // what the name holds after
+  };
+  const Case cases[] = {
+      {"replaced by a rename",
+       [](const ScratchDir& dir) {
+         Spill(dir / "other.txt", "replacement\r\n");
+         fs::rename(dir / "other.txt", dir / "m.txt");
+       },
+       "replacement\r\n"},
+      {"removed", [](const ScratchDir& dir) { fs::remove(dir / "m.txt"); }, ""},
+      {"renamed away", [](const ScratchDir& dir) { fs::rename(dir / "m.txt", dir / "moved.txt"); },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    Spill(dir / "m.txt", kOld);
+    SystemCalls calls = RealSystemCalls();
+    calls.write = WriteAfterMeanwhile;
+    meanwhile = [&] { c.act(dir); };
+    OutputFile out(dir / "m.txt", OutputFile::Mode::kAppend);
+    {
+      ScopedSystemCalls faults(calls);
+      EXPECT_FALSE(out.Open() && out.Write("ours\r\n") && out.Commit());
+    }
+    EXPECT_EQ(out.problem(), OutputFile::Problem::kNameMoved);
+    EXPECT_EQ(fs::exists(dir / "m.txt") ? Slurp(dir / "m.txt") : "", c.at_name);
+    if (fs::exists(dir / "moved.txt")) {
+      EXPECT_EQ(Slurp(dir / "moved.txt"), kOld);
     }
   }
 }

@@ -398,6 +398,20 @@ TEST_F(MergePage, EveryPressAppendsAndNothingIsEverCleared) {
   EXPECT_EQ(Output(), "earlier\r\nx1||y1|\r\nx1||y1|\r\n");
 }
 
+// A merge stopped mid-line (SIGKILL) left half a line: this merge starts on a new line and
+// says so, and the half line stays.
+TEST_F(MergePage, AfterHalfALineTheMergeStartsOnANewLineAndSaysSo) {
+  WriteInput("合并数据.txt", "earlier\r\nx9||y");
+  Fill(Unit::超级列表框A, {"x1"});
+  Fill(Unit::超级列表框b, {"y1"});
+  OnMergeClicked(units());
+  EXPECT_EQ(Output(), "earlier\r\nx9||y\r\nx1||y1|\r\n");
+  ASSERT_FALSE(dialogs().messages.empty());
+  EXPECT_EQ(dialogs().messages[0].text,
+            U("合并数据.txt 的最后一行不完整（之前的写入被中断），本次合并的数据从新的一行开始。"));
+  EXPECT_EQ(units().captions.back(), U("处理OK！"));
+}
+
 // Another program appending to the file holds its lock: the page says so and keeps the
 // window repainting until the lock is free, then appends after that program's lines.
 TEST_F(MergePage, WaitsVisiblyForAnotherProgramAppendingToTheFile) {
