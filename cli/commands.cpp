@@ -198,11 +198,16 @@ std::uint64_t MemoryLimit(const Options& options) {
   return pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * page / 2 : 1ull << 30;
 }
 
-// The progress line of a run: on standard error when it is a terminal, unless --quiet.
+// The progress line of a run: on standard error when it is a terminal, unless --quiet or the
+// result itself goes to a terminal, whose lines the progress line would be drawn over (and
+// its last one erased with it).
 class Progress {
  public:
   explicit Progress(const Options& options)
-      : meter_(options.quiet ? -1 : STDERR_FILENO, std::string(NameOf(options.command))) {}
+      : meter_(options.quiet || (ToStandardOutput(options) && ::isatty(STDOUT_FILENO))
+                   ? -1
+                   : STDERR_FILENO,
+               std::string(NameOf(options.command))) {}
   void operator()(std::uint64_t done, std::uint64_t total) { meter_.Update(done, total); }
   // Before a message, so that it does not land on the progress line.
   void Finish() { meter_.Finish(); }
