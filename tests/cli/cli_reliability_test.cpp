@@ -578,8 +578,10 @@ TEST(CliRun, ThreadsThatCannotStartAreDoneWithout) {
       EXPECT_TRUE(limited.out == serial.out);
     } else {
       EXPECT_EQ(limited.status, 2);
-      EXPECT_EQ(limited.err,
-                "lanzhou-cli: " + args[0] + ": out of memory working on '" + big + "'\n");
+      // One line that names the command: what ran out depends on when the threads did.
+      EXPECT_TRUE(limited.err.starts_with("lanzhou-cli: " + args[0] + ": ") &&
+                  limited.err.find('\n') == limited.err.size() - 1)
+          << limited.err;
     }
   }
 }
