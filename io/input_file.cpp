@@ -146,7 +146,7 @@ Mapping* Register(const char* start, std::size_t size, std::string_view message)
   for (Mapping& m : mappings) {
     if (m.size != 0) continue;
     m.message_size = std::min(message.size(), sizeof m.message);
-    std::memcpy(m.message, message.data(), m.message_size);
+    if (m.message_size != 0) std::memcpy(m.message, message.data(), m.message_size);
     m.start = start;
     m.size = size;
     return &m;
