@@ -21,6 +21,7 @@
 
 #include "app/long_work_runner.h"
 #include "app/main_window.h"
+#include "bench/bench_window.h"
 #include "bench/text_pages_records.h"
 #include "pages/reorder.h"
 #include "tests/support/scripted_dialogs.h"
@@ -35,24 +36,10 @@ const std::string& Records() {
   return records;
 }
 
-class Window {
+class Window : public BenchWindow {
  public:
-  explicit Window(int page) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "long_work_gui_bench_XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    window_ =
-        std::make_unique<MainWindow>(MainWindow::Options{&dialogs_, &clock_, Text(dir_.string())});
-    window_->show();
-    window_->tabs()->setCurrentIndex(page);
-    QApplication::processEvents();
-  }
-  ~Window() {
-    window_.reset();
-    std::filesystem::remove_all(dir_);
-  }
+  explicit Window(int page) : BenchWindow(page, "long_work_gui_bench") {}
 
-  Units& units() { return window_->units(); }
   ScriptedDialogs& dialogs() { return dialogs_; }
   std::filesystem::path dir() const { return dir_; }
 
@@ -92,12 +79,6 @@ class Window {
     QApplication::processEvents();
     return press;
   }
-
- private:
-  std::filesystem::path dir_;
-  ScriptedDialogs dialogs_;
-  FixedClock clock_{DateTime(42067.521354166667)};
-  std::unique_ptr<MainWindow> window_;
 };
 
 // Sets a page up for one press: `prepare` before the clock runs, then the press.

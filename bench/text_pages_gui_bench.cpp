@@ -14,42 +14,23 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "bench/bench_window.h"
 #include "bench/text_pages_records.h"
-#include "ui/qt/qt_text.h"
 #include "tests/support/scripted_dialogs.h"
+#include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 namespace {
 
-class Window {
+class Window : public BenchWindow {
  public:
-  explicit Window(int page) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "text_pages_gui_bench_XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    window_ =
-        std::make_unique<MainWindow>(MainWindow::Options{&dialogs_, &clock_, Text(dir_.string())});
-    window_->show();
-    window_->tabs()->setCurrentIndex(page);
-    QApplication::processEvents();
-  }
-  ~Window() {
-    window_.reset();
-    std::filesystem::remove_all(dir_);
-  }
+  explicit Window(int page) : BenchWindow(page, "text_pages_gui_bench") {}
 
-  Units& units() { return window_->units(); }
   void Press(Unit button) {
     static_cast<QPushButton*>(window_->UnitWidget(button))->click();
     QApplication::processEvents();
   }
   std::int64_t MessageCount() const { return static_cast<std::int64_t>(dialogs_.messages.size()); }
-
- private:
-  std::filesystem::path dir_;
-  ScriptedDialogs dialogs_;
-  FixedClock clock_{DateTime(42067.521354166667)};
-  std::unique_ptr<MainWindow> window_;
 };
 
 const std::string& Records(int count) {
