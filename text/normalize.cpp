@@ -12,9 +12,11 @@ constexpr unsigned char kDollarLead = 0xA1, kDollarTrail = 0xE7;
 constexpr unsigned char kTildeLead = 0xA1, kTildeTrail = 0xAB;
 constexpr unsigned char kIdeographicSpaceTrail = 0xA1;  // A1A1
 
-// The marks a Chinese sentence punctuates with; their full-width forms stay unless
-// punctuation is folded too.
-constexpr bool IsChinesePunctuation(char ascii) {
+constexpr std::string_view kNbsp = "\x81\x30\x84\x36";
+
+}  // namespace
+
+bool IsChinesePunctuation(char ascii) {
   switch (ascii) {
     case '!':
     case '"':
@@ -35,10 +37,6 @@ constexpr bool IsChinesePunctuation(char ascii) {
       return false;
   }
 }
-
-constexpr std::string_view kNbsp = "\x81\x30\x84\x36";
-
-}  // namespace
 
 char HalfWidthOf(unsigned char lead, unsigned char trail, bool punctuation) {
   char ascii = 0;
@@ -95,8 +93,10 @@ void AppendNormalizedLine(std::string_view line, const Folds& folds, std::string
       continue;
     }
     run_start = kNoRun;
-    const WidthChar c = ReadHalfWidth(line, i, folds.punctuation);
-    if (c.length == 2 && !(folds.width && c.ascii != 0)) {
+    const WidthChar c = ReadHalfWidth(line, i, true);
+    const bool folds_here =
+        c.ascii != 0 && (IsChinesePunctuation(c.ascii) ? folds.punctuation : folds.width);
+    if (c.length == 2 && !folds_here) {
       out.append(line.substr(i, 2));
     } else {
       const char ascii = c.length == 2 ? c.ascii : line[i];

@@ -7,8 +7,8 @@
 //                punctuates with (！＂＇（），：；？［］｛｝～) stay unless `punctuation` is
 //                folded too. Other Chinese punctuation (。、“”《》…) has no ASCII form and
 //                always stays.
-//   punctuation  with width: those marks become ASCII as well (with both, every character
-//                of U+FF01..U+FF5E becomes what NFKC makes of it).
+//   punctuation  those marks become ASCII (with width too, every character of
+//                U+FF01..U+FF5E becomes what NFKC makes of it).
 //   trim         blanks (space, tab, U+3000, NBSP) at the start and end of a line go.
 //   squeeze      every run of blanks becomes one ASCII space.
 //   lower        ASCII A-Z become a-z; nothing else changes, whatever the locale.
@@ -33,13 +33,13 @@ namespace lanzhou {
 
 struct Folds {
   bool width = false;
-  bool punctuation = false;  // only with width
+  bool punctuation = false;
   bool trim = false;
   bool squeeze = false;
   bool lower = false;
   bool drop_empty = false;  // for texts of lines; a single line ignores it
 
-  bool Any() const { return width || trim || squeeze || lower || drop_empty; }
+  bool Any() const { return width || punctuation || trim || squeeze || lower || drop_empty; }
 };
 
 // The width rule for one two-byte character (lead, trail): the ASCII byte it folds to, or 0
@@ -58,6 +58,10 @@ struct WidthChar {
   std::size_t length;
 };
 WidthChar ReadHalfWidth(std::string_view s, std::size_t i, bool punctuation = false);
+
+// Whether `ascii` is one of the marks a Chinese sentence punctuates with, whose full-width
+// forms only the punctuation fold makes ASCII: ! " ' ( ) , : ; ? [ ] { } ~
+bool IsChinesePunctuation(char ascii);
 
 // Whether the character at s[i] (a character start) is a blank: space, tab, U+3000 (A1A1)
 // or NBSP (the four bytes 81 30 84 36); its length in bytes, 0 when it is not.

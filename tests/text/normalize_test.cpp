@@ -76,6 +76,7 @@ TEST(Normalize, FoldsLines) {
        {.width = true, .punctuation = true},
        G("(010)62345678,再见。")},
       {G("“引号”《书名》、…"), {.width = true, .punctuation = true}, G("“引号”《书名》、…")},
+      {G("（Ａ１，）"), {.punctuation = true}, G("(Ａ１,)")},
       {G("ｚｈａｎｇ＠ｑｑ．ｃｏｍ"), width, "zhang@qq.com"},
       {G("　Ｚｈａｎｇ　　三 \t"), all, G("zhang 三")},
       {G("　张三\t "), {.trim = true}, G("张三")},
