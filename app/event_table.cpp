@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/unit_anchors.h"
 #include "app/unit_table.h"
+#include "pages/clean.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
@@ -29,6 +30,7 @@ constexpr ClickEvent kClickEvents[] = {
     {Unit::按钮1, OnDedupeClicked},      // duplicate removal
     {Unit::按钮2, OnWrapClicked},        // line wrapping
     {Unit::按钮3, OnExtractClicked},     // field extraction
+    {Unit::按钮_清洗, OnCleanClicked},   // clean-up
 };
 
 constexpr FilesDroppedEvent kFilesDroppedEvents[] = {

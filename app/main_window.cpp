@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -124,8 +126,8 @@ class MainWindow::WidgetUnits : public Units {
   }
   Text Caption(Unit unit) const override { return TextOf(window_->UnitWidget(unit)); }
   bool IsTicked(Unit unit) const override {
-    auto* box = qobject_cast<QCheckBox*>(window_->UnitWidget(unit));
-    return box != nullptr && box->isChecked();
+    auto* box = qobject_cast<QAbstractButton*>(window_->UnitWidget(unit));
+    return box != nullptr && box->isCheckable() && box->isChecked();
   }
   GridData& Grid(Unit unit) override {
     auto it = window_->grids_.find(unit);
@@ -375,6 +377,18 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
       auto* box = new QCheckBox(text, parent);
       box->setChecked(false);
       return box;
+    }
+    case UnitKind::kRadioButton: {
+      // The choices of one page exclude each other, not those of the other pages.
+      auto* button = new QRadioButton(text, parent);
+      button->setAutoExclusive(false);
+      QButtonGroup*& group = radio_groups_[definition.page];
+      if (group == nullptr) {
+        group = new QButtonGroup(this);
+        button->setChecked(true);
+      }
+      group->addButton(button);
+      return button;
     }
     case UnitKind::kReportList: {
       auto grid = std::make_unique<GridData>();

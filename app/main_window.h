@@ -19,6 +19,7 @@
 #include "ui/save_folder.h"
 #include "ui/units.h"
 
+class QButtonGroup;
 class QTabWidget;
 
 namespace lanzhou {
@@ -46,6 +47,7 @@ class MainWindow : public QWidget {
   // The Units realisation over the widgets.
   Units& units();
   // The widget of a unit: TextBox (a QPlainTextEdit), QLineEdit, QPushButton, QLabel, QCheckBox,
+  // QRadioButton,
   // GridView (a QTreeView), QTabWidget, the banner; the window itself for MainWindow; null
   // for the units without a window (drop objects, the common dialog).
   QWidget* UnitWidget(Unit unit);
@@ -105,6 +107,7 @@ class MainWindow : public QWidget {
   std::map<Unit, std::unique_ptr<GridData>> grids_;
   std::map<Unit, DropObject*> drop_objects_;
   std::map<Unit, CommonDialog> common_dialogs_;
+  std::map<int, QButtonGroup*> radio_groups_;  // by page
   QTabWidget* tabs_ = nullptr;
   std::unique_ptr<WidgetUnits> units_;
   LongWorkRunner* long_work_ = nullptr;

@@ -10,7 +10,7 @@
 
 namespace lanzhou {
 
-inline constexpr int kUnitCount = static_cast<int>(Unit::按钮3) + 1;
+inline constexpr int kUnitCount = static_cast<int>(Unit::按钮_清洗) + 1;
 
 enum class UnitKind {
   kWindow,
@@ -23,6 +23,7 @@ enum class UnitKind {
   kLineEdit,       // single line
   kMultiLineEdit,  // wraps at the box width, a vertical scroll bar as needed
   kCheckBox,
+  kRadioButton,  // one of a page's choices; the first of a page starts chosen
   kReportList,
   kCommonDialog,  // no window
   kDropObject,    // no window
@@ -63,9 +64,9 @@ inline constexpr int kClientHeight = 566;
 // entry carry it.
 inline constexpr const char* kUserFolderName = "岚舟资料处理专家";
 
-// Captions of the tab control's pages 0 to 4.
+// Captions of the tab control's pages 0 to 5.
 inline constexpr const char* kPageCaptions[] = {"排序操作", "数据合并操作", "数据去重处理",
-                                                "折行处理", "文本分割"};
+                                                "折行处理", "文本分割",     "数据清洗"};
 
 // A column a report list is defined with.
 struct ColumnDefinition {

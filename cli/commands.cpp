@@ -18,6 +18,7 @@
 #include "io/file_writer.h"
 #include "io/input_file.h"
 #include "io/temp_file.h"
+#include "pages/clean.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
@@ -327,7 +328,36 @@ int RunExtract(const Options& options) {
                     });
 }
 
+// The OpenCC configuration `name`, reported when it cannot be loaded.
+bool LoadScriptFold(const Options& options, const std::string& name, ScriptFold& fold) {
+  std::string error;
+  if (fold.Open(name, error)) return true;
+  Report(options, error);
+  return false;
+}
+
+int RunDedupeIgnoring(const Options& options) {
+  ScriptFold t2s;
+  if (options.ignore_script && !LoadScriptFold(options, "t2s", t2s)) return kExitFile;
+  const DedupeIgnore ignore{.width = options.ignore_width,
+                            .blanks = options.ignore_blanks,
+                            .case_ = options.ignore_case,
+                            .script = options.ignore_script ? &t2s : nullptr};
+  EditBoxInput input;
+  if (!input.Read(options)) return kExitFile;
+  Progress progress(options);
+  return WriteParts(options, input.utf8, progress, input.bytes,
+                    [&](const auto& write, std::string&) {
+                      return WriteDistinctLinesIgnoring(input.text, ignore, Threads(options), write,
+                                                        std::ref(progress));
+                    });
+}
+
 int RunDedupe(const Options& options) {
+  if (options.ignore_width || options.ignore_blanks || options.ignore_case ||
+      options.ignore_script) {
+    return RunDedupeIgnoring(options);
+  }
   const std::uint64_t limit = MemoryLimit(options);
   EditBoxInput input;
   if (!input.Read(options, limit / 2)) return kExitFile;
@@ -505,6 +535,21 @@ int RunMerge(const Options& options) {
                     });
 }
 
+int RunNormalize(const Options& options) {
+  ScriptFold script;
+  if (!options.script.empty() && !LoadScriptFold(options, options.script, script)) {
+    return kExitFile;
+  }
+  const Cleaning cleaning{.folds = options.folds, .script = script.is_open() ? &script : nullptr};
+  EditBoxInput input;
+  if (!input.Read(options)) return kExitFile;
+  Progress progress(options);
+  return WriteParts(
+      options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
+        return WriteCleanedText(input.text, cleaning, Threads(options), write, std::ref(progress));
+      });
+}
+
 int Dispatch(const Options& options) {
   switch (options.command) {
     case Command::kExtract:
@@ -517,6 +562,8 @@ int Dispatch(const Options& options) {
       return RunReorder(options);
     case Command::kMerge:
       return RunMerge(options);
+    case Command::kNormalize:
+      return RunNormalize(options);
   }
   return kExitUsage;
 }

@@ -21,8 +21,9 @@ struct CommandName {
   Command command;
 };
 constexpr CommandName kCommands[] = {
-    {"extract", Command::kExtract}, {"dedupe", Command::kDedupe}, {"wrap", Command::kWrap},
-    {"reorder", Command::kReorder}, {"merge", Command::kMerge},
+    {"extract", Command::kExtract}, {"dedupe", Command::kDedupe},
+    {"wrap", Command::kWrap},       {"reorder", Command::kReorder},
+    {"merge", Command::kMerge},     {"normalize", Command::kNormalize},
 };
 
 // The options, as getopt_long returns them: short ones by their letter, long-only ones by a
@@ -43,6 +44,16 @@ enum Opt : int {
   kOptThreads,
   kOptMemory,
   kOptTakeOwnership,
+  kOptFoldWidth,
+  kOptFoldPunctuation,
+  kOptTrim,
+  kOptSqueeze,
+  kOptLower,
+  kOptDropEmpty,
+  kOptS2t,
+  kOptT2s,
+  kOptConfig,
+  kOptIgnore,
   kOptQuiet = 'q',
 };
 
@@ -59,6 +70,16 @@ constexpr option kLongOptions[] = {
     {"memory", required_argument, nullptr, kOptMemory},
     {"quiet", no_argument, nullptr, kOptQuiet},
     {"take-ownership", no_argument, nullptr, kOptTakeOwnership},
+    {"width", no_argument, nullptr, kOptFoldWidth},
+    {"punctuation", no_argument, nullptr, kOptFoldPunctuation},
+    {"trim", no_argument, nullptr, kOptTrim},
+    {"squeeze", no_argument, nullptr, kOptSqueeze},
+    {"lower", no_argument, nullptr, kOptLower},
+    {"drop-empty", no_argument, nullptr, kOptDropEmpty},
+    {"s2t", no_argument, nullptr, kOptS2t},
+    {"t2s", no_argument, nullptr, kOptT2s},
+    {"config", required_argument, nullptr, kOptConfig},
+    {"ignore", required_argument, nullptr, kOptIgnore},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -69,10 +90,24 @@ struct OptionOwner {
   std::optional<Command> command;
 };
 constexpr OptionOwner kOwners[] = {
-    {kOptFields, Command::kExtract},   {kOptWidth, Command::kWrap},
-    {kOptPunctuation, Command::kWrap}, {kOptDelimiter, Command::kReorder},
-    {kOptOrder, Command::kReorder},    {kOptOutDelimiter, Command::kReorder},
-    {kOptDatum, Command::kMerge},      {kOptMemory, Command::kDedupe},
+    {kOptFields, Command::kExtract},
+    {kOptWidth, Command::kWrap},
+    {kOptPunctuation, Command::kWrap},
+    {kOptDelimiter, Command::kReorder},
+    {kOptOrder, Command::kReorder},
+    {kOptOutDelimiter, Command::kReorder},
+    {kOptDatum, Command::kMerge},
+    {kOptMemory, Command::kDedupe},
+    {kOptIgnore, Command::kDedupe},
+    {kOptFoldWidth, Command::kNormalize},
+    {kOptFoldPunctuation, Command::kNormalize},
+    {kOptTrim, Command::kNormalize},
+    {kOptSqueeze, Command::kNormalize},
+    {kOptLower, Command::kNormalize},
+    {kOptDropEmpty, Command::kNormalize},
+    {kOptS2t, Command::kNormalize},
+    {kOptT2s, Command::kNormalize},
+    {kOptConfig, Command::kNormalize},
 };
 
 bool Applies(int opt, std::optional<Command> command) {
@@ -257,6 +292,60 @@ class Parser {
       case kOptTakeOwnership:
         options_.take_ownership = true;
         break;
+      case kOptFoldWidth:
+        options_.folds.width = true;
+        break;
+      case kOptFoldPunctuation:
+        options_.folds.punctuation = true;
+        break;
+      case kOptTrim:
+        options_.folds.trim = true;
+        break;
+      case kOptSqueeze:
+        options_.folds.squeeze = true;
+        break;
+      case kOptLower:
+        options_.folds.lower = true;
+        break;
+      case kOptDropEmpty:
+        options_.folds.drop_empty = true;
+        break;
+      case kOptS2t:
+      case kOptT2s:
+      case kOptConfig:
+        if (!options_.script.empty()) {
+          Fail(Prefix() + "give only one of --s2t, --t2s and --config");
+        } else if (opt == kOptConfig && value.empty()) {
+          Fail(Prefix() + "--config needs a configuration name");
+        }
+        options_.script = opt == kOptS2t ? "s2t" : opt == kOptT2s ? "t2s" : std::string(value);
+        break;
+      case kOptIgnore:
+        ParseIgnore(value);
+        break;
+    }
+  }
+
+  // --ignore width,blanks,case,script (any of them, in any order).
+  void ParseIgnore(std::string_view value) {
+    while (true) {
+      const std::size_t comma = value.find(',');
+      const std::string_view name = value.substr(0, comma);
+      if (name == "width") {
+        options_.ignore_width = true;
+      } else if (name == "blanks") {
+        options_.ignore_blanks = true;
+      } else if (name == "case") {
+        options_.ignore_case = true;
+      } else if (name == "script") {
+        options_.ignore_script = true;
+      } else {
+        Fail(Prefix() + "--ignore takes width, blanks, case and script, not '" + std::string(name) +
+             "'");
+        return;
+      }
+      if (comma == std::string_view::npos) return;
+      value.remove_prefix(comma + 1);
     }
   }
 
@@ -287,7 +376,7 @@ class Parser {
 
   void CheckArguments() {
     if (!command_) {
-      Fail("no command given: extract, dedupe, wrap, reorder or merge");
+      Fail("no command given: extract, dedupe, wrap, reorder, merge or normalize");
       return;
     }
     auto& files = options_.files;
@@ -301,6 +390,7 @@ class Parser {
       case Command::kExtract:
       case Command::kDedupe:
       case Command::kWrap:
+      case Command::kNormalize:
         if (files.size() > 1) {
           Fail(Prefix() + "only one input file is read, got '" + files[1] + "' too");
           return;
@@ -410,6 +500,8 @@ std::string HelpText(std::optional<Command> command) {
         "  reorder -d DELIM [-c ORDER] [-s OUTDELIM] [-o OUT] FILE...\n"
         "                                                write columns in another order\n"
         "  merge   [--datum D] [-o OUT] FILE_A [FILE_B]  join two lists line by line\n"
+        "  normalize [FOLDS] [--s2t|--t2s|--config NAME] [-o OUT] [FILE]\n"
+        "                                                fold width, blanks, case, script\n"
         "\n"
         "Common options (before or after the other arguments):\n";
     out += kCommonHelp;
@@ -434,10 +526,16 @@ std::string HelpText(std::optional<Command> command) {
       break;
     case Command::kDedupe:
       out =
-          "Usage: lanzhou-cli dedupe [--memory LIMIT] [-o OUT] [FILE]\n"
+          "Usage: lanzhou-cli dedupe [--ignore WHAT] [--memory LIMIT] [-o OUT] [FILE]\n"
           "Keeps the first occurrence of every line, in input order. Lines end in CR LF;\n"
           "the last line gets no line end.\n"
           "\n"
+          "  --ignore WHAT             compare lines ignoring WHAT: any of width (full-\n"
+          "                            width forms), blanks (at the ends; runs of them),\n"
+          "                            case (ASCII) and script (Traditional as\n"
+          "                            Simplified), joined by ','. The first line of each\n"
+          "                            is kept as it is; the compared forms are held in\n"
+          "                            memory\n"
           "  --memory LIMIT            use at most about LIMIT of memory (512M, 4G; default\n"
           "                            half the machine's); beyond it, temporary files in\n"
           "                            $TMPDIR (else /tmp), removed however the run ends\n";
@@ -476,6 +574,25 @@ std::string HelpText(std::optional<Command> command) {
           "takes them back.\n"
           "\n"
           "  --datum D                 join every line of FILE_A with D (no FILE_B)\n";
+      break;
+    case Command::kNormalize:
+      out =
+          "Usage: lanzhou-cli normalize [--width] [--punctuation] [--trim] [--squeeze]\n"
+          "         [--lower] [--drop-empty] [--s2t|--t2s|--config NAME] [-o OUT] [FILE]\n"
+          "Cleans every line with the folds given. Lines end in CR LF; the last line gets\n"
+          "no line end.\n"
+          "\n"
+          "  --width                   full-width letters, digits and symbols to ASCII,\n"
+          "                            the ideographic space to a space\n"
+          "  --punctuation             the full-width marks ! \" ' ( ) , : ; ? [ ] { } ~ to\n"
+          "                            ASCII too (kept by --width: Chinese text uses them)\n"
+          "  --trim                    remove blanks (space, tab, U+3000, NBSP) at the ends\n"
+          "  --squeeze                 make every run of blanks one space\n"
+          "  --lower                   ASCII letters to lower case\n"
+          "  --drop-empty              leave out lines that end up empty\n"
+          "  --s2t, --t2s              Simplified to Traditional Chinese, or back, first\n"
+          "  --config NAME             another OpenCC configuration (s2tw, tw2s, s2hk,\n"
+          "                            hk2s, ...) or the path of one\n";
       break;
   }
   out += kCommonHelp;

@@ -21,11 +21,12 @@
 #include <vector>
 
 #include "text/encoding.h"
+#include "text/normalize.h"
 #include "text/text.h"
 
 namespace lanzhou::cli {
 
-enum class Command { kExtract, kDedupe, kWrap, kReorder, kMerge };
+enum class Command { kExtract, kDedupe, kWrap, kReorder, kMerge, kNormalize };
 // kSame writes in the encoding the input was read in.
 enum class OutputEncoding { kSame, kGbk, kUtf8 };
 
@@ -46,6 +47,10 @@ struct Options {
   std::optional<Text> order;        // reorder -c; absent means 1,2,...,n
   Text out_delimiter = Text("|");   // reorder -s
   std::optional<Text> datum;        // merge --datum: fixed-datum mode
+  Folds folds;                      // normalize --width ... --drop-empty
+  std::string script;               // normalize --s2t, --t2s, --config: OpenCC's configuration
+  // dedupe --ignore: what the comparison of lines ignores
+  bool ignore_width = false, ignore_blanks = false, ignore_case = false, ignore_script = false;
 
   int threads = 0;                 // --threads; 0: the machine's cores
   std::uint64_t memory_limit = 0;  // dedupe --memory, in bytes; 0: a share of the machine's

@@ -1,6 +1,14 @@
 #include "pages/dedupe.h"
 
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
 #include "run/ordered_pipeline.h"
+#include "text/encoding.h"
+#include "text/gbk_chars.h"
+#include "text/normalize.h"
+#include "ui/dialogs.h"
 
 namespace lanzhou {
 
@@ -27,11 +35,208 @@ Text DistinctLines(const Text& text, const Text& separator,
   return result;
 }
 
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// The pieces of `text` between `begin` and `end` (piece starts), as the distinct lines split it.
+template <typename Each>
+void ForEachLine(std::string_view text, std::size_t begin, std::size_t end, Each&& each) {
+  for (std::size_t start = begin; start < end;) {
+    const std::size_t q = FindSeparator(text, kLineEnd, start, start);
+    const std::size_t stop = q == std::string_view::npos ? text.size() : q;
+    each(text.substr(start, stop - start));
+    if (q == std::string_view::npos) break;
+    start = q + kLineEnd.size();
+  }
+}
+
+Folds ComparedFolds(const DedupeIgnore& ignore) {
+  return {.width = ignore.width,
+          .punctuation = ignore.width,
+          .trim = ignore.blanks,
+          .squeeze = ignore.blanks,
+          .lower = ignore.case_};
+}
+
+// A line and where its compared form lies in the piece's forms.
+struct ComparedLine {
+  std::string_view line;
+  std::size_t form_start;
+  std::size_t form_size;
+  std::size_t hash;
+};
+
+struct ComparedPiece {
+  std::vector<ComparedLine> lines;
+  std::string forms;
+  std::string converted;
+  std::string kept;  // the lines the piece adds to the result
+};
+
+// The lines of `piece` (whole lines) with their compared forms.
+void CompareForms(std::string_view piece, const DedupeIgnore& ignore, ComparedPiece& out) {
+  out.lines.clear();
+  out.forms.clear();
+  const Folds folds = ComparedFolds(ignore);
+  auto add = [&](std::string_view line, std::string_view folded) {
+    const std::size_t start = out.forms.size();
+    AppendNormalizedLine(folded, folds, out.forms);
+    out.lines.push_back({line, start, out.forms.size() - start, 0});
+  };
+  if (ignore.script == nullptr) {
+    ForEachLine(piece, 0, piece.size(), [&](std::string_view line) { add(line, line); });
+  } else {
+    // One conversion for the piece: OpenCC keeps every CR and LF, so its lines are the
+    // piece's lines converted.
+    out.converted.clear();
+    ignore.script->Append(piece, out.converted);
+    std::vector<std::string_view> converted;
+    ForEachLine(out.converted, 0, out.converted.size(),
+                [&](std::string_view line) { converted.push_back(line); });
+    std::size_t k = 0;
+    ForEachLine(piece, 0, piece.size(), [&](std::string_view line) {
+      if (k < converted.size()) {
+        add(line, converted[k++]);
+      } else {
+        add(line, line);
+      }
+    });
+    if (converted.size() != out.lines.size()) {  // never expected; line by line then
+      out.lines.clear();
+      out.forms.clear();
+      std::string one;
+      ForEachLine(piece, 0, piece.size(), [&](std::string_view line) {
+        one.clear();
+        ignore.script->Append(line, one);
+        add(line, one);
+      });
+    }
+  }
+  for (ComparedLine& line : out.lines) {
+    line.hash = std::hash<std::string_view>{}(
+        std::string_view(out.forms).substr(line.form_start, line.form_size));
+  }
+}
+
+// The compared forms seen so far, kept in blocks that never move.
+class SeenForms {
+ public:
+  // False when `form` was seen before; otherwise it is kept.
+  bool Insert(std::string_view form, std::size_t hash) {
+    if (set_.contains(Key{form, hash})) return false;
+    set_.insert(Key{Keep(form), hash});
+    return true;
+  }
+
+ private:
+  struct Key {
+    std::string_view form;
+    std::size_t hash;
+    bool operator==(const Key& other) const { return form == other.form; }
+  };
+  struct KeyHash {
+    std::size_t operator()(const Key& key) const { return key.hash; }
+  };
+
+  std::string_view Keep(std::string_view form) {
+    constexpr std::size_t kBlock = 1 << 20;
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < form.size()) {
+      blocks_.emplace_back();
+      blocks_.back().reserve(std::max(kBlock, form.size()));
+    }
+    std::string& block = blocks_.back();
+    const std::size_t at = block.size();
+    block += form;
+    return std::string_view(block).substr(at, form.size());
+  }
+
+  std::vector<std::string> blocks_;
+  std::unordered_set<Key, KeyHash> set_;
+};
+
+}  // namespace
+
+std::string ComparedForm(std::string_view line, const DedupeIgnore& ignore) {
+  std::string converted;
+  if (ignore.script != nullptr) {
+    ignore.script->Append(line, converted);
+    line = converted;
+  }
+  std::string form;
+  AppendNormalizedLine(line, ComparedFolds(ignore), form);
+  return form;
+}
+
+bool WriteDistinctLinesIgnoring(std::string_view text, const DedupeIgnore& ignore, int threads,
+                                const std::function<bool(std::string_view)>& write,
+                                const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+  // Pieces of whole lines get their compared forms on every thread; the forms are looked up
+  // in order on this one.
+  constexpr std::size_t kPieceBytes = 1 << 20;
+  struct Piece {
+    std::size_t start = 0;
+    std::size_t end = 0;
+  };
+  SeenForms seen;
+  std::size_t at = 0;
+  bool first = true;
+  return RunInOrder<Piece, ComparedPiece>(
+      ThreadsFor(text.size(), threads),
+      [&](Piece& piece) {
+        piece = {at, PieceEndAfter(text, kLineEnd, at, kPieceBytes)};
+        at = piece.end;
+        return piece.start < text.size();
+      },
+      [&](const Piece& piece, ComparedPiece& result) {
+        CompareForms(text.substr(piece.start, piece.end - piece.start), ignore, result);
+      },
+      [&](Piece& piece, ComparedPiece& result) {
+        result.kept.clear();
+        for (const ComparedLine& line : result.lines) {
+          const std::string_view form =
+              std::string_view(result.forms).substr(line.form_start, line.form_size);
+          if (!seen.Insert(form, line.hash)) continue;
+          if (!first) result.kept += kLineEnd;
+          first = false;
+          result.kept += line.line;
+        }
+        if (progress) progress(piece.end, text.size());
+        return result.kept.empty() || write(result.kept);
+      });
+}
+
+Text DistinctLinesIgnoring(const Text& text, const DedupeIgnore& ignore,
+                           const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+  if (!ignore.Any()) return DistinctLines(text, Text("\r\n"), progress);
+  Text result;
+  WriteDistinctLinesIgnoring(text.view(), ignore, DefaultThreadCount(),
+                             [&](std::string_view part) {
+                               result += part;
+                               return true;
+                             },
+                             {});
+  return result;
+}
+
 void OnDedupeClicked(Units& units) {
+  DedupeIgnore ignore{.width = units.IsTicked(Unit::选择框_忽略全半角),
+                      .blanks = units.IsTicked(Unit::选择框_忽略空白),
+                      .case_ = units.IsTicked(Unit::选择框_忽略大小写)};
+  ScriptFold t2s;
+  if (units.IsTicked(Unit::选择框_忽略繁简)) {
+    std::string error;
+    if (!t2s.Open("t2s", error)) {
+      ShowMessage(units.dialogs(), FromUtf8("无法加载繁简转换词典：") + FromUtf8(error),
+                  message_flags::kIconError);
+      return;
+    }
+    ignore.script = &t2s;
+  }
   const Text input = units.EditText(Unit::编辑框2);
   Text result;
   if (!units.RunLongWork([&](WorkProgress& progress) {
-        result = DistinctLines(input, Text("\r\n"), [&](std::uint64_t done, std::uint64_t total) {
+        result = DistinctLinesIgnoring(input, ignore, [&](std::uint64_t done, std::uint64_t total) {
           progress.Step(done, total);
         });
       })) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/clean.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/merge.h"
@@ -29,7 +30,7 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
   return out.append(s);
 }
 
-enum class Cmd { kExtract, kDedupe, kWrap, kReorder, kMerge };
+enum class Cmd { kExtract, kDedupe, kWrap, kReorder, kMerge, kNormalize };
 
 // One input for both front ends. Texts are UTF-8 here, lines joined by CR LF; `option` is
 // the page's box text and the command's value (-f, -w, -d).
@@ -72,6 +73,26 @@ const PageCase kCases[] = {
      .option = "2|1"},
     {.name = "ExtractEmptyInput", .cmd = Cmd::kExtract, .text = "", .option = "1"},
     {.name = "DedupeFirstOccurrencesInOrder", .cmd = Cmd::kDedupe, .text = "b\r\na\r\nb\r\nc\r\na"},
+    {.name = "DedupeIgnoringEverything",
+     .cmd = Cmd::kDedupe,
+     .text = "電話 \r\nＡｂ，\r\n电话\r\nab,\r\n　电话\r\n\r\n　",
+     .option = "width,blanks,case,script"},
+    {.name = "DedupeIgnoringWidthOnly",
+     .cmd = Cmd::kDedupe,
+     .text = "１３８\r\n138\r\n138 \r\nＡ\r\na",
+     .option = "width"},
+    {.name = "NormalizeFolds",
+     .cmd = Cmd::kNormalize,
+     .text = "　Ｚｈａｎｇ　　三，（１） \r\n\r\n\tTel:１３８\n",
+     .option = "width,trim,squeeze,lower,drop-empty"},
+    {.name = "NormalizePunctuationAndScript",
+     .cmd = Cmd::kNormalize,
+     .text = "頭髮，（Ａ）\r\n\r\n电话",
+     .option = "width,punctuation,t2s"},
+    {.name = "NormalizeToTraditional",
+     .cmd = Cmd::kNormalize,
+     .text = "头发\r\n发展",
+     .option = "s2t"},
     {.name = "DedupeEmptyLinesKeepTheFirst",
      .cmd = Cmd::kDedupe,
      .text = "a\r\n\r\nb\r\n\r\nc\r\n"},
@@ -235,6 +256,10 @@ std::string PageOutput(const PageCase& c, const TempDir& dir,
       return OnlyFileIn(run);
     case Cmd::kDedupe:
       units.SetEditText(Unit::编辑框2, FromUtf8(c.text));
+      units.SetTicked(Unit::选择框_忽略全半角, c.option.find("width") != std::string::npos);
+      units.SetTicked(Unit::选择框_忽略空白, c.option.find("blanks") != std::string::npos);
+      units.SetTicked(Unit::选择框_忽略大小写, c.option.find("case") != std::string::npos);
+      units.SetTicked(Unit::选择框_忽略繁简, c.option.find("script") != std::string::npos);
       OnDedupeClicked(units);
       return units.EditText(Unit::编辑框3).bytes();
     case Cmd::kWrap:
@@ -269,6 +294,19 @@ std::string PageOutput(const PageCase& c, const TempDir& dir,
       units.dialogs().QueueMessageAnswer(message_result::kYes);  // lists of different lengths
       OnMergeClicked(units);
       return OnlyFileIn(run);
+    case Cmd::kNormalize: {
+      units.SetEditText(Unit::清洗_编辑框, FromUtf8(c.text));
+      const std::pair<const char*, Unit> boxes[] = {
+          {"width", Unit::选择框_全角}, {"punctuation", Unit::选择框_标点},
+          {"trim", Unit::选择框_首尾},  {"squeeze", Unit::选择框_空白},
+          {"lower", Unit::选择框_小写}, {"drop-empty", Unit::选择框_空行},
+          {"t2s", Unit::单选框_繁转简}, {"s2t", Unit::单选框_简转繁}};
+      for (const auto& [name, box] : boxes) {
+        units.SetTicked(box, c.option.find(name) != std::string::npos);
+      }
+      OnCleanClicked(units);
+      return OnlyFileIn(run);
+    }
   }
   return "";
 }
@@ -278,7 +316,18 @@ std::vector<std::string> CommandArgs(const PageCase& c) {
     case Cmd::kExtract:
       return {"extract", "-f", c.option};
     case Cmd::kDedupe:
+      if (!c.option.empty()) return {"dedupe", "--ignore", c.option};
       return {"dedupe"};
+    case Cmd::kNormalize: {
+      std::vector<std::string> args = {"normalize"};
+      std::string_view rest = c.option;
+      while (!rest.empty()) {
+        const std::size_t comma = std::min(rest.find(','), rest.size());
+        args.push_back("--" + std::string(rest.substr(0, comma)));
+        rest.remove_prefix(std::min(comma + 1, rest.size()));
+      }
+      return args;
+    }
     case Cmd::kWrap:
       if (c.punctuation) return {"wrap", "-p", "-w", c.option};
       return {"wrap", "-w", c.option};

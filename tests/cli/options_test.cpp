@@ -15,7 +15,15 @@ struct UsageCase {
 };
 
 const UsageCase kUsageErrors[] = {
-    {{}, "no command given: extract, dedupe, wrap, reorder or merge (see lanzhou-cli --help)"},
+    {{},
+     "no command given: extract, dedupe, wrap, reorder, merge or normalize (see lanzhou-cli "
+     "--help)"},
+    {{"dedupe", "--ignore", "width,colour"},
+     "dedupe: --ignore takes width, blanks, case and script, not 'colour' (see lanzhou-cli "
+     "dedupe --help)"},
+    {{"normalize", "--s2t", "--config", "tw2s"},
+     "normalize: give only one of --s2t, --t2s and --config (see lanzhou-cli normalize --help)"},
+    {{"wrap", "-w", "3", "--trim"}, "wrap: unknown option '--trim' (see lanzhou-cli wrap --help)"},
     {{"bogus"}, "unknown command 'bogus' (see lanzhou-cli --help)"},
     {{"-f", "2", "extract"}, "unknown option '-f' (see lanzhou-cli extract --help)"},
     {{"extract", "-x"}, "extract: unknown option '-x' (see lanzhou-cli extract --help)"},
@@ -103,6 +111,7 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
       {{"wrap", "-w", "0", "--help"}, "Usage: lanzhou-cli wrap "},  // help before errors
       {{"reorder", "--bogus", "-h"}, "Usage: lanzhou-cli reorder "},
       {{"--help", "merge"}, "Usage: lanzhou-cli merge "},
+      {{"normalize", "--help"}, "Usage: lanzhou-cli normalize "},
   };
   for (const auto& [args, start] : cases) {
     SCOPED_TRACE(testing::PrintToString(args));

@@ -50,9 +50,10 @@ TEST_F(MainWindowTest, StartsWithTheTemplatesTextsAndFirstPage) {
   EXPECT_EQ(Widget<QLineEdit>(Unit::编辑框_列)->alignment() & Qt::AlignHCenter, 0);
 
   auto* tabs = Widget<QTabWidget>(Unit::选择夹1);
-  ASSERT_EQ(tabs->count(), 5);
-  const char* captions[] = {"排序操作", "数据合并操作", "数据去重处理", "折行处理", "文本分割"};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(tabs->tabText(i), QString::fromUtf8(captions[i]));
+  ASSERT_EQ(tabs->count(), 6);
+  const char* captions[] = {"排序操作", "数据合并操作", "数据去重处理",
+                            "折行处理", "文本分割",     "数据清洗"};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(tabs->tabText(i), QString::fromUtf8(captions[i]));
   EXPECT_EQ(tabs->currentIndex(), 0);
   EXPECT_FALSE(Widget<QWidget>(Unit::超级列表框1)->isHidden());
   EXPECT_TRUE(Widget<QWidget>(Unit::超级列表框A)->isHidden());
@@ -107,6 +108,8 @@ TEST_F(MainWindowTest, UnitsSitWhereTheTemplatePutsThem) {
       {Unit::编辑框2, QRect(8, 123, 584, 208)},
       {Unit::字数_编辑框, QRect(118, 490, 56, 28)},
       {Unit::按钮3, QRect(424, 479, 104, 32)},
+      {Unit::选择框_忽略繁简, QRect(344, 499, 60, 32)},
+      {Unit::按钮_清洗, QRect(484, 484, 111, 32)},
   };
   for (const auto& [unit, bounds] : cases) {
     EXPECT_EQ(Bounds(unit), bounds) << DefinitionOf(unit).name;
@@ -125,7 +128,7 @@ TEST_F(MainWindowTest, UnitsSitWhereTheTemplatePutsThem) {
 
 TEST_F(MainWindowTest, PageUnitsShowOnlyWithTheirPage) {
   auto* tabs = Widget<QTabWidget>(Unit::选择夹1);
-  for (int page = 0; page < 5; ++page) {
+  for (int page = 0; page < tabs->count(); ++page) {
     tabs->setCurrentIndex(page);
     for (const UnitDefinition& definition : UnitDefinitions()) {
       QWidget* widget = window_->UnitWidget(definition.unit);
@@ -252,6 +255,7 @@ TEST_F(MainWindowTest, EveryBoxScrollsOnlyWhenItsTextIsLonger) {
       {Unit::替换后_编辑框, 3, 150000, true}, {Unit::替换后_编辑框, 3, 3, false},
       {Unit::编辑框2, 2, 150000, true},       {Unit::被折行_编辑框, 3, 150000, true},
       {Unit::编辑框4, 4, 150000, true},       {Unit::编辑框4, 4, 3, false},
+      {Unit::清洗后_编辑框, 5, 150000, true}, {Unit::清洗_编辑框, 5, 150000, true},
   };
   window_->show();
   for (const Case& c : cases) {

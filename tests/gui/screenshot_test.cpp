@@ -4,6 +4,7 @@
 // lanzhou-screenshots/ in the temporary folder; the output names each file.
 // docs/screenshots/ is made with LANZHOU_SCREENSHOTS=docs/screenshots LANG=zh_CN.UTF-8.
 #include <QAbstractScrollArea>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -91,11 +93,21 @@ TEST_F(Screenshot, EveryPageAsAUserFillsIt) {
         Type(Unit::列1, "3|1");
         Press(Unit::按钮3);
       },
+      [&] {
+        Paste(Unit::清洗_编辑框,
+              "　張三　　１３８００１３８０００ \r\n\r\n（Ｔｅｌ）電話\r\nZHANG@Example.COM");
+        for (Unit box : {Unit::选择框_全角, Unit::选择框_首尾, Unit::选择框_空白, Unit::选择框_小写,
+                         Unit::选择框_空行}) {
+          Widget<QCheckBox>(box)->setChecked(true);
+        }
+        Widget<QRadioButton>(Unit::单选框_繁转简)->setChecked(true);
+        Press(Unit::按钮_清洗);
+      },
   };
   // The template's size, then the smallest, 1280 x 900 and a window maximised on 1920 x 1080.
   const QSize initial = window_->size();
   const QSize sizes[] = {initial, window_->minimumSize(), QSize(1280, 900), QSize(1920, 1080)};
-  for (int page = 0; page < 5; ++page) {
+  for (int page = 0; page < 6; ++page) {
     window_->tabs()->setCurrentIndex(page);
     fill[page]();
     for (const QSize& size : sizes) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
@@ -147,6 +148,7 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
       {2, Unit::编辑框2, {gbk}, "张三\r\n北京|上海", {}, {}},
       {3, Unit::被折行_编辑框, {utf8, gbk}, "名单\r\n张三\r\n张三\r\n北京|上海", {}, {}},
       {4, Unit::编辑框4, {gbk, empty, utf8}, "张三\r\n北京|上海\r\n名单\r\n张三\r\n", {}, {}},
+      {5, Unit::清洗_编辑框, {gbk}, "张三\r\n北京|上海", {}, {}},
       {4,
        Unit::编辑框4,
        {missing, utf8, DirectoryPath()},
@@ -219,6 +221,46 @@ TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
     EXPECT_TRUE(SavedFiles().empty()) << c.typed;
     EXPECT_EQ(dialogs_.messages, Said(c.warning, message_flags::kIconWarning)) << c.typed;
   }
+}
+
+TEST_F(TextPagesGui, CleanUpFoldsTheTickedFormsShowsAndSaves) {
+  ShowPage(5);
+  EXPECT_TRUE(Widget<QRadioButton>(Unit::单选框_不转换)->isChecked());
+  Paste(Unit::清洗_编辑框, "　張三　　１３８００１３８０００ \n\n（Ｔｅｌ）电话\n");
+  for (Unit box : {Unit::选择框_全角, Unit::选择框_首尾, Unit::选择框_空白, Unit::选择框_小写,
+                   Unit::选择框_空行}) {
+    Widget<QCheckBox>(box)->setChecked(true);
+  }
+  QTest::mouseClick(Widget<QRadioButton>(Unit::单选框_繁转简), Qt::LeftButton);
+  EXPECT_FALSE(Widget<QRadioButton>(Unit::单选框_不转换)->isChecked());
+  Press(Unit::按钮_清洗);
+
+  EXPECT_EQ(Shown(Unit::清洗后_编辑框), Q("张三 13800138000\n（tel）电话"));
+  const auto files = SavedFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].first, "清洗后_2015年3月4日12时30分45秒.txt");
+  EXPECT_EQ(files[0].second, Gbk("张三 13800138000\r\n（tel）电话"));
+  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+
+  // Punctuation too, and the other way round.
+  Widget<QCheckBox>(Unit::选择框_标点)->setChecked(true);
+  QTest::mouseClick(Widget<QRadioButton>(Unit::单选框_简转繁), Qt::LeftButton);
+  Press(Unit::按钮_清洗);
+  EXPECT_EQ(Shown(Unit::清洗后_编辑框), Q("張三 13800138000\n(tel)電話"));
+}
+
+TEST_F(TextPagesGui, DuplicateRemovalIgnoresWhatIsTicked) {
+  ShowPage(2);
+  Paste(Unit::编辑框2, "電話 \nＡｂ\n电话\nab\n　电话");
+  Press(Unit::按钮1);
+  EXPECT_EQ(Shown(Unit::编辑框3), Q("電話 \nＡｂ\n电话\nab\n　电话"));
+  for (Unit box : {Unit::选择框_忽略全半角, Unit::选择框_忽略空白, Unit::选择框_忽略大小写,
+                   Unit::选择框_忽略繁简}) {
+    Widget<QCheckBox>(box)->setChecked(true);
+  }
+  Press(Unit::按钮1);
+  EXPECT_EQ(Shown(Unit::编辑框3), Q("電話 \nＡｂ"));
+  EXPECT_TRUE(SavedFiles().empty());
 }
 
 }  // namespace

@@ -1,0 +1,160 @@
+#include "pages/clean.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pages/dedupe.h"
+#include "tests/support/fake_units.h"
+#include "tests/temp_directory.h"
+#include "text/encoding.h"
+#include "text/lines.h"
+
+namespace lanzhou {
+namespace {
+
+std::string G(const char* utf8) { return FromUtf8(utf8).bytes(); }
+
+ScriptFold Loaded(const char* config) {
+  ScriptFold fold;
+  std::string error;
+  EXPECT_TRUE(fold.Open(config, error)) << error;
+  return fold;
+}
+
+// Lines typed by many hands: full- and half-width, blanks, case, both scripts, empty lines.
+std::string MixedLines(std::size_t count, unsigned seed) {
+  static const char* const kParts[] = {"张三", "張三", "电话", "電話", "１３８", "138",
+                                       "Ab",   "ａＢ", "ab",   " ",    "　",     "\t",
+                                       "，",   ",",    "发",   "髮",   "發"};
+  std::vector<std::string> parts;
+  for (const char* part : kParts) parts.push_back(G(part));
+  std::mt19937 rng(seed);
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t n = rng() % 4;
+    for (std::size_t k = 0; k < n; ++k) text += parts[rng() % parts.size()];
+    text += rng() % 3 == 0 ? "\n" : "\r\n";
+  }
+  return text;
+}
+
+TEST(CleanText, CleansEveryLineAndJoinsThemWithCrLf) {
+  const ScriptFold t2s = Loaded("t2s"), s2t = Loaded("s2t");
+  struct Case {
+    std::string text;
+    Cleaning cleaning;
+    std::string expected;
+  } cases[] = {
+      {G("Ａ \r\n\r\nｂ"), {.folds = {.width = true, .trim = true, .drop_empty = true}}, "A\r\nb"},
+      {G("Ａ \n\nｂ\n"), {.folds = {.width = true}}, G("A \r\n\r\nb")},
+      {"\r\n\r\n", {.folds = {.drop_empty = true}}, ""},
+      {"\n", {}, ""},
+      {"", {}, ""},
+      {G("電話　１\n头发"), {.folds = {.width = true}, .script = &t2s}, G("电话 1\r\n头发")},
+      {G("电话\n头发"), {.folds = {}, .script = &s2t}, G("電話\r\n頭髮")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.text));
+    EXPECT_EQ(CleanText(c.text, c.cleaning).bytes(), c.expected);
+  }
+}
+
+// Pieces on many threads (past 4 MB, where threads start) give what the lines cleaned one by
+// one give.
+TEST(WriteCleanedText, EveryThreadCountGivesTheLineByLineResult) {
+  const std::string text = MixedLines(1000000, 3);
+  ASSERT_GT(text.size(), 4u << 20);
+  const Cleaning cleaning{
+      .folds = {.width = true, .trim = true, .squeeze = true, .lower = true, .drop_empty = true}};
+  std::string expected;
+  std::string_view rest = text, line;
+  while (NextLine(rest, line)) {
+    const std::string form = NormalizeLine(line, cleaning.folds).bytes();
+    if (form.empty()) continue;
+    if (!expected.empty()) expected += "\r\n";
+    expected += form;
+  }
+  for (const int threads : {1, 2, 5}) {
+    std::string out;
+    std::size_t last_done = 0;
+    ASSERT_TRUE(WriteCleanedText(
+        text, cleaning, threads,
+        [&](std::string_view part) {
+          out += part;
+          return true;
+        },
+        [&](std::size_t done, std::size_t total) {
+          EXPECT_GE(done, last_done);
+          EXPECT_EQ(total, text.size());
+          last_done = done;
+        }));
+    EXPECT_EQ(out, expected) << threads;
+    EXPECT_EQ(last_done, text.size());
+  }
+}
+
+// Dedupe by the compared form against a reference: fold each line, keep the first of each.
+TEST(DistinctLinesIgnoring, KeepsTheFirstOriginalLineOfEachComparedForm) {
+  const ScriptFold t2s = Loaded("t2s");
+  const std::string text = MixedLines(5000, 11);
+  const DedupeIgnore ignores[] = {
+      {.width = true},
+      {.blanks = true},
+      {.case_ = true},
+      {.script = &t2s},
+      {.width = true, .blanks = true, .case_ = true, .script = &t2s},
+  };
+  for (const DedupeIgnore& ignore : ignores) {
+    std::set<std::string> seen;
+    std::string expected;
+    bool first = true;
+    for (const Text& line : SplitText(Text(text), Text("\r\n"))) {
+      std::string form =
+          NormalizeLine(ignore.script ? ignore.script->Convert(line.view()) : line.bytes(),
+                        {.width = ignore.width,
+                         .punctuation = ignore.width,
+                         .trim = ignore.blanks,
+                         .squeeze = ignore.blanks,
+                         .lower = ignore.case_})
+              .bytes();
+      if (!seen.insert(form).second) continue;
+      if (!first) expected += "\r\n";
+      first = false;
+      expected += line.bytes();
+    }
+    EXPECT_EQ(DistinctLinesIgnoring(Text(text), ignore).bytes(), expected);
+    std::string two;
+    WriteDistinctLinesIgnoring(text, ignore, 2,
+                               [&](std::string_view part) {
+                                 two += part;
+                                 return true;
+                               },
+                               {});
+    EXPECT_EQ(two, expected);
+  }
+  // Nothing ignored is the plain dedupe.
+  EXPECT_EQ(DistinctLinesIgnoring(Text(text), {}), DistinctLines(Text(text)));
+}
+
+TEST(OnCleanClicked, ShowsAndSavesTheCleanedLines) {
+  TempDirectory dir;
+  FakeUnits units(dir.text());
+  units.SetEditText(Unit::清洗_编辑框, FromUtf8("  電話  \r\n\r\nＡＢ"));
+  units.SetTicked(Unit::选择框_首尾, true);
+  units.SetTicked(Unit::选择框_空行, true);
+  units.SetTicked(Unit::单选框_繁转简, true);
+  OnCleanClicked(units);
+  EXPECT_EQ(units.EditText(Unit::清洗后_编辑框), FromUtf8("电话\r\nＡＢ"));
+  EXPECT_EQ(dir.Files(), (std::vector<std::pair<std::string, std::string>>{
+                             {"清洗后_2015年3月4日12时30分45秒.txt", G("电话\r\nＡＢ")}}));
+  const std::vector<ScriptedDialogs::Message> expected{
+      {FromUtf8("处理完毕，已保存在软件所在目录下"), 0, FromUtf8("信息：")}};
+  EXPECT_EQ(units.dialogs().messages, expected);
+}
+
+}  // namespace
+}  // namespace lanzhou
