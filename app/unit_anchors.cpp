@@ -38,6 +38,11 @@ constexpr UnitAnchor kUnitAnchors[] = {
   {Unit::标签6,          kBottomLeft},
   {Unit::编辑框3,        kWidenAtBottom},
   {Unit::按钮1,          kBottomRight},
+  {Unit::标签_忽略,      kBottomLeft},
+  {Unit::选择框_忽略全半角, kBottomLeft},
+  {Unit::选择框_忽略空白, kBottomLeft},
+  {Unit::选择框_忽略大小写, kBottomLeft},
+  {Unit::选择框_忽略繁简, kBottomLeft},
   // Page 3, line wrapping.
   {Unit::标签8,          kWiden},
   {Unit::被折行_编辑框,  kGrow},
@@ -56,6 +61,21 @@ constexpr UnitAnchor kUnitAnchors[] = {
   {Unit::列1,            kBottomRight},
   {Unit::标签14,         kBottomRight},
   {Unit::按钮3,          kBottomRight},
+  // Page 5, normalising: the options row stays under the result box.
+  {Unit::标签15,         kWiden},
+  {Unit::清洗_编辑框,    kGrow},
+  {Unit::标签16,         kBottomLeft},
+  {Unit::清洗后_编辑框,  kWidenAtBottom},
+  {Unit::选择框_全角,    kBottomLeft},
+  {Unit::选择框_标点,    kBottomLeft},
+  {Unit::选择框_首尾,    kBottomLeft},
+  {Unit::选择框_空白,    kBottomLeft},
+  {Unit::选择框_小写,    kBottomLeft},
+  {Unit::选择框_空行,    kBottomLeft},
+  {Unit::单选框_不转换,  kBottomLeft},
+  {Unit::单选框_繁转简,  kBottomLeft},
+  {Unit::单选框_简转繁,  kBottomLeft},
+  {Unit::按钮_清洗,      kBottomRight},
 };
 // clang-format on
 

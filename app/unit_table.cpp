@@ -74,7 +74,7 @@ constexpr UnitDefinition kUnits[] = {
   {Unit::标签15,          "标签15",         K::kLabel,        T, 5,   9,  24, 592,  24, "复制粘贴需要清洗的资料到以下编辑框里，一行一个。"},
   {Unit::清洗_编辑框,     "清洗_编辑框",    K::kMultiLineEdit, T, 5,  9,  48, 592, 168, ""},
   {Unit::标签16,          "标签16",         K::kLabel,        T, 5,   9, 222, 320,  24, "以下为清洗后的结果"},
-  {Unit::清洗后_编辑框,   "清洗后_编辑框",  K::kMultiLineEdit, T, 5,  9, 246, 592, 128, "", F::kDefault, false, false, false, true},
+  {Unit::清洗后_编辑框,   "清洗后_编辑框",  K::kMultiLineEdit, T, 5,  9, 246, 592, 128, ""},
   {Unit::选择框_全角,     "选择框_全角",    K::kCheckBox,     T, 5,   9, 380,  96,  28, "全角转半角"},
   {Unit::选择框_标点,     "选择框_标点",    K::kCheckBox,     T, 5, 107, 380,  68,  28, "含标点"},
   {Unit::选择框_首尾,     "选择框_首尾",    K::kCheckBox,     T, 5, 177, 380, 112,  28, "去除首尾空白"},

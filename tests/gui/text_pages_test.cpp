@@ -240,7 +240,7 @@ TEST_F(TextPagesGui, CleanUpFoldsTheTickedFormsShowsAndSaves) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "清洗后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("张三 13800138000\r\n（tel）电话"));
-  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+  EXPECT_EQ(dialogs_.messages, SavedHere());
 
   // Punctuation too, and the other way round.
   Widget<QCheckBox>(Unit::选择框_标点)->setChecked(true);
