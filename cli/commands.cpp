@@ -176,11 +176,7 @@ constexpr std::size_t kUtf8Piece = 1 << 20;
 
 bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
   while (!result.empty()) {
-    std::size_t end = result.size();
-    if (end > kUtf8Piece) {
-      const std::size_t lf = result.find('\n', kUtf8Piece);
-      if (lf != std::string_view::npos) end = lf + 1;
-    }
+    const std::size_t end = PieceEndAfter(result, "\n", 0, kUtf8Piece);
     if (!output.Write(ToUtf8(result.substr(0, end)), error)) return false;
     result.remove_prefix(end);
   }

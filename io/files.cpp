@@ -21,7 +21,7 @@
 #include "io/system_calls.h"
 #include "text/clock.h"
 #include "text/encoding.h"
-#include "text/gbk_chars.h"
+#include "text/lines.h"
 
 namespace lanzhou {
 namespace {
@@ -184,35 +184,6 @@ class FileTable {
 };
 
 // A byte-at-a-time view of a file from a position, read in blocks of 512 bytes.
-class BlockReader {
- public:
-  BlockReader(Storage& storage, long long position) : storage_(storage), offset_(position) {}
-
-  // The next byte, or -1 at the end of the file or on an error.
-  int Peek() {
-    if (index_ == count_) {
-      long long n = storage_.ReadAt(offset_, block_, sizeof block_);
-      if (n <= 0) return -1;
-      count_ = static_cast<std::size_t>(n);
-      index_ = 0;
-    }
-    return static_cast<unsigned char>(block_[index_]);
-  }
-  void Skip() {
-    ++index_;
-    ++offset_;
-  }
-  // The file offset of the byte Peek would give.
-  long long offset() const { return offset_; }
-
- private:
-  Storage& storage_;
-  char block_[512];
-  std::size_t count_ = 0;
-  std::size_t index_ = 0;
-  long long offset_;
-};
-
 // A value as WriteLine and WriteText write it; nullopt for the kinds they skip.
 std::optional<Text> WritableText(const Value& value) {
   if (std::holds_alternative<Bytes>(value)) return std::nullopt;
@@ -340,33 +311,24 @@ bool SeekToStart(FileNumber file) {
 
 Text ReadLine(FileNumber file) {
   return FileTable::Get().With(file, Text(), [](OpenEntry& e) {
-    BlockReader in(*e.storage, e.position);
-    std::string line;
-    for (;;) {
-      int b = in.Peek();
-      if (b < 0) break;
-      if (b == '\n') {
-        in.Skip();
-        break;
-      }
-      if (b == 0 || b == 0x1A) break;  // stays unread
-      in.Skip();
-      if (IsLeadByte(static_cast<unsigned char>(b))) {
-        // A lead byte before a zero byte or the end of the file is half a character: the line
-        // ends before it and it is passed over, so the next read moves on.
-        int trail = in.Peek();
-        if (trail <= 0) break;
-        line += static_cast<char>(b);
-        if (!TakesAsSecondByte(static_cast<unsigned char>(trail))) continue;
-        line += static_cast<char>(trail);
-        in.Skip();
-        continue;
-      }
-      line += static_cast<char>(b);
+    // Read in 512-byte blocks until the bytes hold the line's end (an LF, a zero byte or a
+    // 0x1A that starts a character) or the file ends; then the line is cut as the import cuts.
+    std::string bytes;
+    char block[512];
+    for (long long n; (n = e.storage->ReadAt(e.position + static_cast<long long>(bytes.size()),
+                                             block, sizeof block)) > 0;) {
+      const std::string_view got(block, static_cast<std::size_t>(n));
+      bytes += got;
+      if (got.find_first_of(std::string_view("\n\0\x1A", 3)) == std::string_view::npos) continue;
+      const std::string_view text = TextBeforeEndMark(bytes);
+      if (text.size() < bytes.size() || text.find('\n') != std::string_view::npos) break;
     }
-    e.position = in.offset();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return Text(std::move(line));
+    std::string_view rest = TextBeforeEndMark(bytes);
+    const std::size_t readable = rest.size();
+    std::string_view line;
+    NextFileLine(rest, line);
+    e.position += static_cast<long long>(readable - rest.size());  // a stop byte stays unread
+    return Text(line);
   });
 }
 

@@ -1,5 +1,6 @@
 #include "json/json_handle.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -35,14 +36,10 @@ std::int64_t TruncToInt64(double v) {
   return static_cast<std::int64_t>(v);
 }
 
-// Truncated toward zero; beyond the int range the nearest bound.
-std::int32_t TruncToInt32(double v) {
-  const std::int64_t wide = TruncToInt64(v);
-  if (wide > std::numeric_limits<std::int32_t>::max())
-    return std::numeric_limits<std::int32_t>::max();
-  if (wide < std::numeric_limits<std::int32_t>::min())
-    return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(wide);
+// Beyond the int range the nearest bound.
+std::int32_t SaturateToInt32(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int64_t WholeSecondsSince1970(double days) {
@@ -91,105 +88,96 @@ std::int64_t Int64Of(const JsonNode* node) { return static_cast<std::int64_t>(Sc
 
 // A value that is a number of some width: what "value A" or "A:B" reads for the plain kinds.
 // Containers hold addresses there, which are no numbers: they read 0.
-std::int32_t PlainInt32(const JsonNode* node, std::int32_t kind) {
-  return IsContainer(kind) ? 0 : Int32Of(node);
-}
 std::int64_t PlainInt64(const JsonNode* node, std::int32_t kind) {
   return IsContainer(kind) ? 0 : Int64Of(node);
 }
 
+// A node read as an int or a long. A text gives its leading digits for an int and what atoi
+// reads for a long; a date its whole seconds since 1970; a float or double is truncated toward
+// zero. Those saturate at the target's bounds; the plain kinds' bits wrap to an int.
+JsonScalar WholeNumber(const JsonNode* node, std::int32_t kind, JsonKind target) {
+  const bool is_int = target == kJsonInt;
+  if (IsTextKind(kind)) {
+    if (is_int) return LeadingDigits(NodeText(node));
+    return std::int64_t{ToInteger(NodeTextValue(node))};
+  }
+  std::int64_t v;
+  if (kind == kJsonDate) {
+    v = WholeSecondsSince1970(DoubleOf(node));
+  } else if (kind == kJsonFloat) {
+    v = TruncToInt64(FloatOf(node));
+  } else if (kind == kJsonDouble) {
+    v = TruncToInt64(DoubleOf(node));
+  } else {
+    return is_int ? JsonScalar(static_cast<std::int32_t>(PlainInt64(node, kind)))
+                  : JsonScalar(PlainInt64(node, kind));
+  }
+  return is_int ? JsonScalar(SaturateToInt32(v)) : JsonScalar(v);
+}
+
+// A node read as a float or a double: a text as atof reads it, a date its whole seconds since
+// 1970, the number kinds their value.
+double RealNumber(const JsonNode* node, std::int32_t kind) {
+  if (IsTextKind(kind)) return ToNumber(NodeTextValue(node));
+  if (kind == kJsonDate) return static_cast<double>(WholeSecondsSince1970(DoubleOf(node)));
+  if (kind == kJsonFloat) return FloatOf(node);
+  if (kind == kJsonDouble) return DoubleOf(node);
+  return static_cast<double>(PlainInt64(node, kind));
+}
+
+// A node read as a date: a text parsed, a date as it is, an int or long as seconds since
+// 1970 (its low word); anything else the empty date.
+DateTime DateOf(const JsonNode* node, std::int32_t kind) {
+  if (IsTextKind(kind)) return ParseDateText(NodeTextValue(node));
+  if (kind == kJsonDate) return DateTime(DoubleOf(node));
+  if (kind == kJsonInt || kind == kJsonLong) return AddSeconds(MakeTime(1970, 1, 1), Int32Of(node));
+  return DateTime();
+}
+
+// A node read as a text: a text as it is, a date as yyyyMMddHHmmss, numbers in decimal, a
+// bool as true or false; a container as "".
+Text TextOf(const JsonNode* node, std::int32_t kind) {
+  if (IsTextKind(kind)) return NodeTextValue(node);
+  switch (kind) {
+    case kJsonDate:
+      return FormatDateTime(DateTime(DoubleOf(node)), "yyyyMMddHHmmss");
+    case kJsonFloat:
+      return ToText(FloatOf(node));
+    case kJsonDouble:
+      return ToText(DoubleOf(node));
+    case kJsonInt:
+      return ToText(Int32Of(node));
+    case kJsonLong:
+      return ToText(Int64Of(node));
+    case kJsonBool:
+      return Text(node->value_a != 0 ? "true" : "false");
+    default:
+      return Text();
+  }
+}
+
 bool Convert(const JsonNode* node, JsonKind target, JsonScalar* out) {
   const std::int32_t kind = DispatchKind(node->kind);
-  const bool text = IsTextKind(kind);
   switch (target) {
-    case kJsonInt: {
-      std::int32_t v;
-      if (text) {
-        v = LeadingDigits(NodeText(node));
-      } else if (kind == kJsonDate) {
-        v = TruncToInt32(static_cast<double>(WholeSecondsSince1970(DoubleOf(node))));
-      } else if (kind == kJsonFloat) {
-        v = TruncToInt32(FloatOf(node));
-      } else if (kind == kJsonDouble) {
-        v = TruncToInt32(DoubleOf(node));
-      } else {
-        v = PlainInt32(node, kind);
-      }
-      *out = v;
+    case kJsonInt:
+    case kJsonLong:
+      *out = WholeNumber(node, kind, target);
       return true;
-    }
-    case kJsonLong: {
-      std::int64_t v;
-      if (text) {
-        v = ToInteger(NodeTextValue(node));
-      } else if (kind == kJsonDate) {
-        v = WholeSecondsSince1970(DoubleOf(node));
-      } else if (kind == kJsonFloat) {
-        v = TruncToInt64(FloatOf(node));
-      } else if (kind == kJsonDouble) {
-        v = TruncToInt64(DoubleOf(node));
-      } else {
-        v = PlainInt64(node, kind);
-      }
-      *out = v;
-      return true;
-    }
     case kJsonFloat:
-    case kJsonDouble: {
-      double v;
-      if (text) {
-        v = ToNumber(NodeTextValue(node));
-      } else if (kind == kJsonDate) {
-        v = static_cast<double>(WholeSecondsSince1970(DoubleOf(node)));
-      } else if (kind == kJsonFloat) {
-        v = FloatOf(node);
-      } else if (kind == kJsonDouble) {
-        v = DoubleOf(node);
-      } else {
-        v = static_cast<double>(PlainInt64(node, kind));
-      }
-      if (target == kJsonFloat) {
-        *out = static_cast<float>(v);
-      } else {
-        *out = v;
-      }
+      *out = static_cast<float>(RealNumber(node, kind));
       return true;
-    }
+    case kJsonDouble:
+      *out = RealNumber(node, kind);
+      return true;
     case kJsonBool:
       *out = node->value_a != 0 || node->value_b != 0;
       return true;
-    case kJsonDate: {
-      DateTime v;
-      if (text) {
-        v = ParseDateText(NodeTextValue(node));
-      } else if (kind == kJsonDate) {
-        v = DateTime(DoubleOf(node));
-      } else if (kind == kJsonInt || kind == kJsonLong) {
-        v = AddSeconds(MakeTime(1970, 1, 1), Int32Of(node));
-      }
-      *out = v;
+    case kJsonDate:
+      *out = DateOf(node, kind);
       return true;
-    }
-    case kJsonText: {
-      Text v;
-      if (text) {
-        v = NodeTextValue(node);
-      } else if (kind == kJsonDate) {
-        v = FormatDateTime(DateTime(DoubleOf(node)), "yyyyMMddHHmmss");
-      } else if (kind == kJsonFloat) {
-        v = ToText(FloatOf(node));
-      } else if (kind == kJsonDouble) {
-        v = ToText(DoubleOf(node));
-      } else if (kind == kJsonInt) {
-        v = Text(std::to_string(Int32Of(node)));
-      } else if (kind == kJsonLong) {
-        v = Text(std::to_string(Int64Of(node)));
-      } else if (kind == kJsonBool) {
-        v = Text(node->value_a != 0 ? "true" : "false");
-      }
-      *out = std::move(v);
+    case kJsonText:
+      *out = TextOf(node, kind);
       return true;
-    }
     default:
       return false;
   }

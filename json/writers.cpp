@@ -8,23 +8,17 @@
 #include "json/json_dates.h"
 #include "json/json_handle.h"
 #include "text/gbk_chars.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 
 namespace {
 
-// The numbers of the writers, formatted as "%d" and "%.6g"/"%.13g" would (to_chars with a
-// precision follows printf's %g exactly), without a heap text per value.
+// The integers of the writers, formatted as "%d" would, without a heap text per value (the
+// floating ones through `AppendGeneral`).
 void AppendInt(std::string& out, long long value) {
   char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
-void AppendGeneral(std::string& out, double value, int precision) {
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
   out.append(buffer, result.ptr);
 }
 

@@ -16,6 +16,7 @@
 #include "io/temp_file.h"
 #include "run/ordered_pipeline.h"
 #include "text/gbk_chars.h"
+#include "text/lines.h"
 
 namespace lanzhou {
 namespace {

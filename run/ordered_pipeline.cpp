@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-#include "text/gbk_chars.h"
-
 namespace lanzhou {
 
 int DefaultThreadCount() {
@@ -21,13 +19,6 @@ int DefaultThreadCount() {
 int ThreadsFor(std::size_t bytes, int threads) {
   constexpr std::size_t kWorthThreads = 4 << 20;
   return bytes < kWorthThreads || threads < 1 ? 1 : threads;
-}
-
-std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
-                          std::size_t size) {
-  if (size >= text.size() - start) return text.size();
-  const std::size_t q = FindSeparator(text, separator, start, start + size);
-  return q == std::string_view::npos ? text.size() : q + separator.size();
 }
 
 }  // namespace lanzhou

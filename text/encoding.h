@@ -23,8 +23,11 @@ Text FromUtf8(std::string_view utf8);
 std::string ToUtf8(const Text& text);
 std::string ToUtf8(std::string_view gb18030);
 
-// True when every byte is below 0x80: such bytes read the same as GBK, GB18030 and UTF-8.
-bool IsAscii(std::string_view bytes);
+// The end of the run of bytes below 0x80 that starts at `bytes[from]`, eight bytes at a time:
+// such bytes read the same as GBK, GB18030 and UTF-8. AsciiRunEnd("ab\xD6\xD0c", 0) == 2
+std::size_t AsciiRunEnd(std::string_view bytes, std::size_t from = 0);
+// True when every byte is below 0x80.
+inline bool IsAscii(std::string_view bytes) { return AsciiRunEnd(bytes) == bytes.size(); }
 
 // True when `bytes` is well-formed UTF-8 (shortest forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);

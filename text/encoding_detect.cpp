@@ -81,9 +81,7 @@ const std::vector<std::uint8_t>& UnifiedHanCosts() {
     const std::string utf8 = ToUtf8(gb);
     // Every GB2312 hanzi is a three-byte UTF-8 sequence, in the same order.
     for (std::size_t i = 0, k = 0; i + 2 < utf8.size(); i += 3, k += 2) {
-      const unsigned cp = (static_cast<unsigned char>(utf8[i]) & 0x0F) << 12 |
-                          (static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6 |
-                          (static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
+      const char32_t cp = Utf8CodePoint(reinterpret_cast<const unsigned char*>(utf8.data()) + i, 3);
       if (cp >= 0x4E00 && cp < 0x9FA6) {
         c[cp - 0x4E00] =
             HanCost(static_cast<unsigned char>(gb[k]), static_cast<unsigned char>(gb[k + 1]));
@@ -166,7 +164,7 @@ Char UnicodeChar(char32_t c) {
 
 // A two-byte GBK character.
 Char GbkChar(unsigned lead, unsigned trail) {
-  if (lead == 0x80 || lead == 0xFF || trail < 0x40 || trail == 0x7F || trail == 0xFF) {
+  if (lead == 0x80 || lead == 0xFF || !IsGbkTrailByte(static_cast<unsigned char>(trail))) {
     return {kOther, kBroken};
   }
   if (trail >= 0xA1) {
@@ -251,20 +249,6 @@ constexpr int kDecided = 96;
 // Reading stops after this many non-ASCII characters even if nothing has won.
 constexpr int kMostCharacters = 1 << 14;
 
-bool IsAsciiWord(std::uint64_t w) { return (w & 0x8080808080808080ull) == 0; }
-
-// The end of the run of ASCII bytes starting at `i`.
-std::size_t AsciiRunEnd(std::string_view s, std::size_t i) {
-  while (i + 8 <= s.size()) {
-    std::uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
-    if (!IsAsciiWord(w)) break;
-    i += 8;
-  }
-  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
-  return i;
-}
-
 }  // namespace
 
 std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
@@ -336,8 +320,7 @@ EncodingGuess GuessEncoding(std::string_view s) {
       if (CharLength(s, g) == 1) {
         gbk.Add(IsLeadByte(b[g]) ? Char{kOther, kBroken} : AsciiChar(b[g]));
         g += 1;
-      } else if (g + 3 < n && b[g + 1] >= 0x30 && b[g + 1] <= 0x39 && b[g + 2] >= 0x81 &&
-                 b[g + 2] <= 0xFE && b[g + 3] >= 0x30 && b[g + 3] <= 0x39) {
+      } else if (IsFourByteAt(s, g)) {
         gbk.Add({kOther, 16});
         g += 4;
       } else {

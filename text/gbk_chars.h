@@ -31,6 +31,23 @@ constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>
 // CR, LF and NUL.
 constexpr bool TakesAsSecondByte(unsigned char b) { return b != '\r' && b != '\n' && b != '\0'; }
 
+// Whether `b` can be the second byte of a two-byte GBK character (0x40..0xFE but 0x7F); a
+// lead byte before a digit may instead start a GB18030 four-byte sequence.
+constexpr bool IsGbkTrailByte(unsigned char b) { return b >= 0x40 && b != 0x7F && b != 0xFF; }
+
+// Whether a GB18030 four-byte sequence starts at `s[i]`: a lead byte 0x81..0xFE, a digit
+// 0x30..0x39, a lead byte, a digit. The stepping above takes it as two two-byte characters;
+// readers that weigh or measure characters take it whole.
+//   IsFourByteAt("\x94\x39\xFC\x36", 0) == true (an emoji); IsFourByteAt("\xD6\xD0", 0) == false
+constexpr bool IsFourByteAt(std::string_view s, std::size_t i) {
+  auto in = [&s](std::size_t k, unsigned char low, unsigned char high) {
+    const auto b = static_cast<unsigned char>(s[k]);
+    return b >= low && b <= high;
+  };
+  return i + 3 < s.size() && in(i, 0x81, 0xFE) && in(i + 1, 0x30, 0x39) && in(i + 2, 0x81, 0xFE) &&
+         in(i + 3, 0x30, 0x39);
+}
+
 // Whether `s[i]` is a lead byte left without a second byte (the last byte of the text, or one
 // before CR, LF or NUL).
 constexpr bool IsLoneLeadByte(std::string_view s, std::size_t i) {

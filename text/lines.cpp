@@ -39,9 +39,26 @@ std::string_view TakeLines(std::string_view& text, std::size_t count) {
   return taken;
 }
 
+std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
+                          std::size_t size) {
+  if (size >= text.size() - start) return text.size();
+  const std::size_t q = FindSeparator(text, separator, start, start + size);
+  return q == std::string_view::npos ? text.size() : q + separator.size();
+}
+
 std::string_view TextBeforeEndMark(std::string_view bytes) {
-  bytes = bytes.substr(0, bytes.find('\0'));
+  bytes = TextBeforeZero(bytes);
   return bytes.substr(0, FindSeparator(bytes, "\x1A", 0, 0));
+}
+
+bool NextFileLine(std::string_view& rest, std::string_view& line) {
+  const char* end = rest.data() + rest.size();
+  if (!NextLine(rest, line)) return false;
+  if (line.data() + line.size() == end) {  // no LF after it
+    if (EndsWithLoneLeadByte(line)) line.remove_suffix(1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+  }
+  return true;
 }
 
 }  // namespace lanzhou

@@ -43,10 +43,29 @@ std::size_t CountLines(std::string_view text);
 // fewer), so long texts can be worked a piece of whole lines at a time.
 std::string_view TakeLines(std::string_view& text, std::size_t count);
 
+// The end of a piece of `text` from `start` (a character start) of about `size` bytes, so
+// long texts can be cut into pieces of whole lines or records: just after the first
+// `separator` (`FindSeparator`, text/gbk_chars.h) at or after start + size, or the end of the
+// text.   PieceEndAfter("ab\r\ncd\r\nef", "\r\n", 0, 1) == 4
+std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
+                          std::size_t size);
+
+// What comes before the first zero byte: the text that bytes read whole hold (`ToText` of
+// Bytes, the merge's lists).   TextBeforeZero("a\0b") == "a"
+inline std::string_view TextBeforeZero(std::string_view bytes) {
+  return bytes.substr(0, bytes.find('\0'));
+}
+
 // The part of a file's bytes that `ReadLine` reads lines from: what comes before the first
 // zero byte and before the first 0x1A that starts a character (a 0x1A taken as a second byte
 // is text). "a\nb\x1A" "c" -> "a\nb";  "a\0b" -> "a"
 std::string_view TextBeforeEndMark(std::string_view bytes);
+
+// Takes the next line off `rest` as a file's lines are read (`ReadLine`, the import), where
+// `rest` is the file's readable text (`TextBeforeEndMark`) or what is left of it: `NextLine`,
+// and a last line without LF loses a lead byte left alone at its very end (half a character)
+// and then one CR.   rest = "a\nb\r\xD6";  NextFileLine -> "a", then "b", then false
+bool NextFileLine(std::string_view& rest, std::string_view& line);
 
 }  // namespace lanzhou
 

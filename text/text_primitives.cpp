@@ -16,6 +16,7 @@
 #include "text/clock.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
+#include "text/lines.h"
 
 namespace lanzhou {
 namespace {
@@ -35,21 +36,10 @@ bool MatchesAt(std::string_view s, std::size_t i, std::string_view find, bool ca
 
 bool IsCSpace(unsigned char b) { return b == ' ' || (b >= '\t' && b <= '\r'); }
 
-// "%.*g" in the C locale, whatever locale the process runs in.
 Text FormatGeneral(double value, int precision) {
-  std::array<char, 64> buffer;
-  auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                 std::chars_format::general, precision);
-  if (ec != std::errc()) return Text();
-  return Text(std::string_view(buffer.data(), end - buffer.data()));
-}
-
-Text FormatGeneral(float value, int precision) {
-  std::array<char, 64> buffer;
-  auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                 std::chars_format::general, precision);
-  if (ec != std::errc()) return Text();
-  return Text(std::string_view(buffer.data(), end - buffer.data()));
+  std::string out;
+  AppendGeneral(out, value, precision);
+  return Text(std::move(out));
 }
 
 // Truncation toward zero that saturates instead of overflowing (NaN gives 0).
@@ -189,6 +179,13 @@ int CompareText(const Text& a, const Text& b) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+void AppendGeneral(std::string& out, double value, int precision) {
+  std::array<char, 64> buffer;
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::general, precision);
+  out.append(buffer.data(), result.ptr);
+}
+
 Text ToText(const Value& value) {
   return std::visit(
       Overloaded{
@@ -205,10 +202,7 @@ Text ToText(const Value& value) {
           },
           [](DateTime v) { return TimeToText(v, 1); },
           [](const Text& v) { return v; },
-          [](const Bytes& v) {
-            std::string_view d = v.view();
-            return Text(d.substr(0, d.find('\0')));
-          },
+          [](const Bytes& v) { return Text(TextBeforeZero(v.view())); },
       },
       value);
 }

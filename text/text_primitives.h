@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -103,6 +104,9 @@ int CompareText(const Text& a, const Text& b);
 // float, "真"/"假" for booleans, the full `TimeToText` form for dates, a copy for Text, the
 // bytes up to the first zero for Bytes.
 Text ToText(const Value& value);
+// Appends `value` as "%.*g" formats it in the C locale, whatever locale the process runs in
+// (a float as the double it widens to, as printf does). AppendGeneral(out, 0.1, 13) adds "0.1".
+void AppendGeneral(std::string& out, double value, int precision);
 // Integers as they are, floats truncated, booleans 0/1, a Text folded to half-width
 // (`FoldToHalfWidth`) and read as by atoi; other kinds 0. ToInteger("  -12ab") == -12.
 std::int32_t ToInteger(const Value& value);

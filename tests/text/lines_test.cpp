@@ -63,5 +63,21 @@ TEST(Lines, TextBeforeEndMarkStopsAtZeroAndAStarting1A) {
   }
 }
 
+// The parallel pages cut their texts here: after a separator that starts a character.
+TEST(Lines, PieceEndAfterEndsAfterTheNextSeparatorPastTheSize) {
+  struct Case {
+    std::string text;
+    std::size_t start, size, end;
+  } cases[] = {
+      {"ab\r\ncd\r\nef", 0, 1, 4}, {"ab\r\ncd\r\nef", 0, 2, 4},  {"ab\r\ncd\r\nef", 0, 3, 8},
+      {"ab\r\ncd\r\nef", 4, 0, 8}, {"ab\r\ncd\r\nef", 8, 1, 10}, {"ab\r\ncd", 0, 99, 6},
+      {"\x83\r\n", 0, 0, 3},  // a lead byte never takes CR
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PieceEndAfter(c.text, "\r\n", c.start, c.size), c.end) << c.text << c.start;
+  }
+  EXPECT_EQ(PieceEndAfter("\x83|a|b", "|", 0, 1), 4u);  // "\x83|" is one character
+}
+
 }  // namespace
 }  // namespace lanzhou

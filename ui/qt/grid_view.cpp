@@ -46,7 +46,7 @@ class WidthEstimator {
       }
       if (i + 1 >= text.size()) return std::nullopt;
       const auto trail = static_cast<unsigned char>(text[i + 1]);
-      if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return std::nullopt;  // four-byte
+      if (!IsGbkTrailByte(trail)) return std::nullopt;  // four-byte
       const uint32_t key = uint32_t{b} << 8 | trail;
       auto [it, added] = wide_.try_emplace(key, 0.0);
       if (added) it->second = metrics_.horizontalAdvance(ToQString(Text(text.substr(i, 2))));
