@@ -42,7 +42,7 @@ constexpr UnitDefinition kUnits[] = {
   {Unit::按钮_处理,       "按钮_处理",      K::kButton,       T, 1,   6, 374,  80,  32, "开始处理", F::kF2},
   {Unit::标签2,           "标签2",          K::kLabel,        T, 1, 100, 374, 128,  32, "", F::kF2},
   // Page 2, duplicate removal.
-  {Unit::标签5,           "标签5",          K::kLabel,        T, 2,  12,  24, 584,  32, "请复制粘贴需要去重的资料到一下编辑框"},
+  {Unit::标签5,           "标签5",          K::kLabel,        T, 2,  12,  24, 584,  32, "请复制粘贴需要去重的资料到以下编辑框"},
   {Unit::编辑框2,         "编辑框2",        K::kMultiLineEdit, T, 2,  9,  51, 584, 208, ""},
   {Unit::标签6,           "标签6",          K::kLabel,        T, 2,  12, 264, 392,  24, "以下编辑框里的内容是去重后得到的最终结果"},
   {Unit::编辑框3,         "编辑框3",        K::kMultiLineEdit, T, 2, 17, 291, 576, 128, ""},

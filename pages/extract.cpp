@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
-#include "text/clock.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
+#include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
 
@@ -140,9 +140,7 @@ void OnExtractClicked(Units& units) {
   }
   const Text input = units.EditText(Unit::编辑框4);
   const Text numbers = units.EditText(Unit::列1);
-  const SaveFolder folder = units.ChooseSaveFolder();
-  const Text path = folder.path + Text("/") + FromUtf8("分割后_") +
-                    TimeToText(units.clock().Now()) + Text(".txt");
+  const ResultFile file = ChooseResultFile(units, FromUtf8("分割后_"));
   Text converted;
   bool written = false;
   // The box changes only once the file is written, so a cancel changes nothing.
@@ -164,18 +162,13 @@ void OnExtractClicked(Units& units) {
             },
             [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
         written =
-            WriteToFile(path, {Bytes(std::move(result))},
+            WriteToFile(file.path, {Bytes(std::move(result))},
                         [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
       })) {
     return;
   }
   units.ReplaceEditText(Unit::编辑框4, converted);
-  // The message promises a saved file, so it waits for the write to succeed.
-  if (written) {
-    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
-  } else {
-    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
-  }
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
 }
 
 }  // namespace lanzhou

@@ -1,5 +1,5 @@
 // The field-extraction page: records pasted one per line, fields separated by "|" (or by
-// "----"), the chosen fields of every record saved to a new file in the run directory.
+// "----"), the chosen fields of every record saved to a new file in the save folder.
 #ifndef LANZHOU_PAGES_EXTRACT_H_
 #define LANZHOU_PAGES_EXTRACT_H_
 
@@ -52,8 +52,8 @@ bool WriteExtractedFields(std::string_view records, const Text& field_numbers, i
                           const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 // 按钮3 clicked: converts "----" in 编辑框4 (and leaves the converted text there), extracts
-// the fields numbered in 列1 and saves them as 分割后_<time>.txt in the run directory. The
-// success message comes only after the file is written; a failed write names the file.
+// the fields numbered in 列1 and saves them as 分割后_<time>.txt in the save folder
+// (`SaveResult`).
 void OnExtractClicked(Units& units);
 
 }  // namespace lanzhou

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -17,6 +16,7 @@
 #include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
+#include "ui/dropped_text.h"
 
 namespace lanzhou {
 namespace {
@@ -33,12 +33,6 @@ void AppendJoinedLine(std::string_view a, std::string_view second, JoinMode mode
   out.append("||");
   out.append(second);
   out.append(mode == JoinMode::kPair ? std::string_view("|\r\n") : std::string_view("\r\n"));
-}
-
-Text DecimalText(int n) {
-  char digits[16];
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-  return Text(std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
 // Joined lines are collected and written in chunks of about this size: one write per chunk
@@ -91,8 +85,7 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
                         message_flags::kYesNo | message_flags::kIconQuestion))) {
     grid.DeleteAllItems();
   }
-  // One dropped file arrives as its path; several as each path followed by CR LF.
-  for (const Text& path : SplitText(paths, Text("\r\n"))) {
+  for (const Text& path : DroppedPaths(paths)) {
     Text problem;
     const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
     if (!bytes) {
@@ -104,7 +97,7 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
       for (Text& line : SplitListLines(bytes->view())) {
         std::vector<Text> cells;
         cells.reserve(2);
-        cells.push_back(DecimalText(grid.ItemCount() + 1));
+        cells.push_back(ToText(grid.ItemCount() + 1));
         cells.push_back(std::move(line));
         grid.AppendRow(std::move(cells));
       }
@@ -118,7 +111,7 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
 
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
                                 InputEncoding how, DetectedEncoding* detected) {
-  return DecodeInputView(file_bytes.substr(0, file_bytes.find('\0')), storage, how, detected);
+  return DecodeInputView(TextBeforeZero(file_bytes), storage, how, detected);
 }
 
 TextArray SplitListLines(std::string_view file_bytes, InputEncoding how) {
@@ -210,9 +203,9 @@ void OnMergeClicked(Units& units) {
           partial_line = out.ended_partial_line();
         },
         // "n/r" in 标签2 as the rows go.
-        {Unit::标签2, [&waiting, total = DecimalText(n) + "/"](std::uint64_t r, std::uint64_t) {
+        {Unit::标签2, [&waiting, total = ToText(n) + "/"](std::uint64_t r, std::uint64_t) {
            return waiting ? FromUtf8("等待其他程序写完合并数据.txt……")
-                          : total + DecimalText(static_cast<int>(r));
+                          : total + ToText(static_cast<int>(r));
          }});
     if (!finished) {
       units.SetCaption(Unit::标签2, FromUtf8("已取消"));

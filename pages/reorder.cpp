@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
+#include "ui/dropped_text.h"
 
 namespace lanzhou {
 namespace {
@@ -26,32 +28,6 @@ constexpr Unit kGrid = Unit::超级列表框1;
 // The most columns an import makes: a grid row costs many times the bytes of its cells, so a
 // line packed with more delimiters than a grid can show would multiply the memory.
 constexpr std::size_t kMostImportedColumns = 1 << 16;
-
-// The lines of decoded file bytes as `ReadLine` reads them from a file, until
-// `IsEndOfFile(file, true)`: the lines of `TextBeforeEndMark`, where a last line without LF
-// loses a lead byte left alone at its very end (half a character) and then one CR.
-class LineCutter {
- public:
-  explicit LineCutter(std::string_view bytes)
-      : rest_(TextBeforeEndMark(bytes)),
-        last_without_lf_(!rest_.empty() && rest_.back() != '\n'),
-        lone_lead_at_end_(EndsWithLoneLeadByte(rest_)) {}
-
-  // The next line, or false after the last.
-  bool Next(std::string_view& line) {
-    if (!NextLine(rest_, line)) return false;
-    if (rest_.empty() && last_without_lf_) {
-      if (lone_lead_at_end_) line.remove_suffix(1);
-      if (line.ends_with('\r')) line.remove_suffix(1);
-    }
-    return true;
-  }
-
- private:
-  std::string_view rest_;
-  bool last_without_lf_;
-  bool lone_lead_at_end_;
-};
 
 // The first `max_fields` members of `line` as `SplitText` gives them, as views into `line`.
 void SplitFields(std::string_view line, std::string_view delimiter,
@@ -139,8 +115,6 @@ void AppendExport(NextRow&& next_row, int column_count, const Text& order,
   }
 }
 
-Text DecimalText(long long n) { return Text(std::to_string(n)); }
-
 // The delimiter prompt both import paths start with; false when no delimiter is in force.
 bool AskImportDelimiter(Units& units) {
   InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &ImportDelimiter(),
@@ -149,7 +123,7 @@ bool AskImportDelimiter(Units& units) {
 }
 
 Text RowCountCaption(std::size_t rows) {
-  return FromUtf8("当前列表共: ") + DecimalText(static_cast<long long>(rows)) + FromUtf8(" 行");
+  return FromUtf8("当前列表共: ") + ToText(static_cast<std::int64_t>(rows)) + FromUtf8(" 行");
 }
 
 void RefreshRowCount(Units& units) {
@@ -202,20 +176,6 @@ bool ImportFile(Units& units, const Text& path) {
   return true;
 }
 
-// One dropped file is its bare path; several are each followed by CR LF.
-TextArray DroppedPaths(const Text& event_text) {
-  std::string_view rest = event_text.view();
-  if (!rest.ends_with("\r\n")) return rest.empty() ? TextArray{} : TextArray{event_text};
-  TextArray paths;
-  while (!rest.empty()) {
-    const std::size_t end = rest.find("\r\n");
-    if (end == std::string_view::npos) break;
-    if (end > 0) paths.emplace_back(rest.substr(0, end));
-    rest.remove_prefix(end + 2);
-  }
-  return paths;
-}
-
 }  // namespace
 
 Text& ImportDelimiter() {
@@ -226,17 +186,17 @@ Text& ImportDelimiter() {
 void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid,
                         const std::function<void(std::size_t)>& row_added, InputEncoding how) {
   const std::string decoded = DecodeInput(file_bytes, how);
-  LineCutter lines(decoded);
+  std::string_view rest = TextBeforeEndMark(decoded);
   std::string_view line;
   std::vector<std::string_view> fields;
   std::size_t rows = 0;
-  while (lines.Next(line)) {
+  while (NextFileLine(rest, line)) {
     SplitFields(line, delimiter.view(), fields, kMostImportedColumns + 1);
     // A line that would make more columns than a grid can show is refused before its cells
     // are made: each would cost many times its bytes.
     if (fields.size() > kMostImportedColumns) throw std::bad_alloc();
     while (grid.ColumnCount() < static_cast<int>(fields.size())) {
-      grid.InsertColumn(-1, DecimalText(grid.ColumnCount() + 1), 50);
+      grid.InsertColumn(-1, ToText(grid.ColumnCount() + 1), 50);
     }
     std::vector<Text> cells;
     cells.reserve(fields.size());
@@ -267,7 +227,7 @@ Text OrderProblem(const Text& order, int column_count) {
     return FromUtf8("请输入要排序的列号，如 3,1");
   }
   if (std::ranges::none_of(numbers, [&](int n) { return n >= 1 && n <= column_count; })) {
-    return FromUtf8("请输入1到") + DecimalText(column_count) + FromUtf8("之间的列号");
+    return FromUtf8("请输入1到") + ToText(column_count) + FromUtf8("之间的列号");
   }
   return Text();
 }
@@ -308,9 +268,9 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
   const std::size_t cap = static_cast<std::size_t>(std::max(at_most, 0));
   std::size_t most = 0;
   for (std::string_view text : decoded_files) {
-    LineCutter lines(text);
+    std::string_view rest = TextBeforeEndMark(text);
     std::string_view line;
-    while (most < cap && lines.Next(line)) {
+    while (most < cap && NextFileLine(rest, line)) {
       most = std::max(most, CountFields(line, delimiter, cap));
     }
   }
@@ -326,12 +286,12 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
   for (std::string_view text : decoded_files) input_size += text.size();
   out.reserve(out.size() + input_size);
   std::size_t file = 0;
-  std::optional<LineCutter> lines;
+  std::string_view rest;
   auto next_row = [&](std::vector<std::string_view>& cells, std::size_t wanted) {
     std::string_view line;
-    while (!lines || !lines->Next(line)) {
+    while (!NextFileLine(rest, line)) {
       if (file == decoded_files.size()) return false;
-      lines.emplace(decoded_files[file++]);
+      rest = TextBeforeEndMark(decoded_files[file++]);
     }
     SplitFields(line, delimiter, cells, wanted);
     return true;
@@ -342,7 +302,7 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
   }
   std::string_view line;
   for (std::string_view text : decoded_files) {
-    for (LineCutter lines(text); lines.Next(line);) {
+    for (std::string_view rest = TextBeforeEndMark(text); NextFileLine(rest, line);) {
       AppendEveryColumnLine(line, delimiter, column_count, out_delimiter.view(), out);
       out += "\r\n";
     }
@@ -353,7 +313,7 @@ std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> 
                                               std::size_t piece_bytes) {
   std::vector<std::string_view> pieces;
   for (std::string_view text : decoded_files) {
-    text = TextBeforeEndMark(text);  // what loads, as `LineCutter` reads it
+    text = TextBeforeEndMark(text);  // what loads
     for (std::size_t start = 0; start < text.size();) {
       const std::size_t end = PieceEndAfter(text, "\n", start, piece_bytes);
       pieces.push_back(text.substr(start, end - start));
@@ -398,11 +358,9 @@ void OnExportClicked(Units& units) {
   }
   // A cancelled prompt leaves the delimiter empty and the export goes on without one.
   Text delimiter;
-  InputBox(units.dialogs(), FromUtf8("请输入导入的分隔符!"), Text(), Text("|"), &delimiter, 1);
+  InputBox(units.dialogs(), FromUtf8("请输入导出的分隔符!"), Text(), Text("|"), &delimiter, 1);
   const Text order = units.EditText(Unit::编辑框_列);
-  const SaveFolder folder = units.ChooseSaveFolder();
-  const Text path = folder.path + Text("/") + FromUtf8("处理后_") +
-                    TimeToText(units.clock().Now()) + Text(".txt");
+  const ResultFile file = ChooseResultFile(units, FromUtf8("处理后_"));
   bool written = false;
   // The grid only changes in handlers, and none runs beside this one.
   if (!units.RunLongWork([&](WorkProgress& progress) {
@@ -410,17 +368,13 @@ void OnExportClicked(Units& units) {
           progress.Step(static_cast<std::uint64_t>(rows),
                         static_cast<std::uint64_t>(grid.ItemCount()));
         });
-        written = WriteToFile(path, {content}, [&](std::size_t done, std::size_t total) {
+        written = WriteToFile(file.path, {content}, [&](std::size_t done, std::size_t total) {
           progress.Step(done, total);
         });
       })) {
     return;
   }
-  if (written) {
-    ShowSaved(units.dialogs(), folder, FromUtf8("导出数据成功！！！"));
-  } else {
-    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
-  }
+  ReportSave(units, file, written, FromUtf8("导出数据成功！！！"));
 }
 
 void OnClearClicked(Units& units) {

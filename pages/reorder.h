@@ -141,8 +141,9 @@ void OnImportClicked(Units& units);
 // (`paths` is one path, or several each followed by CR LF). 编辑框_列 is left alone.
 void OnImportDropped(Units& units, const Text& paths);
 // 按钮_导出 clicked: with rows in the grid and an order in 编辑框_列 that names one of its
-// columns (`OrderProblem`, else only that message), asks for the output delimiter and writes
-// 处理后_<time>.txt in that order. A cancel (`Units::RunLongWork`) leaves no file.
+// columns (`OrderProblem`, else only that message), asks for the output delimiter
+// ("请输入导出的分隔符!") and saves the columns in that order as 处理后_<time>.txt in the save
+// folder. A cancel (`Units::RunLongWork`) leaves no file.
 void OnExportClicked(Units& units);
 // 按钮_清空 clicked: removes every row and every column of 超级列表框1 and empties 标签_行数.
 void OnClearClicked(Units& units);

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
-#include "text/clock.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/text_primitives.h"
@@ -32,17 +32,6 @@ unsigned char ByteAt(std::string_view s, std::size_t k) { return static_cast<uns
 // there, a wide byte never takes CR, LF or NUL with it (`TakesAsSecondByte`). The byte masks
 // below and every step of the scan follow these two functions.
 bool IsWide(unsigned char b) { return b >= 0x7F; }
-
-bool InRange(unsigned char b, unsigned char low, unsigned char high) {
-  return b >= low && b <= high;
-}
-
-// A GB18030 four-byte sequence: lead, digit, lead, digit.
-bool IsFourByteAt(std::string_view s, std::size_t k) {
-  return k + 3 < s.size() && InRange(ByteAt(s, k), 0x81, 0xFE) &&
-         InRange(ByteAt(s, k + 1), 0x30, 0x39) && InRange(ByteAt(s, k + 2), 0x81, 0xFE) &&
-         InRange(ByteAt(s, k + 3), 0x30, 0x39);
-}
 
 // The bytes of the character at `k`, stepping as the line scan does.
 std::size_t ScanCharLength(std::string_view s, std::size_t k) {
@@ -261,7 +250,7 @@ void AppendCleaned(std::string_view raw, bool filter_punctuation, std::string& o
 // such a place), or the end of the text.
 std::size_t CleaningCutAfter(std::string_view raw, std::size_t known, std::size_t from) {
   auto never_removed = [](unsigned char b) {
-    return b < 0x80 && b != '\r' && b != '\n' && b != ',';
+    return !IsLeadByte(b) && b != '\r' && b != '\n' && b != ',';
   };
   auto removed_mark = [&raw](std::size_t q) {
     const std::span<const std::string> all = Removals(true);
@@ -303,6 +292,83 @@ void AppendLine(std::string_view text, std::size_t s, std::size_t e, std::string
   const std::string_view line = text.substr(s, e - s);
   out += line;
   if (e < text.size() && !line.ends_with(kLineEnd)) out += kLineEnd;
+}
+
+// How far past its end a piece's last line may look (`FindCut` reads two bytes past the
+// width at most).
+std::size_t Lookahead(std::size_t w) { return w + 8; }
+
+// A piece of the text `WriteWrappedText` wraps on one thread.
+struct WrapPiece {
+  std::size_t start = 0;  // in the text
+  std::size_t end = 0;
+  std::size_t guess = 0;  // the line start the piece is wrapped from, in its own text
+};
+
+// A piece's lines, wrapped from its guessed line start.
+struct GuessedLines {
+  std::string cleaned;    // the piece cleaned, and as much as its lines may look at after it
+  std::string_view view;  // the text the piece's lines are cut in
+  std::size_t size = 0;   // the piece's own part of `view`
+  std::vector<std::size_t> starts;  // line starts from the guess; the last one is past the piece
+  std::vector<std::size_t> at;      // where each of those lines begins in `out`
+  std::string out;
+};
+
+// Cleans the piece, and after it as much of the text as its last line may look at, into
+// `g.cleaned`, cut where no removal reaches across (`CleaningCutAfter`).
+void CleanPiece(std::string_view text, const WrapPiece& piece, bool filter, std::size_t w,
+                GuessedLines& g) {
+  g.cleaned.clear();
+  AppendCleaned(text.substr(piece.start, piece.end - piece.start), filter, g.cleaned);
+  g.size = g.cleaned.size();
+  for (std::size_t from = piece.end;
+       g.cleaned.size() - g.size < Lookahead(w) && from < text.size();) {
+    const std::size_t to =
+        CleaningCutAfter(text, from, std::min(text.size() - 1, from + Lookahead(w)));
+    AppendCleaned(text.substr(from, to - from), filter, g.cleaned);
+    from = to;
+  }
+  g.view = g.cleaned;
+}
+
+// Wraps the piece in `g.view` from the line start `guess`, noting where each line starts.
+void WrapFromGuess(std::size_t guess, std::size_t w, GuessedLines& g) {
+  g.starts.clear();
+  g.at.clear();
+  g.out.clear();
+  for (std::size_t s = guess;;) {
+    g.starts.push_back(s);
+    g.at.push_back(g.out.size());
+    if (s >= g.size) break;
+    const std::size_t e = NextLineStart(g.view, s, w);
+    AppendLine(g.view, s, e, g.out);
+    s = e;
+  }
+}
+
+// A line is cut where it is whatever the lines before it were, so from the first line start
+// the guess shares with the true lines on, the guessed lines are the true ones. Wraps into
+// `own` the true lines from `line` up to there and returns where in `g.out` the guessed lines
+// are kept from; `line` moves on to the true line start in the next piece.
+std::size_t TrueLinesUntilTheyMeet(const GuessedLines& g, std::size_t w, std::size_t& line,
+                                   std::string& own) {
+  own.clear();
+  std::size_t j = 0;
+  std::size_t kept_from = g.out.size();
+  while (line < g.size) {
+    while (j < g.starts.size() && g.starts[j] < line) ++j;
+    if (j < g.starts.size() && g.starts[j] == line) {
+      kept_from = g.at[j];
+      line = g.starts.back();
+      break;
+    }
+    const std::size_t e = NextLineStart(g.view, line, w);
+    AppendLine(g.view, line, e, own);
+    line = e;
+  }
+  line -= g.size;
+  return kept_from;
 }
 
 }  // namespace
@@ -350,32 +416,16 @@ bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, i
   const std::size_t w = static_cast<std::size_t>(std::max(width, 1));
   // A piece at least as long as a line, so that wrapping one costs the piece, not the width.
   const std::size_t piece_size = std::max({piece_bytes, w, std::size_t{1}});
-  // How far past its end a piece's last line may look (`FindCut` reads two bytes past the
-  // width at most).
-  const std::size_t lookahead = w + 8;
   const bool cleans = cleaning != WrapCleaning::kNone;
   const bool filter = cleaning == WrapCleaning::kLineBreaksAndPunctuation;
-  struct Piece {
-    std::size_t start = 0;  // in `text`
-    std::size_t end = 0;
-    std::size_t guess = 0;  // the line start the piece is wrapped from, in its own text
-  };
-  struct Guessed {
-    std::string cleaned;    // the piece cleaned, and as much as its lines may look at after it
-    std::string_view view;  // the text the piece's lines are cut in
-    std::size_t size = 0;   // the piece's own part of `view`
-    std::vector<std::size_t> starts;  // line starts from the guess; the last one is past the piece
-    std::vector<std::size_t> at;      // where each of those lines begins in `out`
-    std::string out;
-  };
   std::size_t next_start = 0;  // where the next piece begins
   std::size_t made = 0;
   std::size_t taken = 0;
   std::size_t line = 0;  // where the next true line starts, in the text of the next piece
   std::string own;       // true lines before they meet the guessed ones
-  return RunInOrder<Piece, Guessed>(
+  return RunInOrder<WrapPiece, GuessedLines>(
       threads,
-      [&](Piece& piece) {
+      [&](WrapPiece& piece) {
         if (next_start >= text.size()) return false;
         piece.start = next_start;
         const std::size_t nominal = std::min(text.size(), next_start + piece_size);
@@ -389,54 +439,18 @@ bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, i
         ++made;
         return true;
       },
-      [&](const Piece& piece, Guessed& g) {
+      [&](const WrapPiece& piece, GuessedLines& g) {
         if (cleans) {
-          g.cleaned.clear();
-          AppendCleaned(text.substr(piece.start, piece.end - piece.start), filter, g.cleaned);
-          g.size = g.cleaned.size();
-          for (std::size_t from = piece.end;
-               g.cleaned.size() - g.size < lookahead && from < text.size();) {
-            const std::size_t to =
-                CleaningCutAfter(text, from, std::min(text.size() - 1, from + lookahead));
-            AppendCleaned(text.substr(from, to - from), filter, g.cleaned);
-            from = to;
-          }
-          g.view = g.cleaned;
+          CleanPiece(text, piece, filter, w, g);
         } else {
           g.size = piece.end - piece.start;
-          g.view = text.substr(piece.start, g.size + lookahead);
+          g.view = text.substr(piece.start, g.size + Lookahead(w));
         }
-        g.starts.clear();
-        g.at.clear();
-        g.out.clear();
-        for (std::size_t s = piece.guess;;) {
-          g.starts.push_back(s);
-          g.at.push_back(g.out.size());
-          if (s >= g.size) break;
-          const std::size_t e = NextLineStart(g.view, s, w);
-          AppendLine(g.view, s, e, g.out);
-          s = e;
-        }
+        WrapFromGuess(piece.guess, w, g);
       },
-      [&](Piece& piece, Guessed& g) {
+      [&](WrapPiece& piece, GuessedLines& g) {
         ++taken;
-        // A line is cut where it is whatever the lines before it were, so from the first line
-        // start the guess shares with the true lines on, its lines are the true ones.
-        own.clear();
-        std::size_t j = 0;
-        std::size_t kept_from = g.out.size();
-        while (line < g.size) {
-          while (j < g.starts.size() && g.starts[j] < line) ++j;
-          if (j < g.starts.size() && g.starts[j] == line) {
-            kept_from = g.at[j];
-            line = g.starts.back();
-            break;
-          }
-          const std::size_t e = NextLineStart(g.view, line, w);
-          AppendLine(g.view, line, e, own);
-          line = e;
-        }
-        line -= g.size;
+        const std::size_t kept_from = TrueLinesUntilTheyMeet(g, w, line, own);
         if (progress) progress(piece.end, text.size());
         return (own.empty() || write(own)) &&
                (kept_from == g.out.size() || write(std::string_view(g.out).substr(kept_from)));
@@ -460,9 +474,7 @@ void OnWrapClicked(Units& units) {
 
   const bool filter = units.IsTicked(Unit::选择框2);
   const Text input = units.EditText(Unit::被折行_编辑框);
-  const SaveFolder folder = units.ChooseSaveFolder();
-  const Text path = folder.path + Text("/") + FromUtf8("折行后_") +
-                    TimeToText(units.clock().Now()) + Text(".txt");
+  const ResultFile file = ChooseResultFile(units, FromUtf8("折行后_"));
   Text cleaned;
   Text wrapped;
   bool written = false;
@@ -477,20 +489,15 @@ void OnWrapClicked(Units& units) {
               return true;
             },
             [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
-        written = WriteToFile(path, {ToBytes(wrapped)}, [&](std::size_t done, std::size_t total) {
-          progress.Step(done, total);
-        });
+        written =
+            WriteToFile(file.path, {ToBytes(wrapped)},
+                        [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
       })) {
     return;
   }
   units.ReplaceEditText(Unit::被折行_编辑框, cleaned);
   units.SetEditText(Unit::替换后_编辑框, wrapped);
-  // The message promises a saved file, so it waits for the write to succeed.
-  if (written) {
-    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
-  } else {
-    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
-  }
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
 }
 
 }  // namespace lanzhou

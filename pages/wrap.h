@@ -82,8 +82,7 @@ int WrapWidth(const Text& typed);
 
 // 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the
 // cleaned text there), puts the wrapped text into 替换后_编辑框 and saves it as
-// 折行后_<time>.txt in the run directory; the success message comes only after the file is
-// written, and a failed write names the file. Any other width only shows a message.
+// 折行后_<time>.txt in the save folder (`SaveResult`). Any other width only shows a message.
 void OnWrapClicked(Units& units);
 
 }  // namespace lanzhou

@@ -44,4 +44,15 @@ Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs) {
   return text;
 }
 
+TextArray DroppedPaths(const Text& event_text) {
+  std::string_view rest = event_text.view();
+  if (!rest.ends_with("\r\n")) return rest.empty() ? TextArray{} : TextArray{event_text};
+  TextArray paths;
+  for (std::size_t end; (end = rest.find("\r\n")) != std::string_view::npos;) {
+    if (end > 0) paths.emplace_back(rest.substr(0, end));
+    rest.remove_prefix(end + 2);
+  }
+  return paths;
+}
+
 }  // namespace lanzhou

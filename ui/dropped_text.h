@@ -31,6 +31,13 @@ Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs);
 inline constexpr std::size_t kTextProbeBytes = 4096;
 bool LooksLikeText(std::string_view bytes);
 
+// The paths in a `FilesDropped` text (ui/qt/drop_object.h), in drop order: one dropped file
+// is its bare path, several are each followed by CR LF. Empty entries name no file and are
+// left out.
+//   DroppedPaths("/a.txt") == {"/a.txt"}; DroppedPaths("/a\r\n/b\r\n") == {"/a", "/b"}
+//   DroppedPaths("/a\r\n\r\n") == {"/a"}; DroppedPaths("") == {}
+TextArray DroppedPaths(const Text& event_text);
+
 }  // namespace lanzhou
 
 #endif  // LANZHOU_SERVICES_DROPPED_TEXT_H_

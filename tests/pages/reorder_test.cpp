@@ -516,7 +516,9 @@ TEST_F(ReorderPage, ExportWritesTheTimeStampedFileAndTellsSo) {
   OnExportClicked(units_);
   const std::string name = "处理后_2015年3月4日12时30分45秒.txt";
   EXPECT_EQ(dir_.Read(name), "c|a\r\nf|d\r\n");
-  EXPECT_EQ(dialogs().questions, std::vector{DelimiterPrompt()});
+  const ScriptedDialogs::Question export_prompt{FromUtf8("请输入导出的分隔符!"),
+                                                FromUtf8("请输入："), "|", 1};
+  EXPECT_EQ(dialogs().questions, std::vector{export_prompt});
   const ScriptedDialogs::Message done{FromUtf8("导出数据成功！！！\n") + dir_.text(), 0,
                                       FromUtf8("信息：")};
   EXPECT_EQ(dialogs().messages, std::vector{done});
