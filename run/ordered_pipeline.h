@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace lanzhou {
@@ -44,130 +45,165 @@ int ThreadsFor(std::size_t bytes, int threads);
 //   RunInOrder<int, std::string>(4, [&](int& p) { p = i++; return p < 100; },
 //       [](const int& p, std::string& r) { r = std::to_string(p); },
 //       [&](int&, std::string& r) { out += r; return true; });   // out == "0123…99"
+namespace ordered_pipeline_detail {
+
+// One thread: each piece made, worked and taken in turn.
 template <typename Piece, typename Result, typename Next, typename Work, typename Take>
-bool RunInOrder(int threads, Next&& next, Work&& work, Take&& take) {
-  if (threads <= 1) {
-    Piece piece{};
-    Result result{};
-    while (next(piece)) {
-      work(piece, result);
-      if (!take(piece, result)) return false;
-      piece = Piece{};
+bool RunSerially(Next& next, Work& work, Take& take) {
+  Piece piece{};
+  Result result{};
+  while (next(piece)) {
+    work(piece, result);
+    if (!take(piece, result)) return false;
+    piece = Piece{};
+  }
+  return true;
+}
+
+// The pieces in flight of a threaded run, numbered in the order they were made: a ring of
+// slots, the queue of pieces no thread has started, and the threads that work on them. The
+// calling thread fills a slot, queues it, waits for the oldest and frees it once taken.
+template <typename Piece, typename Result, typename Work>
+class PiecesInFlight {
+ public:
+  PiecesInFlight(int threads, Work& work)
+      : work_(work), slots_(2 * static_cast<std::size_t>(threads)) {
+    workers_.reserve(static_cast<std::size_t>(threads) - 1);
+    for (int t = 1; t < threads; ++t) {
+      // A thread the system will not start (a process or memory limit) leaves the work to
+      // those that did, down to the calling thread alone.
+      try {
+        workers_.emplace_back([this] { Serve(); });
+      } catch (const std::system_error&) {
+        break;
+      } catch (const std::bad_alloc&) {
+        break;
+      }
     }
-    return true;
+    // Two pieces per running thread. Shrinking allocates nothing: once threads run, nothing
+    // here throws (a throwing constructor would leave them unjoinable).
+    slots_.resize(2 * (workers_.size() + 1));
+  }
+  ~PiecesInFlight() { Stop(); }  // also when `next` or `take` throws
+  PiecesInFlight(const PiecesInFlight&) = delete;
+  PiecesInFlight& operator=(const PiecesInFlight&) = delete;
+
+  std::size_t capacity() const { return slots_.size(); }
+  Piece& piece(std::size_t n) { return slots_[n % capacity()].piece; }
+  Result& result(std::size_t n) { return slots_[n % capacity()].result; }
+
+  // Hands piece `n`, its slot filled, to the threads.
+  void Queue(std::size_t n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      slots_[n % capacity()].state = State::kQueued;
+      queue_.push_back(n % capacity());
+    }
+    queued_.notify_one();
   }
 
+  // Waits until piece `n` is done; false when some work failed. Rather than wait idle, the
+  // calling thread takes on the oldest pieces no one has started.
+  bool WaitFor(std::size_t n) {
+    Slot& slot = slots_[n % capacity()];
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (slot.state != State::kDone && !queue_.empty() && !failure_) WorkOnNext(lock);
+    done_.wait(lock, [&] { return slot.state == State::kDone || failure_; });
+    return !failure_;
+  }
+
+  // Frees the slot of piece `n` after it was taken.
+  void Free(std::size_t n) {
+    slots_[n % capacity()].piece = Piece{};
+    slots_[n % capacity()].state = State::kFree;
+  }
+
+  // Stops the threads; rethrows the first exception `work` threw.
+  void Finish() {
+    Stop();
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
   enum class State { kFree, kQueued, kWorking, kDone };
   struct Slot {
     Piece piece{};
     Result result{};
     State state = State::kFree;
   };
-  std::vector<Slot> slots;  // the ring, sized once the workers are known
-  std::mutex mutex;
-  std::condition_variable queued;  // a piece is waiting, or the run stops
-  std::condition_variable done;    // a piece is done
-  std::deque<std::size_t> queue;
-  bool stopping = false;
-  std::exception_ptr failure;
 
-  auto work_on = [&](std::size_t i, std::unique_lock<std::mutex>& lock) {
-    slots[i].state = State::kWorking;
+  // Works on the oldest queued piece, the lock released meanwhile.
+  void WorkOnNext(std::unique_lock<std::mutex>& lock) {
+    Slot& slot = slots_[queue_.front()];
+    queue_.pop_front();
+    slot.state = State::kWorking;
     lock.unlock();
     try {
-      work(slots[i].piece, slots[i].result);
+      work_(slot.piece, slot.result);
     } catch (...) {
       lock.lock();
-      if (!failure) failure = std::current_exception();
+      if (!failure_) failure_ = std::current_exception();
       lock.unlock();
     }
     lock.lock();
-    slots[i].state = State::kDone;
-  };
-
-  std::vector<std::jthread> workers;
-  auto stop = [&] {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
-    }
-    queued.notify_all();
-    workers.clear();  // joins
-  };
-  workers.reserve(static_cast<std::size_t>(threads) - 1);
-  for (int t = 1; t < threads; ++t) {
-    // A thread the system will not start (a process or memory limit) leaves the work to
-    // those that did, down to the calling thread alone.
-    try {
-      workers.emplace_back([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (true) {
-          queued.wait(lock, [&] { return stopping || !queue.empty(); });
-          if (stopping) return;
-          const std::size_t i = queue.front();
-          queue.pop_front();
-          work_on(i, lock);
-          done.notify_all();
-        }
-      });
-    } catch (const std::system_error&) {
-      break;
-    } catch (const std::bad_alloc&) {
-      break;
-    }
+    slot.state = State::kDone;
   }
-  const std::size_t capacity = 2 * (workers.size() + 1);
 
-  bool ok = true;
-  try {
-    // Workers touch a slot only once it is queued, after this.
-    slots.resize(capacity);
-    std::size_t head = 0;  // the oldest piece in flight
-    std::size_t tail = 0;  // one past the newest
-    bool more = true;
+  // A worker thread's loop.
+  void Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-      while (more && tail - head < capacity) {
-        Slot& slot = slots[tail % capacity];
-        if (!next(slot.piece)) {
-          more = false;
-          break;
-        }
-        {
-          std::lock_guard<std::mutex> lock(mutex);
-          slot.state = State::kQueued;
-          queue.push_back(tail % capacity);
-        }
-        queued.notify_one();
-        ++tail;
-      }
-      if (head == tail) break;
-      Slot& oldest = slots[head % capacity];
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        // Rather than wait idle, this thread takes on the oldest piece no one has started.
-        while (oldest.state != State::kDone && !queue.empty() && !failure) {
-          const std::size_t i = queue.front();
-          queue.pop_front();
-          work_on(i, lock);
-        }
-        done.wait(lock, [&] { return oldest.state == State::kDone || failure; });
-        if (failure) break;
-      }
-      if (!take(oldest.piece, oldest.result)) {
-        ok = false;
-        break;
-      }
-      oldest.piece = Piece{};
-      oldest.state = State::kFree;
-      ++head;
+      queued_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      WorkOnNext(lock);
+      done_.notify_all();
     }
-  } catch (...) {
-    stop();
-    throw;
   }
-  stop();
-  if (failure) std::rethrow_exception(failure);
-  return ok;
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    queued_.notify_all();
+    workers_.clear();  // joins
+  }
+
+  Work& work_;
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable queued_;  // a piece is waiting, or the run stops
+  std::condition_variable done_;    // a piece is done
+  std::deque<std::size_t> queue_;   // slots
+  bool stopping_ = false;
+  std::exception_ptr failure_;
+  std::vector<std::jthread> workers_;  // last: joined before the rest goes
+};
+
+}  // namespace ordered_pipeline_detail
+
+template <typename Piece, typename Result, typename Next, typename Work, typename Take>
+bool RunInOrder(int threads, Next&& next, Work&& work, Take&& take) {
+  using ordered_pipeline_detail::PiecesInFlight;
+  if (threads <= 1) return ordered_pipeline_detail::RunSerially<Piece, Result>(next, work, take);
+  PiecesInFlight<Piece, Result, std::remove_reference_t<Work>> flight(threads, work);
+  std::size_t head = 0;  // the oldest piece in flight
+  std::size_t tail = 0;  // one past the newest
+  bool more = true;
+  while (true) {
+    while (more && tail - head < flight.capacity()) {
+      more = next(flight.piece(tail));
+      if (more) flight.Queue(tail++);
+    }
+    if (head == tail || !flight.WaitFor(head)) break;
+    if (!take(flight.piece(head), flight.result(head))) {
+      flight.Finish();
+      return false;
+    }
+    flight.Free(head++);
+  }
+  flight.Finish();
+  return true;
 }
 
 // `RunInOrder` over the pieces 0 .. count - 1: `work(i, result)` and `take(i, result)`.
@@ -191,13 +227,6 @@ void ParallelFor(int threads, std::size_t count, Work&& work) {
       threads, count, [&](const std::size_t& i, char&) { work(i); },
       [](std::size_t&, char&) { return true; });
 }
-
-// The end of a piece of `text` from `start` (a character start) of about `size` bytes: just
-// after the first separator (`FindSeparator`, text/gbk_chars.h) at or after start + size,
-// or the end of the text.
-//   PieceEndAfter("ab\r\ncd\r\nef", "\r\n", 0, 1) == 4
-std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
-                          std::size_t size);
 
 }  // namespace lanzhou
 
