@@ -9,13 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 #include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 namespace {
-
-Text U(const char* utf8) { return FromUtf8(utf8); }
 
 class GridViewTest : public ::testing::Test {
  protected:

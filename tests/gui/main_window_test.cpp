@@ -21,6 +21,7 @@
 
 #include "app/unit_table.h"
 #include "tests/gui/window_fixture.h"
+#include "tests/support/utf8_text.h"
 #include "ui/qt/drop_object.h"
 #include "ui/qt/grid_view.h"
 
@@ -28,8 +29,6 @@ namespace lanzhou {
 namespace {
 
 using MainWindowTest = WindowTest;
-
-Text U(const char* utf8) { return FromUtf8(utf8); }
 
 TEST_F(MainWindowTest, StartsWithTheTemplatesTextsAndFirstPage) {
   Units& units = window_->units();

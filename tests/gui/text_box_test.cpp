@@ -12,13 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 #include "ui/qt/qt_text.h"
 
 namespace lanzhou {
 namespace {
 
-std::string U(const char* utf8) { return FromUtf8(utf8).bytes(); }
 std::string Repeat(const std::string& piece, int count) {
   std::string out;
   for (int i = 0; i < count; ++i) out += piece;
@@ -40,12 +40,13 @@ void PlaceCursor(TextBox& box, int position) {
 
 TEST(TextBox, TextsComeBackByteForByte) {
   // U+00A0 stays: the document's plain-text view would give a space.
-  const std::string nbsp_and_emoji = "\x81\x30\x84\x32 " + U("😀");
-  const std::string many_lines = Repeat(U("第") + "1\r\n", 1000) + "\r\n";
+  const std::string nbsp_and_emoji = "\x81\x30\x84\x32 " + U("😀").bytes();
+  const std::string many_lines = Repeat(U("第").bytes() + "1\r\n", 1000) + "\r\n";
   const std::string long_line = Repeat("abcdefg ", 3000);
   // The cut after 8192 units would fall between the halves of a surrogate pair.
-  const std::string pair_at_cut = std::string(8191, 'a') + Repeat(U("😀"), 5000);
-  const std::string long_chinese = U("前") + "\r\n" + Repeat(U("兰州"), 12000) + "\r\n\r\n";
+  const std::string pair_at_cut = std::string(8191, 'a') + Repeat(U("😀").bytes(), 5000);
+  const std::string long_chinese =
+      U("前").bytes() + "\r\n" + Repeat(U("兰州").bytes(), 12000) + "\r\n\r\n";
   const std::string cases[] = {
       "",
       "a\r\nb",
@@ -89,7 +90,7 @@ TEST(TextBox, TextsComeBackByteForByte) {
 
 TEST(TextBox, ShowsLinesAsTheWidgetDoes) {
   TextBox box;
-  box.SetText(Text(U("第一行\r\n😀 second\r\n\r\nlast\r\n")));
+  box.SetText(U("第一行\r\n😀 second\r\n\r\nlast\r\n"));
   EXPECT_EQ(box.toPlainText(), QString::fromUtf8("第一行\n😀 second\n\nlast\n"));
   box.setPlainText(QStringLiteral("x\ny\n"));
   EXPECT_EQ(box.Text(), Text("x\r\ny\r\n"));

@@ -11,14 +11,13 @@
 #include <vector>
 
 #include "tests/support/fake_units.h"
+#include "tests/support/utf8_text.h"
 #include "tests/temp_directory.h"
 #include "text/encoding.h"
 #include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {
-
-Text U(std::string_view utf8) { return FromUtf8(utf8); }
 
 const char kSavedFile[] = "分割后_2015年3月4日12时30分45秒.txt";
 

@@ -12,16 +12,15 @@
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
-#include "text/encoding.h"
-#include "tests/support/fake_units.h"
 #include "tests/reliability/hostile_files.h"
+#include "tests/support/fake_units.h"
+#include "tests/support/utf8_text.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
 
 using namespace reliability;
-
-Text U(const char* utf8) { return FromUtf8(utf8); }
 
 struct Scenario {
   const char* name;

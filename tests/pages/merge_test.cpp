@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/fake_units.h"
+#include "tests/support/utf8_text.h"
 #include "tests/temp_directory.h"
 #include "text/encoding.h"
 #include "text/lines.h"
@@ -27,8 +28,6 @@ namespace lanzhou {
 namespace {
 
 using namespace std::string_literals;
-
-Text U(std::string_view utf8) { return FromUtf8(utf8); }
 
 std::vector<std::string> Strings(const TextArray& texts) {
   std::vector<std::string> out;

@@ -17,6 +17,7 @@
 #include "pages/wrap.h"
 #include "tests/reliability/hostile_files.h"
 #include "tests/support/fake_units.h"
+#include "tests/support/utf8_text.h"
 #include "text/clock.h"
 #include "text/encoding.h"
 
@@ -24,8 +25,6 @@ namespace lanzhou {
 namespace {
 
 using namespace reliability;
-
-Text U(const char* utf8) { return FromUtf8(utf8); }
 
 // A page that saves, with enough data to overflow the small filesystems below. `done` checks
 // what the page still changed in the window although its file could not be saved.

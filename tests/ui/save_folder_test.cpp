@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/utf8_text.h"
 #include "tests/temp_directory.h"
 #include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
-
-Text U(const char* utf8) { return FromUtf8(utf8); }
 
 bool Writable(const Text&) { return true; }
 bool ReadOnly(const Text&) { return false; }
