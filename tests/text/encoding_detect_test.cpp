@@ -16,17 +16,35 @@ TEST(GuessEncoding, ShortWordsReadAsWhatTheyWereSavedAs) {
     const char* text;  // as written here, in UTF-8
     bool gbk_too;      // also checked saved as GBK (its GBK bytes are valid UTF-8)
   } cases[] = {
-      {"谢谢", true},                                            // лл
-      {"叶", true},                                              // Ҷ
-      {"郑", true},                                              // ֣
-      {"小", true},                                              // С
-      {"系统", true},                                            // ϵͳ
-      {"学校", true},        {"鲁迅", true},    {"目录", true},  // Ŀ¼
-      {"Debian 系统", true}, {"中", false},     {"中文", false},
-      {"Größe", false},      {"résumé", false}, {"на", false},  // as GBK: 薪邪
-      {"он", false},         {"Москва", false}, {"Příliš žluťoučký kůň", false},
-      {"España", false},     {"è", false},      {"Ελλάδα", false},
+      {"谢谢", true},  // лл
+      {"叶", true},    // Ҷ
+      {"郑", true},    // ֣
+      {"小", true},    // С
+      {"系统", true},  // ϵͳ
+      {"学校", true},
+      {"鲁迅", true},
+      {"目录", true},  // Ŀ¼
+      {"Debian 系统", true},
+      {"中", false},
+      {"中文", false},
+      {"Größe", false},
+      {"résumé", false},
+      {"на", false},  // as GBK: 薪邪
+      {"он", false},
+      {"Москва", false},
+      {"Příliš žluťoučký kůň", false},
+      {"España", false},
+      {"è", false},
+      {"Ελλάδα", false},
       {"Тeпeрь", false},  // Latin e among Cyrillic letters
+      // Ties: read as UTF-8 (ú κ ö ż ±) these GBK bytes cost exactly the prior less than read
+      // as GBK, so only the strict comparison keeps them GBK; a UTF-8 reading must be cheaper
+      // by more than the prior. Saved as UTF-8, they are clearly UTF-8.
+      {"煤", true},
+      {"魏", true},
+      {"枚", true},
+      {"偶", true},
+      {"卤", true},
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(GuessEncoding(c.text).utf8) << c.text;
