@@ -274,6 +274,224 @@ struct KeptRun {
   std::uint64_t count;
 };
 
+// ---- the output ----
+
+// The kept pieces, each preceded by the separator, which the first of all drops, written a
+// megabyte at a time.
+class JoinedOutput {
+ public:
+  JoinedOutput(std::string_view separator, const std::function<bool(std::string_view)>& write)
+      : sep_(separator), write_(write) {}
+
+  // Bytes of joined pieces, each preceded by the separator.
+  bool Emit(std::string_view joined) {
+    if (joined.empty()) return true;
+    if (!any_written_) {
+      joined.remove_prefix(sep_.size());
+      any_written_ = true;
+    }
+    if (output_.size() + joined.size() > kMiB && !Flush()) return false;
+    if (joined.size() >= kMiB) return write_(joined);
+    output_ += joined;
+    return true;
+  }
+  bool Flush() {
+    if (output_.empty()) return true;
+    const bool ok = write_(output_);
+    output_.clear();
+    return ok;
+  }
+
+ private:
+  const std::string_view sep_;
+  const std::function<bool(std::string_view)>& write_;
+  bool any_written_ = false;
+  std::string output_;
+};
+
+// ---- beyond memory: partition files ----
+//
+// Every piece from some point on, with every distinct piece met before it, goes as a record
+// into one of several partition files by its hash. A partition then needs only its own
+// distinct pieces in memory: read front to back, a piece is the first of its kind when its
+// bytes were not met before in that partition, and it is kept when it starts at or after
+// that point. A partition whose distinct pieces outgrow the memory is split again by further
+// bits of the hash. Each partition gives a sorted run of kept (start, length) in one file;
+// merging the runs gives the kept pieces in input order.
+class PartitionFiles {
+ public:
+  // `level0_bits` bits of the hash choose the first partition files.
+  PartitionFiles(std::uint64_t budget, std::string temp_dir, int level0_bits, std::string& error)
+      : budget_(budget), temp_dir_(std::move(temp_dir)), level0_bits_(level0_bits), error_(error) {}
+
+  // Makes the first partition files and the file of kept pieces.
+  bool Create(std::vector<std::unique_ptr<TempFile>>& files) {
+    return MakeFiles(files, std::size_t{1} << level0_bits_) &&
+           kept_.Create(temp_dir_, kMiB, error_);
+  }
+
+  // Which partition file of a level a piece with `hash` goes to.
+  std::size_t SplitIndex(std::uint64_t hash, int level) const {
+    if (level == 0) return level0_bits_ == 0 ? 0 : hash >> (64 - level0_bits_);
+    return (hash >> SplitShift(level, level0_bits_)) & ((1u << kSplitBits) - 1);
+  }
+
+  // Reads a partition's records in order and appends its run of the first of each kind that
+  // start at or after `keep_from` (those before were decided earlier); splits the partition
+  // further when its distinct pieces outgrow the budget.
+  bool FirstOfEach(const TempFile& file, int level, std::uint64_t keep_from) {
+    const std::uint64_t budget = budget_ / 2;
+    RecordReader reader(file, std::clamp<std::uint64_t>(budget_ / 16, 4096, kMiB));
+    SlotTable table;
+    std::string seen;      // the distinct records met, as they stood in the file
+    seen.reserve(budget);  // address space only: pages come as they are filled
+    KeptRun run{kept_.size(), 0};
+    RecordHead head{};
+    std::string_view piece;
+    bool ok = true;
+    while (ok && reader.Next(head, piece, error_)) {
+      const std::uint64_t hash = HashOf(piece);
+      if (level < kDeepestLevel && seen.size() + piece.size() + 2 * table.bytes() > budget &&
+          !seen.empty()) {
+        runs_.push_back(run);
+        // What starts before `head` is decided, and so is all before `keep_from`: the pieces
+        // written before the limit was reached come first, in no order, and may start after
+        // `head` without being new.
+        return SplitFurther(reader, seen, head, piece, level, std::max(keep_from, head.start));
+      }
+      const std::size_t ref = seen.size();
+      const bool first = table.Insert(hash, ref, [&](std::uint64_t other) {
+        RecordHead seen_head;
+        std::memcpy(&seen_head, seen.data() + other, sizeof seen_head);
+        return seen_head.length == piece.size() &&
+               std::memcmp(seen.data() + other + sizeof seen_head, piece.data(), piece.size()) == 0;
+      });
+      if (!first) continue;
+      seen.append(reinterpret_cast<const char*>(&head), sizeof head);
+      seen.append(piece);
+      if (head.start >= keep_from) {
+        const std::uint64_t entry[2] = {head.start, head.length};
+        ok = kept_.Append(entry, sizeof entry, error_);
+        ++run.count;
+      }
+    }
+    if (!ok || !error_.empty()) return false;
+    runs_.push_back(run);
+    return true;
+  }
+
+  // Merges the runs into input order and hands each kept piece of `text` to `out`;
+  // `passed(start)` hears where each starts.
+  bool WriteKept(std::string_view text, std::string_view sep, JoinedOutput& out,
+                 const std::function<void(std::size_t)>& passed) {
+    if (!kept_.Flush(error_)) return false;
+    struct Cursor {
+      std::vector<std::uint64_t> buffer;  // (start, length) pairs
+      std::size_t pos = 0;
+      std::uint64_t next_offset = 0;
+      std::uint64_t remaining = 0;
+    };
+    std::vector<Cursor> cursors(runs_.size());
+    const std::size_t entries = std::clamp<std::uint64_t>(
+        budget_ / (4 * 16 * std::max<std::size_t>(runs_.size(), 1)), 256, 1 << 16);
+    auto refill = [&](Cursor& c) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(c.remaining, entries));
+      c.buffer.resize(2 * n);
+      c.pos = 0;
+      const long long got =
+          kept_.ReadAt(c.next_offset, reinterpret_cast<char*>(c.buffer.data()), 16 * n, error_);
+      if (got != static_cast<long long>(16 * n)) {
+        if (error_.empty()) error_ = "a temporary file was cut short";
+        return false;
+      }
+      c.next_offset += 16 * n;
+      c.remaining -= n;
+      return true;
+    };
+    using Head = std::pair<std::uint64_t, std::size_t>;  // start, cursor
+    std::priority_queue<Head, std::vector<Head>, std::greater<Head>> heads;
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+      cursors[i].next_offset = runs_[i].offset;
+      cursors[i].remaining = runs_[i].count;
+      if (runs_[i].count == 0) continue;
+      if (!refill(cursors[i])) return false;
+      heads.push({cursors[i].buffer[0], i});
+    }
+    std::string joined;
+    while (!heads.empty()) {
+      const std::size_t i = heads.top().second;
+      heads.pop();
+      Cursor& c = cursors[i];
+      const auto start = static_cast<std::size_t>(c.buffer[c.pos]);
+      const auto length = static_cast<std::size_t>(c.buffer[c.pos + 1]);
+      joined.clear();
+      joined += sep;
+      joined += text.substr(start, length);
+      if (!out.Emit(joined)) return false;
+      c.pos += 2;
+      if (c.pos == c.buffer.size() && c.remaining > 0 && !refill(c)) return false;
+      if (c.pos < c.buffer.size()) heads.push({c.buffer[c.pos], i});
+      passed(start);
+    }
+    return true;
+  }
+
+ private:
+  static int SplitShift(int level, int level0_bits) {
+    return level == 0 ? 64 - level0_bits : 64 - 8 - 4 * level;
+  }
+  static constexpr int kSplitBits = 4;
+  static constexpr int kDeepestLevel = 6;  // 8 + 4 * 6 bits, all above the table's 24
+
+  bool MakeFiles(std::vector<std::unique_ptr<TempFile>>& files, std::size_t count) {
+    const std::size_t buffer = std::clamp<std::uint64_t>(budget_ / (4 * count), 4096, kMiB);
+    files.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+      files.push_back(std::make_unique<TempFile>());
+      if (!files.back()->Create(temp_dir_, buffer, error_)) return false;
+    }
+    return true;
+  }
+
+  // Sends the distinct records met so far, then the rest of the partition from `head` on, into
+  // partitions split by the next bits of the hash, and takes each of those in turn.
+  bool SplitFurther(RecordReader& reader, const std::string& seen, RecordHead head,
+                    std::string_view piece, int level, std::uint64_t keep_from) {
+    std::vector<std::unique_ptr<TempFile>> files;
+    if (!MakeFiles(files, std::size_t{1} << kSplitBits)) return false;
+    for (std::size_t at = 0; at < seen.size();) {
+      RecordHead h;
+      std::memcpy(&h, seen.data() + at, sizeof h);
+      const std::string_view p(seen.data() + at + sizeof h, h.length);
+      if (!AppendRecord(*files[SplitIndex(HashOf(p), level + 1)], h.start, p, error_)) {
+        return false;
+      }
+      at += sizeof h + h.length;
+    }
+    do {
+      if (!AppendRecord(*files[SplitIndex(HashOf(piece), level + 1)], head.start, piece, error_)) {
+        return false;
+      }
+    } while (reader.Next(head, piece, error_));
+    if (!error_.empty()) return false;
+    for (auto& file : files) {
+      if (!file->Flush(error_)) return false;
+    }
+    for (auto& file : files) {
+      if (!FirstOfEach(*file, level + 1, keep_from)) return false;
+      file.reset();
+    }
+    return true;
+  }
+
+  const std::uint64_t budget_;
+  const std::string temp_dir_;
+  const int level0_bits_;
+  std::string& error_;
+  TempFile kept_;
+  std::vector<KeptRun> runs_;
+};
+
 // ---- the run ----
 
 class Engine {
@@ -284,7 +502,7 @@ class Engine {
         text_(text),
         sep_(separator),
         options_(options),
-        write_(write),
+        output_(separator, write),
         error_(error),
         threads_(std::max(1, ThreadsFor(text.size(), options.threads))) {}
 
@@ -308,7 +526,7 @@ class Engine {
       if (!Spill(pos)) return false;
       stats.pieces = pieces_;
     }
-    return Flush();
+    return output_.Flush();
   }
 
  private:
@@ -457,26 +675,7 @@ class Engine {
             out += PieceOf(cuts[j]);
           }
         },
-        [&](std::size_t&, std::string& out) { return Emit(out); });
-  }
-
-  // Bytes of joined pieces, each preceded by the separator, which the first of all drops.
-  bool Emit(std::string_view joined) {
-    if (joined.empty()) return true;
-    if (!any_written_) {
-      joined.remove_prefix(sep_.size());
-      any_written_ = true;
-    }
-    if (output_.size() + joined.size() > kMiB && !Flush()) return false;
-    if (joined.size() >= kMiB) return write_(joined);
-    output_ += joined;
-    return true;
-  }
-  bool Flush() {
-    if (output_.empty()) return true;
-    const bool ok = write_(output_);
-    output_.clear();
-    return ok;
+        [&](std::size_t&, std::string& out) { return output_.Emit(out); });
   }
 
   std::size_t WindowArrayBytes() const {
@@ -512,48 +711,20 @@ class Engine {
   }
 
   // ---- beyond memory ----
-  //
-  // Every piece from `from` on, with every distinct piece met before it, goes as a record
-  // into one of several partition files by its hash. A partition then needs only its own
-  // distinct pieces in memory: read front to back, a piece is the first of its kind when
-  // its bytes were not met before in that partition, and it is kept when it starts at or
-  // after `from`. A partition whose distinct pieces outgrow the memory is split again by
-  // further bits of the hash. Each partition gives a sorted run of kept (start, length);
-  // merging the runs gives the kept pieces in input order.
 
   std::uint64_t Budget() const { return std::max<std::uint64_t>(options_.memory_limit, 16 << 10); }
 
-  static int SplitShift(int level, int level0_bits) {
-    return level == 0 ? 64 - level0_bits : 64 - 8 - 4 * level;
-  }
-  static constexpr int kSplitBits = 4;
-  static constexpr int kDeepestLevel = 6;  // 8 + 4 * 6 bits, all above the table's 24
-
-  std::size_t SplitIndex(std::uint64_t hash, int level) const {
-    if (level == 0) return level0_bits_ == 0 ? 0 : hash >> (64 - level0_bits_);
-    return (hash >> SplitShift(level, level0_bits_)) & ((1u << kSplitBits) - 1);
-  }
-
-  bool MakeFiles(std::vector<std::unique_ptr<TempFile>>& files, std::size_t count) {
-    const std::size_t buffer = std::clamp<std::uint64_t>(Budget() / (4 * count), 4096, kMiB);
-    files.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-      files.push_back(std::make_unique<TempFile>());
-      if (!files.back()->Create(temp_dir_, buffer, error_)) return false;
-    }
-    return true;
-  }
-
+  // Sends every piece from `from` on, with every distinct piece met before it, into partition
+  // files, and writes the kept pieces from there on in input order.
   bool Spill(std::size_t from) {
-    temp_dir_ = TemporaryDirectory(options_.temp_directory);
-    spill_from_ = from;
     // Enough partitions that each one's distinct pieces fit in half the budget.
     const double records = static_cast<double>(text_.size() - from) * 1.5 + TableBytes() * 4.0;
-    level0_bits_ = 1;
-    while (level0_bits_ < 8 && records / (1 << level0_bits_) > Budget() / 2) ++level0_bits_;
+    int level0_bits = 1;
+    while (level0_bits < 8 && records / (1 << level0_bits) > Budget() / 2) ++level0_bits;
+    PartitionFiles partitions(Budget(), TemporaryDirectory(options_.temp_directory), level0_bits,
+                              error_);
     std::vector<std::unique_ptr<TempFile>> files;
-    if (!MakeFiles(files, std::size_t{1} << level0_bits_)) return false;
-    if (!kept_.Create(temp_dir_, kMiB, error_)) return false;
+    if (!partitions.Create(files)) return false;
 
     // Every distinct piece met so far, so that none of its later copies is kept.
     const std::uint64_t total = 3 * text_.size() - 2 * from;
@@ -562,7 +733,8 @@ class Engine {
       table.ForEachRef([&](std::uint64_t ref) {
         const auto start = static_cast<std::size_t>(ref);
         const std::string_view piece = text_.substr(start, split_.EndOf(start) - start);
-        ok = ok && AppendRecord(*files[SplitIndex(HashOf(piece), 0)], start, piece, error_);
+        ok = ok &&
+             AppendRecord(*files[partitions.SplitIndex(HashOf(piece), 0)], start, piece, error_);
       });
       table.Clear();
       if (!ok) return false;
@@ -577,7 +749,8 @@ class Engine {
       for (std::size_t k = 0; k < part_bounds_.size(); ++k) {
         for (const Cut& cut : window_parts_[k]) {
           const std::size_t start = cut.packed >> kLowBits;
-          if (!AppendRecord(*files[SplitIndex(cut.hash, 0)], start, PieceOf(cut), error_)) {
+          if (!AppendRecord(*files[partitions.SplitIndex(cut.hash, 0)], start, PieceOf(cut),
+                            error_)) {
             return false;
           }
         }
@@ -593,151 +766,25 @@ class Engine {
 
     const std::uint64_t share = (text_.size() - from) / files.size();
     for (std::size_t i = 0; i < files.size(); ++i) {
-      if (!FirstOfEach(*files[i], 0, from)) return false;
+      if (!partitions.FirstOfEach(*files[i], 0, from)) return false;
       files[i].reset();
       Progress(text_.size() + (i + 1) * share, total);
     }
-    return kept_.Flush(error_) && WriteRuns(total);
-  }
-
-  // Reads a partition's records in order and appends its run of the first of each kind that
-  // start at or after `keep_from` (those before were decided earlier); splits the partition
-  // further when its distinct pieces outgrow the budget.
-  bool FirstOfEach(const TempFile& file, int level, std::uint64_t keep_from) {
-    const std::uint64_t budget = Budget() / 2;
-    RecordReader reader(file, std::clamp<std::uint64_t>(Budget() / 16, 4096, kMiB));
-    SlotTable table;
-    std::string seen;      // the distinct records met, as they stood in the file
-    seen.reserve(budget);  // address space only: pages come as they are filled
-    KeptRun run{kept_.size(), 0};
-    RecordHead head{};
-    std::string_view piece;
-    bool ok = true;
-    while (ok && reader.Next(head, piece, error_)) {
-      const std::uint64_t hash = HashOf(piece);
-      if (level < kDeepestLevel && seen.size() + piece.size() + 2 * table.bytes() > budget &&
-          !seen.empty()) {
-        runs_.push_back(run);
-        // What starts before `head` is decided, and so is all before `keep_from`: the pieces
-        // written before the limit was reached come first, in no order, and may start after
-        // `head` without being new.
-        return SplitFurther(reader, seen, head, piece, level, std::max(keep_from, head.start));
-      }
-      const std::size_t ref = seen.size();
-      const bool first = table.Insert(hash, ref, [&](std::uint64_t other) {
-        RecordHead seen_head;
-        std::memcpy(&seen_head, seen.data() + other, sizeof seen_head);
-        return seen_head.length == piece.size() &&
-               std::memcmp(seen.data() + other + sizeof seen_head, piece.data(), piece.size()) == 0;
-      });
-      if (!first) continue;
-      seen.append(reinterpret_cast<const char*>(&head), sizeof head);
-      seen.append(piece);
-      if (head.start >= keep_from) {
-        const std::uint64_t entry[2] = {head.start, head.length};
-        ok = kept_.Append(entry, sizeof entry, error_);
-        ++run.count;
-      }
-    }
-    if (!ok || !error_.empty()) return false;
-    runs_.push_back(run);
-    return true;
-  }
-
-  // Sends the distinct records met so far, then the rest of the partition from `head` on, into
-  // partitions split by the next bits of the hash, and takes each of those in turn.
-  bool SplitFurther(RecordReader& reader, const std::string& seen, RecordHead head,
-                    std::string_view piece, int level, std::uint64_t keep_from) {
-    std::vector<std::unique_ptr<TempFile>> files;
-    if (!MakeFiles(files, std::size_t{1} << kSplitBits)) return false;
-    for (std::size_t at = 0; at < seen.size();) {
-      RecordHead h;
-      std::memcpy(&h, seen.data() + at, sizeof h);
-      const std::string_view p(seen.data() + at + sizeof h, h.length);
-      if (!AppendRecord(*files[SplitIndex(HashOf(p), level + 1)], h.start, p, error_)) {
-        return false;
-      }
-      at += sizeof h + h.length;
-    }
-    do {
-      if (!AppendRecord(*files[SplitIndex(HashOf(piece), level + 1)], head.start, piece, error_)) {
-        return false;
-      }
-    } while (reader.Next(head, piece, error_));
-    if (!error_.empty()) return false;
-    for (auto& file : files) {
-      if (!file->Flush(error_)) return false;
-    }
-    for (auto& file : files) {
-      if (!FirstOfEach(*file, level + 1, keep_from)) return false;
-      file.reset();
-    }
-    return true;
-  }
-
-  // Merges the runs into input order and writes the kept pieces.
-  bool WriteRuns(std::uint64_t total) {
-    struct Cursor {
-      std::vector<std::uint64_t> buffer;  // (start, length) pairs
-      std::size_t pos = 0;
-      std::uint64_t next_offset = 0;
-      std::uint64_t remaining = 0;
-    };
-    std::vector<Cursor> cursors(runs_.size());
-    const std::size_t entries = std::clamp<std::uint64_t>(
-        Budget() / (4 * 16 * std::max<std::size_t>(runs_.size(), 1)), 256, 1 << 16);
-    auto refill = [&](Cursor& c) {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(c.remaining, entries));
-      c.buffer.resize(2 * n);
-      c.pos = 0;
-      const long long got =
-          kept_.ReadAt(c.next_offset, reinterpret_cast<char*>(c.buffer.data()), 16 * n, error_);
-      if (got != static_cast<long long>(16 * n)) {
-        if (error_.empty()) error_ = "a temporary file was cut short";
-        return false;
-      }
-      c.next_offset += 16 * n;
-      c.remaining -= n;
-      return true;
-    };
-    using Head = std::pair<std::uint64_t, std::size_t>;  // start, cursor
-    std::priority_queue<Head, std::vector<Head>, std::greater<Head>> heads;
-    for (std::size_t i = 0; i < runs_.size(); ++i) {
-      cursors[i].next_offset = runs_[i].offset;
-      cursors[i].remaining = runs_[i].count;
-      if (runs_[i].count == 0) continue;
-      if (!refill(cursors[i])) return false;
-      heads.push({cursors[i].buffer[0], i});
-    }
-    std::size_t released = spill_from_;
-    std::string joined;
-    while (!heads.empty()) {
-      const std::size_t i = heads.top().second;
-      heads.pop();
-      Cursor& c = cursors[i];
-      const auto start = static_cast<std::size_t>(c.buffer[c.pos]);
-      const auto length = static_cast<std::size_t>(c.buffer[c.pos + 1]);
-      joined.clear();
-      joined += sep_;
-      joined += text_.substr(start, length);
-      if (!Emit(joined)) return false;
-      c.pos += 2;
-      if (c.pos == c.buffer.size() && c.remaining > 0 && !refill(c)) return false;
-      if (c.pos < c.buffer.size()) heads.push({c.buffer[c.pos], i});
+    std::size_t released = from;
+    return partitions.WriteKept(text_, sep_, output_, [&](std::size_t start) {
       if (start - released > 64 * kMiB) {
         Release(released, start);
         released = start;
-        Progress(2 * text_.size() - spill_from_ + start - spill_from_, total);
+        Progress(2 * text_.size() - from + start - from, total);
       }
-    }
-    return true;
+    });
   }
 
   const Splitter split_;
   const std::string_view text_;
   const std::string_view sep_;
   const DistinctPiecesOptions& options_;
-  const std::function<bool(std::string_view)>& write_;
+  JoinedOutput output_;
   std::string& error_;
   const int threads_;
 
@@ -753,15 +800,6 @@ class Engine {
   // In memory: one table per partition.
   int partition_bits_ = 0;
   std::vector<SlotTable> tables_;
-  // Output.
-  bool any_written_ = false;
-  std::string output_;
-  // Beyond memory.
-  std::string temp_dir_;
-  std::size_t spill_from_ = 0;
-  int level0_bits_ = 0;
-  TempFile kept_;
-  std::vector<KeptRun> runs_;
 };
 
 }  // namespace
