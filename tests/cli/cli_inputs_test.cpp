@@ -47,7 +47,7 @@ TEST(CliInputs, NamedPipesGiveWhatFilesGive) {
   };
   for (const auto& command : commands) {
     SCOPED_TRACE(command[0]);
-    TempDir dir;
+    TempDirectory dir;
     std::vector<std::string> from_files, from_pipes;
     for (const std::string& arg : command) {
       if (arg[0] != '@') {
@@ -55,8 +55,8 @@ TEST(CliInputs, NamedPipesGiveWhatFilesGive) {
         from_pipes.push_back(arg);
         continue;
       }
-      from_files.push_back(dir.Write("file" + arg.substr(1), text));
-      const std::string pipe = dir.Path("pipe" + arg.substr(1));
+      from_files.push_back(dir.WriteForCli("file" + arg.substr(1), text));
+      const std::string pipe = dir / ("pipe" + arg.substr(1));
       ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
       from_pipes.push_back(pipe);
     }

@@ -25,9 +25,9 @@ mode_t CurrentUmask() {
 }
 
 TEST(OutputFile, ReplacesTheFileWholeAndKeepsItsPermissions) {
-  TempDir dir;
-  const std::string in = dir.Write("in.txt", "b\r\na\r\nb\r\n");
-  const std::string out = dir.Write("out.txt", "an older and much longer content\r\n");
+  TempDirectory dir;
+  const std::string in = dir.WriteForCli("in.txt", "b\r\na\r\nb\r\n");
+  const std::string out = dir.WriteForCli("out.txt", "an older and much longer content\r\n");
   chmod(out.c_str(), 0640);
   // As root the replaced file also keeps its owner.
   const bool root = geteuid() == 0;
@@ -47,23 +47,23 @@ TEST(OutputFile, ReplacesTheFileWholeAndKeepsItsPermissions) {
   }
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
 
-  const std::string fresh = dir.Path("fresh.txt");
+  const std::string fresh = (dir / "fresh.txt");
   EXPECT_EQ(RunCli({"dedupe", in, "-o", fresh}).status, 0);
   EXPECT_EQ(ModeOf(fresh), 0666u & ~CurrentUmask());
 }
 
 TEST(OutputFile, TheInputItselfMayBeTheOutput) {
-  TempDir dir;
-  const std::string file = dir.Write("list.txt", "a\r\nb\r\na\r\n");
+  TempDirectory dir;
+  const std::string file = dir.WriteForCli("list.txt", "a\r\nb\r\na\r\n");
   EXPECT_EQ(RunCli({"dedupe", file, "-o", file}).status, 0);
   EXPECT_EQ(ReadFile(file), "a\r\nb");
 }
 
 TEST(OutputFile, ALinkStaysALinkToTheNewContent) {
-  TempDir dir;
-  const std::string in = dir.Write("in.txt", "x|y\r\n");
-  const std::string target = dir.Write("target.txt", "old");
-  const std::string link = dir.Path("link.txt");
+  TempDirectory dir;
+  const std::string in = dir.WriteForCli("in.txt", "x|y\r\n");
+  const std::string target = dir.WriteForCli("target.txt", "old");
+  const std::string link = (dir / "link.txt");
   fs::create_symlink(target, link);
   EXPECT_EQ(RunCli({"extract", "-f", "2", in, "-o", link}).status, 0);
   EXPECT_TRUE(fs::is_symlink(link));
@@ -71,9 +71,9 @@ TEST(OutputFile, ALinkStaysALinkToTheNewContent) {
 }
 
 TEST(OutputFile, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
-  TempDir dir;
-  const std::string in = dir.Write("in.txt", std::string(100000, 'a'));
-  const std::string out = dir.Write("out.txt", "old");
+  TempDirectory dir;
+  const std::string in = dir.WriteForCli("in.txt", std::string(100000, 'a'));
+  const std::string out = dir.WriteForCli("out.txt", "old");
   CliCall call;
   call.args = {"wrap", "-w", "10", in, "-o", out};
   call.file_size_limit = 50000;  // the temporary file cannot grow that far
@@ -85,16 +85,16 @@ TEST(OutputFile, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(MergeOutput, AppendsToTheFileAsThePageDoes) {
-  TempDir dir;
-  const std::string a = dir.Write("a.txt", "x1\r\nx2\r\n");
-  const std::string b = dir.Write("b.txt", "y1\ny2\n");
-  const std::string out = dir.Write("merged.txt", "earlier\r\n");
+  TempDirectory dir;
+  const std::string a = dir.WriteForCli("a.txt", "x1\r\nx2\r\n");
+  const std::string b = dir.WriteForCli("b.txt", "y1\ny2\n");
+  const std::string out = dir.WriteForCli("merged.txt", "earlier\r\n");
   for (int run = 0; run < 2; ++run) EXPECT_EQ(RunCli({"merge", a, b, "-o", out}).status, 0);
   EXPECT_EQ(ReadFile(out), "earlier\r\nx1||y1|\r\nx2||y2|\r\nx1||y1|\r\nx2||y2|\r\n");
 
   // Nothing to join: no file is created.
-  const std::string empty_b = dir.Write("empty.txt", "");
-  const std::string none = dir.Path("none.txt");
+  const std::string empty_b = dir.WriteForCli("empty.txt", "");
+  const std::string none = (dir / "none.txt");
   CliResult cli = RunCli({"merge", a, empty_b, "-o", none});
   EXPECT_EQ(cli.status, 0);
   EXPECT_EQ(cli.err,
@@ -106,12 +106,12 @@ TEST(MergeOutput, AppendsToTheFileAsThePageDoes) {
 // Into an existing file the append is cut back; a file the merge created is removed.
 TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
   for (const bool existing : {true, false}) {
-    TempDir dir;
+    TempDirectory dir;
     std::string many;
     for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
-    const std::string a = dir.Write("a.txt", many);
-    const std::string out = dir.Path("merged.txt");
-    if (existing) dir.Write("merged.txt", "earlier\r\n");
+    const std::string a = dir.WriteForCli("a.txt", many);
+    const std::string out = (dir / "merged.txt");
+    if (existing) dir.WriteForCli("merged.txt", "earlier\r\n");
     CliCall call;
     call.args = {"merge", a, "--datum", "d", "-o", out};
     call.file_size_limit = 100000;  // room for part of the lines only
@@ -120,7 +120,9 @@ TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
     EXPECT_EQ(cli.err, "lanzhou-cli: merge: cannot write '" + out + "': File too large\n");
     EXPECT_EQ(Listing(dir.path()), existing ? (std::vector<std::string>{"a.txt", "merged.txt"})
                                             : (std::vector<std::string>{"a.txt"}));
-    if (existing) EXPECT_EQ(ReadFile(out), "earlier\r\n");
+    if (existing) {
+      EXPECT_EQ(ReadFile(out), "earlier\r\n");
+    }
   }
 }
 
@@ -128,11 +130,11 @@ TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
 // the write past the limit is an ordinary write error that takes the partial output back (no
 // temporary file, no part of an append), never a signal that ends the program.
 TEST(OutputFile, AFileSizeLimitIsAWriteErrorThatTakesThePartialOutputBack) {
-  TempDir dir;
+  TempDirectory dir;
   std::string many;
   for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
-  const std::string in = dir.Write("in.txt", many);
-  const std::string out = dir.Write("out.txt", "old\r\n");
+  const std::string in = dir.WriteForCli("in.txt", many);
+  const std::string out = dir.WriteForCli("out.txt", "old\r\n");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"dedupe", in, "-o", out},
         std::vector<std::string>{"merge", in, "--datum", "d", "-o", out}}) {
@@ -198,9 +200,9 @@ std::string Expand(std::string s, const std::string& dir) {
 TEST(FileErrors, ExitTwoNamingTheFileAndWriteNothing) {
   for (const FileErrorCase& c : kFileErrors) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
+    TempDirectory dir;
     const std::string root = dir.path().string();
-    dir.Write("in.txt", "a|b\r\na|b\r\n");
+    dir.WriteForCli("in.txt", "a|b\r\na|b\r\n");
     CliCall call;
     for (const std::string& arg : c.args) call.args.push_back(Expand(arg, root));
     if (c.stdout_to) call.stdout_to = c.stdout_to;

@@ -84,26 +84,26 @@ TEST(CliInputs, EveryCommandLeavesItsInputFilesUntouched) {
   for (const auto& command : commands) {
     for (const bool to_file : {false, true}) {
       SCOPED_TRACE(command[0] + (to_file ? " -o" : " to standard output"));
-      TempDir dir;
+      TempDirectory dir;
       const std::string root = dir.path().string();
-      dir.Write("a.txt", a);
-      dir.Write("b.txt", b);
-      chmod(dir.Path("b.txt").c_str(), 0444);
+      dir.WriteForCli("a.txt", a);
+      dir.WriteForCli("b.txt", b);
+      chmod((dir / "b.txt").c_str(), 0444);
       std::vector<FileState> before;
       for (const char* name : {"a.txt", "b.txt"}) {
-        AgeFile(dir.Path(name));
-        before.push_back(StateOf(dir.Path(name)));
+        AgeFile((dir / name));
+        before.push_back(StateOf((dir / name)));
       }
       CliCall call;
       for (const std::string& arg : command) call.args.push_back(At(arg, root));
       if (to_file) {
         call.args.push_back("-o");
-        call.args.push_back(dir.Path("out.txt"));
+        call.args.push_back((dir / "out.txt"));
       }
       const CliResult cli = RunCli(call);
       EXPECT_EQ(cli.status, 0) << cli.err;
-      EXPECT_EQ(StateOf(dir.Path("a.txt")), before[0]);
-      EXPECT_EQ(StateOf(dir.Path("b.txt")), before[1]);
+      EXPECT_EQ(StateOf((dir / "a.txt")), before[0]);
+      EXPECT_EQ(StateOf((dir / "b.txt")), before[1]);
       EXPECT_EQ(Listing(dir.path()), to_file
                                          ? (std::vector<std::string>{"a.txt", "b.txt", "out.txt"})
                                          : (std::vector<std::string>{"a.txt", "b.txt"}));
@@ -128,8 +128,8 @@ TEST(CliOutput, FullAndReadOnlyFilesystemsRefuseTheResultWhole) {
   for (const Case& c : cases) {
     for (const char* command : {"dedupe", "merge"}) {
       SCOPED_TRACE(std::string(c.name) + " " + command);
-      TempDir dir;
-      const std::string in = dir.Write("in.txt", many);
+      TempDirectory dir;
+      const std::string in = dir.WriteForCli("in.txt", many);
       TmpfsMount mount(dir.path() / "mnt", c.options);
       if (!mount.ok()) GTEST_SKIP() << "this process may not mount a filesystem";
       const std::string out = (dir.path() / "mnt" / "out.txt").string();
@@ -204,12 +204,12 @@ TEST(CliMerge, ASecondMergeWaitsAndAStoppedFirstTakesBackOnlyItsOwnLines) {
     SCOPED_TRACE(to_worker ? "signal to a worker thread" : "signal to the process");
     for (int lines = 1500000;; lines *= 2) {
       ASSERT_LE(lines, 12000000) << "the first merge always finished before it was stopped";
-      TempDir dir;
-      const std::string big = dir.Write("big.txt", ManyLines(lines));
-      const std::string y = dir.Write("y.txt", "y\n");
-      const std::string out = dir.Path("s.txt");
+      TempDirectory dir;
+      const std::string big = dir.WriteForCli("big.txt", ManyLines(lines));
+      const std::string y = dir.WriteForCli("y.txt", "y\n");
+      const std::string out = (dir / "s.txt");
       const std::string earlier = existing ? "earlier\r\n" : "";
-      if (existing) dir.Write("s.txt", earlier);
+      if (existing) dir.WriteForCli("s.txt", earlier);
       // Each "lineN\r\n" becomes "lineN||lineN|\r\n".
       const std::uintmax_t whole = earlier.size() + 2 * SizeOf(big) + lines;
       RunningCli first(CliCall{.args = {"merge", big, big, "-o", out, "--threads", "3"}});
@@ -260,9 +260,9 @@ TEST(CliMerge, AListThatChangesMidWayLeavesTheOutputAsItWas) {
   enum class Change { kShrink, kGrow, kRewriteKeepingTimes };
   for (const Change change : {Change::kShrink, Change::kGrow, Change::kRewriteKeepingTimes}) {
     SCOPED_TRACE(static_cast<int>(change));
-    TempDir dir;
-    const std::string list = dir.Write("list.txt", ManyLines(1500000));
-    const std::string out = dir.Write("out.txt", "earlier\r\n");
+    TempDirectory dir;
+    const std::string list = dir.WriteForCli("list.txt", ManyLines(1500000));
+    const std::string out = dir.WriteForCli("out.txt", "earlier\r\n");
     // Holding the output's lock keeps the merge from finishing before the list changes: it
     // has read and checked its lists and waits to append when the list changes under it.
     const int held = open(out.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
@@ -301,9 +301,9 @@ TEST(CliMerge, AListThatChangesMidWayLeavesTheOutputAsItWas) {
 TEST(CliOutput, PathsNamingADescriptorWriteToIt) {
   for (const char* target : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "-", "/dev/stderr"}) {
     SCOPED_TRACE(target);
-    TempDir dir;
-    const std::string in = dir.Write("in.txt", "x|a\r\nx|b\r\n");
-    const std::string log = dir.Write("log.txt", "keep\n");
+    TempDirectory dir;
+    const std::string in = dir.WriteForCli("in.txt", "x|a\r\nx|b\r\n");
+    const std::string log = dir.WriteForCli("log.txt", "keep\n");
     struct stat before {};
     stat(log.c_str(), &before);
     const bool to_stderr = std::string(target) == "/dev/stderr";
@@ -314,7 +314,9 @@ TEST(CliOutput, PathsNamingADescriptorWriteToIt) {
     const CliResult cli = RunCli(call);
     EXPECT_EQ(cli.status, 0) << cli.err;
     EXPECT_EQ(ReadFile(log), to_stderr ? "keep\n" : "keep\na\r\nb");
-    if (to_stderr) EXPECT_EQ(cli.err, "a\r\nb");
+    if (to_stderr) {
+      EXPECT_EQ(cli.err, "a\r\nb");
+    }
     struct stat st {};
     stat(log.c_str(), &st);
     EXPECT_EQ(st.st_ino, before.st_ino);
@@ -342,12 +344,12 @@ TEST(CliOutput, AnOrdinaryUserNeitherTakesNorReplacesFilesItMayNotWrite) {
        "new; --take-ownership replaces it by a file of yours"},
       {"our own file", kNobody, 0640, true, ""},
   };
-  TempDir dir;
+  TempDirectory dir;
   fs::permissions(dir.path(), fs::perms::all | fs::perms::sticky_bit);
-  const std::string in = dir.Write("in.txt", "x|new\r\n");
+  const std::string in = dir.WriteForCli("in.txt", "x|new\r\n");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string out = dir.Write("out.txt", "old\r\n");
+    const std::string out = dir.WriteForCli("out.txt", "old\r\n");
     ASSERT_EQ(chown(out.c_str(), c.owner, c.owner), 0);
     ASSERT_EQ(chmod(out.c_str(), c.mode), 0);
     CliCall call;
@@ -375,11 +377,11 @@ TEST(CliOutput, AnotherUsersFileAsInputAndOutputIsReadAsItWas) {
   if (!CanRunAsNobody()) GTEST_SKIP() << "needs root to create files of two users";
   for (const bool take : {false, true}) {
     SCOPED_TRACE(take ? "--take-ownership" : "refused");
-    TempDir dir;
+    TempDirectory dir;
     fs::permissions(dir.path(), fs::perms::all);
     std::string lines;
     for (int i = 0; i < 300000; ++i) lines += "x|" + std::to_string(i) + "\r\n";
-    const std::string a = dir.Write("a.txt", lines);
+    const std::string a = dir.WriteForCli("a.txt", lines);
     ASSERT_EQ(chmod(a.c_str(), 0666), 0);
     CliCall call;
     call.args = {"extract", "-f", "2", a, "-o", a};
@@ -401,15 +403,15 @@ TEST(CliOutput, AnotherUsersFileAsInputAndOutputIsReadAsItWas) {
 // -o names that cannot be written are refused naming them, quoted so that no byte of the
 // name reaches the terminal as a control: a link loop is no file to replace.
 TEST(CliOutput, UnwritableNamesAreRefusedNamedAndLeftAlone) {
-  TempDir dir;
-  const std::string in = dir.Write("in.txt", "x|a\r\n");
+  TempDirectory dir;
+  const std::string in = dir.WriteForCli("in.txt", "x|a\r\n");
   fs::create_symlink("l2", dir.path() / "l1");
   fs::create_symlink("l1", dir.path() / "l2");
-  const std::string loop = dir.Path("l1");
-  const std::string escape = dir.Path("x\x1b[31m/out.txt");
+  const std::string loop = dir / "l1";
+  const std::string escape = dir / "x\x1b[31m/out.txt";
   const std::pair<std::string, std::string> cases[] = {
       {loop, "'" + loop + "': Too many levels of symbolic links"},
-      {escape, "'" + dir.Path("x") + "'$'\\033''[31m/out.txt': No such file or directory"},
+      {escape, "'" + (dir / "x") + "'$'\\033''[31m/out.txt': No such file or directory"},
   };
   for (const auto& [out, message] : cases) {
     for (const char* command : {"extract", "merge"}) {
@@ -429,9 +431,9 @@ TEST(CliOutput, UnwritableNamesAreRefusedNamedAndLeftAlone) {
 // A merge finds the half line a killed writer left: its own lines start on a new line, it
 // says so, and the half line stays for the user to see.
 TEST(CliMerge, AMergeAfterHalfALineStartsOnANewLine) {
-  TempDir dir;
-  const std::string a = dir.Write("a.txt", "x1\nx2\n");
-  const std::string out = dir.Write("out.txt", "earlier\r\nbig1.4S1||x");
+  TempDirectory dir;
+  const std::string a = dir.WriteForCli("a.txt", "x1\nx2\n");
+  const std::string out = dir.WriteForCli("out.txt", "earlier\r\nbig1.4S1||x");
   const CliResult cli = RunCli({"merge", a, "--datum", "d", "-o", out});
   EXPECT_EQ(cli.status, 0);
   EXPECT_EQ(cli.err, "lanzhou-cli: merge: warning: '" + out +
@@ -443,10 +445,10 @@ TEST(CliMerge, AMergeAfterHalfALineStartsOnANewLine) {
 // Even SIGKILL, which nothing can catch, leaves no temporary file: the new file has no name
 // until it is complete.
 TEST(CliOutput, AKilledReplaceLeavesNoTemporaryFile) {
-  TempDir dir;
+  TempDirectory dir;
   const std::string lines = ManyLines(1500000);
-  const std::string in = dir.Write("in.txt", lines);
-  const std::string out = dir.Write("out.txt", "old\r\n");
+  const std::string in = dir.WriteForCli("in.txt", lines);
+  const std::string out = dir.WriteForCli("out.txt", "old\r\n");
   for (const auto delay : {1ms, 10ms, 50ms, 150ms}) {
     RunningCli cli(CliCall{.args = {"extract", in, "-o", out}});
     std::this_thread::sleep_for(delay);
@@ -487,8 +489,8 @@ TEST(CliInputs, EndlessInputsEndWithAResultOrAMessage) {
   signal(SIGPIPE, SIG_IGN);
   for (const bool real_disk : {true, false}) {
     SCOPED_TRACE(real_disk ? "tmpfs" : "RLIMIT_FSIZE");
-    TempDir dir;
-    const std::string temp = dir.Path("temp");
+    TempDirectory dir;
+    const std::string temp = (dir / "temp");
     std::optional<TmpfsMount> mount;
     if (real_disk) {
       mount.emplace(temp, "size=4m");
@@ -496,7 +498,7 @@ TEST(CliInputs, EndlessInputsEndWithAResultOrAMessage) {
     } else {
       ASSERT_TRUE(std::filesystem::create_directory(temp));
     }
-    const std::string pipe = dir.Path("endless");
+    const std::string pipe = (dir / "endless");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::thread writer([&pipe] { FeedPipe(pipe, std::string(1 << 20, 'a'), SIZE_MAX); });
     CliCall call;
@@ -517,13 +519,13 @@ TEST(CliInputs, EndlessInputsEndWithAResultOrAMessage) {
 // copy is gone afterwards.
 TEST(CliInputs, APipeLargerThanTheMemoryLimitReadsAsTheFile) {
   signal(SIGPIPE, SIG_IGN);
-  TempDir dir;
+  TempDirectory dir;
   std::string records;
   for (int i = 0; records.size() < (3 << 20); ++i) {
     records += "k" + std::to_string(i % 5000) + "|\xD6\xD0" + std::to_string(i % 7919) + "\n";
   }
-  const std::string file = dir.Write("records.txt", records);
-  const std::string temp = dir.Path("temp");
+  const std::string file = dir.WriteForCli("records.txt", records);
+  const std::string temp = (dir / "temp");
   ASSERT_TRUE(std::filesystem::create_directory(temp));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"dedupe", "--memory", "1M", "@"},
@@ -536,7 +538,7 @@ TEST(CliInputs, APipeLargerThanTheMemoryLimitReadsAsTheFile) {
     from_file.args.back() = file;
     const CliResult expected = RunCli(from_file);
     ASSERT_EQ(expected.status, 0) << expected.err;
-    const std::string pipe = dir.Path("pipe");
+    const std::string pipe = (dir / "pipe");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::thread writer([&] { FeedPipe(pipe, records, 1); });
     CliCall from_pipe;
@@ -556,8 +558,8 @@ TEST(CliInputs, APipeLargerThanTheMemoryLimitReadsAsTheFile) {
 // leave too little memory, the command says so (exit 2). Never an abort.
 TEST(CliRun, ThreadsThatCannotStartAreDoneWithout) {
   if (kSanitized) GTEST_SKIP() << "a sanitized program cannot run under an address-space limit";
-  TempDir dir;
-  const std::string big = dir.Write("big.txt", ManyLines(600000));  // past the threads' threshold
+  TempDirectory dir;
+  const std::string big = dir.WriteForCli("big.txt", ManyLines(600000));  // past the threads' threshold
   const std::vector<std::vector<std::string>> commands = {
       {"extract", "-f", "1", big},
       {"dedupe", big},
@@ -591,8 +593,8 @@ TEST(CliRun, ThreadsThatCannotStartAreDoneWithout) {
 // A stray lead byte (no GBK character) right before a line end stands alone: the line still
 // ends there, in every command.
 TEST(CliInputs, AStrayLeadByteNeverTakesALineEndWithIt) {
-  TempDir dir;
-  const std::string file = dir.Write("stray.txt", "x|a\xD6\r\ny|b\r\ny|b\r\n");
+  TempDirectory dir;
+  const std::string file = dir.WriteForCli("stray.txt", "x|a\xD6\r\ny|b\r\ny|b\r\n");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"dedupe", file}, "x|a\xD6\r\ny|b"},
       {{"extract", "-f", "2", file}, "a\xD6\r\nb\r\nb"},
@@ -612,8 +614,8 @@ TEST(CliInputs, AStrayLeadByteNeverTakesALineEndWithIt) {
 // A UTF-8 byte-order mark followed by bytes that are not UTF-8 is refused, naming the byte,
 // unless the input is declared GBK.
 TEST(CliInputs, AByteOrderMarkBeforeInvalidUtf8IsAnError) {
-  TempDir dir;
-  const std::string file = dir.Write("bom.txt",
+  TempDirectory dir;
+  const std::string file = dir.WriteForCli("bom.txt",
                                      "\xEF\xBB\xBF"
                                      "A|b\r\nA\xE4\xB8");
   for (const std::vector<std::string>& args : {std::vector<std::string>{"dedupe", file},

@@ -18,22 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace lanzhou::cli_test {
 
 namespace fs = std::filesystem;
-
-// The shared temporary directory, with the file paths as the command line takes them.
-class TempDir : public TempDirectory {
- public:
-  // Writes `bytes` to `name` and returns the file's path.
-  std::string Write(const std::string& name, std::string_view bytes) const {
-    TempDirectory::Write(name, bytes);
-    return Path(name);
-  }
-  std::string Path(const std::string& name) const { return (path() / name).string(); }
-};
 
 inline std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -58,15 +47,15 @@ struct CliResult {
 };
 
 struct CliCall {
-  std::vector<std::string> args;
-  std::string input;                      // standard input
-  std::optional<std::string> stdout_to;   // a path standard output goes to instead ("/dev/full")
-  bool stdout_appends = false;            // stdout_to opened as `>>` does, not as `>`
-  std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE for the child
-  std::optional<rlim_t> memory_limit;     // RLIMIT_AS for the child
-  bool ignore_sigxfsz = true;             // writes beyond the limit fail instead of killing
-  std::optional<std::string> cwd;         // the child's working directory
-  bool as_nobody = false;                 // run as user and group 65534 when we are root
+  std::vector<std::string> args{};
+  std::string input{};                      // standard input
+  std::optional<std::string> stdout_to{};   // a path standard output goes to instead ("/dev/full")
+  bool stdout_appends = false;              // stdout_to opened as `>>` does, not as `>`
+  std::optional<rlim_t> file_size_limit{};  // RLIMIT_FSIZE for the child
+  std::optional<rlim_t> memory_limit{};     // RLIMIT_AS for the child
+  bool ignore_sigxfsz = true;               // writes beyond the limit fail instead of killing
+  std::optional<std::string> cwd{};         // the child's working directory
+  bool as_nobody = false;                   // run as user and group 65534 when we are root
 };
 
 // The user `as_nobody` runs as, and whether this process can switch to it.
@@ -78,10 +67,10 @@ inline bool CanRunAsNobody() { return geteuid() == 0; }
 class RunningCli {
  public:
   explicit RunningCli(const CliCall& call)
-      : out_path_(call.stdout_to.value_or(io_.Path("stdout"))),
-        err_path_(io_.Path("stderr")),
+      : out_path_(call.stdout_to.value_or(io_ / "stdout")),
+        err_path_(io_ / "stderr"),
         read_out_(!call.stdout_to) {
-    const std::string in_path = io_.Write("stdin", call.input);
+    const std::string in_path = io_.WriteForCli("stdin", call.input);
     std::vector<std::string> argv_strings = {LANZHOU_CLI_PATH};
     argv_strings.insert(argv_strings.end(), call.args.begin(), call.args.end());
     std::vector<char*> argv;
@@ -150,7 +139,7 @@ class RunningCli {
   }
 
  private:
-  TempDir io_;
+  TempDirectory io_;
   std::string out_path_;
   std::string err_path_;
   bool read_out_;

@@ -243,7 +243,7 @@ std::string OnlyFileIn(const fs::path& dir) {
 
 // What the page produces for the case, its inputs read from `files` where the page reads
 // files (reorder, merge).
-std::string PageOutput(const PageCase& c, const TempDir& dir,
+std::string PageOutput(const PageCase& c, const TempDirectory& dir,
                        const std::vector<std::string>& files) {
   const fs::path run = dir.path() / "run";
   fs::create_directory(run);
@@ -350,13 +350,13 @@ TEST_P(CliMatchesPage, SameBytesForEveryKindOfInputFile) {
   const PageCase& c = GetParam();
   for (Variant v : kVariants) {
     SCOPED_TRACE(VariantName(v));
-    TempDir dir;
+    TempDirectory dir;
     std::vector<std::string> texts = {c.text};
     if (c.text_b) texts.push_back(*c.text_b);
     std::vector<std::string> files;
     std::string input;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-      files.push_back(dir.Write("in" + std::to_string(i) + ".txt", FileBytes(texts[i], v)));
+      files.push_back(dir.WriteForCli("in" + std::to_string(i) + ".txt", FileBytes(texts[i], v)));
     }
     std::vector<std::string> args = CommandArgs(c);
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -411,10 +411,10 @@ const EncodingCase kEncodingCases[] = {
 TEST(CliEncodings, InputAndOutputEncodingOptions) {
   for (const EncodingCase& c : kEncodingCases) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
+    TempDirectory dir;
     std::vector<std::string> args = {"extract", "-f", "2"};
     args.insert(args.end(), c.options.begin(), c.options.end());
-    args.push_back(dir.Write("in.txt", c.file));
+    args.push_back(dir.WriteForCli("in.txt", c.file));
     CliResult cli = RunCli(args);
     EXPECT_EQ(cli.status, 0) << cli.err;
     EXPECT_EQ(cli.out, c.expected);
@@ -424,8 +424,8 @@ TEST(CliEncodings, InputAndOutputEncodingOptions) {
 // Values typed on the command line are UTF-8 when valid, else GBK bytes: both spellings of
 // the full-width comma split the same file.
 TEST(CliEncodings, CommandLineTextIsUtf8OrElseGbk) {
-  TempDir dir;
-  const std::string file = dir.Write("in.txt", Gbk("张三，男\r\n李四，女"));
+  TempDirectory dir;
+  const std::string file = dir.WriteForCli("in.txt", Gbk("张三，男\r\n李四，女"));
   for (const std::string& delim : {std::string("，"), Gbk("，")}) {
     CliResult cli = RunCli({"reorder", "-d", delim, "-c", "2,1", "-s", delim, file});
     EXPECT_EQ(cli.status, 0) << cli.err;
@@ -439,10 +439,10 @@ TEST(CliEncodings, CommandLineTextIsUtf8OrElseGbk) {
 // way included; an input said to be UTF-8 that is not is refused, naming the file and the
 // byte, and nothing is written.
 TEST(CliEncodings, ReorderAndMergeObeyTheInputEncoding) {
-  TempDir dir;
-  const std::string looks = dir.Write("looks.txt", kLooksUtf8);
-  const std::string gbk = dir.Write("gbk.txt", Gbk("名|单\n"));
-  const std::string out = dir.Path("out.txt");
+  TempDirectory dir;
+  const std::string looks = dir.WriteForCli("looks.txt", kLooksUtf8);
+  const std::string gbk = dir.WriteForCli("gbk.txt", Gbk("名|单\n"));
+  const std::string out = (dir / "out.txt");
   const std::string not_utf8 = "lanzhou-cli: reorder: cannot read '" + gbk +
                                "': it is not UTF-8 (--input-encoding utf-8) at byte ";
   const struct {
@@ -481,8 +481,8 @@ TEST(CliEncodings, LongOutputsConvertAsAWhole) {
   for (int i = 0; i < 60000; ++i) lines += "第" + std::to_string(i) + "行，数据|𠀀😀\r\n";
   const std::string long_line(3 << 20, 'x');
   for (const std::string& text : {lines, long_line + "\r\n中文" + long_line}) {
-    TempDir dir;
-    const std::string file = dir.Write("in.txt", Gbk(text));
+    TempDirectory dir;
+    const std::string file = dir.WriteForCli("in.txt", Gbk(text));
     CliResult cli = RunCli({"dedupe", "--output-encoding", "utf-8", file});
     EXPECT_EQ(cli.status, 0) << cli.err;
     EXPECT_TRUE(cli.out == ToUtf8(DistinctLines(FromUtf8(text)))) << cli.out.size();
@@ -506,15 +506,15 @@ std::string ManyRecords() {
 }
 
 TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
-  TempDir dir;
+  TempDirectory dir;
   const std::string records = ManyRecords();
-  const std::string file = dir.Write("records.txt", records);
+  const std::string file = dir.WriteForCli("records.txt", records);
   const std::string name_records = ReplaceAll(records, "user", Gbk("名"));
-  const std::string names = dir.Write("names.txt", name_records);
+  const std::string names = dir.WriteForCli("names.txt", name_records);
   const std::string distinct = DistinctLines(Text(records)).bytes();
   // The same records with LF line ends, and in UTF-8: pasted a piece at a time beyond --memory.
-  const std::string lf = dir.Write("lf.txt", ReplaceAll(records, "\r\n", "\n"));
-  const std::string utf8 = dir.Write("utf8.txt", ReplaceAll(ToUtf8(records), "\r\n", "\n"));
+  const std::string lf = dir.WriteForCli("lf.txt", ReplaceAll(records, "\r\n", "\n"));
+  const std::string utf8 = dir.WriteForCli("utf8.txt", ReplaceAll(ToUtf8(records), "\r\n", "\n"));
   const std::string_view both[] = {records, name_records};
   auto reorder = [&](std::span<const std::string_view> files, const char* delimiter, Text order) {
     std::string out;
@@ -558,9 +558,9 @@ TEST(CliLargeInputs, SameBytesForEveryThreadCountAndMemoryLimit) {
 }
 
 TEST(CliLargeInputs, AFullTemporaryDiskLeavesTheOutputAsItWas) {
-  TempDir dir;
-  const std::string file = dir.Write("records.txt", ManyRecords());
-  const std::string out = dir.Write("out.txt", "old");
+  TempDirectory dir;
+  const std::string file = dir.WriteForCli("records.txt", ManyRecords());
+  const std::string out = dir.WriteForCli("out.txt", "old");
   CliCall call;
   call.args = {"dedupe", "--memory", "64K", "-o", out, file};
   call.file_size_limit = 256 << 10;  // temporary files stop growing there

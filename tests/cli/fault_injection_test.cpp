@@ -21,7 +21,7 @@
 #include "pages/reorder.h"
 #include "pages/wrap.h"
 #include "tests/support/fake_units.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "text/clock.h"
 #include "text/encoding.h"
 

@@ -90,15 +90,15 @@ TEST(CommandLine, UsageErrorsExitOneWithOneLine) {
 }
 
 TEST(CommandLine, EmptyListAIsAUsageError) {
-  TempDir dir;
-  const std::string empty = dir.Write("a.txt", "");
-  const std::string zero_first = dir.Write("z.txt", std::string("\0x1\r\n", 5));
-  const std::string b = dir.Write("b.txt", "y1\r\n");
+  TempDirectory dir;
+  const std::string empty = dir.WriteForCli("a.txt", "");
+  const std::string zero_first = dir.WriteForCli("z.txt", std::string("\0x1\r\n", 5));
+  const std::string b = dir.WriteForCli("b.txt", "y1\r\n");
   for (const std::string& a : {empty, zero_first}) {
-    CliResult cli = RunCli({"merge", a, b, "-o", dir.Path("out.txt")});
+    CliResult cli = RunCli({"merge", a, b, "-o", (dir / "out.txt")});
     EXPECT_EQ(cli.status, 1);
     EXPECT_EQ(cli.err, "lanzhou-cli: merge: list A '" + a + "' is empty: nothing to merge\n");
-    EXPECT_FALSE(fs::exists(dir.Path("out.txt")));
+    EXPECT_FALSE(fs::exists((dir / "out.txt")));
   }
 }
 
@@ -146,8 +146,8 @@ TEST(CommandLine, VersionIsOneLine) {
 
 // Options before the command, before or after the file, attached or separate: one result.
 TEST(CommandLine, OptionsMayStandAnywhere) {
-  TempDir dir;
-  const std::string file = dir.Write("in.txt", "a|b|c\r\nd|e|f\r\n");
+  TempDirectory dir;
+  const std::string file = dir.WriteForCli("in.txt", "a|b|c\r\nd|e|f\r\n");
   const std::vector<std::vector<std::string>> spellings = {
       {"extract", "-f", "3|1", file},
       {"extract", file, "-f", "3|1"},
@@ -166,7 +166,7 @@ TEST(CommandLine, OptionsMayStandAnywhere) {
     EXPECT_EQ(cli.out, "c|a\r\nf|d");
   }
   // "--" lets a file whose name starts with "-" be read; "-" alone is standard input.
-  dir.Write("-f", "x\r\nx\r\n");
+  dir.WriteForCli("-f", "x\r\nx\r\n");
   CliCall call;
   call.args = {"dedupe", "--", "-f"};
   call.cwd = dir.path().string();

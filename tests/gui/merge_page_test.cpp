@@ -26,7 +26,7 @@
 #include "app/main_window.h"
 #include "text/encoding.h"
 #include "tests/support/scripted_dialogs.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace lanzhou {
 namespace {

@@ -40,7 +40,7 @@ int Replace(const std::string& path, std::initializer_list<std::string_view> par
 }
 
 TEST(WriteToFile, ReplacesTheWholeFileAndLeavesNothingElse) {
-  ScratchDir dir;
+  TempDirectory dir;
   Spill(dir / "out.txt", std::string(5000, 'o'));
   ASSERT_TRUE(WriteToFile(FromUtf8(dir / "out.txt"),
                           {Bytes(std::string("new ")), Bytes(), Bytes(std::string("text"))}));
@@ -50,7 +50,7 @@ TEST(WriteToFile, ReplacesTheWholeFileAndLeavesNothingElse) {
 
 TEST(WriteToFile, AReaderOfTheOldFileKeepsReadingIt) {
   // Renaming over the file, not truncating it: whoever had it open still sees it whole.
-  ScratchDir dir;
+  TempDirectory dir;
   Spill(dir / "out.txt", kOld);
   const int reader = ::open((dir / "out.txt").c_str(), O_RDONLY);
   ASSERT_GE(reader, 0);
@@ -63,7 +63,7 @@ TEST(WriteToFile, AReaderOfTheOldFileKeepsReadingIt) {
 }
 
 TEST(WriteToFile, KeepsPermissionsOwnerAndSymbolicLinks) {
-  ScratchDir dir;
+  TempDirectory dir;
   Spill(dir / "target.txt", kOld);
   ::chmod((dir / "target.txt").c_str(), 0640);
   fs::create_symlink("target.txt", dir / "link.txt");
@@ -99,7 +99,7 @@ TEST(WriteToFile, DevicesAreWrittenInPlace) {
 // this process cannot build the place (the case is then skipped).
 struct Failure {
   const char* name;
-  std::function<std::string(const ScratchDir&, std::vector<std::unique_ptr<TmpfsMount>>&)> prepare;
+  std::function<std::string(const TempDirectory&, std::vector<std::unique_ptr<TmpfsMount>>&)> prepare;
   std::vector<int> errors;  // the errno values that describe it
   bool old_file = true;     // whether an earlier file stands at the path
 };
@@ -108,7 +108,7 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
   const std::string big(256 * 1024, 'n');
   const std::vector<Failure> failures = {
       {"path is a directory",
-       [](const ScratchDir& dir, auto&) {
+       [](const TempDirectory& dir, auto&) {
          fs::create_directory(dir / "out.txt");
          Spill(dir / "out.txt/inside", kOld);
          return dir / "out.txt";
@@ -116,11 +116,11 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
        {EISDIR},
        false},
       {"missing directory",
-       [](const ScratchDir& dir, auto&) { return dir / "missing/out.txt"; },
+       [](const TempDirectory& dir, auto&) { return dir / "missing/out.txt"; },
        {ENOENT},
        false},
       {"read-only directory",
-       [](const ScratchDir& dir, auto& mounts) -> std::string {
+       [](const TempDirectory& dir, auto& mounts) -> std::string {
          const fs::path where = dir.path() / "ro";
          if (::geteuid() != 0) {
            fs::create_directory(where);
@@ -136,7 +136,7 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
        },
        {EROFS, EACCES}},
       {"full filesystem",
-       [](const ScratchDir& dir, auto& mounts) -> std::string {
+       [](const TempDirectory& dir, auto& mounts) -> std::string {
          const fs::path where = dir.path() / "full";
          mounts.push_back(std::make_unique<TmpfsMount>(where, "size=64k"));
          if (!mounts.back()->ok()) return "";
@@ -145,7 +145,7 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
        },
        {ENOSPC}},
       {"file size limit",
-       [](const ScratchDir& dir, auto&) {
+       [](const TempDirectory& dir, auto&) {
          Spill(dir / "out.txt", kOld);
          return dir / "out.txt";
        },
@@ -153,7 +153,7 @@ TEST(WriteToFile, EveryFailureKeepsTheEarlierFileAndLeavesNoTemporaryFile) {
   };
   for (const Failure& failure : failures) {
     SCOPED_TRACE(failure.name);
-    ScratchDir dir;
+    TempDirectory dir;
     std::vector<std::unique_ptr<TmpfsMount>> mounts;
     const std::string path = failure.prepare(dir, mounts);
     if (path.empty()) {
@@ -203,15 +203,15 @@ int Append(const std::string& path, std::initializer_list<std::string_view> part
 // A link that leads nowhere a file could be: a loop, or a chain longer than the system
 // follows. It is refused and left as it is, never replaced by a file.
 TEST(OutputFile, SymbolicLinkLoopsAndTooLongChainsAreRefusedAndLeftAlone) {
-  const std::vector<std::pair<const char*, std::function<void(const ScratchDir&)>>> cases = {
+  const std::vector<std::pair<const char*, std::function<void(const TempDirectory&)>>> cases = {
       {"two links naming each other",
-       [](const ScratchDir& dir) {
+       [](const TempDirectory& dir) {
          fs::create_symlink("l2", dir / "l1");
          fs::create_symlink("l1", dir / "l2");
        }},
-      {"a link naming itself", [](const ScratchDir& dir) { fs::create_symlink("l1", dir / "l1"); }},
+      {"a link naming itself", [](const TempDirectory& dir) { fs::create_symlink("l1", dir / "l1"); }},
       {"a chain of 50 links",
-       [](const ScratchDir& dir) {
+       [](const TempDirectory& dir) {
          for (int i = 1; i < 50; ++i) {
            fs::create_symlink("c" + std::to_string(i + 1),
                               i == 1 ? dir / "l1" : dir / ("c" + std::to_string(i)));
@@ -222,7 +222,7 @@ TEST(OutputFile, SymbolicLinkLoopsAndTooLongChainsAreRefusedAndLeftAlone) {
   for (const auto& [name, make] : cases) {
     for (const OutputFile::Mode mode : {OutputFile::Mode::kReplace, OutputFile::Mode::kAppend}) {
       SCOPED_TRACE(name);
-      ScratchDir dir;
+      TempDirectory dir;
       make(dir);
       const std::vector<std::string> names = Names(dir.path());
       const fs::path link = fs::read_symlink(dir / "l1");
@@ -245,7 +245,7 @@ pid_t EndedProcess() {
 }
 
 TEST(OutputFile, TemporaryFilesOfEndedWritersAreRemovedAndLiveOnesKept) {
-  ScratchDir dir;
+  TempDirectory dir;
   const std::string ended = std::to_string(EndedProcess());
   Spill(dir / "out.txt", kOld);
   const std::vector<std::string> kept = {
@@ -284,7 +284,7 @@ TEST(OutputFile, ANameLeftByAKilledWriterIsRemovedByTheNextReplacement) {
   for (const auto& [name, calls] : {std::pair{"killed before the rename", delayed_rename},
                                     std::pair{"killed writing a named file", named_write}}) {
     SCOPED_TRACE(name);
-    ScratchDir dir;
+    TempDirectory dir;
     Spill(dir / "out.txt", kOld);
     const pid_t writer = ::fork();
     if (writer == 0) {
@@ -324,7 +324,7 @@ TEST(OutputFile, AnAppendStartsOnANewLineAfterHalfALine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.before);
-    ScratchDir dir;
+    TempDirectory dir;
     if (!c.before.empty()) Spill(dir / "m.txt", c.before);
     bool partial = false;
     ASSERT_EQ(Append(dir / "m.txt", {"ours\r\n"}, &partial), 0);
@@ -354,23 +354,23 @@ ssize_t WriteAfterMeanwhile(int fd, const void* data, std::size_t size) {
 TEST(OutputFile, AnAppendWhoseFileLosesItsNameMeanwhileFails) {
   struct Case {
     const char* name;
-    std::function<void(const ScratchDir&)> act;
+    std::function<void(const TempDirectory&)> act;
     std::string at_name;  // what the name holds after
   };
   const Case cases[] = {
       {"replaced by a rename",
-       [](const ScratchDir& dir) {
+       [](const TempDirectory& dir) {
          Spill(dir / "other.txt", "replacement\r\n");
          fs::rename(dir / "other.txt", dir / "m.txt");
        },
        "replacement\r\n"},
-      {"removed", [](const ScratchDir& dir) { fs::remove(dir / "m.txt"); }, ""},
-      {"renamed away", [](const ScratchDir& dir) { fs::rename(dir / "m.txt", dir / "moved.txt"); },
+      {"removed", [](const TempDirectory& dir) { fs::remove(dir / "m.txt"); }, ""},
+      {"renamed away", [](const TempDirectory& dir) { fs::rename(dir / "m.txt", dir / "moved.txt"); },
        ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScratchDir dir;
+    TempDirectory dir;
     Spill(dir / "m.txt", kOld);
     SystemCalls calls = RealSystemCalls();
     calls.write = WriteAfterMeanwhile;

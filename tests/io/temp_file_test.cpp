@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "io/system_calls.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace lanzhou {
 namespace {

@@ -89,7 +89,7 @@ TEST(PageHandlers, LeaveTheirInputFilesUntouched) {
 
   for (const Scenario& scenario : scenarios) {
     SCOPED_TRACE(scenario.name);
-    ScratchDir dir;
+    TempDirectory dir;
     std::vector<Text> inputs;
     for (const auto& [name, bytes] : files) {
       Spill(dir / name, bytes);

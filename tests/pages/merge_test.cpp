@@ -20,7 +20,7 @@
 
 #include "tests/support/fake_units.h"
 #include "tests/support/utf8_text.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 #include "text/lines.h"
 

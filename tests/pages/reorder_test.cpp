@@ -13,7 +13,7 @@
 
 #include "io/files.h"
 #include "tests/support/fake_units.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/text_primitives.h"

@@ -88,7 +88,7 @@ std::vector<SavingPage> SavingPages() {
 // output path first where the place allows a file there.
 struct Place {
   const char* name;
-  std::function<std::optional<fs::path>(const ScratchDir&, const std::string& output_name,
+  std::function<std::optional<fs::path>(const TempDirectory&, const std::string& output_name,
                                         std::vector<std::unique_ptr<TmpfsMount>>&)>
       prepare;
   bool earlier_file;
@@ -100,18 +100,18 @@ const std::string kEarlier = "earlier\r\n";
 std::vector<Place> Places() {
   return {
       {"the output name is a directory",
-       [](const ScratchDir& dir, const std::string& output, auto&) -> std::optional<fs::path> {
+       [](const TempDirectory& dir, const std::string& output, auto&) -> std::optional<fs::path> {
          fs::create_directory(dir.path() / output);
          return dir.path();
        },
        false, std::nullopt},
       {"the run directory is gone",
-       [](const ScratchDir& dir, const std::string&, auto&) -> std::optional<fs::path> {
+       [](const TempDirectory& dir, const std::string&, auto&) -> std::optional<fs::path> {
          return dir.path() / "gone";
        },
        false, std::nullopt},
       {"the run directory refuses writing",
-       [](const ScratchDir& dir, const std::string& output,
+       [](const TempDirectory& dir, const std::string& output,
           auto& mounts) -> std::optional<fs::path> {
          const fs::path where = dir.path() / "ro";
          if (::geteuid() != 0) {
@@ -129,7 +129,7 @@ std::vector<Place> Places() {
        },
        true, std::nullopt},
       {"the filesystem is full",
-       [](const ScratchDir& dir, const std::string& output,
+       [](const TempDirectory& dir, const std::string& output,
           auto& mounts) -> std::optional<fs::path> {
          const fs::path where = dir.path() / "full";
          mounts.push_back(std::make_unique<TmpfsMount>(where, "size=16k"));
@@ -139,7 +139,7 @@ std::vector<Place> Places() {
        },
        true, std::nullopt},
       {"a write fails half way (file size limit)",
-       [](const ScratchDir& dir, const std::string& output, auto&) -> std::optional<fs::path> {
+       [](const TempDirectory& dir, const std::string& output, auto&) -> std::optional<fs::path> {
          Spill(dir.path() / output, kEarlier);
          return dir.path();
        },
@@ -151,7 +151,7 @@ TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
   for (const SavingPage& page : SavingPages()) {
     for (const Place& place : Places()) {
       SCOPED_TRACE(std::string(page.name) + ": " + place.name);
-      ScratchDir dir;
+      TempDirectory dir;
       const Text time = TimeToText(FakeUnits(Text()).clock().Now());
       const std::string output = page.appends ? page.prefix : page.prefix + ToUtf8(time) + ".txt";
       std::vector<std::unique_ptr<TmpfsMount>> mounts;
@@ -197,7 +197,7 @@ TEST(SaveCancelled, LeavesNoFileAndChangesNothing) {
   for (const SavingPage& page : SavingPages()) {
     for (const int step : {1, 2, 3}) {
       SCOPED_TRACE(std::string(page.name) + " " + std::to_string(step));
-      ScratchDir dir;
+      TempDirectory dir;
       const Text time = TimeToText(FakeUnits(Text()).clock().Now());
       const std::string output = page.appends ? page.prefix : page.prefix + ToUtf8(time) + ".txt";
       Spill(dir.path() / output, kEarlier);

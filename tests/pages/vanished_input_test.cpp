@@ -48,7 +48,7 @@ TEST(VanishedInput, IsNamedInAMessageAndLoadsNothing) {
   for (const Handing& handing : handings) {
     for (const auto& [vanished, reason] : kinds) {
       SCOPED_TRACE(std::string(handing.name) + (vanished ? ", vanished" : ", bad UTF-8"));
-      ScratchDir dir;
+      TempDirectory dir;
       ImportDelimiter() = Text();
       FakeUnits units(Text(dir.path().string()));
       LoadDelimitedBytes("kept|row", Text("|"), units.Grid(Unit::超级列表框1));
@@ -75,7 +75,7 @@ TEST(VanishedInput, IsNamedInAMessageAndLoadsNothing) {
 
 TEST(VanishedInput, DroppedOnAMergeListIsNamedAndTheOtherFilesStillLoad) {
   for (const Unit grid : {Unit::超级列表框A, Unit::超级列表框b}) {
-    ScratchDir dir;
+    TempDirectory dir;
     FakeUnits units(Text(dir.path().string()));
     units.Grid(grid).InsertColumn(-1, Text("id"), 40);
     units.Grid(grid).InsertColumn(-1, Text("text"), 240);

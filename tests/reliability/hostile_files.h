@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace lanzhou::reliability {
 
@@ -40,12 +40,6 @@ inline std::string Slurp(const fs::path& path) {
 inline void Spill(const fs::path& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
-
-// A `TempDirectory` whose files are named with `dir / "name"`, as the reliability tests do.
-class ScratchDir : public TempDirectory {
- public:
-  std::string operator/(const std::string& name) const { return (path() / name).string(); }
-};
 
 // A small tmpfs on a directory of its own, unmounted at the end. ok() is false when this
 // process may not mount.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "text/gbk_chars.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace lanzhou {
 namespace {

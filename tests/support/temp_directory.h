@@ -1,6 +1,8 @@
-// A fresh directory for one test, removed with everything in it afterwards.
-#ifndef LANZHOU_TESTS_TEMP_DIRECTORY_H_
-#define LANZHOU_TESTS_TEMP_DIRECTORY_H_
+// A fresh directory for one test, removed with everything in it afterwards: the one
+// temporary folder of the tests. Files are named by their UTF-8 names; paths come as the
+// program names them (`Text`, GB18030) or as the command line takes them (UTF-8).
+#ifndef LANZHOU_TESTS_SUPPORT_TEMP_DIRECTORY_H_
+#define LANZHOU_TESTS_SUPPORT_TEMP_DIRECTORY_H_
 
 #include <stdlib.h>
 
@@ -42,8 +44,15 @@ class TempDirectory {
   // Writes `bytes` into the file `utf8_name`; returns its full path as a Text.
   Text Write(const std::string& utf8_name, std::string_view bytes) const {
     std::ofstream(path_ / utf8_name, std::ios::binary) << bytes;
-    return FromUtf8((path_ / utf8_name).string());
+    return FromUtf8(*this / utf8_name);
   }
+  // The same, returning the path as the command line takes it.
+  std::string WriteForCli(const std::string& utf8_name, std::string_view bytes) const {
+    Write(utf8_name, bytes);
+    return *this / utf8_name;
+  }
+  // The full UTF-8 path of `utf8_name` in the directory: dir / "out.txt".
+  std::string operator/(const std::string& utf8_name) const { return (path_ / utf8_name).string(); }
   // The bytes of the file `utf8_name`; "" when it is missing.
   std::string Read(const std::string& utf8_name) const {
     std::ifstream in(path_ / utf8_name, std::ios::binary);
@@ -66,4 +75,4 @@ class TempDirectory {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_TESTS_TEMP_DIRECTORY_H_
+#endif  // LANZHOU_TESTS_SUPPORT_TEMP_DIRECTORY_H_

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 
 namespace lanzhou {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/utf8_text.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 
 namespace lanzhou {
