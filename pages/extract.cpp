@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/files.h"
 #include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
