@@ -19,6 +19,7 @@
 #include "io/file_writer.h"
 #include "io/system_calls.h"
 #include "io/temp_file.h"
+#include "text/lines.h"
 
 namespace lanzhou {
 namespace {
@@ -401,11 +402,7 @@ bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, Detected
   // Pieces end just after an LF, which is never part of a character in either encoding, so
   // each converts as it would within the whole.
   for (std::size_t start = 0; start < bytes.size();) {
-    std::size_t end = bytes.size();
-    if (bytes.size() - start > kPastePiece) {
-      const std::size_t lf = bytes.find('\n', start + kPastePiece);
-      if (lf != std::string_view::npos) end = lf + 1;
-    }
+    const std::size_t end = PieceEndAfter(bytes, "\n", start, kPastePiece);
     std::string_view piece = bytes.substr(start, end - start);
     if (found == DetectedEncoding::kUtf8) {
       // Decoded with the LF before it, so that a byte-order mark counts only at the very start.

@@ -10,10 +10,9 @@ namespace {
 // The length of the printable character at `name[i]`, or 0 when the byte there is to be
 // escaped.
 std::size_t PrintableLength(std::string_view name, std::size_t i) {
-  const auto byte = static_cast<unsigned char>(name[i]);
-  if (byte < 0x80) return byte >= 0x20 && byte != 0x7F ? 1 : 0;
   const std::size_t length = Utf8SequenceLength(name, i);
-  if (length < 2) return 0;
+  if (length == 0) return 0;
+  if (length == 1) return name[i] >= 0x20 && name[i] != 0x7F ? 1 : 0;
   const char32_t c = Utf8CodePoint(reinterpret_cast<const unsigned char*>(name.data() + i), length);
   return c >= 0xA0 ? length : 0;  // U+0080..U+009F are the C1 controls
 }

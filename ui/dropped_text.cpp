@@ -37,8 +37,7 @@ Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs) {
     // A zero byte is never part of a character, so the text is cut there before it is
     // decoded: what follows cannot sway the encoding's detection. A 0x1A ends it only where
     // it starts a character of the decoded text.
-    const std::string_view raw = bytes->view();
-    const std::string decoded = DecodeInput(raw.substr(0, raw.find('\0')));
+    const std::string decoded = DecodeInput(TextBeforeZero(bytes->view()));
     text += Text(std::string(TextBeforeEndMark(decoded)));
   }
   return text;
