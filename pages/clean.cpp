@@ -3,9 +3,10 @@
 #include <string>
 
 #include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
-#include "text/clock.h"
 #include "text/encoding.h"
+#include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
 
@@ -95,9 +96,7 @@ void OnCleanClicked(Units& units) {
     cleaning.script = &script;
   }
   const Text input = units.EditText(Unit::清洗_编辑框);
-  const SaveFolder folder = units.ChooseSaveFolder();
-  const Text path = folder.path + Text("/") + FromUtf8("清洗后_") +
-                    TimeToText(units.clock().Now()) + Text(".txt");
+  const ResultFile file = ChooseResultFile(units, FromUtf8("清洗后_"));
   std::string result;
   bool written = false;
   // The result box changes only once the work has run to its end, so a cancel changes nothing.
@@ -110,17 +109,12 @@ void OnCleanClicked(Units& units) {
               return true;
             },
             step);
-        written = WriteToFile(path, {Bytes(result)}, step);
+        written = WriteToFile(file.path, {Bytes(result)}, step);
       })) {
     return;
   }
   units.SetEditText(Unit::清洗后_编辑框, Text(std::move(result)));
-  // The message promises a saved file, so it waits for the write to succeed.
-  if (written) {
-    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
-  } else {
-    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
-  }
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
 }
 
 }  // namespace lanzhou

@@ -6,8 +6,9 @@
 
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
-#include "text/gbk_chars.h"
+#include "text/lines.h"
 #include "text/normalize.h"
+#include "text/text_primitives.h"
 #include "ui/dialogs.h"
 
 namespace lanzhou {
@@ -39,16 +40,13 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// The pieces of `text` between `begin` and `end` (piece starts), as the distinct lines split it.
+// The pieces of `text` as the distinct lines split it (`ForEachMember` at CR LF).
 template <typename Each>
-void ForEachLine(std::string_view text, std::size_t begin, std::size_t end, Each&& each) {
-  for (std::size_t start = begin; start < end;) {
-    const std::size_t q = FindSeparator(text, kLineEnd, start, start);
-    const std::size_t stop = q == std::string_view::npos ? text.size() : q;
-    each(text.substr(start, stop - start));
-    if (q == std::string_view::npos) break;
-    start = q + kLineEnd.size();
-  }
+void ForEachLine(std::string_view text, Each&& each) {
+  ForEachMember(text, kLineEnd, [&](std::string_view line) {
+    each(line);
+    return true;
+  });
 }
 
 Folds ComparedFolds(const DedupeIgnore& ignore) {
@@ -85,17 +83,16 @@ void CompareForms(std::string_view piece, const DedupeIgnore& ignore, ComparedPi
     out.lines.push_back({line, start, out.forms.size() - start, 0});
   };
   if (ignore.script == nullptr) {
-    ForEachLine(piece, 0, piece.size(), [&](std::string_view line) { add(line, line); });
+    ForEachLine(piece, [&](std::string_view line) { add(line, line); });
   } else {
     // One conversion for the piece: OpenCC keeps every CR and LF, so its lines are the
     // piece's lines converted.
     out.converted.clear();
     ignore.script->Append(piece, out.converted);
     std::vector<std::string_view> converted;
-    ForEachLine(out.converted, 0, out.converted.size(),
-                [&](std::string_view line) { converted.push_back(line); });
+    ForEachLine(out.converted, [&](std::string_view line) { converted.push_back(line); });
     std::size_t k = 0;
-    ForEachLine(piece, 0, piece.size(), [&](std::string_view line) {
+    ForEachLine(piece, [&](std::string_view line) {
       if (k < converted.size()) {
         add(line, converted[k++]);
       } else {
@@ -106,7 +103,7 @@ void CompareForms(std::string_view piece, const DedupeIgnore& ignore, ComparedPi
       out.lines.clear();
       out.forms.clear();
       std::string one;
-      ForEachLine(piece, 0, piece.size(), [&](std::string_view line) {
+      ForEachLine(piece, [&](std::string_view line) {
         one.clear();
         ignore.script->Append(line, one);
         add(line, one);

@@ -9,7 +9,7 @@
 
 #include "pages/dedupe.h"
 #include "tests/support/fake_units.h"
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 #include "text/lines.h"
 

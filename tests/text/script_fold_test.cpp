@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "tests/temp_directory.h"
+#include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 
 namespace lanzhou {
