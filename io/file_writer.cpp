@@ -355,11 +355,9 @@ bool OutputFile::Lock() {
 bool OutputFile::StartOnALine() {
   if (append_from_ == 0 || !readable_) return true;
   char last = '\n';
-  ssize_t n = -1;
-  do {
-    n = Sys().pread(fd_, &last, 1, append_from_ - 1);
-  } while (n < 0 && errno == EINTR);
-  if (n != 1) return Fail(n < 0 ? errno : EIO);
+  int err = 0;
+  const long long n = ReadAll(fd_, &last, 1, err, append_from_ - 1);
+  if (n != 1) return Fail(n < 0 ? err : EIO);
   if (last == '\n') return true;
   // A writer killed mid-line (SIGKILL cannot be caught) left half a line: ours start after
   // a line end of our own, which a failure takes back with the rest; the half line stays for
