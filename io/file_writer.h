@@ -2,8 +2,8 @@
 // someone else is lost or taken: a file is replaced as a whole or not at all, an append is
 // made under a lock and taken back whole when it fails, and a path that names a descriptor
 // or a device is written in place. The pages and lanzhou-cli write every result through here.
-#ifndef LANZHOU_SERVICES_FILE_WRITER_H_
-#define LANZHOU_SERVICES_FILE_WRITER_H_
+#ifndef LANZHOU_IO_FILE_WRITER_H_
+#define LANZHOU_IO_FILE_WRITER_H_
 
 #include <sys/stat.h>
 
@@ -137,4 +137,4 @@ bool HandOutputSignalToItsWriter(int sig);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_FILE_WRITER_H_
+#endif  // LANZHOU_IO_FILE_WRITER_H_

@@ -1,8 +1,8 @@
 // Whole files, the run directory and numbered open files (disk or memory).
 //
 // Paths are `Text` (GB18030); they are converted to UTF-8 only here, where a file is opened.
-#ifndef LANZHOU_SERVICES_FILES_H_
-#define LANZHOU_SERVICES_FILES_H_
+#ifndef LANZHOU_IO_FILES_H_
+#define LANZHOU_IO_FILES_H_
 
 #include <cstdint>
 #include <functional>
@@ -86,4 +86,4 @@ bool IsEndOfFile(FileNumber file, bool stop_at_zero = false);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_FILES_H_
+#endif  // LANZHOU_IO_FILES_H_

@@ -1,7 +1,7 @@
 // Reading input files whole, for the operations that take a file as their input (the
 // command-line companion): a file or standard input into memory, or a regular file mapped.
-#ifndef LANZHOU_SERVICES_INPUT_FILE_H_
-#define LANZHOU_SERVICES_INPUT_FILE_H_
+#ifndef LANZHOU_IO_INPUT_FILE_H_
+#define LANZHOU_IO_INPUT_FILE_H_
 
 #include <sys/stat.h>
 
@@ -104,4 +104,4 @@ std::string_view PastedView(std::string_view bytes, std::string& storage, InputE
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_INPUT_FILE_H_
+#endif  // LANZHOU_IO_INPUT_FILE_H_

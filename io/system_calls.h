@@ -1,7 +1,7 @@
-// The system calls through which the file services read and write, gathered in one
+// The system calls through which the file code (io/) reads and writes, gathered in one
 // replaceable table so that tests can make any one of them fail (fault injection).
-#ifndef LANZHOU_SERVICES_SYSTEM_CALLS_H_
-#define LANZHOU_SERVICES_SYSTEM_CALLS_H_
+#ifndef LANZHOU_IO_SYSTEM_CALLS_H_
+#define LANZHOU_IO_SYSTEM_CALLS_H_
 
 #include <sys/types.h>
 
@@ -67,4 +67,4 @@ class ScopedSystemCalls {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_SYSTEM_CALLS_H_
+#endif  // LANZHOU_IO_SYSTEM_CALLS_H_

@@ -1,8 +1,8 @@
 // The first occurrence of every distinct piece of a text of any size, in input order: in
 // memory over hash tables split by hash into cache-sized parts, and, when memory runs short,
 // over temporary files split the same way.
-#ifndef LANZHOU_SERVICES_DISTINCT_PIECES_H_
-#define LANZHOU_SERVICES_DISTINCT_PIECES_H_
+#ifndef LANZHOU_RUN_DISTINCT_PIECES_H_
+#define LANZHOU_RUN_DISTINCT_PIECES_H_
 
 #include <cstdint>
 #include <functional>
@@ -58,4 +58,4 @@ bool WriteDistinctPieces(std::string_view text, std::string_view separator,
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_DISTINCT_PIECES_H_
+#endif  // LANZHOU_RUN_DISTINCT_PIECES_H_

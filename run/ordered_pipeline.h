@@ -1,7 +1,7 @@
 // Work on the pieces of a large input on several threads, with the results handed on in the
 // order of the pieces: the output of a parallel run is byte for byte that of a serial one.
-#ifndef LANZHOU_SERVICES_ORDERED_PIPELINE_H_
-#define LANZHOU_SERVICES_ORDERED_PIPELINE_H_
+#ifndef LANZHOU_RUN_ORDERED_PIPELINE_H_
+#define LANZHOU_RUN_ORDERED_PIPELINE_H_
 
 #include <condition_variable>
 #include <cstddef>
@@ -230,4 +230,4 @@ void ParallelFor(int threads, std::size_t count, Work&& work) {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_ORDERED_PIPELINE_H_
+#endif  // LANZHOU_RUN_ORDERED_PIPELINE_H_

@@ -1,6 +1,6 @@
 // A one-line progress display for long runs on a terminal.
-#ifndef LANZHOU_SERVICES_PROGRESS_METER_H_
-#define LANZHOU_SERVICES_PROGRESS_METER_H_
+#ifndef LANZHOU_RUN_PROGRESS_METER_H_
+#define LANZHOU_RUN_PROGRESS_METER_H_
 
 #include <chrono>
 #include <cstdint>
@@ -47,4 +47,4 @@ class ProgressMeter {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_PROGRESS_METER_H_
+#endif  // LANZHOU_RUN_PROGRESS_METER_H_

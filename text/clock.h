@@ -1,6 +1,6 @@
 // The clock, behind an interface so tests can fix the time, and the time texts of file names.
-#ifndef LANZHOU_SERVICES_CLOCK_H_
-#define LANZHOU_SERVICES_CLOCK_H_
+#ifndef LANZHOU_TEXT_CLOCK_H_
+#define LANZHOU_TEXT_CLOCK_H_
 
 #include "text/text.h"
 
@@ -40,4 +40,4 @@ Text TimeToText(DateTime time, int part = 1);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_CLOCK_H_
+#endif  // LANZHOU_TEXT_CLOCK_H_

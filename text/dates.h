@@ -1,6 +1,6 @@
 // Date-time parts and calendar arithmetic over the OLE Automation date.
-#ifndef LANZHOU_SERVICES_DATES_H_
-#define LANZHOU_SERVICES_DATES_H_
+#ifndef LANZHOU_TEXT_DATES_H_
+#define LANZHOU_TEXT_DATES_H_
 
 #include <optional>
 
@@ -38,4 +38,4 @@ DateTime MakeTime(std::optional<int> year = std::nullopt, std::optional<int> mon
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_DATES_H_
+#endif  // LANZHOU_TEXT_DATES_H_

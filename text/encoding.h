@@ -1,7 +1,7 @@
 // The one place where text changes encoding: GB18030 (`Text`) <-> UTF-8 (file names, Qt,
 // source-code literals), on glibc's iconv.
-#ifndef LANZHOU_SERVICES_ENCODING_H_
-#define LANZHOU_SERVICES_ENCODING_H_
+#ifndef LANZHOU_TEXT_ENCODING_H_
+#define LANZHOU_TEXT_ENCODING_H_
 
 #include <cstddef>
 #include <optional>
@@ -91,4 +91,4 @@ std::string_view DecodeInputView(std::string_view bytes, std::string& storage,
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_ENCODING_H_
+#endif  // LANZHOU_TEXT_ENCODING_H_

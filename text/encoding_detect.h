@@ -25,8 +25,8 @@
 //   GuessEncoding("\xD0\xBB\xD0\xBB").utf8 == false             (谢谢, not лл)
 //   GuessEncoding("Gr\xC3\xB6\xC3\x9F" "e").utf8 == true        (Größe)
 //   GuessEncoding("\xD0\xBD\xD0\xB0").utf8 == true              (на: GBK would be 薪邪)
-#ifndef LANZHOU_SERVICES_ENCODING_DETECT_H_
-#define LANZHOU_SERVICES_ENCODING_DETECT_H_
+#ifndef LANZHOU_TEXT_ENCODING_DETECT_H_
+#define LANZHOU_TEXT_ENCODING_DETECT_H_
 
 #include <cstddef>
 #include <string_view>
@@ -53,4 +53,4 @@ EncodingGuess GuessEncoding(std::string_view bytes);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_ENCODING_DETECT_H_
+#endif  // LANZHOU_TEXT_ENCODING_DETECT_H_

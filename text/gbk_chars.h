@@ -1,6 +1,6 @@
 // The character model: how GBK/GB18030 bytes step from one character to the next.
 //
-// Every page, the JSON module and the file services step through text with these functions,
+// Every page, the JSON module and the file code step through text with these functions,
 // and nothing else spells the rule. A byte >= 0x80 is a lead byte and takes the byte after
 // it as its second byte, unless the text ends there or that byte is CR, LF or NUL: no GBK or
 // GB18030 character has one of those as its second byte, so a stray lead byte before them
@@ -14,8 +14,8 @@
 //   IsCharStart("a\xD6\xD0", 0, 2) == false   (offset 2 is the second byte of 中)
 //
 // Not for UTF-8 text: convert first (text/encoding.h).
-#ifndef LANZHOU_SERVICES_GBK_CHARS_H_
-#define LANZHOU_SERVICES_GBK_CHARS_H_
+#ifndef LANZHOU_TEXT_GBK_CHARS_H_
+#define LANZHOU_TEXT_GBK_CHARS_H_
 
 #include <cstddef>
 #include <cstring>
@@ -126,4 +126,4 @@ inline std::size_t FindSeparator(std::string_view text, std::string_view separat
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_GBK_CHARS_H_
+#endif  // LANZHOU_TEXT_GBK_CHARS_H_

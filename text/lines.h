@@ -10,8 +10,8 @@
 //   rest = "a\r\nb\nc";  TakeLines(rest, 2) -> "a\r\nb\n", rest == "c"
 //
 // Each costs one pass over the bytes it looks at (memchr).
-#ifndef LANZHOU_SERVICES_LINES_H_
-#define LANZHOU_SERVICES_LINES_H_
+#ifndef LANZHOU_TEXT_LINES_H_
+#define LANZHOU_TEXT_LINES_H_
 
 #include <cstddef>
 #include <cstring>
@@ -69,4 +69,4 @@ bool NextFileLine(std::string_view& rest, std::string_view& line);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_LINES_H_
+#endif  // LANZHOU_TEXT_LINES_H_

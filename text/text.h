@@ -10,8 +10,8 @@
 //
 // Source code is UTF-8: a Chinese literal must go through `FromUtf8` (text/encoding.h)
 // before it becomes a `Text`. Only ASCII literals may be turned into a `Text` directly.
-#ifndef LANZHOU_SERVICES_TEXT_H_
-#define LANZHOU_SERVICES_TEXT_H_
+#ifndef LANZHOU_TEXT_TEXT_H_
+#define LANZHOU_TEXT_TEXT_H_
 
 #include <compare>
 #include <cstddef>
@@ -96,4 +96,4 @@ class DateTime {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_TEXT_H_
+#endif  // LANZHOU_TEXT_TEXT_H_

@@ -8,8 +8,8 @@
 //
 // No operation fails on bad input: out-of-range positions and counts give the empty text,
 // 0 or a copy. The only error is `Remainder` by zero.
-#ifndef LANZHOU_SERVICES_TEXT_PRIMITIVES_H_
-#define LANZHOU_SERVICES_TEXT_PRIMITIVES_H_
+#ifndef LANZHOU_TEXT_TEXT_PRIMITIVES_H_
+#define LANZHOU_TEXT_TEXT_PRIMITIVES_H_
 
 #include <cstdint>
 #include <optional>
@@ -146,4 +146,4 @@ double Remainder(double a, double b, std::initializer_list<double> further = {})
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_TEXT_PRIMITIVES_H_
+#endif  // LANZHOU_TEXT_TEXT_PRIMITIVES_H_

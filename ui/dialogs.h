@@ -1,7 +1,7 @@
 // The modal dialogs and the address opener, behind one interface: the window gives handlers
 // the Qt dialogs; tests give them `ScriptedDialogs` (tests/support/scripted_dialogs.h).
-#ifndef LANZHOU_SERVICES_DIALOGS_H_
-#define LANZHOU_SERVICES_DIALOGS_H_
+#ifndef LANZHOU_UI_DIALOGS_H_
+#define LANZHOU_UI_DIALOGS_H_
 
 #include <cstdint>
 #include <functional>
@@ -94,4 +94,4 @@ bool InputBox(Dialogs& dialogs, const Text& prompt, const Text& caption, const T
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_DIALOGS_H_
+#endif  // LANZHOU_UI_DIALOGS_H_

@@ -1,7 +1,7 @@
 // The text that files dropped on a multi-line box put into it: what a user who drops a file
 // on a page's box means is the file's text, not its name.
-#ifndef LANZHOU_SERVICES_DROPPED_TEXT_H_
-#define LANZHOU_SERVICES_DROPPED_TEXT_H_
+#ifndef LANZHOU_UI_DROPPED_TEXT_H_
+#define LANZHOU_UI_DROPPED_TEXT_H_
 
 #include <cstddef>
 #include <string_view>
@@ -40,4 +40,4 @@ TextArray DroppedPaths(const Text& event_text);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_DROPPED_TEXT_H_
+#endif  // LANZHOU_UI_DROPPED_TEXT_H_

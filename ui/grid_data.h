@@ -3,8 +3,8 @@
 //
 // Every operation fails silently: an index out of range leaves the grid unchanged and reads
 // give "" or -1. Rows and columns are independent: inserting a column does not touch rows.
-#ifndef LANZHOU_SERVICES_GRID_DATA_H_
-#define LANZHOU_SERVICES_GRID_DATA_H_
+#ifndef LANZHOU_UI_GRID_DATA_H_
+#define LANZHOU_UI_GRID_DATA_H_
 
 #include <string_view>
 #include <vector>
@@ -68,4 +68,4 @@ class GridData {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_GRID_DATA_H_
+#endif  // LANZHOU_UI_GRID_DATA_H_

@@ -5,8 +5,8 @@
 //
 // The choice sits behind `SaveFolders`, so the pages stay free of the desktop and tests can
 // give the window a program directory that counts as read-only.
-#ifndef LANZHOU_SERVICES_SAVE_FOLDER_H_
-#define LANZHOU_SERVICES_SAVE_FOLDER_H_
+#ifndef LANZHOU_UI_SAVE_FOLDER_H_
+#define LANZHOU_UI_SAVE_FOLDER_H_
 
 #include "text/text.h"
 #include "ui/dialogs.h"
@@ -74,4 +74,4 @@ void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_di
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_SAVE_FOLDER_H_
+#endif  // LANZHOU_UI_SAVE_FOLDER_H_

@@ -2,8 +2,8 @@
 // dialogs, the clock, the run directory and where results are saved. The window implements it over
 // Qt widgets (app/); tests implement it over plain values (`FakeUnits`,
 // tests/support/fake_units.h).
-#ifndef LANZHOU_SERVICES_UNITS_H_
-#define LANZHOU_SERVICES_UNITS_H_
+#ifndef LANZHOU_UI_UNITS_H_
+#define LANZHOU_UI_UNITS_H_
 
 #include "text/clock.h"
 #include "text/text.h"
@@ -133,4 +133,4 @@ class Units {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_UNITS_H_
+#endif  // LANZHOU_UI_UNITS_H_

@@ -1,5 +1,5 @@
 // Every write path of every page and every command, with each system call of the file
-// services failing in turn: the k-th call fails, for every k until a run makes fewer calls.
+// code (io/) failing in turn: the k-th call fails, for every k until a run makes fewer calls.
 // Whatever fails, the output is the old content or the new one (an append: the old content
 // or all of ours), no stray file is left, a message says what went wrong, and the command
 // exits non-zero.

@@ -1,6 +1,6 @@
 // `Units` over plain values, for handler tests that need no window.
-#ifndef LANZHOU_SERVICES_FAKE_UNITS_H_
-#define LANZHOU_SERVICES_FAKE_UNITS_H_
+#ifndef LANZHOU_TESTS_SUPPORT_FAKE_UNITS_H_
+#define LANZHOU_TESTS_SUPPORT_FAKE_UNITS_H_
 
 #include <map>
 #include <optional>
@@ -63,4 +63,4 @@ class FakeUnits : public Units {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_FAKE_UNITS_H_
+#endif  // LANZHOU_TESTS_SUPPORT_FAKE_UNITS_H_

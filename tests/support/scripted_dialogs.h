@@ -1,7 +1,7 @@
 // A `Dialogs` that answers from queues and records every call: what GUI and handler tests
 // give the window instead of modal dialogs.
-#ifndef LANZHOU_SERVICES_SCRIPTED_DIALOGS_H_
-#define LANZHOU_SERVICES_SCRIPTED_DIALOGS_H_
+#ifndef LANZHOU_TESTS_SUPPORT_SCRIPTED_DIALOGS_H_
+#define LANZHOU_TESTS_SUPPORT_SCRIPTED_DIALOGS_H_
 
 #include <deque>
 #include <optional>
@@ -74,4 +74,4 @@ class ScriptedDialogs : public Dialogs {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_SCRIPTED_DIALOGS_H_
+#endif  // LANZHOU_TESTS_SUPPORT_SCRIPTED_DIALOGS_H_

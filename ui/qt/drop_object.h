@@ -4,8 +4,8 @@
 //   one file:   "/home/a/x.txt"                 (no line end)
 //   two files:  "/home/a/x.txt\r\n/home/a/y.txt\r\n"
 // Paths are GB18030 `Text`; they become UTF-8 again only where a file is opened.
-#ifndef LANZHOU_SERVICES_QT_DROP_OBJECT_H_
-#define LANZHOU_SERVICES_QT_DROP_OBJECT_H_
+#ifndef LANZHOU_UI_QT_DROP_OBJECT_H_
+#define LANZHOU_UI_QT_DROP_OBJECT_H_
 
 #include <QObject>
 #include <QPointer>
@@ -59,4 +59,4 @@ class DropObject : public QObject {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_DROP_OBJECT_H_
+#endif  // LANZHOU_UI_QT_DROP_OBJECT_H_

@@ -4,8 +4,8 @@
 // of the event loop (or at `Flush`), so a million single-row inserts cost one insert signal
 // and one layout, not a million. Any other change (rows removed, a row inserted in the
 // middle, columns added or removed) resets the model at once.
-#ifndef LANZHOU_SERVICES_QT_GRID_MODEL_H_
-#define LANZHOU_SERVICES_QT_GRID_MODEL_H_
+#ifndef LANZHOU_UI_QT_GRID_MODEL_H_
+#define LANZHOU_UI_QT_GRID_MODEL_H_
 
 #include <QAbstractTableModel>
 #include <vector>
@@ -56,4 +56,4 @@ class GridModel : public QAbstractTableModel, private GridObserver {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_GRID_MODEL_H_
+#endif  // LANZHOU_UI_QT_GRID_MODEL_H_

@@ -1,8 +1,8 @@
 // The report list: a `QTreeView` over a `GridModel`, with the list view's look (a visible
 // header, single selection, no sorting, optional whole-row selection and grid lines) and
 // the column widths kept in the `GridData`.
-#ifndef LANZHOU_SERVICES_QT_GRID_VIEW_H_
-#define LANZHOU_SERVICES_QT_GRID_VIEW_H_
+#ifndef LANZHOU_UI_QT_GRID_VIEW_H_
+#define LANZHOU_UI_QT_GRID_VIEW_H_
 
 #include <QTreeView>
 #include <functional>
@@ -57,4 +57,4 @@ class GridView : public QTreeView {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_GRID_VIEW_H_
+#endif  // LANZHOU_UI_QT_GRID_VIEW_H_

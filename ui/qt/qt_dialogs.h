@@ -1,7 +1,7 @@
 // The real dialogs of the desktop program: message box, input box, file dialog and the
 // address opener, as `Dialogs` (ui/dialogs.h) promises them.
-#ifndef LANZHOU_SERVICES_QT_QT_DIALOGS_H_
-#define LANZHOU_SERVICES_QT_QT_DIALOGS_H_
+#ifndef LANZHOU_UI_QT_QT_DIALOGS_H_
+#define LANZHOU_UI_QT_QT_DIALOGS_H_
 
 #include <QDialog>
 #include <QMessageBox>
@@ -72,4 +72,4 @@ class QtDialogs : public Dialogs {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_QT_DIALOGS_H_
+#endif  // LANZHOU_UI_QT_QT_DIALOGS_H_

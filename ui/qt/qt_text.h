@@ -1,7 +1,7 @@
 // Text <-> QString at the widget boundary. Every conversion goes through UTF-8
 // (text/encoding.h), so GB18030 characters outside GBK survive the round trip.
-#ifndef LANZHOU_SERVICES_QT_QT_TEXT_H_
-#define LANZHOU_SERVICES_QT_QT_TEXT_H_
+#ifndef LANZHOU_UI_QT_QT_TEXT_H_
+#define LANZHOU_UI_QT_QT_TEXT_H_
 
 #include <QString>
 #include <QStringView>
@@ -60,4 +60,4 @@ Text FromBoxRawText(QStringView raw, std::span<const qsizetype> soft_breaks);
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_QT_TEXT_H_
+#endif  // LANZHOU_UI_QT_QT_TEXT_H_

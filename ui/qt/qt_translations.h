@@ -1,7 +1,7 @@
 // Qt's own texts (the standard dialogs' labels and buttons) in the program's language, so
 // that the file dialog does not speak English in an otherwise Chinese window.
-#ifndef LANZHOU_SERVICES_QT_QT_TRANSLATIONS_H_
-#define LANZHOU_SERVICES_QT_QT_TRANSLATIONS_H_
+#ifndef LANZHOU_UI_QT_QT_TRANSLATIONS_H_
+#define LANZHOU_UI_QT_QT_TRANSLATIONS_H_
 
 #include <QLocale>
 #include <QString>
@@ -18,4 +18,4 @@ QString InstallQtTranslations(const QLocale& locale = QLocale::system());
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_QT_TRANSLATIONS_H_
+#endif  // LANZHOU_UI_QT_QT_TRANSLATIONS_H_

@@ -20,8 +20,8 @@
 // Limits, for a text read from the document (Text() right after SetText(t) is t itself):
 // U+FDD2 and U+FDD3 (noncharacters) come back as a lone CR and LF; U+2028, U+2029, U+FDD0
 // and U+FDD1 come back as CR LF.
-#ifndef LANZHOU_SERVICES_QT_TEXT_BOX_H_
-#define LANZHOU_SERVICES_QT_TEXT_BOX_H_
+#ifndef LANZHOU_UI_QT_TEXT_BOX_H_
+#define LANZHOU_UI_QT_TEXT_BOX_H_
 
 #include <QPlainTextEdit>
 #include <functional>
@@ -96,4 +96,4 @@ class TextBox : public QPlainTextEdit {
 
 }  // namespace lanzhou
 
-#endif  // LANZHOU_SERVICES_QT_TEXT_BOX_H_
+#endif  // LANZHOU_UI_QT_TEXT_BOX_H_
