@@ -83,16 +83,14 @@ class MainWindow::WidgetUnits : public Units {
  public:
   explicit WidgetUnits(MainWindow* window) : window_(window) {}
 
-  // A large box's text is converted on another thread while the window goes on.
+  // A large box's text is converted and copied on another thread while the window goes on.
   Text EditText(Unit unit) const override {
     auto* box = qobject_cast<const TextBox*>(window_->UnitWidget(unit));
-    if (box == nullptr || box->HasTextAtHand()) return TextOf(window_->UnitWidget(unit));
-    const TextBox::RawText raw = box->Raw();
-    Text text;
-    Elsewhere(raw.raw.size() >= kLargeBox,
-              [&] { text = FromBoxRawText(raw.raw, raw.soft_breaks); });
-    box->KeepText(text);
-    return text;
+    if (box == nullptr) return TextOf(window_->UnitWidget(unit));
+    const Text& kept = BoxText(*box);
+    Text copy;
+    Elsewhere(kept.size() >= kLargeBox, [&] { copy = kept; });
+    return copy;
   }
   void SetEditText(Unit unit, const Text& text) override {
     auto* box = qobject_cast<TextBox*>(window_->UnitWidget(unit));
@@ -101,21 +99,19 @@ class MainWindow::WidgetUnits : public Units {
       return;
     }
     const bool large = text.size() >= kLargeBox;
-    BoxContent content;
-    Elsewhere(large, [&] { content = ToBoxContent(text); });
-    // A large document is filled a piece at a time with the window's other events between;
-    // the user's input waits until it is whole.
-    box->SetContent(content, text,
-                    large ? std::function<void()>([] {
-                      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                    })
-                          : std::function<void()>());
+    Text kept;
+    const BoxContent content = BoxContentOf(text, large, kept);
+    box->SetContent(content, std::move(kept), large ? PieceBreak() : nullptr);
   }
   void ReplaceEditText(Unit unit, const Text& text) override {
     QWidget* widget = window_->UnitWidget(unit);
-    if (TextOf(widget) == text) return;
-    if (auto* box = qobject_cast<TextBox*>(widget)) {
-      box->ReplaceText(text);
+    auto* box = qobject_cast<TextBox*>(widget);
+    if (box != nullptr ? BoxText(*box) == text : TextOf(widget) == text) return;
+    if (box != nullptr) {
+      const bool large = text.size() >= kLargeBox;
+      Text kept;
+      const BoxContent content = BoxContentOf(text, large, kept);
+      box->ReplaceContent(content, std::move(kept), large ? PieceBreak() : nullptr);
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
       line->selectAll();
       line->insert(ToQString(text));  // QLineEdit::setText would clear its undo history
@@ -195,6 +191,33 @@ class MainWindow::WidgetUnits : public Units {
 
   // Texts from this size on are converted on another thread.
   static constexpr qsizetype kLargeBox = qsizetype{1} << 20;
+
+  // A box's text, read from its document on another thread when large.
+  const Text& BoxText(const TextBox& box) const {
+    if (!box.HasTextAtHand()) {
+      const TextBox::RawText raw = box.Raw();
+      Text text;
+      Elsewhere(raw.raw.size() >= kLargeBox,
+                [&] { text = FromBoxRawText(raw.raw, raw.soft_breaks); });
+      box.KeepText(std::move(text));
+    }
+    return box.Text();
+  }
+  // What a box shows for `text`, and in `kept` the copy of it that the box keeps: both made
+  // on another thread when large.
+  BoxContent BoxContentOf(const Text& text, bool large, Text& kept) const {
+    BoxContent content;
+    Elsewhere(large, [&] {
+      content = ToBoxContent(text);
+      kept = text;
+    });
+    return content;
+  }
+  // A large document is filled a piece at a time with the window's other events between;
+  // the user's input waits until it is whole.
+  static std::function<void()> PieceBreak() {
+    return [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+  }
 
   // Runs `work` on another thread when `large`, with the window going on meanwhile.
   void Elsewhere(bool large, const std::function<void()>& work) const {

@@ -69,6 +69,9 @@ TEST(TextBox, TextsComeBackByteForByte) {
   };
   TextBox box;
   TextBox in_pieces;
+  // Replaced a piece at a time: one undo brings back what was there before.
+  TextBox replaced;
+  const Text before("typed\r\n" + Repeat(U("兰州").bytes() + "\r\n", 70'000) + long_line);
   for (const std::string& bytes : cases) {
     const Text text(bytes);
     box.SetText(text);
@@ -78,6 +81,16 @@ TEST(TextBox, TextsComeBackByteForByte) {
     EXPECT_EQ(pieces > 1, bytes.size() > 600'000);
     Touch(in_pieces);
     EXPECT_EQ(in_pieces.Text(), text) << "in pieces: " << bytes.substr(0, 40);
+    replaced.SetText(before);
+    pieces = 0;
+    replaced.ReplaceContent(ToBoxContent(text), text, [&] { ++pieces; });
+    EXPECT_EQ(replaced.document()->toRawText(), box.document()->toRawText());
+    EXPECT_EQ(pieces > 1, bytes.size() > 600'000);
+    replaced.undo();
+    EXPECT_EQ(replaced.Text(), before) << "undone: " << bytes.substr(0, 40);
+    replaced.redo();
+    Touch(replaced);
+    EXPECT_EQ(replaced.Text(), text) << "replaced: " << bytes.substr(0, 40);
     EXPECT_EQ(box.Text(), text) << "kept: " << bytes.substr(0, 40);
     Touch(box);
     EXPECT_EQ(box.Text(), text) << "read: " << bytes.substr(0, 40);

@@ -81,6 +81,27 @@ TEST_F(TextPagesGui, ExtractionConvertsTheBoxUndoablyAndSavesTheChosenFields) {
   EXPECT_EQ(Shown(Unit::编辑框4), Q("张三----138----北京\n李四|139|上海\nx\n"));
 }
 
+// A box's text of over a megabyte goes in a piece at a time while the window goes on; the box
+// then holds the whole result, and one undo brings back the whole input.
+TEST_F(TextPagesGui, ALargeExtractionRewritesTheWholeBoxAsOneUndoableEdit) {
+  ShowPage(4);
+  QString input;
+  QString converted;
+  for (int i = 0; i < 60'000; ++i) {
+    const QString n = QString::number(i);
+    input += Q("张三") + n + Q("----138----北京\n");
+    converted += Q("张三") + n + Q("|138|北京\n");
+  }
+  Widget<QPlainTextEdit>(Unit::编辑框4)->setPlainText(input);
+  Widget<QLineEdit>(Unit::列1)->setText(Q("2"));
+  Press(Unit::按钮3);
+
+  EXPECT_EQ(Shown(Unit::编辑框4), converted);
+  EXPECT_EQ(dialogs_.messages, SavedHere());
+  Undo(Unit::编辑框4);
+  EXPECT_EQ(Shown(Unit::编辑框4), input);
+}
+
 // Also where the system has no thread to spare for the work: it then runs on the window's.
 TEST_F(TextPagesGui, DuplicateRemovalFillsOnlyTheResultBox) {
   ShowPage(2);

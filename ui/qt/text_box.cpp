@@ -41,26 +41,18 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   connect(document(), &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
 }
 
-void TextBox::SetContent(const BoxContent& content, const lanzhou::Text& text,
+void TextBox::SetContent(const BoxContent& content, lanzhou::Text text,
                          const std::function<void()>& between) {
   if (!between) {
     setPlainText(content.text);
   } else {
-    // The same document as setPlainText gives, filled a piece of whole blocks at a time.
-    constexpr qsizetype kPiece = qsizetype{1} << 18;
+    // The same document as setPlainText gives.
     setPlainText(QString());
     QTextDocument* doc = document();
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor cursor(doc);
-    for (qsizetype at = 0; at < content.text.size();) {
-      qsizetype end = content.text.indexOf(u'\n', std::min(at + kPiece, content.text.size()));
-      end = end < 0 ? content.text.size() : end + 1;
-      cursor.movePosition(QTextCursor::End);
-      cursor.insertText(content.text.sliced(at, end - at));
-      at = end;
-      between();
-    }
+    InsertInPieces(cursor, content.text, between);
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
     setTextCursor(QTextCursor(doc));
@@ -78,21 +70,46 @@ void TextBox::SetContent(const BoxContent& content, const lanzhou::Text& text,
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
   }
-  cached_ = text;
+  cached_ = std::move(text);
   cache_valid_ = true;
 }
 
-void TextBox::ReplaceText(const lanzhou::Text& text) {
+void TextBox::ReplaceContent(const BoxContent& content, lanzhou::Text text,
+                             const std::function<void()>& between) {
   QTextCursor cursor(document());
   cursor.select(QTextCursor::Document);
   setTextCursor(cursor);
-  InsertContent(ToBoxContent(text));
+  InsertContent(content, between);
   moveCursor(QTextCursor::Start);
-  cached_ = text;
+  cached_ = std::move(text);
   cache_valid_ = true;
 }
 
-lanzhou::Text TextBox::Text() const {
+void TextBox::InsertInPieces(QTextCursor& cursor, const QString& text,
+                             const std::function<void()>& between) {
+  if (!between) {
+    cursor.insertText(text);
+    return;
+  }
+  // Painting a document in the middle of an edit would show a layout not yet brought up to
+  // date; and within one edit the layout hears of the change once, at its end, rather than
+  // measuring the last blocks again after every piece.
+  const bool updates = viewport()->updatesEnabled();
+  viewport()->setUpdatesEnabled(false);
+  cursor.beginEditBlock();
+  constexpr qsizetype kPiece = qsizetype{1} << 18;
+  for (qsizetype at = 0; at < text.size();) {
+    qsizetype end = text.indexOf(u'\n', std::min(at + kPiece, text.size()));
+    end = end < 0 ? text.size() : end + 1;
+    cursor.insertText(text.sliced(at, end - at));
+    at = end;
+    between();
+  }
+  cursor.endEditBlock();
+  viewport()->setUpdatesEnabled(updates);
+}
+
+const lanzhou::Text& TextBox::Text() const {
   if (!cache_valid_) {
     const RawText raw = Raw();
     KeepText(FromBoxRawText(raw.raw, raw.soft_breaks));
@@ -193,12 +210,12 @@ void TextBox::InsertFiles(const std::vector<lanzhou::Text>& paths) {
   if (!text.empty()) InsertContent(PastedBoxContent(ToQString(text)));
 }
 
-void TextBox::InsertContent(const BoxContent& content) {
+void TextBox::InsertContent(const BoxContent& content, const std::function<void()>& between) {
   QTextCursor cursor = textCursor();
   cursor.beginEditBlock();
   cursor.removeSelectedText();
   const int before = cursor.blockNumber();
-  cursor.insertText(content.text);
+  InsertInPieces(cursor, content.text, between);
   // The blocks the paste starts copy the format of the one it went into: set each mark.
   // Soft block numbers count from the block the paste went into.
   std::vector<int> soft = content.soft_blocks;

@@ -24,6 +24,7 @@
 #define LANZHOU_UI_QT_TEXT_BOX_H_
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <functional>
 #include <vector>
 
@@ -41,18 +42,22 @@ class TextBox : public QPlainTextEdit {
   // Replaces the whole text; the cursor goes to the start and the undo history is cleared.
   void SetText(const lanzhou::Text& text) { SetContent(ToBoxContent(text), text); }
   // Replaces the whole text as one edit that undo takes back; the cursor goes to the start.
-  void ReplaceText(const lanzhou::Text& text);
-  // The whole text, lines separated by CR LF.
-  lanzhou::Text Text() const;
+  void ReplaceText(const lanzhou::Text& text) { ReplaceContent(ToBoxContent(text), text); }
+  // The whole text, lines separated by CR LF; valid until the text changes.
+  const lanzhou::Text& Text() const;
 
   // The two halves of each, so that the conversion, which takes most of the time for a large
   // text, can run on another thread: SetText(t) is SetContent(ToBoxContent(t), t), and Text()
   // is FromBoxRawText of `Raw()`, kept by `KeepText` for the next Text(), unless
   // `HasTextAtHand()`.
   // With `between`, a large text goes in a piece at a time and `between()` runs after each
-  // (the window's events, so that it goes on meanwhile).
-  void SetContent(const BoxContent& content, const lanzhou::Text& text,
+  // (the window's events, so that it goes on meanwhile); the box is not repainted until the
+  // text is whole. ReplaceText(t) is ReplaceContent(ToBoxContent(t), t): its pieces make one
+  // edit all the same.
+  void SetContent(const BoxContent& content, lanzhou::Text text,
                   const std::function<void()>& between = {});
+  void ReplaceContent(const BoxContent& content, lanzhou::Text text,
+                      const std::function<void()>& between = {});
   bool HasTextAtHand() const { return cache_valid_; }
   struct RawText {
     QString raw;
@@ -83,8 +88,13 @@ class TextBox : public QPlainTextEdit {
   // Marks the blocks `first + n` for every n of `soft` as following a soft break and every
   // other block from `first` to `last` as following a line end. Joins the current edit.
   void MarkBlocks(int first, int last, const std::vector<int>& soft);
-  // Puts `content` in place of the selection, as one edit.
-  void InsertContent(const BoxContent& content);
+  // Puts `content` in place of the selection, as one edit; with `between`, a piece at a time
+  // as in SetContent.
+  void InsertContent(const BoxContent& content, const std::function<void()>& between = {});
+  // Inserts `text` at `cursor`, all at once without `between`, else a piece of whole blocks
+  // at a time with `between()` after each and the box not repainted meanwhile.
+  void InsertInPieces(QTextCursor& cursor, const QString& text,
+                      const std::function<void()>& between);
   // Makes a drag or drop from outside the box a copy.
   void CopyFromElsewhere(QDropEvent* event) const;
 
