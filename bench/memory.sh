@@ -8,6 +8,9 @@
 # 10 million tiny lines. The data goes to a scratch directory under $TMPDIR (about 5 x SIZE_MB
 # of disk; a pipe is copied there too) and is removed.
 #
+# Environment: DATA=DIR keeps the data in DIR and reuses it on the next run (made again when
+# SIZE_MB differs); SHAPES="lf pipe" runs only the shapes named (default: all seven).
+#
 # Prints one Markdown table row per run: peak resident memory (/usr/bin/time -v, mapped input
 # pages included) and wall time. A run is marked "over" when it peaks above its goal: 1.3 x
 # the input for dedupe in memory, 256 MB + --memory for dedupe --memory, 256 MB for every
@@ -20,9 +23,11 @@ size_mb=${2:-512}
 [ -x "$cli" ] || { echo "memory: no program at $cli" >&2; exit 1; }
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/lanzhou-memory.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
+data=${DATA:-$scratch}
+mkdir -p "$data"
 export TMPDIR=$scratch  # where a pipe is copied
 
-python3 - "$scratch" "$size_mb" <<'PY'
+[ "$(cat "$data/size" 2>/dev/null)" = "$size_mb" ] || python3 - "$data" "$size_mb" <<'PY'
 import os, sys
 root, size = sys.argv[1], int(sys.argv[2]) * 1024 * 1024
 names = ["张三丰", "李四", "王小明", "欧阳娜娜", "兰州"]
@@ -53,6 +58,8 @@ with open(os.path.join(root, "packed.txt"), "wb") as out:
 with open(os.path.join(root, "tiny.txt"), "wb", buffering=1 << 22) as out:
     for start in range(0, 10_000_000, 100_000):
         out.write(b"".join(b"%x\r\n" % (i % 1000003) for i in range(start, start + 100_000)))
+with open(os.path.join(root, "size"), "w") as out:
+    out.write("%d\n" % (size >> 20))
 PY
 
 status=0
@@ -89,11 +96,12 @@ run() {
 
 echo "| shape | command | input | wall | peak memory | goal | |"
 echo "|---|---|---|---|---|---|---|"
-for shape in crlf lf utf8 pipe line packed tiny; do
-  file=$scratch/$shape.txt
-  [ "$shape" = pipe ] && file=$scratch/crlf.txt
+for shape in ${SHAPES:-crlf lf utf8 pipe line packed tiny}; do
+  file=$data/$shape.txt
+  [ "$shape" = pipe ] && file=$data/crlf.txt
   run $shape "cat" - cat "$file"
   run $shape "cut -d'|' -f2" - cut -d'|' -f2 "$file"
+  [ "$shape" = packed ] && run $shape "cut -d'|' -f1" - cut -d'|' -f1 "$file"
   run $shape "awk -F'|' '{print \$2}'" - awk -F'|' '{print $2}' "$file"
   [ "$shape" = packed ] || run $shape "sort -u" - sort -u -S 50% "$file"
   run $shape "extract -f 2" 256 "$cli" extract -f 2 "$file"
@@ -102,6 +110,7 @@ for shape in crlf lf utf8 pipe line packed tiny; do
   run $shape "reorder -d '|' -c 2,1" 256 "$cli" reorder -d '|' -c 2,1 "$file"
   run $shape "wrap -w 76" 256 "$cli" wrap -w 76 "$file"
   run $shape "merge --datum d" 256 "$cli" merge --datum d "$file"
+  run $shape "normalize --width --trim" 256 "$cli" normalize --width --trim "$file"
   run $shape "dedupe" in "$cli" dedupe "$file"
   run $shape "dedupe --memory 64M" 320 "$cli" dedupe --memory 64M "$file"
 done
