@@ -1,0 +1,552 @@
+#include "text/finders.h"
+
+#include <re2/re2.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "text/encoding.h"
+#include "text/gbk_chars.h"
+#include "text/normalize.h"
+
+namespace lanzhou {
+namespace {
+
+// The rules read a line as one "shadow" byte per character: ASCII as it is, a full-width form
+// as its ASCII byte, every other character as one of these two.
+constexpr unsigned char kWide = 0x80;  // a two-byte character with no ASCII form
+constexpr unsigned char kHan = 0x81;   // a Chinese character, which may stand in a domain name
+
+struct Shadow {
+  std::string chars;
+  std::vector<std::uint32_t> offsets;  // where each character starts; one more: the end
+
+  std::size_t size() const { return chars.size(); }
+  unsigned char at(std::size_t i) const {
+    return i < chars.size() ? static_cast<unsigned char>(chars[i]) : 0;
+  }
+};
+
+// Whether a two-byte character (lead, trail) is a Chinese character: GBK's symbol rows
+// A1..A9 are not, nor the halves of a GB18030 four-byte sequence (a digit second byte).
+bool IsHan(unsigned char lead, unsigned char trail) {
+  return (lead < 0xA1 || lead > 0xA9) && (trail < '0' || trail > '9');
+}
+
+// Lines are read whole; one longer than 4 GiB is read in its first 4 GiB.
+void MakeShadow(std::string_view line, Shadow& shadow) {
+  line = line.substr(0, UINT32_MAX - 1);
+  shadow.chars.resize(line.size());
+  shadow.offsets.resize(line.size() + 1);
+  char* chars = shadow.chars.data();
+  std::uint32_t* offsets = shadow.offsets.data();
+  std::size_t n = 0;
+  const std::size_t size = line.size();
+  for (std::size_t i = 0; i < size;) {
+    const auto lead = static_cast<unsigned char>(line[i]);
+    offsets[n] = static_cast<std::uint32_t>(i);
+    if (lead < 0x80) {
+      chars[n++] = static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    if (CharLength(line, i) == 1) {
+      chars[n++] = static_cast<char>(kWide);
+      ++i;
+      continue;
+    }
+    const auto trail = static_cast<unsigned char>(line[i + 1]);
+    // Every full-width form counts, its punctuation too: "：／／" reads as "://".
+    const char ascii = lead == 0xA3 || lead == 0xA1 ? HalfWidthOf(lead, trail, true) : 0;
+    chars[n++] = ascii != 0 ? ascii : static_cast<char>(IsHan(lead, trail) ? kHan : kWide);
+    i += 2;
+  }
+  offsets[n] = static_cast<std::uint32_t>(size);
+  shadow.chars.resize(n);
+  shadow.offsets.resize(n + 1);
+}
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsAlpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+bool IsAlnum(unsigned char c) { return IsDigit(c) || IsAlpha(c); }
+bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
+bool IsLocalChar(unsigned char c) {
+  return IsAlnum(c) || c == '.' || c == '_' || c == '%' || c == '+' || c == '-';
+}
+unsigned char Lower(unsigned char c) { return IsAlpha(c) ? (c | 0x20) : c; }
+
+// Whether the shadow at `i` spells `word` (lower-case ASCII), any case.
+bool SpellsAt(const Shadow& s, std::size_t i, std::string_view word) {
+  if (i + word.size() > s.size()) return false;
+  for (std::size_t k = 0; k < word.size(); ++k) {
+    if (Lower(s.at(i + k)) != static_cast<unsigned char>(word[k])) return false;
+  }
+  return true;
+}
+
+struct Span {
+  std::size_t begin;  // in characters
+  std::size_t end;
+};
+
+// ---- phone ------------------------------------------------------------------------------
+
+// The end of a mobile number's 3-4-4 digits from `p`, or nothing.
+std::optional<std::size_t> MobileDigitsEnd(const Shadow& s, std::size_t p, std::string& digits) {
+  digits.clear();
+  int separator = 0;  // 0 none yet, 1 blanks, 2 hyphen, -1 none between the groups
+  constexpr std::array<int, 3> kGroups = {3, 4, 4};
+  for (std::size_t g = 0; g < kGroups.size(); ++g) {
+    if (g > 0) {
+      int here = -1;
+      if (IsBlank(s.at(p))) {
+        here = 1;
+        while (IsBlank(s.at(p))) ++p;
+      } else if (s.at(p) == '-') {
+        here = 2;
+        ++p;
+      }
+      if (separator == 0) separator = here;
+      if (here != separator) return std::nullopt;
+    }
+    for (int k = 0; k < kGroups[g]; ++k, ++p) {
+      if (!IsDigit(s.at(p))) return std::nullopt;
+      digits += static_cast<char>(s.at(p));
+    }
+  }
+  if (digits[0] != '1' || digits[1] < '3' || IsAlnum(s.at(p))) return std::nullopt;
+  return p;
+}
+
+void FindPhones(const Shadow& s, std::vector<Span>& spans, std::vector<std::string>& numbers) {
+  std::string digits;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = s.at(i);
+    if ((c != '+' && !IsDigit(c)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
+    std::optional<std::size_t> end;
+    // +86 or 86, then perhaps one blank run or hyphen.
+    const std::size_t prefix = c == '+' ? 1 : 0;
+    if (s.at(i + prefix) == '8' && s.at(i + prefix + 1) == '6') {
+      std::size_t p = i + prefix + 2;
+      if (IsBlank(s.at(p))) {
+        while (IsBlank(s.at(p))) ++p;
+      } else if (s.at(p) == '-') {
+        ++p;
+      }
+      end = MobileDigitsEnd(s, p, digits);
+    }
+    if (!end && c != '+') end = MobileDigitsEnd(s, i, digits);
+    if (!end) continue;
+    spans.push_back({i, *end});
+    numbers.push_back(digits);
+    i = *end - 1;
+  }
+}
+
+// ---- QQ ---------------------------------------------------------------------------------
+
+bool IsQqDomainAt(const Shadow& s, std::size_t p) {
+  return SpellsAt(s, p, "qq.com") && !IsAlnum(s.at(p + 6)) && s.at(p + 6) != '-' &&
+         !(s.at(p + 6) == '.' && IsAlnum(s.at(p + 7)));
+}
+
+void FindQq(const Shadow& s, const std::vector<Span>& phones, std::vector<Span>& spans) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (!IsDigit(s.at(i)) || (i > 0 && IsDigit(s.at(i - 1)))) continue;
+    std::size_t j = i;
+    while (IsDigit(s.at(j))) ++j;
+    const std::size_t begin = i;
+    i = j - 1;
+    if (j - begin < 5 || j - begin > 11 || s.at(begin) == '0') continue;
+    const unsigned char before = begin > 0 ? s.at(begin - 1) : 0;
+    const bool after_qq = begin >= 2 && Lower(s.at(begin - 2)) == 'q' && Lower(before) == 'q' &&
+                          !(begin >= 3 && IsAlnum(s.at(begin - 3)));
+    if (IsAlpha(before) && !after_qq) continue;
+    if (before == '.' && begin >= 2 && IsDigit(s.at(begin - 2))) continue;  // a decimal
+    const unsigned char after = s.at(j);
+    if (IsAlpha(after) || (after == '.' && IsDigit(s.at(j + 1)))) continue;
+    // The local part of an address is a QQ number only at qq.com.
+    if (after == '@' && (IsLocalChar(before) || !IsQqDomainAt(s, j + 1))) continue;
+    const bool in_phone = std::any_of(phones.begin(), phones.end(),
+                                      [&](const Span& p) { return p.begin < j && begin < p.end; });
+    if (!in_phone) spans.push_back({begin, j});
+  }
+}
+
+// ---- resident ID ------------------------------------------------------------------------
+
+int Number(std::string_view digits) {
+  int n = 0;
+  for (char c : digits) n = n * 10 + (c - '0');
+  return n;
+}
+
+bool IsRealDate(int year, int month, int day) {
+  if (year < 1800 || year > 2099 || month < 1 || month > 12 || day < 1) return false;
+  constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
+    std::size_t j = i;
+    while (IsDigit(s.at(j))) ++j;
+    std::size_t end = j;
+    if (j - i == 17 && Lower(s.at(j)) == 'x') end = j + 1;
+    const std::size_t begin = i;
+    i = j - 1;
+    if (IsAlnum(s.at(end))) continue;
+    const std::string_view chars(s.chars.data() + begin, end - begin);
+    if (chars.size() == 18 && IsValidResidentId(chars)) {
+      spans.push_back({begin, end});
+    } else if (old_id && chars.size() == 15 &&
+               IsRealDate(1900 + Number(chars.substr(6, 2)), Number(chars.substr(8, 2)),
+                          Number(chars.substr(10, 2)))) {
+      spans.push_back({begin, end});
+    }
+  }
+}
+
+// ---- e-mail -----------------------------------------------------------------------------
+
+// The Chinese top-level domains an address may end in, longest first where one begins another.
+constexpr std::array<const char*, 16> kChineseTopLevels = {
+    "中国", "中國", "公司",   "网络", "網絡", "在线", "网址", "网店",
+    "商城", "集团", "我爱你", "手机", "信息", "游戏", "商标", "香港"};
+
+// How many shadow characters of the Chinese label at `p` (of `length`) a known top level
+// takes, 0 when none is a prefix of it.
+std::size_t ChineseTopLevelAt(std::string_view line, const Shadow& s, std::size_t p,
+                              std::size_t length) {
+  static const std::vector<std::string> kTopLevels = [] {
+    std::vector<std::string> out;
+    for (const char* t : kChineseTopLevels) out.push_back(FromUtf8(t).bytes());
+    return out;
+  }();
+  std::size_t best = 0;
+  for (const std::string& t : kTopLevels) {
+    const std::size_t chars = t.size() / 2;
+    if (chars > length || chars <= best) continue;
+    const std::size_t from = s.offsets[p];
+    if (line.substr(from, s.offsets[p + chars] - from) == t) best = chars;
+  }
+  return best;
+}
+
+void FindEmails(std::string_view line, const Shadow& s, std::vector<Span>& spans) {
+  struct Label {
+    std::size_t begin, end;
+    bool han;
+  };
+  std::vector<Label> labels;
+  std::size_t from = 0;  // the local part of the next address starts no earlier
+  for (std::size_t at = 0; at < s.size(); ++at) {
+    if (s.at(at) != '@') continue;
+    std::size_t begin = at;
+    while (begin > from && IsLocalChar(s.at(begin - 1))) --begin;
+    while (begin < at && s.at(begin) == '.') ++begin;
+    if (begin == at) continue;
+    labels.clear();
+    std::size_t p = at + 1;
+    while (true) {
+      const std::size_t label_begin = p;
+      bool han = false;
+      bool cut = false;
+      while (p < s.size()) {
+        const unsigned char c = s.at(p);
+        const bool ascii = IsAlnum(c) || c == '-';
+        if (!ascii && c != kHan) break;
+        if (p > label_begin && ascii == han) {
+          cut = true;
+          break;
+        }
+        han = !ascii;
+        ++p;
+      }
+      if (p == label_begin) break;
+      labels.push_back({label_begin, p, han});
+      if (cut || s.at(p) != '.' || !(IsAlnum(s.at(p + 1)) || s.at(p + 1) == kHan)) break;
+      ++p;
+    }
+    // The last label must be a top level; labels after the last one that is are left out.
+    std::size_t end = 0;
+    while (labels.size() >= 2) {
+      Label& last = labels.back();
+      if (last.han) {
+        const std::size_t top = ChineseTopLevelAt(line, s, last.begin, last.end - last.begin);
+        if (top > 0) {
+          end = last.begin + top;
+          break;
+        }
+      } else if (last.end - last.begin >= 2 &&
+                 std::all_of(s.chars.begin() + static_cast<std::ptrdiff_t>(last.begin),
+                             s.chars.begin() + static_cast<std::ptrdiff_t>(last.end),
+                             [](char c) { return IsAlpha(static_cast<unsigned char>(c)); })) {
+        end = last.end;
+        break;
+      }
+      labels.pop_back();
+    }
+    const bool hyphen_edge = std::any_of(labels.begin(), labels.end(), [&](const Label& l) {
+      return !l.han && (s.at(l.begin) == '-' || s.at(l.end - 1) == '-');
+    });
+    if (end == 0 || hyphen_edge) continue;
+    spans.push_back({begin, end});
+    from = end;
+    at = end - 1;
+  }
+}
+
+// ---- links ------------------------------------------------------------------------------
+
+bool IsUrlChar(unsigned char c) {
+  return c > ' ' && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '`' && c != '{' &&
+         c != '}' && c != '|' && c != '\\' && c != '^';
+}
+
+void FindUrls(const Shadow& s, std::vector<Span>& spans) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (Lower(s.at(i)) != 'h' || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
+    std::size_t p = 0;
+    if (SpellsAt(s, i, "http://")) {
+      p = i + 7;
+    } else if (SpellsAt(s, i, "https://")) {
+      p = i + 8;
+    } else {
+      continue;
+    }
+    if (!IsAlnum(s.at(p))) continue;
+    std::size_t end = p;
+    while (end < s.size() && IsUrlChar(s.at(end))) ++end;
+    while (true) {
+      const unsigned char last = s.at(end - 1);
+      if (std::string_view(".,;:!?'").find(static_cast<char>(last)) != std::string_view::npos) {
+        --end;
+      } else if (last == ')' &&
+                 std::count(s.chars.begin() + static_cast<std::ptrdiff_t>(i),
+                            s.chars.begin() + static_cast<std::ptrdiff_t>(end), '(') <
+                     std::count(s.chars.begin() + static_cast<std::ptrdiff_t>(i),
+                                s.chars.begin() + static_cast<std::ptrdiff_t>(end), ')')) {
+        --end;
+      } else {
+        break;
+      }
+    }
+    spans.push_back({i, end});
+    i = end - 1;
+  }
+}
+
+// The folded form of characters [begin, end): ASCII where the shadow has it, the line's own
+// bytes for the rest.
+std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
+  std::string out;
+  for (std::size_t k = span.begin; k < span.end; ++k) {
+    const unsigned char c = s.at(k);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out.append(line.substr(s.offsets[k], s.offsets[k + 1] - s.offsets[k]));
+    }
+  }
+  return out;
+}
+
+// ---- custom -----------------------------------------------------------------------------
+
+// The UTF-8 form of a line with, for every UTF-8 byte where a character starts, the offset of
+// that character in the line: converted a character at a time, so the offsets stay exact even
+// where the line holds bytes that are not GB18030.
+struct Utf8Line {
+  std::string text;
+  std::vector<std::size_t> offsets;  // size text.size() + 1; only character starts are set
+};
+
+// The UTF-8 form of each two-byte GB18030 character, made once, in one conversion of all of
+// them with an LF after each (no lead byte takes an LF).
+const std::vector<std::string>& TwoByteUtf8() {
+  static const std::vector<std::string> table = [] {
+    std::string all;
+    std::vector<unsigned> codes;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+      for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+        codes.push_back(lead << 8 | trail);
+        all += static_cast<char>(lead);
+        all += static_cast<char>(trail);
+        all += '\n';
+      }
+    }
+    const std::string utf8 = ToUtf8(all);
+    std::vector<std::string> out(1 << 16);
+    std::size_t at = 0;
+    for (unsigned code : codes) {
+      const std::size_t lf = utf8.find('\n', at);
+      if (lf == std::string::npos) break;
+      out[code] = utf8.substr(at, lf - at);
+      at = lf + 1;
+    }
+    return out;
+  }();
+  return table;
+}
+
+void MakeUtf8Line(std::string_view line, Utf8Line& u) {
+  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  const std::vector<std::string>& table = TwoByteUtf8();
+  u.text.clear();
+  u.offsets.clear();
+  for (std::size_t i = 0; i < line.size();) {
+    u.offsets.resize(u.text.size() + 1, line.size());
+    u.offsets[u.text.size()] = i;
+    const auto lead = static_cast<unsigned char>(line[i]);
+    std::size_t length = CharLength(line, i);
+    if (length == 1) {
+      u.text += lead < 0x80 ? std::string_view(&line[i], 1) : kReplacement;
+    } else if (IsDigit(static_cast<unsigned char>(line[i + 1]))) {
+      // A four-byte sequence is two characters of the model; it converts as a whole.
+      length = i + 3 < line.size() && CharLength(line, i + 2) == 2 ? 4 : 2;
+      const std::string utf8 = ToUtf8(line.substr(i, length));
+      u.text += utf8;
+    } else {
+      const std::string& utf8 = table[lead << 8 | static_cast<unsigned char>(line[i + 1])];
+      u.text += utf8.empty() ? kReplacement : std::string_view(utf8);
+    }
+    i += length;
+  }
+  u.offsets.resize(u.text.size() + 1, line.size());
+  u.offsets[u.text.size()] = line.size();
+}
+
+void FindCustom(std::string_view line, const RE2& re, std::vector<FoundItem>& items) {
+  thread_local Utf8Line u;
+  MakeUtf8Line(line, u);
+  const int group = re.NumberOfCapturingGroups() > 0 ? 1 : 0;
+  std::array<re2::StringPiece, 2> match;
+  std::size_t pos = 0;
+  while (pos <= u.text.size() &&
+         re.Match(u.text, pos, u.text.size(), RE2::UNANCHORED, match.data(), group + 1)) {
+    const std::size_t whole_begin = static_cast<std::size_t>(match[0].data() - u.text.data());
+    const std::size_t whole_end = whole_begin + match[0].size();
+    const re2::StringPiece taken = match[static_cast<std::size_t>(group)];
+    if (taken.data() != nullptr && !taken.empty()) {
+      const std::size_t b = static_cast<std::size_t>(taken.data() - u.text.data());
+      const std::size_t e = b + taken.size();
+      const std::size_t begin = u.offsets[b];
+      const std::size_t end = u.offsets[e];
+      items.push_back(
+          {begin, end, FoundKind::kCustom, std::string(line.substr(begin, end - begin))});
+    }
+    if (whole_end > whole_begin) {
+      pos = whole_end;
+    } else {
+      // An empty match: step over one UTF-8 character.
+      pos = whole_end + 1;
+      while (pos < u.text.size() && (static_cast<unsigned char>(u.text[pos]) & 0xC0) == 0x80) {
+        ++pos;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool IsValidResidentId(std::string_view id) {
+  if (id.size() != 18) return false;
+  for (std::size_t k = 0; k < 17; ++k) {
+    if (!IsDigit(static_cast<unsigned char>(id[k]))) return false;
+  }
+  if (!IsRealDate(Number(id.substr(6, 4)), Number(id.substr(10, 2)), Number(id.substr(12, 2)))) {
+    return false;
+  }
+  constexpr std::array<int, 17> kWeights = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
+  int sum = 0;
+  for (std::size_t k = 0; k < 17; ++k) sum += (id[k] - '0') * kWeights[k];
+  constexpr std::string_view kCheck = "10X98765432";
+  return kCheck[static_cast<std::size_t>(sum % 11)] == (id[17] == 'x' ? 'X' : id[17]);
+}
+
+struct Finders::Impl {
+  FinderChoice choice;
+  std::unique_ptr<RE2> custom;
+};
+
+Finders::Finders(const FinderChoice& choice, std::string* error) : impl_(std::make_unique<Impl>()) {
+  impl_->choice = choice;
+  if (!choice.custom.empty()) {
+    RE2::Options options;
+    options.set_log_errors(false);
+    auto re = std::make_unique<RE2>(ToUtf8(choice.custom), options);
+    if (re->ok()) {
+      impl_->custom = std::move(re);
+    } else if (error != nullptr) {
+      *error = re->error();
+    }
+  }
+}
+
+Finders::~Finders() = default;
+Finders::Finders(Finders&&) noexcept = default;
+Finders& Finders::operator=(Finders&&) noexcept = default;
+
+bool Finders::Any() const {
+  const FinderChoice& c = impl_->choice;
+  return c.phone || c.email || c.qq || c.id || c.url || impl_->custom != nullptr;
+}
+
+void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) const {
+  items.clear();
+  const FinderChoice& c = impl_->choice;
+  if (c.phone || c.email || c.qq || c.id || c.url) {
+    thread_local Shadow s;
+    thread_local std::vector<Span> spans;
+    thread_local std::vector<Span> phones;
+    thread_local std::vector<std::string> numbers;
+    MakeShadow(line, s);
+    auto add = [&](FoundKind kind, Span span, std::string item) {
+      items.push_back({s.offsets[span.begin], s.offsets[span.end], kind, std::move(item)});
+    };
+    phones.clear();
+    numbers.clear();
+    if (c.phone || c.qq) FindPhones(s, phones, numbers);
+    if (c.phone) {
+      for (std::size_t k = 0; k < phones.size(); ++k) add(FoundKind::kPhone, phones[k], numbers[k]);
+    }
+    auto add_spans = [&](FoundKind kind) {
+      for (const Span& span : spans) add(kind, span, FoldedItem(line, s, span));
+      spans.clear();
+    };
+    spans.clear();
+    if (c.email) {
+      FindEmails(line, s, spans);
+      add_spans(FoundKind::kEmail);
+    }
+    if (c.qq) {
+      if (!c.phone) phones.clear();
+      FindQq(s, phones, spans);
+      add_spans(FoundKind::kQq);
+    }
+    if (c.id) {
+      FindIds(s, c.old_id, spans);
+      for (Span& span : spans) {
+        std::string id = FoldedItem(line, s, span);
+        if (id.back() == 'x') id.back() = 'X';
+        add(FoundKind::kId, span, std::move(id));
+      }
+      spans.clear();
+    }
+    if (c.url) {
+      FindUrls(s, spans);
+      add_spans(FoundKind::kUrl);
+    }
+  }
+  if (impl_->custom) FindCustom(line, *impl_->custom, items);
+  std::stable_sort(items.begin(), items.end(), [](const FoundItem& a, const FoundItem& b) {
+    return a.begin != b.begin ? a.begin < b.begin : a.kind < b.kind;
+  });
+}
+
+}  // namespace lanzhou
