@@ -1,0 +1,195 @@
+#include "text/keyword_filter.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "text/gbk_chars.h"
+#include "text/lines.h"
+
+namespace lanzhou {
+namespace {
+
+unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : c; }
+
+// The character at s[i] as one number: a byte of its own as itself (0..FF), a two-byte
+// character as lead * 256 + trail (8000 and above), so that the two never meet. With
+// `fold`, ASCII letters in lower case.
+std::uint32_t CharCode(std::string_view s, std::size_t i, std::size_t length, bool fold) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  if (length == 1) return fold ? LowerAscii(lead) : lead;
+  return static_cast<std::uint32_t>(lead) << 8 | static_cast<unsigned char>(s[i + 1]);
+}
+
+// `line` with the ASCII letters that are characters of their own in lower case.
+void FoldCase(std::string_view line, std::string& out) {
+  out.assign(line);
+  for (std::size_t i = 0; i < out.size(); i += CharLength(out, i)) {
+    out[i] = static_cast<char>(LowerAscii(static_cast<unsigned char>(out[i])));
+  }
+}
+
+struct StringHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+}  // namespace
+
+struct KeywordFilter::Impl {
+  KeywordOptions options;
+  std::size_t keyword_count = 0;
+  std::unordered_set<std::string, StringHash, std::equal_to<>> whole_lines;
+
+  // The automaton. Characters that occur in keywords are numbered from 1 (`classes`); any
+  // other character is 0 and sends it back to the root. The root's moves are a table; every
+  // other state keeps its moves as a sorted run of `edges` and falls back along `fail`.
+  std::vector<std::uint32_t> classes;  // indexed by `CharCode`
+  std::vector<std::uint32_t> root;     // by class: the state after the root
+  struct Edge {
+    std::uint32_t cls;
+    std::uint32_t to;
+  };
+  std::vector<Edge> edges;
+  std::vector<std::uint32_t> first_edge;  // per state, one more at the end
+  std::vector<std::uint32_t> fail;
+  std::vector<std::uint8_t> ends;  // a keyword ends here, or at a state it falls back to
+
+  std::uint32_t Move(std::uint32_t state, std::uint32_t cls) const {
+    while (state != 0) {
+      const Edge* begin = edges.data() + first_edge[state];
+      const Edge* end = edges.data() + first_edge[state + 1];
+      const Edge* e = end - begin <= 8
+                          ? std::find_if(begin, end, [cls](const Edge& x) { return x.cls >= cls; })
+                          : std::lower_bound(begin, end, cls, [](const Edge& x, std::uint32_t c) {
+                              return x.cls < c;
+                            });
+      if (e != end && e->cls == cls) return e->to;
+      state = fail[state];
+    }
+    return root[cls];
+  }
+
+  bool Contains(std::string_view line) const {
+    if (ends.empty()) return false;
+    const bool fold = options.ignore_case;
+    std::uint32_t state = 0;
+    for (std::size_t i = 0; i < line.size();) {
+      const std::size_t length = CharLength(line, i);
+      const std::uint32_t cls = classes[CharCode(line, i, length, fold)];
+      i += length;
+      state = cls == 0 ? 0 : Move(state, cls);
+      if (ends[state]) return true;
+    }
+    return false;
+  }
+
+  void Build(const std::vector<std::string_view>& keywords) {
+    classes.assign(1 << 16, 0);
+    std::uint32_t class_count = 1;
+    // The trie, its moves in a hash map while it grows.
+    std::unordered_map<std::uint64_t, std::uint32_t> moves;
+    std::vector<std::uint8_t> terminal(1, 0);
+    for (std::string_view keyword : keywords) {
+      std::uint32_t state = 0;
+      for (std::size_t i = 0; i < keyword.size();) {
+        const std::size_t length = CharLength(keyword, i);
+        std::uint32_t& cls = classes[CharCode(keyword, i, length, options.ignore_case)];
+        if (cls == 0) cls = class_count++;
+        i += length;
+        const auto [it, added] = moves.try_emplace(std::uint64_t{state} << 32 | cls,
+                                                   static_cast<std::uint32_t>(terminal.size()));
+        if (added) terminal.push_back(0);
+        state = it->second;
+      }
+      terminal[state] = 1;
+    }
+    const std::size_t states = terminal.size();
+    // Sorted runs of moves per state.
+    std::vector<std::uint32_t> counts(states + 1, 0);
+    for (const auto& [key, to] : moves) ++counts[(key >> 32) + 1];
+    first_edge.assign(states + 1, 0);
+    for (std::size_t s = 0; s < states; ++s) first_edge[s + 1] = first_edge[s] + counts[s + 1];
+    edges.assign(moves.size(), {});
+    std::vector<std::uint32_t> fill(first_edge.begin(), first_edge.end() - 1);
+    for (const auto& [key, to] : moves) {
+      edges[fill[key >> 32]++] = {static_cast<std::uint32_t>(key & 0xFFFFFFFF), to};
+    }
+    moves.clear();
+    for (std::size_t s = 0; s < states; ++s) {
+      std::sort(edges.begin() + first_edge[s], edges.begin() + first_edge[s + 1],
+                [](const Edge& a, const Edge& b) { return a.cls < b.cls; });
+    }
+    root.assign(class_count, 0);
+    for (std::uint32_t e = first_edge[0]; e < first_edge[1]; ++e) root[edges[e].cls] = edges[e].to;
+    // Fall-back states breadth first, so a state's is known before its children's.
+    fail.assign(states, 0);
+    ends = terminal;
+    std::deque<std::uint32_t> queue;
+    for (std::uint32_t e = first_edge[0]; e < first_edge[1]; ++e) queue.push_back(edges[e].to);
+    while (!queue.empty()) {
+      const std::uint32_t s = queue.front();
+      queue.pop_front();
+      ends[s] = ends[s] | ends[fail[s]];
+      for (std::uint32_t e = first_edge[s]; e < first_edge[s + 1]; ++e) {
+        const std::uint32_t child = edges[e].to;
+        fail[child] = Move(fail[s], edges[e].cls);
+        queue.push_back(child);
+      }
+    }
+  }
+};
+
+KeywordFilter::KeywordFilter(std::string_view keyword_lines, KeywordOptions options)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->options = options;
+  std::string_view rest = keyword_lines;
+  std::string_view line;
+  std::string folded;
+  std::vector<std::string_view> keywords;
+  while (NextLine(rest, line)) {
+    if (line.empty()) continue;
+    if (options.whole_line) {
+      if (options.ignore_case) {
+        FoldCase(line, folded);
+        impl_->whole_lines.insert(folded);
+      } else {
+        impl_->whole_lines.emplace(line);
+      }
+    } else {
+      keywords.push_back(line);
+    }
+  }
+  impl_->keyword_count = options.whole_line ? impl_->whole_lines.size() : keywords.size();
+  if (!keywords.empty()) impl_->Build(keywords);
+}
+
+KeywordFilter::~KeywordFilter() = default;
+
+std::size_t KeywordFilter::KeywordCount() const { return impl_->keyword_count; }
+
+bool KeywordFilter::LineMatches(std::string_view line) const {
+  if (!impl_->options.whole_line) return impl_->Contains(line);
+  if (!impl_->options.ignore_case) return impl_->whole_lines.contains(line);
+  thread_local std::string folded;
+  FoldCase(line, folded);
+  return impl_->whole_lines.contains(folded);
+}
+
+std::size_t KeywordFilter::AppendFilteredLines(std::string_view lines, bool keep,
+                                               std::string& out) const {
+  std::size_t count = 0;
+  std::string_view line;
+  while (NextLine(lines, line)) {
+    if (LineMatches(line) != keep) continue;
+    if (count++ > 0) out += "\r\n";
+    out.append(line);
+  }
+  return count;
+}
+
+}  // namespace lanzhou
