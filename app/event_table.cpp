@@ -6,6 +6,7 @@
 #include "pages/clean.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
+#include "pages/find.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
@@ -31,6 +32,9 @@ constexpr ClickEvent kClickEvents[] = {
     {Unit::按钮2, OnWrapClicked},        // line wrapping
     {Unit::按钮3, OnExtractClicked},     // field extraction
     {Unit::按钮_清洗, OnCleanClicked},   // clean-up
+    {Unit::按钮_提取, OnFindClicked},    // information extraction
+    {Unit::按钮_保留, OnKeepClicked},    // keep the lines with a keyword
+    {Unit::按钮_删除, OnDropClicked},    // drop the lines with a keyword
 };
 
 constexpr FilesDroppedEvent kFilesDroppedEvents[] = {

@@ -10,7 +10,7 @@
 
 namespace lanzhou {
 
-inline constexpr int kUnitCount = static_cast<int>(Unit::按钮_清洗) + 1;
+inline constexpr int kUnitCount = static_cast<int>(Unit::按钮_删除) + 1;
 
 enum class UnitKind {
   kWindow,
@@ -64,9 +64,10 @@ inline constexpr int kClientHeight = 566;
 // entry carry it.
 inline constexpr const char* kUserFolderName = "岚舟资料处理专家";
 
-// Captions of the tab control's pages 0 to 5.
+// Captions of the tab control's pages.
 inline constexpr const char* kPageCaptions[] = {"排序操作", "数据合并操作", "数据去重处理",
-                                                "折行处理", "文本分割",     "数据清洗"};
+                                                "折行处理", "文本分割",     "数据清洗",
+                                                "信息提取"};
 
 // A column a report list is defined with.
 struct ColumnDefinition {

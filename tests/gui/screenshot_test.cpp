@@ -3,6 +3,7 @@
 // Chinese locale. The pictures go to $LANZHOU_SCREENSHOTS, else to
 // lanzhou-screenshots/ in the temporary folder; the output names each file.
 // docs/screenshots/ is made with LANZHOU_SCREENSHOTS=docs/screenshots LANG=zh_CN.UTF-8.
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QDir>
@@ -103,11 +104,23 @@ TEST_F(Screenshot, EveryPageAsAUserFillsIt) {
         Widget<QRadioButton>(Unit::单选框_繁转简)->setChecked(true);
         Press(Unit::按钮_清洗);
       },
+      [&] {  // phone numbers, addresses and QQ numbers pulled out of a chat
+        Paste(Unit::编辑框_提取资料,
+              "张三：我的手机 ＋８６ １３８-００１３-８０００，邮箱 zhangsan@example.com\r\n"
+              "李四：QQ 88886666，订单号2013800138000123 明天发货\r\n"
+              "王五：电话13912345678，网址 https://www.example.com/shop 。");
+        for (Unit box : {Unit::选择框_手机号, Unit::选择框_邮箱, Unit::选择框_QQ号,
+                         Unit::选择框_网址, Unit::选择框_结果去重}) {
+          qobject_cast<QAbstractButton*>(window_->UnitWidget(box))->setChecked(true);
+        }
+        Paste(Unit::编辑框_关键词, "订单\r\n发货");
+        Press(Unit::按钮_提取);
+      },
   };
   // The template's size, then the smallest, 1280 x 900 and a window maximised on 1920 x 1080.
   const QSize initial = window_->size();
   const QSize sizes[] = {initial, window_->minimumSize(), QSize(1280, 900), QSize(1920, 1080)};
-  for (int page = 0; page < 6; ++page) {
+  for (int page = 0; page < static_cast<int>(std::size(fill)); ++page) {
     window_->tabs()->setCurrentIndex(page);
     fill[page]();
     for (const QSize& size : sizes) {

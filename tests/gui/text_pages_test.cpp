@@ -284,5 +284,64 @@ TEST_F(TextPagesGui, DuplicateRemovalIgnoresWhatIsTicked) {
   EXPECT_TRUE(SavedFiles().empty());
 }
 
+TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
+  ShowPage(DefinitionOf(Unit::按钮_提取).page);
+  Paste(Unit::编辑框_提取资料,
+        "张三 １３８-００１３-８０００ zs@qq.com\n订单2013800138000123\n李四 13800138000 QQ "
+        "88886666");
+  Widget<QCheckBox>(Unit::选择框_手机号)->setChecked(true);
+  Widget<QCheckBox>(Unit::选择框_QQ号)->setChecked(true);
+  Widget<QCheckBox>(Unit::选择框_结果去重)->setChecked(true);
+  Press(Unit::按钮_提取);
+
+  EXPECT_EQ(Shown(Unit::编辑框_提取结果), Q("13800138000\n88886666"));
+  auto files = SavedFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].first, "提取后_2015年3月4日12时30分45秒.txt");
+  EXPECT_EQ(files[0].second, "13800138000\r\n88886666");
+  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+
+  // Keeping, then dropping, the lines with a keyword; the second save replaces the first.
+  Paste(Unit::编辑框_关键词, "ZS@\n订单");
+  Widget<QCheckBox>(Unit::选择框_不分大小写)->setChecked(true);
+  Press(Unit::按钮_保留);
+  EXPECT_EQ(Shown(Unit::编辑框_提取结果),
+            Q("张三 １３８-００１３-８０００ zs@qq.com\n订单2013800138000123"));
+  Press(Unit::按钮_删除);
+  EXPECT_EQ(Shown(Unit::编辑框_提取结果), Q("李四 13800138000 QQ 88886666"));
+  files = SavedFiles();
+  ASSERT_EQ(files.size(), 2u);
+  for (const auto& [name, bytes] : files) {
+    if (name.starts_with("过滤后_")) EXPECT_EQ(bytes, Gbk("李四 13800138000 QQ 88886666"));
+  }
+}
+
+TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {
+  struct Case {
+    bool tick_phone;
+    const char* pattern;
+    Unit button;
+    const char* warning;
+  } cases[] = {
+      {false, "", Unit::按钮_提取, "请勾选要提取的信息，或填写自定义规则"},
+      {true, "(a", Unit::按钮_提取, "自定义规则有误：missing ): (a"},
+      {true, "", Unit::按钮_保留, "请输入关键词，一行一个"},
+      {true, "", Unit::按钮_删除, "请输入关键词，一行一个"},
+  };
+  ShowPage(DefinitionOf(Unit::按钮_提取).page);
+  for (const Case& c : cases) {
+    dialogs_.messages.clear();
+    Paste(Unit::编辑框_提取资料, "13800138000");
+    Paste(Unit::编辑框_关键词, "\n\n");
+    Widget<QCheckBox>(Unit::选择框_手机号)->setChecked(c.tick_phone);
+    Type(Unit::编辑框_自定义, c.pattern);
+    Press(c.button);
+
+    EXPECT_EQ(Shown(Unit::编辑框_提取结果), QString()) << c.warning;
+    EXPECT_TRUE(SavedFiles().empty()) << c.warning;
+    EXPECT_EQ(dialogs_.messages, Said(c.warning, message_flags::kIconWarning));
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou

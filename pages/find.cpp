@@ -1,0 +1,217 @@
+#include "pages/find.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "io/files.h"
+#include "run/ordered_pipeline.h"
+#include "text/clock.h"
+#include "text/encoding.h"
+#include "text/lines.h"
+#include "text/text_primitives.h"
+#include "ui/dialogs.h"
+
+namespace lanzhou {
+namespace {
+
+// Pieces end just after an LF, so each holds whole lines.
+constexpr std::size_t kPieceBytes = 1 << 20;
+
+struct Piece {
+  std::size_t start = 0;
+  std::size_t end = 0;
+  std::size_t first_line = 1;  // the number of the piece's first line
+};
+
+// A piece's found items: every item preceded by CR LF (and its line number), and where each
+// item's own text lies, for `distinct`.
+struct Found {
+  std::string bytes;
+  struct Range {
+    std::size_t record;  // where "\r\n" starts
+    std::size_t item;    // where the item starts
+  };
+  std::vector<Range> ranges;
+};
+
+// Calls `write` with what is left of `out` once its first CR LF is dropped, if nothing has
+// been written yet.
+bool WriteJoined(std::string_view out, bool& first,
+                 const std::function<bool(std::string_view)>& write) {
+  if (out.empty()) return true;
+  if (first) out.remove_prefix(2);
+  first = false;
+  return out.empty() || write(out);
+}
+
+// Pieces of whole lines of `text` one after another, with their first line numbers.
+class PieceCutter {
+ public:
+  explicit PieceCutter(std::string_view text, bool count_lines)
+      : text_(text), count_lines_(count_lines) {}
+  bool Next(Piece& piece) {
+    if (at_ >= text_.size()) return false;
+    piece.start = at_;
+    piece.end = PieceEndAfter(text_, "\n", at_, kPieceBytes);
+    piece.first_line = line_;
+    if (count_lines_) {
+      line_ += static_cast<std::size_t>(
+          std::count(text_.begin() + static_cast<std::ptrdiff_t>(piece.start),
+                     text_.begin() + static_cast<std::ptrdiff_t>(piece.end), '\n'));
+    }
+    at_ = piece.end;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  bool count_lines_;
+  std::size_t at_ = 0;
+  std::size_t line_ = 1;
+};
+
+Text WholeText(const std::function<bool(const std::function<bool(std::string_view)>&)>& run) {
+  Text out;
+  run([&out](std::string_view part) {
+    out += part;
+    return true;
+  });
+  return out;
+}
+
+// Saves `result` as <prefix><time>.txt in the results folder and says so; a failed write
+// names the file.
+void SaveResult(Units& units, const char* prefix, const Text& result) {
+  const SaveFolder folder = units.ChooseSaveFolder();
+  const Text path =
+      folder.path + Text("/") + FromUtf8(prefix) + TimeToText(units.clock().Now()) + Text(".txt");
+  if (WriteToFile(path, {ToBytes(result)})) {
+    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
+  } else {
+    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
+  }
+}
+
+void OnFilterClicked(Units& units, bool keep) {
+  const KeywordFilter filter(units.EditText(Unit::编辑框_关键词).view(),
+                             {.whole_line = units.IsTicked(Unit::选择框_整行匹配),
+                              .ignore_case = units.IsTicked(Unit::选择框_不分大小写)});
+  if (filter.KeywordCount() == 0) {
+    ShowMessage(units.dialogs(), FromUtf8("请输入关键词，一行一个"), message_flags::kIconWarning);
+    return;
+  }
+  const Text result = FilterLines(units.EditText(Unit::编辑框_提取资料), filter, keep);
+  units.SetEditText(Unit::编辑框_提取结果, result);
+  SaveResult(units, "过滤后_", result);
+}
+
+}  // namespace
+
+bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsForm form,
+                     int threads, const std::function<bool(std::string_view)>& write,
+                     const std::function<void(std::size_t, std::size_t)>& progress) {
+  PieceCutter cutter(text, form.with_line);
+  bool first = true;
+  std::unordered_set<std::string> seen;
+  std::string kept;
+  return RunInOrder<Piece, Found>(
+      ThreadsFor(text.size(), threads), [&](Piece& piece) { return cutter.Next(piece); },
+      [&](const Piece& piece, Found& found) {
+        found.bytes.clear();
+        found.ranges.clear();
+        std::vector<FoundItem> items;
+        std::string_view rest = text.substr(piece.start, piece.end - piece.start);
+        std::string_view line;
+        for (std::size_t number = piece.first_line; NextLine(rest, line); ++number) {
+          finders.FindInLine(line, items);
+          for (const FoundItem& item : items) {
+            const std::size_t record = found.bytes.size();
+            found.bytes += "\r\n";
+            if (form.with_line) found.bytes += std::to_string(number) + ":";
+            found.ranges.push_back({record, found.bytes.size()});
+            found.bytes += item.item;
+          }
+        }
+      },
+      [&](Piece& piece, Found& found) {
+        if (progress) progress(piece.end, text.size());
+        if (!form.distinct) return WriteJoined(found.bytes, first, write);
+        kept.clear();
+        for (std::size_t k = 0; k < found.ranges.size(); ++k) {
+          const std::size_t end =
+              k + 1 < found.ranges.size() ? found.ranges[k + 1].record : found.bytes.size();
+          const std::string_view bytes(found.bytes);
+          const std::string_view item =
+              bytes.substr(found.ranges[k].item, end - found.ranges[k].item);
+          if (seen.emplace(item).second) {
+            kept.append(bytes.substr(found.ranges[k].record, end - found.ranges[k].record));
+          }
+        }
+        return WriteJoined(kept, first, write);
+      });
+}
+
+Text FindItems(const Text& text, const Finders& finders, FoundItemsForm form) {
+  return WholeText([&](const auto& write) {
+    return WriteFoundItems(text.view(), finders, form, DefaultThreadCount(), write);
+  });
+}
+
+bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool keep, int threads,
+                        const std::function<bool(std::string_view)>& write,
+                        const std::function<void(std::size_t, std::size_t)>& progress) {
+  PieceCutter cutter(text, false);
+  bool first = true;
+  return RunInOrder<Piece, std::string>(
+      ThreadsFor(text.size(), threads), [&](Piece& piece) { return cutter.Next(piece); },
+      [&](const Piece& piece, std::string& out) {
+        out.assign("\r\n");
+        if (filter.AppendFilteredLines(text.substr(piece.start, piece.end - piece.start), keep,
+                                       out) == 0) {
+          out.clear();
+        }
+      },
+      [&](Piece& piece, std::string& out) {
+        if (progress) progress(piece.end, text.size());
+        return WriteJoined(out, first, write);
+      });
+}
+
+Text FilterLines(const Text& text, const KeywordFilter& filter, bool keep) {
+  return WholeText([&](const auto& write) {
+    return WriteFilteredLines(text.view(), filter, keep, DefaultThreadCount(), write);
+  });
+}
+
+void OnFindClicked(Units& units) {
+  FinderChoice choice{.phone = units.IsTicked(Unit::选择框_手机号),
+                      .email = units.IsTicked(Unit::选择框_邮箱),
+                      .qq = units.IsTicked(Unit::选择框_QQ号),
+                      .id = units.IsTicked(Unit::选择框_身份证号),
+                      .old_id = units.IsTicked(Unit::选择框_旧身份证),
+                      .url = units.IsTicked(Unit::选择框_网址),
+                      .custom = units.EditText(Unit::编辑框_自定义)};
+  std::string error;
+  const Finders finders(choice, &error);
+  if (!error.empty()) {
+    ShowMessage(units.dialogs(), FromUtf8("自定义规则有误：") + FromUtf8(error),
+                message_flags::kIconWarning);
+    return;
+  }
+  if (!finders.Any()) {
+    ShowMessage(units.dialogs(), FromUtf8("请勾选要提取的信息，或填写自定义规则"),
+                message_flags::kIconWarning);
+    return;
+  }
+  const Text result = FindItems(units.EditText(Unit::编辑框_提取资料), finders,
+                                {.distinct = units.IsTicked(Unit::选择框_结果去重)});
+  units.SetEditText(Unit::编辑框_提取结果, result);
+  SaveResult(units, "提取后_", result);
+}
+
+void OnKeepClicked(Units& units) { OnFilterClicked(units, true); }
+void OnDropClicked(Units& units) { OnFilterClicked(units, false); }
+
+}  // namespace lanzhou

@@ -1,0 +1,117 @@
+#include "pages/find.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "text/encoding.h"
+#include "text/lines.h"
+
+namespace lanzhou {
+namespace {
+
+std::string G(const char* utf8) { return FromUtf8(utf8).bytes(); }
+
+// The page's rule spelled out: every line's items in order, "line:" before each when asked,
+// the first of equal items only when asked, joined by CR LF.
+std::string ReferenceItems(std::string_view text, const Finders& finders, FoundItemsForm form) {
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  std::vector<FoundItem> items;
+  std::string_view rest = text, line;
+  for (std::size_t number = 1; NextLine(rest, line); ++number) {
+    finders.FindInLine(line, items);
+    for (const FoundItem& item : items) {
+      if (form.distinct && !seen.insert(item.item).second) continue;
+      out.push_back((form.with_line ? std::to_string(number) + ":" : "") + item.item);
+    }
+  }
+  std::string joined;
+  for (std::size_t k = 0; k < out.size(); ++k) joined += (k ? "\r\n" : "") + out[k];
+  return joined;
+}
+
+TEST(FindItems, JoinsItemsOfAllLines) {
+  const Finders finders(FinderChoice{.phone = true, .email = true});
+  struct Case {
+    std::string text;
+    FoundItemsForm form;
+    std::string want;
+  } cases[] = {
+      {"a 13800138000\r\nb zs@qq.com", {}, "13800138000\r\nzs@qq.com"},
+      {"a 13800138000\r\n\r\nb zs@qq.com 13800138000\n",
+       {.with_line = true},
+       "1:13800138000\r\n3:zs@qq.com\r\n3:13800138000"},
+      {"13800138000\r\n13800138000 zs@qq.com",
+       {.distinct = true, .with_line = true},
+       "1:13800138000\r\n2:zs@qq.com"},
+      {G("没有号码\r\n"), {}, ""},
+      {"", {}, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindItems(Text(c.text), finders, c.form), Text(c.want)) << c.text;
+  }
+}
+
+TEST(FindItems, PiecesOnThreadsGiveWhatTheLinesGive) {
+  // Several megabytes, so the text is cut into pieces worked on two threads: line numbers
+  // and the first-of-each rule must run on across the pieces.
+  std::mt19937 random(24);
+  std::string text;
+  while (text.size() < (5 << 20)) {
+    text += G("客户") + std::to_string(random() % 50) + " 1380013" +
+            std::to_string(8000 + random() % 300) + (random() % 3 ? "\r\n" : "\n");
+  }
+  const Finders finders(FinderChoice{.phone = true, .qq = true});
+  for (FoundItemsForm form :
+       {FoundItemsForm{}, FoundItemsForm{.distinct = true, .with_line = true}}) {
+    std::string got;
+    std::size_t last_done = 0;
+    WriteFoundItems(
+        text, finders, form, 2,
+        [&](std::string_view part) {
+          got += part;
+          return true;
+        },
+        [&](std::size_t done, std::size_t total) {
+          EXPECT_GE(done, last_done);
+          EXPECT_EQ(total, text.size());
+          last_done = done;
+        });
+    EXPECT_EQ(got, ReferenceItems(text, finders, form)) << form.distinct;
+    EXPECT_EQ(last_done, text.size());
+  }
+}
+
+TEST(FilterLines, KeepsOrDropsAcrossPieces) {
+  std::string text;
+  for (int k = 0; text.size() < (3 << 20); ++k) text += "line " + std::to_string(k) + "\n";
+  const KeywordFilter filter("line 7\nline 123456\n", {});
+  std::string kept;
+  std::string dropped;
+  WriteFilteredLines(text, filter, true, 2, [&](std::string_view part) {
+    kept += part;
+    return true;
+  });
+  WriteFilteredLines(text, filter, false, 2, [&](std::string_view part) {
+    dropped += part;
+    return true;
+  });
+  std::string want_kept, want_dropped;
+  std::string_view rest = text, line;
+  while (NextLine(rest, line)) {
+    std::string& to = filter.LineMatches(line) ? want_kept : want_dropped;
+    if (!to.empty()) to += "\r\n";
+    to += line;
+  }
+  EXPECT_EQ(kept, want_kept);
+  EXPECT_EQ(dropped, want_dropped);
+  EXPECT_EQ(FilterLines(Text(G("北京人\r\n上海人")), KeywordFilter(G("北京"), {}), true),
+            FromUtf8("北京人"));
+}
+
+}  // namespace
+}  // namespace lanzhou
