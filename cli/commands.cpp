@@ -21,6 +21,7 @@
 #include "pages/clean.h"
 #include "pages/dedupe.h"
 #include "pages/extract.h"
+#include "pages/find.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
@@ -546,6 +547,50 @@ int RunNormalize(const Options& options) {
       });
 }
 
+// find and filter: the input's lines as they are, decoded in place where it is GBK.
+struct LineInput {
+  std::array<MappedInput, 1> bytes;
+  std::string storage;
+  std::string_view text;
+  bool utf8 = false;
+
+  bool Read(const Options& options, const std::string& path) {
+    if (!OpenInput(options, path, bytes[0])) return false;
+    DetectedEncoding detected = DetectedEncoding::kGbk;
+    text = DecodeInputView(bytes[0].view(), storage, options.input_encoding, &detected);
+    utf8 = detected == DetectedEncoding::kUtf8;
+    return true;
+  }
+};
+
+int RunFind(const Options& options) {
+  LineInput input;
+  if (!input.Read(options, options.files.front())) return kExitFile;
+  const Finders finders(options.finders);
+  Progress progress(options);
+  return WriteParts(
+      options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
+        return WriteFoundItems(input.text, finders,
+                               {.distinct = options.distinct, .with_line = options.with_line},
+                               Threads(options), write, std::ref(progress));
+      });
+}
+
+int RunFilter(const Options& options) {
+  LineInput keywords;
+  if (!keywords.Read(options, options.keywords_file)) return kExitFile;
+  const KeywordFilter filter(keywords.text, options.keyword_options);
+  keywords.bytes[0].Close();
+  LineInput input;
+  if (!input.Read(options, options.files.front())) return kExitFile;
+  Progress progress(options);
+  return WriteParts(options, input.utf8, progress, input.bytes,
+                    [&](const auto& write, std::string&) {
+                      return WriteFilteredLines(input.text, filter, options.keep, Threads(options),
+                                                write, std::ref(progress));
+                    });
+}
+
 int Dispatch(const Options& options) {
   switch (options.command) {
     case Command::kExtract:
@@ -560,6 +605,10 @@ int Dispatch(const Options& options) {
       return RunMerge(options);
     case Command::kNormalize:
       return RunNormalize(options);
+    case Command::kFind:
+      return RunFind(options);
+    case Command::kFilter:
+      return RunFilter(options);
   }
   return kExitUsage;
 }

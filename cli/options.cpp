@@ -24,6 +24,7 @@ constexpr CommandName kCommands[] = {
     {"extract", Command::kExtract}, {"dedupe", Command::kDedupe},
     {"wrap", Command::kWrap},       {"reorder", Command::kReorder},
     {"merge", Command::kMerge},     {"normalize", Command::kNormalize},
+    {"find", Command::kFind},       {"filter", Command::kFilter},
 };
 
 // The options, as getopt_long returns them: short ones by their letter, long-only ones by a
@@ -54,12 +55,26 @@ enum Opt : int {
   kOptT2s,
   kOptConfig,
   kOptIgnore,
+  kOptPhone,
+  kOptEmail,
+  kOptQq,
+  kOptId,
+  kOptOldId,
+  kOptUrl,
+  kOptDistinct,
+  kOptWithLine,
+  kOptKeep,
+  kOptDrop,
+  kOptWholeLine,
+  kOptIgnoreCase,
   kOptQuiet = 'q',
+  kOptPattern = 'e',
+  kOptKeywords = 'k',
 };
 
 // "-" first: every argument comes back in order, a non-option as code 1, so options may stand
 // anywhere and the first non-option names the command. ":" next: a missing value is ':'.
-constexpr char kShortOptions[] = "-:ho:f:w:pd:c:s:q";
+constexpr char kShortOptions[] = "-:ho:f:w:pd:c:s:qe:k:";
 constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, kOptHelp},
     {"version", no_argument, nullptr, kOptVersion},
@@ -80,6 +95,18 @@ constexpr option kLongOptions[] = {
     {"t2s", no_argument, nullptr, kOptT2s},
     {"config", required_argument, nullptr, kOptConfig},
     {"ignore", required_argument, nullptr, kOptIgnore},
+    {"phone", no_argument, nullptr, kOptPhone},
+    {"email", no_argument, nullptr, kOptEmail},
+    {"qq", no_argument, nullptr, kOptQq},
+    {"id", no_argument, nullptr, kOptId},
+    {"old-id", no_argument, nullptr, kOptOldId},
+    {"url", no_argument, nullptr, kOptUrl},
+    {"distinct", no_argument, nullptr, kOptDistinct},
+    {"with-line", no_argument, nullptr, kOptWithLine},
+    {"keep", no_argument, nullptr, kOptKeep},
+    {"drop", no_argument, nullptr, kOptDrop},
+    {"whole-line", no_argument, nullptr, kOptWholeLine},
+    {"ignore-case", no_argument, nullptr, kOptIgnoreCase},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -108,6 +135,17 @@ constexpr OptionOwner kOwners[] = {
     {kOptS2t, Command::kNormalize},
     {kOptT2s, Command::kNormalize},
     {kOptConfig, Command::kNormalize},
+    {kOptFields, Command::kExtract},   {kOptWidth, Command::kWrap},
+    {kOptPunctuation, Command::kWrap}, {kOptDelimiter, Command::kReorder},
+    {kOptOrder, Command::kReorder},    {kOptOutDelimiter, Command::kReorder},
+    {kOptDatum, Command::kMerge},      {kOptMemory, Command::kDedupe},
+    {kOptPhone, Command::kFind},       {kOptEmail, Command::kFind},
+    {kOptQq, Command::kFind},          {kOptId, Command::kFind},
+    {kOptOldId, Command::kFind},       {kOptUrl, Command::kFind},
+    {kOptPattern, Command::kFind},     {kOptDistinct, Command::kFind},
+    {kOptWithLine, Command::kFind},    {kOptKeep, Command::kFilter},
+    {kOptDrop, Command::kFilter},      {kOptKeywords, Command::kFilter},
+    {kOptWholeLine, Command::kFilter}, {kOptIgnoreCase, Command::kFilter},
 };
 
 bool Applies(int opt, std::optional<Command> command) {
@@ -323,6 +361,59 @@ class Parser {
       case kOptIgnore:
         ParseIgnore(value);
         break;
+      case kOptPhone:
+        options_.finders.phone = true;
+        break;
+      case kOptEmail:
+        options_.finders.email = true;
+        break;
+      case kOptQq:
+        options_.finders.qq = true;
+        break;
+      case kOptId:
+        options_.finders.id = true;
+        break;
+      case kOptOldId:
+        options_.finders.id = options_.finders.old_id = true;
+        break;
+      case kOptUrl:
+        options_.finders.url = true;
+        break;
+      case kOptPattern: {
+        options_.finders.custom = TextFromArgument(value);
+        std::string error;
+        const Finders compiled(FinderChoice{.custom = options_.finders.custom}, &error);
+        if (value.empty()) {
+          Fail(Prefix() + "the pattern (-e) must not be empty");
+        } else if (!error.empty()) {
+          Fail(Prefix() + "the pattern '" + std::string(value) + "' is not valid: " + error);
+        }
+        break;
+      }
+      case kOptDistinct:
+        options_.distinct = true;
+        break;
+      case kOptWithLine:
+        options_.with_line = true;
+        break;
+      case kOptKeep:
+      case kOptDrop:
+        if (keep_given_ && options_.keep != (opt == kOptKeep)) {
+          Fail(Prefix() + "give either --keep or --drop, not both");
+        }
+        keep_given_ = true;
+        options_.keep = opt == kOptKeep;
+        break;
+      case kOptKeywords:
+        if (value.empty()) Fail(Prefix() + "-k needs a file name");
+        options_.keywords_file = std::string(value);
+        break;
+      case kOptWholeLine:
+        options_.keyword_options.whole_line = true;
+        break;
+      case kOptIgnoreCase:
+        options_.keyword_options.ignore_case = true;
+        break;
     }
   }
 
@@ -376,7 +467,7 @@ class Parser {
 
   void CheckArguments() {
     if (!command_) {
-      Fail("no command given: extract, dedupe, wrap, reorder, merge or normalize");
+      Fail("no command given: extract, dedupe, wrap, reorder, merge, normalize, find or filter");
       return;
     }
     auto& files = options_.files;
@@ -391,12 +482,29 @@ class Parser {
       case Command::kDedupe:
       case Command::kWrap:
       case Command::kNormalize:
+      case Command::kFind:
+      case Command::kFilter:
         if (files.size() > 1) {
           Fail(Prefix() + "only one input file is read, got '" + files[1] + "' too");
           return;
         }
         if (files.empty()) files.push_back("-");
         if (*command_ == Command::kWrap && !width_given_) Fail(Prefix() + "-w WIDTH is required");
+        if (*command_ == Command::kFind) {
+          const FinderChoice& f = options_.finders;
+          if (!(f.phone || f.email || f.qq || f.id || f.url || !f.custom.empty())) {
+            Fail(Prefix() + "say what to find: --phone, --email, --qq, --id, --url or -e PATTERN");
+          }
+        }
+        if (*command_ == Command::kFilter) {
+          if (!keep_given_) {
+            Fail(Prefix() + "--keep or --drop is required");
+          } else if (options_.keywords_file.empty()) {
+            Fail(Prefix() + "-k KEYWORDS_FILE is required");
+          } else if (options_.keywords_file == "-" && files.front() == "-") {
+            Fail(Prefix() + "standard input ('-') can be read only once");
+          }
+        }
         break;
       case Command::kReorder:
         if (options_.delimiter.empty()) Fail(Prefix() + "-d DELIM is required");
@@ -421,6 +529,7 @@ class Parser {
   bool help_ = false;
   bool version_ = false;
   bool width_given_ = false;
+  bool keep_given_ = false;
   std::string error_;
 };
 
@@ -502,6 +611,10 @@ std::string HelpText(std::optional<Command> command) {
         "  merge   [--datum D] [-o OUT] FILE_A [FILE_B]  join two lists line by line\n"
         "  normalize [FOLDS] [--s2t|--t2s|--config NAME] [-o OUT] [FILE]\n"
         "                                                fold width, blanks, case, script\n"
+        "  find    [--phone] [--email] [--qq] [--id] [--url] [-e PATTERN] [FILE]\n"
+        "                                                pull items out of free text\n"
+        "  filter  (--keep|--drop) -k KEYWORDS_FILE [FILE]\n"
+        "                                                keep or drop lines by keywords\n"
         "\n"
         "Common options (before or after the other arguments):\n";
     out += kCommonHelp;
@@ -593,6 +706,42 @@ std::string HelpText(std::optional<Command> command) {
           "  --s2t, --t2s              Simplified to Traditional Chinese, or back, first\n"
           "  --config NAME             another OpenCC configuration (s2tw, tw2s, s2hk,\n"
           "                            hk2s, ...) or the path of one\n";
+      break;
+    case Command::kFind:
+      out =
+          "Usage: lanzhou-cli find [--phone] [--email] [--qq] [--id] [--old-id] [--url]\n"
+          "                        [-e PATTERN] [--distinct] [--with-line] [-o OUT] [FILE]\n"
+          "Writes every item found, one per line, in the order of the text. Full-width\n"
+          "digits and letters count as ASCII, and the items are written in ASCII. Lines\n"
+          "end in CR LF; the last line gets no line end.\n"
+          "\n"
+          "  --phone                   mobile numbers (+86 and 3-4-4 grouping allowed),\n"
+          "                            written as their 11 digits\n"
+          "  --email                   e-mail addresses, Chinese domain names too\n"
+          "  --qq                      QQ numbers: 5 to 11 digits standing alone (not a\n"
+          "                            phone number when --phone is given too)\n"
+          "  --id                      18-character resident ID numbers with a right check\n"
+          "                            character and birth date\n"
+          "  --old-id                  --id, and the old 15-digit form as well\n"
+          "  --url                     http and https links\n"
+          "  -e PATTERN                matches of a regular expression (RE2 syntax, in\n"
+          "                            linear time); its first group when it has groups\n"
+          "  --distinct                write each item once, where it is first found\n"
+          "  --with-line               write 'LINE:' before each item (lines from 1)\n";
+      break;
+    case Command::kFilter:
+      out =
+          "Usage: lanzhou-cli filter (--keep|--drop) -k KEYWORDS_FILE [--whole-line]\n"
+          "                          [--ignore-case] [-o OUT] [FILE]\n"
+          "Keeps, or drops, the lines that hold any keyword of KEYWORDS_FILE (one keyword\n"
+          "a line; empty lines are none), found on character boundaries only. Lines end\n"
+          "in CR LF; the last line gets no line end.\n"
+          "\n"
+          "  --keep                    keep the lines with a keyword\n"
+          "  --drop                    keep the lines without one\n"
+          "  -k KEYWORDS_FILE          the keywords, read as the input is\n"
+          "  --whole-line              a line must be a keyword as a whole\n"
+          "  --ignore-case             ASCII letters match in either case\n";
       break;
   }
   out += kCommonHelp;

@@ -421,6 +421,46 @@ TEST(CliEncodings, InputAndOutputEncodingOptions) {
   }
 }
 
+// find and filter on files in either encoding: the items and lines come out in the input's
+// encoding, the keywords are read as the input is.
+TEST(CliFindAndFilter, FindsItemsAndFiltersLines) {
+  TempDir dir;
+  const std::string gbk =
+      dir.Write("gbk.txt",
+                Gbk("张三 ＋８６ １３８-００１３-８０００，zs@例子.中国\r\n订单2013800138000123\r\n"
+                    "李四 13800138000 QQ:88886666。\r\n"));
+  const std::string utf8 = dir.Write("utf8.txt", "\xEF\xBB\xBF张三 13800138000\n");
+  const std::string keywords = dir.Write("k.txt", Gbk("订单\n李四\n"));
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"find", "--phone", gbk}, "13800138000\r\n13800138000"},
+      {{"find", "--phone", "--distinct", gbk}, "13800138000"},
+      {{"find", "--phone", "--email", "--qq", "--with-line", gbk},
+       Gbk("1:13800138000\r\n1:zs@例子.中国\r\n3:13800138000\r\n3:88886666")},
+      {{"find", "-e", "(\\d+)", "--distinct", gbk}, "2013800138000123\r\n13800138000\r\n88886666"},
+      {{"find", "--phone", utf8}, "13800138000"},
+      {{"find", "-e", "张.", utf8}, "张三"},
+      {{"filter", "--keep", "-k", keywords, gbk},
+       Gbk("订单2013800138000123\r\n李四 13800138000 QQ:88886666。")},
+      {{"filter", "--drop", "-k", keywords, gbk},
+       Gbk("张三 ＋８６ １３８-００１３-８０００，zs@例子.中国")},
+      {{"filter", "--drop", "-k", keywords, "--whole-line", "--output-encoding", "utf-8", utf8},
+       "张三 13800138000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    CliResult cli = RunCli(c.args);
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, c.out);
+  }
+  CliResult missing = RunCli({"filter", "--keep", "-k", dir.Path("none.txt"), gbk});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "lanzhou-cli: filter: cannot read '" + dir.Path("none.txt") +
+                             "': No such file or directory\n");
+}
+
 // Values typed on the command line are UTF-8 when valid, else GBK bytes: both spellings of
 // the full-width comma split the same file.
 TEST(CliEncodings, CommandLineTextIsUtf8OrElseGbk) {

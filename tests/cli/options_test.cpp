@@ -16,8 +16,8 @@ struct UsageCase {
 
 const UsageCase kUsageErrors[] = {
     {{},
-     "no command given: extract, dedupe, wrap, reorder, merge or normalize (see lanzhou-cli "
-     "--help)"},
+     "no command given: extract, dedupe, wrap, reorder, merge, normalize, find or filter (see "
+     "lanzhou-cli --help)"},
     {{"dedupe", "--ignore", "width,colour"},
      "dedupe: --ignore takes width, blanks, case and script, not 'colour' (see lanzhou-cli "
      "dedupe --help)"},
@@ -77,6 +77,19 @@ const UsageCase kUsageErrors[] = {
      "merge: at most two files (FILE_A FILE_B) are read, got 'c' too (see lanzhou-cli merge "
      "--help)"},
     {{"merge", "--datum"}, "merge: option '--datum' needs a value (see lanzhou-cli merge --help)"},
+    {{"find", "in.txt"},
+     "find: say what to find: --phone, --email, --qq, --id, --url or -e PATTERN (see "
+     "lanzhou-cli find --help)"},
+    {{"find", "-e", "(a"},
+     "find: the pattern '(a' is not valid: missing ): (a (see lanzhou-cli find --help)"},
+    {{"find", "--keep"}, "find: unknown option '--keep' (see lanzhou-cli find --help)"},
+    {{"filter", "-k", "k.txt"},
+     "filter: --keep or --drop is required (see lanzhou-cli filter --help)"},
+    {{"filter", "--keep"}, "filter: -k KEYWORDS_FILE is required (see lanzhou-cli filter --help)"},
+    {{"filter", "--keep", "--drop", "-k", "k"},
+     "filter: give either --keep or --drop, not both (see lanzhou-cli filter --help)"},
+    {{"filter", "--drop", "-k", "-"},
+     "filter: standard input ('-') can be read only once (see lanzhou-cli filter --help)"},
 };
 
 TEST(CommandLine, UsageErrorsExitOneWithOneLine) {
@@ -112,6 +125,8 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
       {{"reorder", "--bogus", "-h"}, "Usage: lanzhou-cli reorder "},
       {{"--help", "merge"}, "Usage: lanzhou-cli merge "},
       {{"normalize", "--help"}, "Usage: lanzhou-cli normalize "},
+      {{"find", "-h"}, "Usage: lanzhou-cli find "},
+      {{"filter", "-h"}, "Usage: lanzhou-cli filter "},
   };
   for (const auto& [args, start] : cases) {
     SCOPED_TRACE(testing::PrintToString(args));
