@@ -12,6 +12,7 @@
 #include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
+#include "ui/long_work.h"
 
 namespace lanzhou {
 namespace {
@@ -81,13 +82,26 @@ Text WholeText(const std::function<bool(const std::function<bool(std::string_vie
   return out;
 }
 
-// Saves `result` as <prefix><time>.txt in the results folder and says so; a failed write
-// names the file.
-void SaveResult(Units& units, const char* prefix, const Text& result) {
+// Runs `produce` (the page's result, with progress) off the window's thread, saves the result
+// as <prefix><time>.txt in the results folder, shows it in the result box and says where it
+// went; a failed write names the file. A cancel changes nothing.
+void ProduceAndSave(
+    Units& units, const char* prefix,
+    const std::function<Text(const std::function<void(std::size_t, std::size_t)>&)>& produce) {
   const SaveFolder folder = units.ChooseSaveFolder();
   const Text path =
       folder.path + Text("/") + FromUtf8(prefix) + TimeToText(units.clock().Now()) + Text(".txt");
-  if (WriteToFile(path, {ToBytes(result)})) {
+  Text result;
+  bool written = false;
+  if (!units.RunLongWork([&](WorkProgress& progress) {
+        const auto step = [&](std::size_t done, std::size_t total) { progress.Step(done, total); };
+        result = produce(step);
+        written = WriteToFile(path, {ToBytes(result)}, step);
+      })) {
+    return;
+  }
+  units.SetEditText(Unit::编辑框_提取结果, result);
+  if (written) {
     ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
@@ -95,16 +109,24 @@ void SaveResult(Units& units, const char* prefix, const Text& result) {
 }
 
 void OnFilterClicked(Units& units, bool keep) {
-  const KeywordFilter filter(units.EditText(Unit::编辑框_关键词).view(),
-                             {.whole_line = units.IsTicked(Unit::选择框_整行匹配),
-                              .ignore_case = units.IsTicked(Unit::选择框_不分大小写)});
-  if (filter.KeywordCount() == 0) {
+  const Text keywords = units.EditText(Unit::编辑框_关键词);
+  const KeywordOptions options{.whole_line = units.IsTicked(Unit::选择框_整行匹配),
+                               .ignore_case = units.IsTicked(Unit::选择框_不分大小写)};
+  std::string_view rest = keywords.view();
+  std::string_view line;
+  bool any = false;
+  while (!any && NextLine(rest, line)) any = !line.empty();
+  if (!any) {
     ShowMessage(units.dialogs(), FromUtf8("请输入关键词，一行一个"), message_flags::kIconWarning);
     return;
   }
-  const Text result = FilterLines(units.EditText(Unit::编辑框_提取资料), filter, keep);
-  units.SetEditText(Unit::编辑框_提取结果, result);
-  SaveResult(units, "过滤后_", result);
+  const Text input = units.EditText(Unit::编辑框_提取资料);
+  ProduceAndSave(units, "过滤后_", [&](const auto& step) {
+    const KeywordFilter filter(keywords.view(), options);
+    return WholeText([&](const auto& write) {
+      return WriteFilteredLines(input.view(), filter, keep, DefaultThreadCount(), write, step);
+    });
+  });
 }
 
 }  // namespace
@@ -205,10 +227,13 @@ void OnFindClicked(Units& units) {
                 message_flags::kIconWarning);
     return;
   }
-  const Text result = FindItems(units.EditText(Unit::编辑框_提取资料), finders,
-                                {.distinct = units.IsTicked(Unit::选择框_结果去重)});
-  units.SetEditText(Unit::编辑框_提取结果, result);
-  SaveResult(units, "提取后_", result);
+  const Text input = units.EditText(Unit::编辑框_提取资料);
+  const FoundItemsForm form{.distinct = units.IsTicked(Unit::选择框_结果去重)};
+  ProduceAndSave(units, "提取后_", [&](const auto& step) {
+    return WholeText([&](const auto& write) {
+      return WriteFoundItems(input.view(), finders, form, DefaultThreadCount(), write, step);
+    });
+  });
 }
 
 void OnKeepClicked(Units& units) { OnFilterClicked(units, true); }
