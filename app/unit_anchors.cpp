@@ -76,6 +76,28 @@ constexpr UnitAnchor kUnitAnchors[] = {
   {Unit::单选框_繁转简,  kBottomLeft},
   {Unit::单选框_简转繁,  kBottomLeft},
   {Unit::按钮_清洗,      kBottomRight},
+  // Page 6, information extraction: the text takes the room; the result and keyword boxes
+  // keep their heights below it.
+  {Unit::标签_提取说明,  kWiden},
+  {Unit::编辑框_提取资料, kGrow},
+  {Unit::选择框_手机号,  kBottomLeft},
+  {Unit::选择框_邮箱,    kBottomLeft},
+  {Unit::选择框_QQ号,    kBottomLeft},
+  {Unit::选择框_身份证号, kBottomLeft},
+  {Unit::选择框_旧身份证, kBottomLeft},
+  {Unit::选择框_网址,    kBottomLeft},
+  {Unit::选择框_结果去重, kBottomLeft},
+  {Unit::标签_自定义,    kBottomLeft},
+  {Unit::编辑框_自定义,  kBottomLeft},
+  {Unit::按钮_提取,      kBottomRight},
+  {Unit::标签_提取结果,  kBottomLeft},
+  {Unit::编辑框_提取结果, kWidenAtBottom},
+  {Unit::标签_关键词,    kBottomLeft},
+  {Unit::编辑框_关键词,  kWidenAtBottom},
+  {Unit::选择框_整行匹配, kBottomRight},
+  {Unit::选择框_不分大小写, kBottomRight},
+  {Unit::按钮_保留,      kBottomRight},
+  {Unit::按钮_删除,      kBottomRight},
 };
 // clang-format on
 

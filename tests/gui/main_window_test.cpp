@@ -49,9 +49,8 @@ TEST_F(MainWindowTest, StartsWithTheTemplatesTextsAndFirstPage) {
   EXPECT_EQ(Widget<QLineEdit>(Unit::编辑框_列)->alignment() & Qt::AlignHCenter, 0);
 
   auto* tabs = Widget<QTabWidget>(Unit::选择夹1);
-  const char* captions[] = {"排序操作", "数据合并操作", "数据去重处理",
-                            "折行处理", "文本分割",     "数据清洗",
-                            "信息提取"};
+  const char* captions[] = {"排序操作", "数据合并操作", "数据去重处理", "折行处理",
+                            "文本分割", "数据清洗",     "信息提取"};
   ASSERT_EQ(tabs->count(), static_cast<int>(std::size(captions)));
   for (int i = 0; i < tabs->count(); ++i) {
     EXPECT_EQ(tabs->tabText(i), QString::fromUtf8(captions[i]));
@@ -138,6 +137,18 @@ TEST_F(MainWindowTest, PageUnitsShowOnlyWithTheirPage) {
       EXPECT_EQ(widget->isHidden(), definition.page != page) << definition.name << " " << page;
       // Children of the window itself, so anchoring moves them in its client coordinates.
       EXPECT_EQ(widget->parentWidget(), window_.get());
+    }
+    // What a page shows does not overlap, bar the template's few pixels between neighbours: a
+    // unit given the wrong page lies over another's.
+    for (const UnitDefinition& a : UnitDefinitions()) {
+      for (const UnitDefinition& b : UnitDefinitions()) {
+        if (a.page != page || b.page != page || b.unit <= a.unit) continue;
+        QWidget* wa = window_->UnitWidget(a.unit);
+        QWidget* wb = window_->UnitWidget(b.unit);
+        if (wa == nullptr || wb == nullptr) continue;
+        const QRect both = wa->geometry() & wb->geometry();
+        EXPECT_FALSE(both.width() > 12 && both.height() > 12) << a.name << " and " << b.name;
+      }
     }
   }
 }
@@ -253,11 +264,13 @@ TEST_F(MainWindowTest, EveryBoxScrollsOnlyWhenItsTextIsLonger) {
     int lines;
     bool scroll_bar;
   } cases[] = {
-      {Unit::编辑框3, 2, 150000, true},       {Unit::编辑框3, 2, 3, false},
-      {Unit::替换后_编辑框, 3, 150000, true}, {Unit::替换后_编辑框, 3, 3, false},
-      {Unit::编辑框2, 2, 150000, true},       {Unit::被折行_编辑框, 3, 150000, true},
-      {Unit::编辑框4, 4, 150000, true},       {Unit::编辑框4, 4, 3, false},
-      {Unit::清洗后_编辑框, 5, 150000, true}, {Unit::清洗_编辑框, 5, 150000, true},
+      {Unit::编辑框3, 2, 150000, true},         {Unit::编辑框3, 2, 3, false},
+      {Unit::替换后_编辑框, 3, 150000, true},   {Unit::替换后_编辑框, 3, 3, false},
+      {Unit::编辑框2, 2, 150000, true},         {Unit::被折行_编辑框, 3, 150000, true},
+      {Unit::编辑框4, 4, 150000, true},         {Unit::编辑框4, 4, 3, false},
+      {Unit::清洗后_编辑框, 5, 150000, true},   {Unit::清洗_编辑框, 5, 150000, true},
+      {Unit::编辑框_提取资料, 6, 150000, true}, {Unit::编辑框_提取结果, 6, 150000, true},
+      {Unit::编辑框_关键词, 6, 150000, true},   {Unit::编辑框_关键词, 6, 3, false},
   };
   window_->show();
   for (const Case& c : cases) {

@@ -299,7 +299,7 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "提取后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, "13800138000\r\n88886666");
-  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存在软件所在目录下"));
+  EXPECT_EQ(dialogs_.messages, SavedHere());
 
   // Keeping, then dropping, the lines with a keyword; the second save replaces the first.
   Paste(Unit::编辑框_关键词, "ZS@\n订单");
