@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
-#include "text/clock.h"
 #include "text/encoding.h"
 #include "text/lines.h"
 #include "text/text_primitives.h"
@@ -88,24 +88,18 @@ Text WholeText(const std::function<bool(const std::function<bool(std::string_vie
 void ProduceAndSave(
     Units& units, const char* prefix,
     const std::function<Text(const std::function<void(std::size_t, std::size_t)>&)>& produce) {
-  const SaveFolder folder = units.ChooseSaveFolder();
-  const Text path =
-      folder.path + Text("/") + FromUtf8(prefix) + TimeToText(units.clock().Now()) + Text(".txt");
+  const ResultFile file = ChooseResultFile(units, FromUtf8(prefix));
   Text result;
   bool written = false;
   if (!units.RunLongWork([&](WorkProgress& progress) {
         const auto step = [&](std::size_t done, std::size_t total) { progress.Step(done, total); };
         result = produce(step);
-        written = WriteToFile(path, {ToBytes(result)}, step);
+        written = WriteToFile(file.path, {ToBytes(result)}, step);
       })) {
     return;
   }
   units.SetEditText(Unit::编辑框_提取结果, result);
-  if (written) {
-    ShowSaved(units.dialogs(), folder, FromUtf8("处理完毕，已保存在软件所在目录下"));
-  } else {
-    ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
-  }
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
 }
 
 void OnFilterClicked(Units& units, bool keep) {

@@ -9,6 +9,7 @@
 
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
+#include "text/lines.h"
 #include "text/normalize.h"
 
 namespace lanzhou {
@@ -47,7 +48,7 @@ void MakeShadow(std::string_view line, Shadow& shadow) {
   for (std::size_t i = 0; i < size;) {
     const auto lead = static_cast<unsigned char>(line[i]);
     offsets[n] = static_cast<std::uint32_t>(i);
-    if (lead < 0x80) {
+    if (!IsLeadByte(lead)) {
       chars[n++] = static_cast<char>(lead);
       ++i;
       continue;
@@ -347,7 +348,7 @@ std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
   std::string out;
   for (std::size_t k = span.begin; k < span.end; ++k) {
     const unsigned char c = s.at(k);
-    if (c < 0x80) {
+    if (!IsLeadByte(c)) {
       out += static_cast<char>(c);
     } else {
       out.append(line.substr(s.offsets[k], s.offsets[k + 1] - s.offsets[k]));
@@ -382,12 +383,11 @@ const std::vector<std::string>& TwoByteUtf8() {
     }
     const std::string utf8 = ToUtf8(all);
     std::vector<std::string> out(1 << 16);
-    std::size_t at = 0;
+    std::string_view rest = utf8;
+    std::string_view one;
     for (unsigned code : codes) {
-      const std::size_t lf = utf8.find('\n', at);
-      if (lf == std::string::npos) break;
-      out[code] = utf8.substr(at, lf - at);
-      at = lf + 1;
+      if (!NextLine(rest, one)) break;
+      out[code] = std::string(one);
     }
     return out;
   }();
@@ -405,7 +405,7 @@ void MakeUtf8Line(std::string_view line, Utf8Line& u) {
     const auto lead = static_cast<unsigned char>(line[i]);
     std::size_t length = CharLength(line, i);
     if (length == 1) {
-      u.text += lead < 0x80 ? std::string_view(&line[i], 1) : kReplacement;
+      u.text += !IsLeadByte(lead) ? std::string_view(&line[i], 1) : kReplacement;
     } else if (IsDigit(static_cast<unsigned char>(line[i + 1]))) {
       // A four-byte sequence is two characters of the model; it converts as a whole.
       length = i + 3 < line.size() && CharLength(line, i + 2) == 2 ? 4 : 2;

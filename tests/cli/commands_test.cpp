@@ -424,13 +424,13 @@ TEST(CliEncodings, InputAndOutputEncodingOptions) {
 // find and filter on files in either encoding: the items and lines come out in the input's
 // encoding, the keywords are read as the input is.
 TEST(CliFindAndFilter, FindsItemsAndFiltersLines) {
-  TempDir dir;
-  const std::string gbk =
-      dir.Write("gbk.txt",
-                Gbk("张三 ＋８６ １３８-００１３-８０００，zs@例子.中国\r\n订单2013800138000123\r\n"
-                    "李四 13800138000 QQ:88886666。\r\n"));
-  const std::string utf8 = dir.Write("utf8.txt", "\xEF\xBB\xBF张三 13800138000\n");
-  const std::string keywords = dir.Write("k.txt", Gbk("订单\n李四\n"));
+  TempDirectory dir;
+  const std::string gbk = dir.WriteForCli(
+      "gbk.txt",
+      Gbk("张三 ＋８６ １３８-００１３-８０００，zs@例子.中国\r\n订单2013800138000123\r\n"
+          "李四 13800138000 QQ:88886666。\r\n"));
+  const std::string utf8 = dir.WriteForCli("utf8.txt", "\xEF\xBB\xBF张三 13800138000\n");
+  const std::string keywords = dir.WriteForCli("k.txt", Gbk("订单\n李四\n"));
   struct Case {
     std::vector<std::string> args;
     std::string out;
@@ -455,9 +455,9 @@ TEST(CliFindAndFilter, FindsItemsAndFiltersLines) {
     EXPECT_EQ(cli.status, 0) << cli.err;
     EXPECT_EQ(cli.out, c.out);
   }
-  CliResult missing = RunCli({"filter", "--keep", "-k", dir.Path("none.txt"), gbk});
+  CliResult missing = RunCli({"filter", "--keep", "-k", (dir / "none.txt"), gbk});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.err, "lanzhou-cli: filter: cannot read '" + dir.Path("none.txt") +
+  EXPECT_EQ(missing.err, "lanzhou-cli: filter: cannot read '" + (dir / "none.txt") +
                              "': No such file or directory\n");
 }
 

@@ -312,7 +312,9 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
   files = SavedFiles();
   ASSERT_EQ(files.size(), 2u);
   for (const auto& [name, bytes] : files) {
-    if (name.starts_with("过滤后_")) EXPECT_EQ(bytes, Gbk("李四 13800138000 QQ 88886666"));
+    if (name.starts_with("过滤后_")) {
+      EXPECT_EQ(bytes, Gbk("李四 13800138000 QQ 88886666"));
+    }
   }
 }
 
