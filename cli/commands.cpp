@@ -226,13 +226,35 @@ bool OpenInput(const Options& options, const std::string& path, MappedInput& inp
   return RequiredUtf8IsUtf8(options, path, input.view());
 }
 
+// Whether `path` names a file larger than `size` bytes (standard input counts as not).
+bool LargerThan(const std::string& path, std::uint64_t size) {
+  std::error_code ignored;
+  return path != "-" && std::filesystem::file_size(path, ignored) > size && !ignored;
+}
+
+// Inputs larger than this are not read in at once, and their pages go back behind the work.
+constexpr std::uint64_t kPastedInMemory = 64 << 20;
+
+// Hands back the pages of `part` when it lies in one of the mapped `inputs` and that input is
+// larger than `kPastedInMemory`: a pass over a large file then does not keep all of it
+// resident, and reading the pages again reads the file. A smaller input keeps its pages, which
+// the next pass would only read again. Never touches memory of the program's own (a decoded
+// copy).
+void ReleaseMappedPart(std::span<const MappedInput> inputs, std::string_view part) {
+  for (const MappedInput& input : inputs) {
+    const std::string_view view = input.view();
+    if (input.mapped() && view.size() > kPastedInMemory && part.data() >= view.data() &&
+        part.data() < view.data() + view.size()) {
+      ReleasePages(part);
+    }
+  }
+}
+
 // extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it
 // lies when pasting changes nothing. An input larger than `keep_below` (or than
 // `kPastedInMemory`) is not read in at once, its pages are handed back as the work goes on,
 // and a text that pasting changes (LF line ends, UTF-8) is changed a piece at a time into a
 // temporary file instead of memory.
-constexpr std::uint64_t kPastedInMemory = 64 << 20;
-
 struct EditBoxInput {
   std::array<MappedInput, 1> bytes;
   MappedInput pasted;  // the changed text of a large input
@@ -246,8 +268,7 @@ struct EditBoxInput {
   bool Read(const Options& options, std::uint64_t keep_below = kPastedInMemory) {
     keep_below = std::min(keep_below, kPastedInMemory);
     const std::string& path = options.files.front();
-    std::error_code ignored;
-    large = path != "-" && std::filesystem::file_size(path, ignored) > keep_below && !ignored;
+    large = LargerThan(path, keep_below);
     ReadLimits limits = kInputLimits;
     limits.populate = !large;
     MappedInput& input = bytes[0];
@@ -397,37 +418,26 @@ int RunReorder(const Options& options) {
   bool any_utf8 = false;
   for (std::size_t f = 0; f < options.files.size(); ++f) {
     const std::string& path = options.files[f];
-    std::error_code ignored;
     ReadLimits limits = kInputLimits;
-    limits.populate =
-        path == "-" || std::filesystem::file_size(path, ignored) <= kPastedInMemory || ignored;
+    limits.populate = !LargerThan(path, kPastedInMemory);
     if (!OpenInput(options, path, inputs[f], limits)) return kExitFile;
     DetectedEncoding detected = DetectedEncoding::kGbk;
     texts.push_back(
         DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
     any_utf8 = any_utf8 || detected == DetectedEncoding::kUtf8;
   }
-  // Pieces of whole lines, counted and exported on all threads, written in order.
-  const std::vector<std::string_view> pieces = DelimitedPieces(texts, 1 << 20);
   std::size_t bytes = 0;
   for (std::string_view text : texts) bytes += text.size();
+  // The pages of a large mapped input are handed back behind each pass; the next reads
+  // them from the file again.
+  auto done_with = [&](std::string_view piece) { ReleaseMappedPart(inputs, piece); };
+  // Pieces of whole lines, counted and exported on all threads, written in order.
+  const std::vector<std::string_view> pieces = DelimitedPieces(texts, 1 << 20, done_with);
   const int threads = ThreadsFor(bytes, Threads(options));
   const std::string_view delimiter = options.delimiter.view();
   // Without an order every column is written, as after an import into the page.
   const int at_most =
       options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max();
-  // The pages of a large mapped input are handed back behind each pass; the second reads
-  // them from the file again.
-  auto done_with = [&](std::string_view piece) {
-    if (bytes <= kPastedInMemory) return;
-    for (const MappedInput& input : inputs) {
-      const std::string_view view = input.view();
-      if (input.mapped() && piece.data() >= view.data() &&
-          piece.data() < view.data() + view.size()) {
-        ReleasePages(piece);
-      }
-    }
-  };
   std::vector<int> columns(pieces.size());
   ParallelFor(threads, pieces.size(), [&](std::size_t k) {
     columns[k] = DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most);
@@ -453,14 +463,37 @@ int RunReorder(const Options& options) {
 }
 
 // One list of merge, read as the page reads a dropped file: `bytes` keeps the file and
-// `text` views its decoded text (in `bytes` itself, or in `storage` for UTF-8).
+// `text` views its decoded text (in `bytes` itself, or in `storage` for UTF-8). The pages
+// of a large file are not read in at once, and go back as each pass over them is done.
 bool LoadList(const Options& options, const std::string& path, MappedInput& bytes,
               std::string& storage, std::string_view& text, bool& utf8) {
-  if (!OpenInput(options, path, bytes)) return false;
+  ReadLimits limits = kInputLimits;
+  limits.populate = !LargerThan(path, kPastedInMemory);
+  if (!OpenInput(options, path, bytes, limits)) return false;
+  const std::string_view view = bytes.view();
+  const std::span<const MappedInput> input(&bytes, 1);
+  std::size_t released = 0;
   DetectedEncoding detected = DetectedEncoding::kGbk;
-  text = DecodeListText(bytes.view(), storage, options.input_encoding, &detected);
+  text = DecodeListText(view, storage, options.input_encoding, &detected, [&](std::size_t end) {
+    ReleaseMappedPart(input, view.substr(released, end - released));
+    released = end;
+  });
   utf8 = detected == DetectedEncoding::kUtf8;
   return true;
+}
+
+// The lines of a list, counted a piece at a time with the pages of a mapped list handed back
+// behind.
+std::size_t CountListLines(std::span<const MappedInput> lists, std::string_view text) {
+  std::size_t lines = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = PieceEndAfter(text, "\n", start, kPastedInMemory);
+    const std::string_view piece = text.substr(start, end - start);
+    lines += CountLines(piece);
+    ReleaseMappedPart(lists, piece);
+    start = end;
+  }
+  return lines;
 }
 
 // Merge joins and writes this many lines at a time, so its output never needs more memory
@@ -474,7 +507,7 @@ int RunMerge(const Options& options) {
   std::string_view a;
   bool a_utf8 = false;
   if (!LoadList(options, options.files[0], lists[0], a_storage, a, a_utf8)) return kExitFile;
-  const std::size_t na = CountLines(a);
+  const std::size_t na = CountListLines(read, a);
   if (na == 0) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
@@ -485,7 +518,7 @@ int RunMerge(const Options& options) {
   std::size_t n = na;
   if (!options.datum) {
     if (!LoadList(options, options.files[1], lists[1], b_storage, b, b_utf8)) return kExitFile;
-    const std::size_t nb = CountLines(b);
+    const std::size_t nb = CountListLines(read, b);
     n = std::min(na, nb);
     if (na != nb) {
       Report(options, "warning: list A has " + std::to_string(na) + " lines and list B " +
@@ -525,8 +558,10 @@ int RunMerge(const Options& options) {
                               AppendJoinedListPairs(lines.a, lines.b, out);
                             }
                           },
-                          [&](Lines&, std::string& out) {
+                          [&](Lines& lines, std::string& out) {
                             progress(a_size - a.size(), a_size);
+                            ReleaseMappedPart(read, lines.a);
+                            ReleaseMappedPart(read, lines.b);
                             return write(out);
                           });
                     });
@@ -541,10 +576,14 @@ int RunNormalize(const Options& options) {
   EditBoxInput input;
   if (!input.Read(options)) return kExitFile;
   Progress progress(options);
-  return WriteParts(
-      options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
-        return WriteCleanedText(input.text, cleaning, Threads(options), write, std::ref(progress));
-      });
+  return WriteParts(options, input.utf8, progress, input.bytes,
+                    [&](const auto& write, std::string&) {
+                      return WriteCleanedText(input.text, cleaning, Threads(options), write,
+                                              [&](std::size_t done, std::size_t total) {
+                                                input.Done(done);
+                                                progress(done, total);
+                                              });
+                    });
 }
 
 // find and filter: the input's lines as they are, decoded in place where it is GBK.

@@ -203,18 +203,6 @@ void Scanned(const std::function<void(std::size_t)>& scanned, std::size_t end) {
   if (scanned) scanned(end);
 }
 
-// The offset of the first zero byte, or the size.
-std::size_t FirstZero(std::string_view text, const std::function<void(std::size_t)>& scanned) {
-  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
-    const std::size_t n = std::min(kScanStep, text.size() - at);
-    if (const void* zero = std::memchr(text.data() + at, '\0', n)) {
-      return static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
-    }
-    Scanned(scanned, at + n);
-  }
-  return text.size();
-}
-
 // Whether every byte is below 0x80, a step at a time so that progress is reported.
 bool AllAscii(std::string_view text, const std::function<void(std::size_t)>& scanned) {
   for (std::size_t at = 0; at < text.size(); at += kScanStep) {
@@ -383,7 +371,7 @@ bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, Detected
                              std::string_view& text, int& error,
                              const std::function<void(std::size_t)>& scanned) {
   Close();
-  bytes = bytes.substr(0, FirstZero(bytes, scanned));
+  bytes = TextBeforeZero(bytes, scanned);
   DetectedEncoding found = DetectedEncoding::kGbk;
   if (how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && !AllAscii(bytes, scanned) &&
                                       DetectInputEncoding(bytes) == DetectedEncoding::kUtf8)) {
@@ -441,7 +429,7 @@ void ReleasePages(std::string_view bytes) {
 std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
                             DetectedEncoding* detected,
                             const std::function<void(std::size_t)>& scanned) {
-  bytes = bytes.substr(0, FirstZero(bytes, scanned));
+  bytes = TextBeforeZero(bytes, scanned);
   std::string decoded;
   DetectedEncoding found = DetectedEncoding::kGbk;
   // ASCII reads the same in every encoding: only the report of the encoding could differ,

@@ -110,8 +110,9 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
 }  // namespace
 
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
-                                InputEncoding how, DetectedEncoding* detected) {
-  return DecodeInputView(TextBeforeZero(file_bytes), storage, how, detected);
+                                InputEncoding how, DetectedEncoding* detected,
+                                const std::function<void(std::size_t)>& scanned) {
+  return DecodeInputView(TextBeforeZero(file_bytes, scanned), storage, how, detected);
 }
 
 TextArray SplitListLines(std::string_view file_bytes, InputEncoding how) {

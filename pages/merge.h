@@ -6,6 +6,7 @@
 #ifndef LANZHOU_PAGES_MERGE_H_
 #define LANZHOU_PAGES_MERGE_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,10 +41,12 @@ TextArray SplitListLines(std::string_view file_bytes, InputEncoding how = InputE
 //   std::string storage;
 //   DecodeListText("a\nb\0c", storage)   -> "a\nb"
 //
-// Linear in the size of the text.
+// Linear in the size of the text. The search for the zero byte tells `scanned(end)` as it
+// goes, as `TextBeforeZero` does, so that the pages of a large mapped file can go back.
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
                                 InputEncoding how = InputEncoding::kAuto,
-                                DetectedEncoding* detected = nullptr);
+                                DetectedEncoding* detected = nullptr,
+                                const std::function<void(std::size_t)>& scanned = nullptr);
 
 // The lines 合并数据.txt receives from one merge of decoded list texts (`DecodeListText`),
 // each followed by CR LF, appended to `out`. Pair mode joins line i of A, its (always empty)

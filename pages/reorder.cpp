@@ -309,14 +309,21 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
   }
 }
 
-std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> decoded_files,
-                                              std::size_t piece_bytes) {
+std::vector<std::string_view> DelimitedPieces(
+    std::span<const std::string_view> decoded_files, std::size_t piece_bytes,
+    const std::function<void(std::string_view)>& scanned) {
   std::vector<std::string_view> pieces;
   for (std::string_view text : decoded_files) {
-    text = TextBeforeEndMark(text);  // what loads
+    std::size_t heard = 0;
+    text = TextBeforeEndMark(text, [&](std::size_t end) {  // what loads
+      if (scanned) scanned(text.substr(heard, end - heard));
+      heard = end;
+    });
     for (std::size_t start = 0; start < text.size();) {
       const std::size_t end = PieceEndAfter(text, "\n", start, piece_bytes);
       pieces.push_back(text.substr(start, end - start));
+      // Looking for the piece's end may bring in pages all through it.
+      if (scanned) scanned(pieces.back());
       start = end;
     }
   }

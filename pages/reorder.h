@@ -128,9 +128,14 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
 // 0x1A that starts a character). `DelimitedColumnCount` and `AppendDelimitedExport` over the
 // pieces, one after another, give what they give over the files.
 //
+// The search for the end marks, then the cutting, hand `scanned` each part of a file they are
+// done with (see `TextBeforeEndMark`), so that the pages of a large mapped file can go back
+// meanwhile.
+//
 //   files "a|b\nc\x1Ad\n", "e\n"; piece_bytes 1  ->  "a|b\n", "c", "e\n"
-std::vector<std::string_view> DelimitedPieces(std::span<const std::string_view> decoded_files,
-                                              std::size_t piece_bytes);
+std::vector<std::string_view> DelimitedPieces(
+    std::span<const std::string_view> decoded_files, std::size_t piece_bytes,
+    const std::function<void(std::string_view)>& scanned = nullptr);
 
 // 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into
 // 超级列表框1 and rewrites 编辑框_列 as 1,2,…,n for the grid's n columns.

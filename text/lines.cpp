@@ -46,9 +46,34 @@ std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std
   return q == std::string_view::npos ? text.size() : q + separator.size();
 }
 
-std::string_view TextBeforeEndMark(std::string_view bytes) {
-  bytes = TextBeforeZero(bytes);
-  return bytes.substr(0, FindSeparator(bytes, "\x1A", 0, 0));
+// Long texts are searched this much at a time, so that a caller may hand the pages of a
+// mapped file back behind the search.
+constexpr std::size_t kScanStep = std::size_t{64} << 20;
+
+std::string_view TextBeforeZero(std::string_view bytes,
+                                const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < bytes.size(); at += kScanStep) {
+    const std::size_t end = std::min(bytes.size(), at + kScanStep);
+    const std::size_t zero = bytes.substr(0, end).find('\0', at);
+    if (zero != std::string_view::npos) return bytes.substr(0, zero);
+    if (scanned) scanned(end);
+  }
+  return bytes;
+}
+
+std::string_view TextBeforeEndMark(std::string_view bytes,
+                                   const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < bytes.size(); at += kScanStep) {
+    // Whether a 0x1A starts a character depends only on the bytes before it, so the text up
+    // to the step's end decides for the marks within the step.
+    const std::size_t end = std::min(bytes.size(), at + kScanStep);
+    const std::size_t zero = bytes.substr(0, end).find('\0', at);
+    const std::size_t mark = FindSeparator(bytes.substr(0, std::min(zero, end)), "\x1A", 0, at);
+    if (mark != std::string_view::npos) return bytes.substr(0, mark);
+    if (zero != std::string_view::npos) return bytes.substr(0, zero);
+    if (scanned) scanned(end);
+  }
+  return bytes;
 }
 
 bool NextFileLine(std::string_view& rest, std::string_view& line) {

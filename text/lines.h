@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 namespace lanzhou {
@@ -55,11 +56,18 @@ std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std
 inline std::string_view TextBeforeZero(std::string_view bytes) {
   return bytes.substr(0, bytes.find('\0'));
 }
+// The same a step at a time, with `scanned` as for `TextBeforeEndMark` below.
+std::string_view TextBeforeZero(std::string_view bytes,
+                                const std::function<void(std::size_t)>& scanned);
 
 // The part of a file's bytes that `ReadLine` reads lines from: what comes before the first
 // zero byte and before the first 0x1A that starts a character (a 0x1A taken as a second byte
 // is text). "a\nb\x1A" "c" -> "a\nb";  "a\0b" -> "a"
-std::string_view TextBeforeEndMark(std::string_view bytes);
+// The bytes are looked through 64 MB at a time; after each step without an end mark,
+// `scanned(end)` hears that the bytes before `end` are done with, so that a caller may hand
+// the pages of a mapped file back before the scan has touched all of them.
+std::string_view TextBeforeEndMark(std::string_view bytes,
+                                   const std::function<void(std::size_t)>& scanned = nullptr);
 
 // Takes the next line off `rest` as a file's lines are read (`ReadLine`, the import), where
 // `rest` is the file's readable text (`TextBeforeEndMark`) or what is left of it: `NextLine`,

@@ -611,5 +611,34 @@ TEST(CliLargeInputs, AFullTemporaryDiskLeavesTheOutputAsItWas) {
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"out.txt", "records.txt"}));
 }
 
+// Beyond 64 MiB reorder and merge hand the pages of a mapped input back behind each pass; the
+// decoded copy of a UTF-8 input is the program's own memory and keeps its bytes.
+TEST(CliLargeInputs, InputsBeyond64MiBGiveTheSameBytes) {
+  TempDirectory dir;
+  const std::string some = ManyRecords();
+  std::string records;
+  while (records.size() <= (std::size_t{64} << 20)) records += some;
+  const std::string utf8 = ToUtf8(records);
+  const std::string files[] = {dir.WriteForCli("gbk.txt", records),
+                               dir.WriteForCli("utf8.txt", utf8)};
+  const std::string_view text[] = {records};
+  std::string every_column;
+  AppendDelimitedExport(text, "|", DelimitedColumnCount(text, "|"), std::nullopt, Text("|"),
+                        every_column);
+  std::string with_datum;
+  AppendJoinedListWithDatum(records, "x", with_datum);
+  for (const std::string& file : files) {
+    const bool in_utf8 = &file == &files[1];
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"reorder", "-d", "|", file},
+          std::vector<std::string>{"merge", "--datum", "x", file}}) {
+      const CliResult cli = RunCli(args);
+      EXPECT_EQ(cli.status, 0) << cli.err;
+      const std::string& expected = args[0] == "reorder" ? every_column : with_datum;
+      EXPECT_TRUE(cli.out == (in_utf8 ? ToUtf8(expected) : expected)) << args[0] << " " << file;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou::cli_test

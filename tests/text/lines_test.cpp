@@ -63,6 +63,41 @@ TEST(Lines, TextBeforeEndMarkStopsAtZeroAndAStarting1A) {
   }
 }
 
+// Long texts are searched 64 MiB at a time: a mark or zero byte right at a step's edge, and a
+// 0x1A that is the second byte of a character begun in the step before, end the text as in one
+// search; `scanned` hears the end of every step searched through.
+TEST(Lines, TextBeforeEndMarkAcrossItsSteps) {
+  constexpr std::size_t kStep = std::size_t{64} << 20;
+  std::string bytes(kStep - 1, 'a');
+  const struct {
+    std::string tail;
+    std::size_t end_mark, zero;  // the lengths kept
+  } cases[] = {
+      {"\xD6\x1A\x1A", kStep + 1, kStep + 2},  // 0x1A at the step's start is a second byte
+      {"b\x1A", kStep, kStep + 1},
+      {"\x1A"
+       "b",
+       kStep - 1, kStep + 1},
+      {"\0\x1A"s, kStep - 1, kStep - 1},
+      {"b\0"s, kStep, kStep},
+      {"bc", kStep + 1, kStep + 1},
+  };
+  for (const auto& c : cases) {
+    bytes.resize(kStep - 1);
+    bytes += c.tail;
+    std::vector<std::size_t> heard;
+    const auto hear = [&](std::size_t end) { heard.push_back(end); };
+    EXPECT_EQ(TextBeforeEndMark(bytes, hear).size(), c.end_mark) << testing::PrintToString(c.tail);
+    EXPECT_EQ(TextBeforeEndMark(bytes).size(), c.end_mark);
+    for (const std::size_t end : heard) EXPECT_LE(end, c.end_mark);
+    EXPECT_EQ(heard.empty(), c.end_mark < kStep) << testing::PrintToString(c.tail);
+    heard.clear();
+    EXPECT_EQ(TextBeforeZero(bytes, hear).size(), c.zero) << testing::PrintToString(c.tail);
+    EXPECT_EQ(TextBeforeZero(bytes).size(), c.zero);
+    EXPECT_EQ(heard.empty(), c.zero < kStep);
+  }
+}
+
 // The parallel pages cut their texts here: after a separator that starts a character.
 TEST(Lines, PieceEndAfterEndsAfterTheNextSeparatorPastTheSize) {
   struct Case {
