@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <queue>
+#include <utility>
 #include <vector>
 
 #include "io/input_file.h"
@@ -23,6 +24,9 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 constexpr std::size_t kMiB = std::size_t{1} << 20;
+// A text mapped from a file and larger than this hands its pages back as the work moves on;
+// a smaller one keeps them, as reading them again would cost more than they weigh.
+constexpr std::size_t kReleaseAbove = 64 * kMiB;
 constexpr std::uint64_t kLargestText = std::uint64_t{1} << 40;
 
 // A table slot and a cut piece both pack a 40-bit offset with 24 more bits: the low 24 bits
@@ -516,6 +520,9 @@ class Engine {
       if (tables_.empty()) ChoosePartitions(end - pos);
       InsertWindow();
       if (!WriteWindow()) return false;
+      // The window's pages go back: only the first of each kind is read again, when a later
+      // piece is compared with it.
+      if (text_.size() > kReleaseAbove) Release(pos, end);
       pos = end;
       Progress(pos, text_.size());
       if (options_.memory_limit != 0 && pos < text_.size() && OverMemoryLimit()) in_memory = false;
@@ -662,20 +669,41 @@ class Engine {
     }
   }
 
-  // Writes the window's kept pieces in order, joined on all threads a part at a time.
+  // Writes the window's kept pieces in order, joined on all threads a part at a time. A
+  // piece of a megabyte or more is written from the text itself, never copied: a single line
+  // the size of the input then costs no second copy of it.
+  struct JoinedPart {
+    std::string joined;
+    // Where in `joined` each long piece goes, and the piece.
+    std::vector<std::pair<std::size_t, std::string_view>> long_pieces;
+  };
   bool WriteWindow() {
-    return RunInOrderOver<std::string>(
+    return RunInOrderOver<JoinedPart>(
         threads_, part_bounds_.size(),
-        [&](const std::size_t& part, std::string& out) {
-          out.clear();
+        [&](const std::size_t& part, JoinedPart& out) {
+          out.joined.clear();
+          out.long_pieces.clear();
           const std::vector<Cut>& cuts = window_parts_[part];
           for (std::size_t j = 0; j < cuts.size(); ++j) {
             if (!keep_[part_first_[part] + j]) continue;
-            out += sep_;
-            out += PieceOf(cuts[j]);
+            out.joined += sep_;
+            const std::string_view piece = PieceOf(cuts[j]);
+            if (piece.size() >= kMiB) {
+              out.long_pieces.emplace_back(out.joined.size(), piece);
+            } else {
+              out.joined += piece;
+            }
           }
         },
-        [&](std::size_t&, std::string& out) { return output_.Emit(out); });
+        [&](std::size_t&, JoinedPart& out) {
+          const std::string_view joined = out.joined;
+          std::size_t at = 0;
+          for (const auto& [offset, piece] : out.long_pieces) {
+            if (!output_.Emit(joined.substr(at, offset - at)) || !output_.Emit(piece)) return false;
+            at = offset;
+          }
+          return output_.Emit(joined.substr(at));
+        });
   }
 
   std::size_t WindowArrayBytes() const {
