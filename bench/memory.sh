@@ -62,6 +62,7 @@ with open(os.path.join(root, "size"), "w") as out:
     out.write("%d\n" % (size >> 20))
 PY
 
+printf '\xc0\xbc\xd6\xdd\r\n' >"$data/keywords.txt"  # 兰州, for filter
 status=0
 # run SHAPE WHAT GOAL_MB COMMAND...: GOAL_MB "in" means 1.3 x the input. The input is the
 # last argument, or for the shape "pipe" the CR LF file given through a pipe as "-".
@@ -111,6 +112,8 @@ for shape in ${SHAPES:-crlf lf utf8 pipe line packed tiny}; do
   run $shape "wrap -w 76" 256 "$cli" wrap -w 76 "$file"
   run $shape "merge --datum d" 256 "$cli" merge --datum d "$file"
   run $shape "normalize --width --trim" 256 "$cli" normalize --width --trim "$file"
+  run $shape "find --phone" 256 "$cli" find --phone "$file"
+  run $shape "filter --drop -k 兰州" 256 "$cli" filter --drop -k "$data/keywords.txt" "$file"
   run $shape "dedupe" in "$cli" dedupe "$file"
   run $shape "dedupe --memory 64M" 320 "$cli" dedupe --memory 64M "$file"
 done
