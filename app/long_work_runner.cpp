@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <atomic>
 #include <exception>
+#include <new>
 #include <system_error>
 
 namespace lanzhou {
@@ -88,6 +89,10 @@ bool LongWorkRunner::Run(const LongWork& work, const WorkDisplay& display, bool 
     };
     worker = start_thread_ ? start_thread_(std::move(body)) : std::thread(std::move(body));
   } catch (const std::system_error&) {
+    // No thread to be had (a process limit): the work runs on the window's own.
+    return RunLongWorkHere(units_, work, display);
+  } catch (const std::bad_alloc&) {
+    // Nor room for its stack or its state (an address-space limit).
     return RunLongWorkHere(units_, work, display);
   }
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "text/encoding_detect.h"
@@ -20,11 +20,11 @@ namespace {
 // conversion module, which is too slow to repeat for every short text.
 class Converter {
  public:
+  // glibc always has these conversions, so opening one fails only for want of memory (its
+  // module or descriptor could not be mapped or allocated, as under `ulimit -v` with many
+  // threads): the caller hears std::bad_alloc, as from any allocation, and ends with a message.
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      // glibc always has these conversions; without them no text could be shown.
-      std::abort();
-    }
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::bad_alloc();
   }
   ~Converter() { iconv_close(cd_); }
   Converter(const Converter&) = delete;

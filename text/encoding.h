@@ -1,5 +1,6 @@
 // The one place where text changes encoding: GB18030 (`Text`) <-> UTF-8 (file names, Qt,
-// source-code literals), on glibc's iconv.
+// source-code literals), on glibc's iconv. Out of memory, a conversion throws std::bad_alloc,
+// also where a thread's first one cannot open its iconv descriptor.
 #ifndef LANZHOU_TEXT_ENCODING_H_
 #define LANZHOU_TEXT_ENCODING_H_
 

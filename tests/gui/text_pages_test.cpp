@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -102,14 +103,19 @@ TEST_F(TextPagesGui, ALargeExtractionRewritesTheWholeBoxAsOneUndoableEdit) {
   EXPECT_EQ(Shown(Unit::编辑框4), input);
 }
 
-// Also where the system has no thread to spare for the work: it then runs on the window's.
+// Also where the system has no thread to spare for the work (a process limit), or no memory
+// for its stack (an address-space limit): it then runs on the window's.
 TEST_F(TextPagesGui, DuplicateRemovalFillsOnlyTheResultBox) {
   ShowPage(2);
-  for (const bool threads_fail : {false, true}) {
-    if (threads_fail) {
+  enum class Threads { kStart, kNoneLeft, kNoMemory };
+  for (const Threads threads : {Threads::kStart, Threads::kNoneLeft, Threads::kNoMemory}) {
+    if (threads == Threads::kNoneLeft) {
       window_->long_work().set_thread_starter([](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
       });
+    } else if (threads == Threads::kNoMemory) {
+      window_->long_work().set_thread_starter(
+          [](std::function<void()>) -> std::thread { throw std::bad_alloc(); });
     }
     Paste(Unit::编辑框2, "乙\n甲\n乙\n\n丙\n\n甲");
     Paste(Unit::编辑框3, "");

@@ -1,17 +1,22 @@
 #include "text/encoding.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "tests/support/sanitizers.h"
 #include "tests/support/temp_directory.h"
 
 namespace lanzhou {
@@ -335,6 +340,52 @@ TEST(Encoding, LongTextsConvertAsTheirCharactersDo) {
     EXPECT_TRUE(ToUtf8(gb18030) == utf8) << grow_share;
     EXPECT_TRUE(FromUtf8(utf8_with_bad).bytes() == gb18030_with_bad) << grow_share;
   }
+}
+
+// Where the blocks that fill the heap go, so that no allocation is left out as unused.
+void* volatile filling;
+
+// Out of memory, a thread's first conversion (it opens the thread's iconv descriptors) throws
+// std::bad_alloc as any allocation does, and never ends the program. In a child process whose
+// address space is then full: no mapping, no heap left.
+TEST(Encoding, AThreadOutOfMemoryHearsBadAllocNotAnAbort) {
+  if (kSanitized) GTEST_SKIP() << "a sanitized program cannot run under an address-space limit";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int go[2];
+    if (pipe(go) != 0) _exit(3);
+    int outcome = 1;
+    std::thread converter([&] {  // started while its stack can still be mapped
+      char byte = 0;
+      if (read(go[0], &byte, 1) != 1) return;
+      try {
+        outcome = ToUtf8(Text("\xD6\xD0")) == "中" && FromUtf8("中") == Text("\xD6\xD0") ? 0 : 1;
+      } catch (const std::bad_alloc&) {
+        outcome = 0;
+      }
+    });
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) _exit(3);
+    std::fclose(statm);
+    const rlim_t in_use = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+    const rlimit limit{in_use, in_use};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+    for (const std::size_t size : {1 << 20, 1 << 14, 1 << 10, 64, 16}) {
+      for (void* block = std::malloc(size); block != nullptr; block = std::malloc(size)) {
+        filling = block;
+      }
+    }
+    if (write(go[1], "x", 1) != 1) _exit(3);
+    converter.join();
+    _exit(outcome);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << (WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                              : "exit " + std::to_string(WEXITSTATUS(status)));
 }
 
 }  // namespace
