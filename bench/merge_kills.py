@@ -5,7 +5,9 @@
 
 LANZHOU_CLI defaults to build/cli/lanzhou-cli, ROUNDS to 100. Each round starts four
 `lanzhou-cli merge LIST --datum TAG -o out.txt` at once into a file that already holds the
-earlier rounds, and sends one or two of them SIGTERM, SIGINT or SIGKILL after a random delay.
+earlier rounds, and sends one or two of them SIGTERM, SIGINT or SIGKILL after a random delay
+within the time the four take one after the other (measured first), so that signals fall on
+merges at work, waiting for the lock, and done alike.
 Every merge's lines carry its own tag, so the file tells whose each line is. After every
 round the file must hold, in some order:
   - every merge that reported success (exit 0): all its lines, contiguous, each whole;
@@ -13,8 +15,12 @@ round the file must hold, in some order:
     all of them when the signal came after the commit, as the program was ending;
   - a merge stopped by SIGKILL (nothing can take that back): a run of its first lines, the
     last possibly cut off;
-and nothing else. Prints one line per failed check and a summary; exits 1 on any failure.
+and nothing else; and what the earlier rounds left stays byte for byte. Each round parses only
+what it added (from the start of the last line the earlier rounds left, which may be a cut-off
+one), so a round costs the same however large the file grows. Prints one line per failed
+check, the time taken and a summary; exits 1 on any failure.
 """
+import hashlib
 import os
 import random
 import re
@@ -23,6 +29,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+CHUNK = 1 << 22
 
 LINES = 100000
 
@@ -40,8 +48,12 @@ def main():
         with open(listing, "wb") as f:
             f.write(b"".join(b"row%06d\r\n" % i for i in range(LINES)))
         out = os.path.join(scratch, "out.txt")
-        expected_blocks = []  # (tag, kind) in no particular order
+        span = 4 * one_merge_time(cli, listing, scratch)
+        kept = Kept()
+        killed = []  # the merges SIGKILL stopped, of every round
+        started = time.monotonic()
         for r in range(rounds):
+            expected_blocks = []  # (tag, kind) of this round, in no particular order
             tags = [f"r{r}m{m}" for m in range(4)]
             merges = [
                 subprocess.Popen([cli, "merge", listing, "--datum", tag, "-o", out],
@@ -49,7 +61,7 @@ def main():
                 for tag in tags
             ]
             victims = rng.sample(range(4), rng.choice((1, 2)))
-            time.sleep(rng.uniform(0, 0.4))
+            time.sleep(rng.uniform(0, span))
             for v in victims:
                 merges[v].send_signal(rng.choice((signal.SIGTERM, signal.SIGINT, signal.SIGKILL)))
             for tag, merge in zip(tags, merges):
@@ -64,16 +76,29 @@ def main():
                     kind = "other"
                 outcomes[kind] += 1
                 expected_blocks.append((tag, kind))
-            failures += check(out, expected_blocks, r)
+            killed += [tag for tag, kind in expected_blocks if kind == "killed"]
+            failures += check(out, kept, expected_blocks, killed, r)
             leftovers = [n for n in os.listdir(scratch) if n not in ("list.txt", "out.txt")]
             if leftovers:
                 print(f"round {r}: files left: {leftovers}")
                 failures += 1
-    print(f"merge_kills: {rounds} rounds, {sum(outcomes.values())} merges "
+    print(f"merge_kills: signals within {span * 1000:.0f} ms; {rounds} rounds, {sum(outcomes.values())} merges "
           f"({outcomes['ok']} done, {outcomes['taken back']} taken back by their signal, "
           f"{outcomes['killed']} killed by SIGKILL, {outcomes['other']} other): "
-          f"{failures} failed checks")
+          f"{failures} failed checks, {time.monotonic() - started:.0f} s")
     return 1 if failures or outcomes["other"] else 0
+
+
+def one_merge_time(cli, listing, scratch):
+    """The median time of one merge alone, in seconds."""
+    probe = os.path.join(scratch, "probe.txt")
+    times = []
+    for _ in range(3):
+        started = time.monotonic()
+        subprocess.run([cli, "merge", listing, "--datum", "probe", "-o", probe], check=True)
+        times.append(time.monotonic() - started)
+        os.remove(probe)
+    return sorted(times)[1]
 
 
 LINE = re.compile(rb"row(\d{6})\|\|(r\d+m\d)\r\n")
@@ -83,19 +108,62 @@ def cut_line_of(line, tag):
     """Whether `line` (with the line end added after it) is a merge line of `tag` cut short."""
     if line.endswith(b"\r\n"):
         line = line[:-2]
-    full = b"row000000||" + tag.encode() + b"\r"
-    if len(line) >= len(full):
+    full = b"row000000||" + tag.encode() + b"\r"  # cut at the latest before its "\n"
+    if len(line) > len(full):
         return False
     return all(a == b or (3 <= i < 9 and chr(a).isdigit()) for i, (a, b) in enumerate(zip(line, full)))
 
 
-def check(out, blocks, round_number):
-    """The failed checks of the file against what the merges reported."""
+class Kept:
+    """What the earlier rounds left: its length and hash, and where its last line starts."""
+
+    def __init__(self):
+        self.size = 0
+        self.digest = hashlib.sha256().digest()
+        self.last_line = 0
+
+
+def read_round(out, kept, round_number):
+    """The bytes from the start of the earlier rounds' last line on, after checking that the
+    bytes before it are as the earlier rounds left them; None when they are not."""
     try:
-        with open(out, "rb") as f:
-            data = f.read()
+        f = open(out, "rb")
     except FileNotFoundError:
-        data = b""
+        if kept.size:
+            print(f"round {round_number}: the file is gone")
+            return None
+        return b""
+    with f:
+        h = hashlib.sha256()
+        left = kept.size
+        while left:
+            chunk = f.read(min(CHUNK, left))
+            if not chunk:
+                break
+            h.update(chunk)
+            left -= len(chunk)
+        if left or h.digest() != kept.digest:
+            print(f"round {round_number}: the earlier rounds' {kept.size} bytes changed")
+            return None
+        tail = f.read()
+        h.update(tail)
+        f.seek(kept.last_line)
+        data = f.read(kept.size - kept.last_line) + tail
+    # What this round leaves is kept for the next.
+    start = kept.last_line
+    kept.size = start + len(data)
+    kept.digest = h.digest()
+    end = data.rfind(b"\n")
+    kept.last_line = start + end + 1 if end >= 0 else start
+    return data
+
+
+def check(out, kept, blocks, killed, round_number):
+    """The failed checks of this round's part of the file against what its merges reported;
+    `killed` lists the merges of every round so far that SIGKILL stopped."""
+    data = read_round(out, kept, round_number)
+    if data is None:
+        return 1
     # Cut the file into runs of lines of one tag; a line that does not parse stands alone.
     runs = []  # [tag or None, first row, count, last line whole]
     pos = 0
@@ -119,7 +187,7 @@ def check(out, blocks, round_number):
         if tag is None:
             # A cut-off line, with the line end the next merge put after it: the start of a
             # line of a merge killed by SIGKILL, nothing else.
-            if not any(cut_line_of(first, t) for t, k in blocks if k == "killed"):
+            if not any(cut_line_of(first, t) for t in killed):
                 print(f"round {round_number}: a broken line {first[:40]!r} of no killed merge")
                 failed += 1
             continue
