@@ -250,6 +250,29 @@ void ReleaseMappedPart(std::span<const MappedInput> inputs, std::string_view par
   }
 }
 
+// Hands back the pages of a large mapped text behind the work, which is done with them: a
+// pass over a large file then keeps only the pieces in flight resident.
+class PagesBehind {
+ public:
+  // `text` is a view of a mapping (or not, when `release` is false).
+  void Watch(std::string_view text, bool release) {
+    text_ = text;
+    release_ = release;
+    released_ = 0;
+  }
+  // The work is done with the bytes of the text before `end`.
+  void Done(std::size_t end) {
+    if (!release_ || end <= released_) return;
+    ReleasePages(text_.substr(released_, end - released_));
+    released_ = end;
+  }
+
+ private:
+  std::string_view text_;
+  bool release_ = false;
+  std::size_t released_ = 0;
+};
+
 // extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it
 // lies when pasting changes nothing. An input larger than `keep_below` (or than
 // `kPastedInMemory`) is not read in at once, its pages are handed back as the work goes on,
@@ -263,7 +286,7 @@ struct EditBoxInput {
   bool utf8 = false;
   bool in_place = false;  // `text` is part of a mapping of a file
   bool large = false;
-  std::size_t released = 0;  // of `text`
+  PagesBehind behind;
 
   bool Read(const Options& options, std::uint64_t keep_below = kPastedInMemory) {
     keep_below = std::min(keep_below, kPastedInMemory);
@@ -295,15 +318,12 @@ struct EditBoxInput {
     const bool inside = text.data() == input.view().data();
     in_place = (inside && input.mapped()) || pasted.mapped();
     if (!inside) input.Close();  // the pasted text is a copy
+    behind.Watch(text, large && in_place);
     return true;
   }
 
   // Hands back the pages of a large text before `end`, which the work is done with.
-  void Done(std::size_t end) {
-    if (!large || !in_place || end <= released) return;
-    ReleasePages(text.substr(released, end - released));
-    released = end;
-  }
+  void Done(std::size_t end) { behind.Done(end); }
 };
 
 // Writes the parts `produce` hands it, in the encoding the options ask for, and commits them
@@ -586,19 +606,35 @@ int RunNormalize(const Options& options) {
                     });
 }
 
-// find and filter: the input's lines as they are, decoded in place where it is GBK.
+// find and filter: the input's lines as they are, decoded in place where it is GBK. A large
+// mapped input is not read in at once, and its pages go back behind the work.
 struct LineInput {
   std::array<MappedInput, 1> bytes;
   std::string storage;
   std::string_view text;
   bool utf8 = false;
+  PagesBehind behind;
 
   bool Read(const Options& options, const std::string& path) {
-    if (!OpenInput(options, path, bytes[0])) return false;
+    ReadLimits limits = kInputLimits;
+    limits.populate = !LargerThan(path, kPastedInMemory);
+    if (!OpenInput(options, path, bytes[0], limits)) return false;
     DetectedEncoding detected = DetectedEncoding::kGbk;
     text = DecodeInputView(bytes[0].view(), storage, options.input_encoding, &detected);
     utf8 = detected == DetectedEncoding::kUtf8;
+    const bool large = bytes[0].mapped() && bytes[0].view().size() > kPastedInMemory;
+    if (large) ReleasePages(bytes[0].view());  // what telling the encoding brought in
+    if (text.data() != bytes[0].view().data()) bytes[0].Close();  // the text is a copy
+    behind.Watch(text, large && text.data() == bytes[0].view().data());
     return true;
+  }
+
+  // The work is done with the text before `end`; `progress` hears of it.
+  std::function<void(std::size_t, std::size_t)> DoneThen(Progress& progress) {
+    return [this, &progress](std::size_t end, std::size_t total) {
+      behind.Done(end);
+      progress(end, total);
+    };
   }
 };
 
@@ -611,7 +647,7 @@ int RunFind(const Options& options) {
       options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
         return WriteFoundItems(input.text, finders,
                                {.distinct = options.distinct, .with_line = options.with_line},
-                               Threads(options), write, std::ref(progress));
+                               Threads(options), write, input.DoneThen(progress));
       });
 }
 
@@ -626,7 +662,7 @@ int RunFilter(const Options& options) {
   return WriteParts(options, input.utf8, progress, input.bytes,
                     [&](const auto& write, std::string&) {
                       return WriteFilteredLines(input.text, filter, options.keep, Threads(options),
-                                                write, std::ref(progress));
+                                                write, input.DoneThen(progress));
                     });
 }
 
