@@ -154,6 +154,8 @@ bool IsQqDomainAt(const Shadow& s, std::size_t p) {
 }
 
 void FindQq(const Shadow& s, const std::vector<Span>& phones, std::vector<Span>& spans) {
+  // The phones lie in order and apart, as the numbers do: one walk over both.
+  auto phone = phones.begin();
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (!IsDigit(s.at(i)) || (i > 0 && IsDigit(s.at(i - 1)))) continue;
     std::size_t j = i;
@@ -170,8 +172,8 @@ void FindQq(const Shadow& s, const std::vector<Span>& phones, std::vector<Span>&
     if (IsAlpha(after) || (after == '.' && IsDigit(s.at(j + 1)))) continue;
     // The local part of an address is a QQ number only at qq.com.
     if (after == '@' && (IsLocalChar(before) || !IsQqDomainAt(s, j + 1))) continue;
-    const bool in_phone = std::any_of(phones.begin(), phones.end(),
-                                      [&](const Span& p) { return p.begin < j && begin < p.end; });
+    while (phone != phones.end() && phone->end <= begin) ++phone;
+    const bool in_phone = phone != phones.end() && phone->begin < j;
     if (!in_phone) spans.push_back({begin, j});
   }
 }
@@ -323,16 +325,18 @@ void FindUrls(const Shadow& s, std::vector<Span>& spans) {
     if (!IsAlnum(s.at(p))) continue;
     std::size_t end = p;
     while (end < s.size() && IsUrlChar(s.at(end))) ++end;
+    // Counted once and kept as the end moves back: a link followed by a long run of ")"
+    // stays linear.
+    const auto from = s.chars.begin() + static_cast<std::ptrdiff_t>(i);
+    const auto to = s.chars.begin() + static_cast<std::ptrdiff_t>(end);
+    std::ptrdiff_t unopened = std::count(from, to, ')') - std::count(from, to, '(');
     while (true) {
       const unsigned char last = s.at(end - 1);
       if (std::string_view(".,;:!?'").find(static_cast<char>(last)) != std::string_view::npos) {
         --end;
-      } else if (last == ')' &&
-                 std::count(s.chars.begin() + static_cast<std::ptrdiff_t>(i),
-                            s.chars.begin() + static_cast<std::ptrdiff_t>(end), '(') <
-                     std::count(s.chars.begin() + static_cast<std::ptrdiff_t>(i),
-                                s.chars.begin() + static_cast<std::ptrdiff_t>(end), ')')) {
+      } else if (last == ')' && unopened > 0) {
         --end;
+        --unopened;
       } else {
         break;
       }
