@@ -75,8 +75,10 @@ constexpr ReadLimits kInputLimits{.stop_at_zero = true};
 // A file that has to be UTF-8 (--input-encoding utf-8, or a UTF-8 byte-order mark without
 // --input-encoding gbk) and is not is refused, naming the byte: its text would come out as
 // wrong characters.
-bool RequiredUtf8IsUtf8(const Options& options, const std::string& path, std::string_view bytes) {
-  const std::optional<std::size_t> bad = InvalidRequiredUtf8(bytes, options.input_encoding);
+bool RequiredUtf8IsUtf8(const Options& options, const std::string& path, std::string_view bytes,
+                        const std::function<void(std::size_t)>& scanned) {
+  const std::optional<std::size_t> bad =
+      InvalidRequiredUtf8(bytes, options.input_encoding, scanned);
   if (!bad) return true;
   const std::string why = options.input_encoding == InputEncoding::kUtf8
                               ? "it is not UTF-8 (--input-encoding utf-8) at byte "
@@ -214,18 +216,6 @@ class Progress {
   ProgressMeter meter_;
 };
 
-// Opens an input (mapped where it can be) and refuses one that has to be UTF-8 and is not;
-// reports why it failed. A mapped input that shrinks later ends the program with a message.
-bool OpenInput(const Options& options, const std::string& path, MappedInput& input,
-               const ReadLimits& limits = kInputLimits) {
-  int err = 0;
-  if (!input.Open(path, MessageLine(options, ChangedWhileRead(path)), err, limits)) {
-    Report(options, ReadFailure(path, err, input.spool_failed()));
-    return false;
-  }
-  return RequiredUtf8IsUtf8(options, path, input.view());
-}
-
 // Whether `path` names a file larger than `size` bytes (standard input counts as not).
 bool LargerThan(const std::string& path, std::uint64_t size) {
   std::error_code ignored;
@@ -248,6 +238,28 @@ void ReleaseMappedPart(std::span<const MappedInput> inputs, std::string_view par
       ReleasePages(part);
     }
   }
+}
+
+// A `scanned` callback for the passes over an opened input: hands back the pages behind each
+// step of a pass (`ReleaseMappedPart`). A pass that starts again from the front starts again.
+std::function<void(std::size_t)> ReleaseBehind(const MappedInput& input) {
+  return [&input, released = std::size_t{0}](std::size_t end) mutable {
+    if (end < released) released = 0;
+    ReleaseMappedPart(std::span(&input, 1), input.view().substr(released, end - released));
+    released = end;
+  };
+}
+
+// Opens an input (mapped where it can be) and refuses one that has to be UTF-8 and is not;
+// reports why it failed. A mapped input that shrinks later ends the program with a message.
+bool OpenInput(const Options& options, const std::string& path, MappedInput& input,
+               const ReadLimits& limits = kInputLimits) {
+  int err = 0;
+  if (!input.Open(path, MessageLine(options, ChangedWhileRead(path)), err, limits)) {
+    Report(options, ReadFailure(path, err, input.spool_failed()));
+    return false;
+  }
+  return RequiredUtf8IsUtf8(options, path, input.view(), ReleaseBehind(input));
 }
 
 // Hands back the pages of a large mapped text behind the work, which is done with them: a
@@ -299,6 +311,7 @@ struct EditBoxInput {
     large = input.view().size() > keep_below;  // a pipe's size is known once it is copied
     std::size_t scanned_to = 0;
     auto scanned = [&](std::size_t end) {
+      if (end < scanned_to) scanned_to = 0;  // the next pass
       ReleasePages(input.view().substr(scanned_to, end - scanned_to));
       scanned_to = end;
     };

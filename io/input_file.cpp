@@ -193,9 +193,6 @@ void CloseInput(int fd) {
   if (fd != STDIN_FILENO) ::close(fd);
 }
 
-// Long texts are looked at this much at a time, so that the caller may hand the pages of a
-// mapped file back as the scan goes.
-constexpr std::size_t kScanStep = std::size_t{64} << 20;
 // Text changed into a temporary file is changed this much at a time.
 constexpr std::size_t kPastePiece = std::size_t{8} << 20;
 
@@ -205,26 +202,27 @@ void Scanned(const std::function<void(std::size_t)>& scanned, std::size_t end) {
 
 // Whether every byte is below 0x80, a step at a time so that progress is reported.
 bool AllAscii(std::string_view text, const std::function<void(std::size_t)>& scanned) {
-  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
-    const std::size_t end = std::min(text.size(), at + kScanStep);
-    if (!IsAscii(text.substr(at, end - at))) return false;
-    Scanned(scanned, end);
-  }
-  return true;
+  return ScanInSteps(
+      text.size(),
+      [text](std::size_t at, std::size_t end) { return IsAscii(text.substr(at, end - at)); },
+      scanned);
 }
 
 // How many LF are not preceded by CR.
 std::size_t CountLoneLf(std::string_view text, const std::function<void(std::size_t)>& scanned) {
   std::size_t lone = 0;
   const char* data = text.data();
-  for (std::size_t at = 0; at < text.size(); at += kScanStep) {
-    const char* end = data + std::min(text.size(), at + kScanStep);
-    for (const char* p = static_cast<const char*>(std::memchr(data + at, '\n', end - data - at));
-         p != nullptr; p = static_cast<const char*>(std::memchr(p + 1, '\n', end - p - 1))) {
-      if (p == data || p[-1] != '\r') ++lone;
-    }
-    Scanned(scanned, static_cast<std::size_t>(end - data));
-  }
+  ScanInSteps(
+      text.size(),
+      [&](std::size_t at, std::size_t end) {
+        for (const char* p = static_cast<const char*>(std::memchr(data + at, '\n', end - at));
+             p != nullptr;
+             p = static_cast<const char*>(std::memchr(p + 1, '\n', data + end - p - 1))) {
+          if (p == data || p[-1] != '\r') ++lone;
+        }
+        return true;
+      },
+      scanned);
   return lone;
 }
 
@@ -373,8 +371,9 @@ bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, Detected
   Close();
   bytes = TextBeforeZero(bytes, scanned);
   DetectedEncoding found = DetectedEncoding::kGbk;
-  if (how == InputEncoding::kUtf8 || (how == InputEncoding::kAuto && !AllAscii(bytes, scanned) &&
-                                      DetectInputEncoding(bytes) == DetectedEncoding::kUtf8)) {
+  if (how == InputEncoding::kUtf8 ||
+      (how == InputEncoding::kAuto && !AllAscii(bytes, scanned) &&
+       DetectInputEncoding(bytes, scanned) == DetectedEncoding::kUtf8)) {
     found = DetectedEncoding::kUtf8;
   }
   if (detected) *detected = found;

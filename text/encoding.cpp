@@ -186,9 +186,16 @@ std::size_t AsciiRunEnd(std::string_view bytes, std::size_t from) {
   return i;
 }
 
-std::size_t ValidUtf8Length(std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
+namespace {
+
+// Where the well-formed UTF-8 from `bytes[from]` (a sequence start) ends: the start of the first
+// sequence that is not well-formed, or the end of the first sequence that reaches `end` or
+// beyond (a sequence begun before `end` is read whole).
+std::size_t ValidUtf8From(std::string_view bytes, std::size_t from, std::size_t end) {
+  std::size_t i = from;
+  while (i < end) {
+    i = AsciiRunEnd(bytes.substr(0, end), i);
+    if (i == end) break;
     const std::size_t len = Utf8SequenceLength(bytes, i);
     if (len == 0) return i;
     i += len;
@@ -196,17 +203,43 @@ std::size_t ValidUtf8Length(std::string_view bytes) {
   return i;
 }
 
-bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Length(bytes) == bytes.size(); }
+}  // namespace
 
-DetectedEncoding DetectInputEncoding(std::string_view bytes) {
-  return DecideAutoEncoding(
-      bytes, [bytes](std::size_t unread) { return IsValidUtf8(bytes.substr(unread)); });
+std::size_t ValidUtf8Length(std::string_view bytes) {
+  return ValidUtf8From(bytes, 0, bytes.size());
 }
 
-std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how) {
+std::size_t ValidUtf8Length(std::string_view bytes,
+                            const std::function<void(std::size_t)>& scanned) {
+  std::size_t valid = 0;
+  ScanInSteps(
+      bytes.size(),
+      [&](std::size_t, std::size_t end) {
+        // A sequence cut by the step's end was read whole: the next step starts after it.
+        valid = ValidUtf8From(bytes, valid, end);
+        return valid >= end;
+      },
+      scanned);
+  return valid;
+}
+
+bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Length(bytes) == bytes.size(); }
+
+DetectedEncoding DetectInputEncoding(std::string_view bytes,
+                                     const std::function<void(std::size_t)>& scanned) {
+  return DecideAutoEncoding(bytes, [&](std::size_t unread) {
+    const std::string_view rest = bytes.substr(unread);
+    return ValidUtf8Length(rest, [&](std::size_t end) {
+             if (scanned) scanned(unread + end);
+           }) == rest.size();
+  });
+}
+
+std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how,
+                                               const std::function<void(std::size_t)>& scanned) {
   if (!MustBeUtf8(bytes, how)) return std::nullopt;
-  const std::string_view text = TextBeforeZero(bytes);
-  const std::size_t valid = ValidUtf8Length(text);
+  const std::string_view text = TextBeforeZero(bytes, scanned);
+  const std::size_t valid = ValidUtf8Length(text, scanned);
   if (valid == text.size()) return std::nullopt;
   return valid;
 }

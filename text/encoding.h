@@ -5,6 +5,7 @@
 #define LANZHOU_TEXT_ENCODING_H_
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ bool IsValidUtf8(std::string_view bytes);
 // Where the first sequence that is not well-formed UTF-8 starts; bytes.size() when there is
 // none.   ValidUtf8Length("a\xE4\xB8") == 1; ValidUtf8Length("a\xE4\xB8\xAD") == 4
 std::size_t ValidUtf8Length(std::string_view bytes);
+// The same a step at a time (`ScanInSteps`, text/lines.h): `scanned(end)` hears every 64 MB
+// that the bytes before `end` are done with, so that a caller may hand a mapping's pages back.
+std::size_t ValidUtf8Length(std::string_view bytes,
+                            const std::function<void(std::size_t)>& scanned);
 
 enum class InputEncoding { kAuto, kGbk, kUtf8 };
 enum class DetectedEncoding { kGbk, kUtf8 };
@@ -43,7 +48,10 @@ enum class DetectedEncoding { kGbk, kUtf8 };
 // UTF-8; bytes that are not valid UTF-8, and ASCII alone, are GBK/GB18030; bytes valid in both
 // are whichever reading is the more plausible text (text/encoding_detect.h), so that a
 // short GBK list such as 谢谢 (which UTF-8 would read as лл) stays GBK.
-DetectedEncoding DetectInputEncoding(std::string_view bytes);
+// Beyond the first few characters the decision only needs the rest to be valid UTF-8, which
+// is checked a step at a time with `scanned` as for `ValidUtf8Length`.
+DetectedEncoding DetectInputEncoding(std::string_view bytes,
+                                     const std::function<void(std::size_t)>& scanned = nullptr);
 
 // Where bytes that have to be UTF-8 stop being UTF-8. They have to be when read as
 // InputEncoding::kUtf8, or as kAuto when a UTF-8 byte-order mark announces UTF-8. The offset
@@ -54,7 +62,10 @@ DetectedEncoding DetectInputEncoding(std::string_view bytes);
 //   InvalidRequiredUtf8("A\xE4", InputEncoding::kUtf8) == 1
 //   InvalidRequiredUtf8("A\xE4", InputEncoding::kAuto) == nullopt
 //   InvalidRequiredUtf8("A\0\xE4", InputEncoding::kUtf8) == nullopt
-std::optional<std::size_t> InvalidRequiredUtf8(std::string_view bytes, InputEncoding how);
+// The bytes are looked through a step at a time, with `scanned` as for `ValidUtf8Length`.
+std::optional<std::size_t> InvalidRequiredUtf8(
+    std::string_view bytes, InputEncoding how,
+    const std::function<void(std::size_t)>& scanned = nullptr);
 
 // An input file's text, decoded into GB18030 by `DecodeInputText`.
 struct DecodedInput {

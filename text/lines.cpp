@@ -50,30 +50,44 @@ std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std
 // mapped file back behind the search.
 constexpr std::size_t kScanStep = std::size_t{64} << 20;
 
-std::string_view TextBeforeZero(std::string_view bytes,
-                                const std::function<void(std::size_t)>& scanned) {
-  for (std::size_t at = 0; at < bytes.size(); at += kScanStep) {
-    const std::size_t end = std::min(bytes.size(), at + kScanStep);
-    const std::size_t zero = bytes.substr(0, end).find('\0', at);
-    if (zero != std::string_view::npos) return bytes.substr(0, zero);
+bool ScanInSteps(std::size_t size, const std::function<bool(std::size_t, std::size_t)>& look,
+                 const std::function<void(std::size_t)>& scanned) {
+  for (std::size_t at = 0; at < size; at += kScanStep) {
+    const std::size_t end = std::min(size, at + kScanStep);
+    if (!look(at, end)) return false;
     if (scanned) scanned(end);
   }
-  return bytes;
+  return true;
+}
+
+std::string_view TextBeforeZero(std::string_view bytes,
+                                const std::function<void(std::size_t)>& scanned) {
+  std::size_t zero = std::string_view::npos;
+  ScanInSteps(
+      bytes.size(),
+      [&](std::size_t at, std::size_t end) {
+        zero = bytes.substr(0, end).find('\0', at);
+        return zero == std::string_view::npos;
+      },
+      scanned);
+  return bytes.substr(0, zero);
 }
 
 std::string_view TextBeforeEndMark(std::string_view bytes,
                                    const std::function<void(std::size_t)>& scanned) {
-  for (std::size_t at = 0; at < bytes.size(); at += kScanStep) {
-    // Whether a 0x1A starts a character depends only on the bytes before it, so the text up
-    // to the step's end decides for the marks within the step.
-    const std::size_t end = std::min(bytes.size(), at + kScanStep);
-    const std::size_t zero = bytes.substr(0, end).find('\0', at);
-    const std::size_t mark = FindSeparator(bytes.substr(0, std::min(zero, end)), "\x1A", 0, at);
-    if (mark != std::string_view::npos) return bytes.substr(0, mark);
-    if (zero != std::string_view::npos) return bytes.substr(0, zero);
-    if (scanned) scanned(end);
-  }
-  return bytes;
+  std::size_t end_mark = std::string_view::npos;
+  ScanInSteps(
+      bytes.size(),
+      [&](std::size_t at, std::size_t end) {
+        // Whether a 0x1A starts a character depends only on the bytes before it, so the text
+        // up to the step's end decides for the marks within the step.
+        const std::size_t zero = bytes.substr(0, end).find('\0', at);
+        const std::size_t mark = FindSeparator(bytes.substr(0, std::min(zero, end)), "\x1A", 0, at);
+        end_mark = std::min(mark, zero);
+        return end_mark == std::string_view::npos;
+      },
+      scanned);
+  return bytes.substr(0, end_mark);
 }
 
 bool NextFileLine(std::string_view& rest, std::string_view& line) {

@@ -51,6 +51,14 @@ std::string_view TakeLines(std::string_view& text, std::size_t count);
 std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
                           std::size_t size);
 
+// Looks through `size` bytes a step of 64 MB at a time, so that a caller may hand the pages of
+// a mapped file back before a long scan has touched all of them: `look(at, end)` looks at the
+// bytes from `at` to `end` and returns false to stop there; after each step that goes on,
+// `scanned(end)` hears that the bytes before `end` are done with. True when no step stopped.
+//   ScanInSteps(3, [](std::size_t at, std::size_t end) { ... }, nullptr)  looks at (0, 3)
+bool ScanInSteps(std::size_t size, const std::function<bool(std::size_t, std::size_t)>& look,
+                 const std::function<void(std::size_t)>& scanned);
+
 // What comes before the first zero byte: the text that bytes read whole hold (`ToText` of
 // Bytes, the merge's lists).   TextBeforeZero("a\0b") == "a"
 inline std::string_view TextBeforeZero(std::string_view bytes) {

@@ -117,6 +117,44 @@ TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
   }
 }
 
+// Long inputs are checked 64 MiB at a time: a sequence cut by a step's edge is read whole, an
+// ill-formed one at either side of the edge is found where one pass finds it, and `scanned`
+// hears only ends the check got past. Detecting and the required-UTF-8 check do the same.
+TEST(IsValidUtf8, AcrossItsSteps) {
+  constexpr std::size_t kStep = std::size_t{64} << 20;
+  std::string bytes;
+  const struct {
+    std::string tail;        // after kStep - 1 bytes of "a"
+    std::size_t valid_from;  // where the first ill-formed sequence starts, from kStep - 1
+  } cases[] = {
+      {"中b", 4},               // 中 spans the edge
+      {"\xE4\xB8-", 0},         // 中 cut short at the edge
+      {"a\xFF", 1},             // the first byte of the second step
+      {"中\xFF", 3},            // ill-formed just after it
+      {"\xF0\x9F\x98\x80", 4},  // four bytes across the edge
+      {"\xD6\xD0", 0},          // GBK
+  };
+  for (const auto& c : cases) {
+    bytes.assign(kStep - 1, 'a');
+    bytes += c.tail;
+    const std::size_t valid = kStep - 1 + c.valid_from;
+    std::vector<std::size_t> heard;
+    const auto hear = [&](std::size_t end) { heard.push_back(end); };
+    EXPECT_EQ(ValidUtf8Length(bytes), valid) << c.tail;
+    EXPECT_EQ(ValidUtf8Length(bytes, hear), valid) << c.tail;
+    std::vector<std::size_t> got_past;
+    if (valid >= kStep) got_past.push_back(kStep);
+    if (valid == bytes.size()) got_past.push_back(bytes.size());
+    EXPECT_EQ(heard, got_past) << c.tail;
+    heard.clear();
+    EXPECT_EQ(DetectInputEncoding(bytes, hear), DetectInputEncoding(bytes)) << c.tail;
+    for (const std::size_t end : heard) EXPECT_LE(end, valid) << c.tail;
+    const std::optional<std::size_t> invalid =
+        valid == bytes.size() ? std::nullopt : std::optional(valid);
+    EXPECT_EQ(InvalidRequiredUtf8(bytes, InputEncoding::kUtf8, hear), invalid) << c.tail;
+  }
+}
+
 TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
   struct Case {
     std::string bytes;
