@@ -442,28 +442,60 @@ int RunWrap(const Options& options) {
                     });
 }
 
+// reorder and merge: one input's text up to its first zero byte, decoded as `DecodeInputView`
+// decodes (for merge, the text `DecodeListText` gives), line ends as they are; in `bytes`, or
+// in `storage` or `converted` for UTF-8. An input larger than `kPastedInMemory` is not read in
+// at once, its pages go back behind each scan, and its UTF-8 is converted a piece at a time
+// into a temporary file (`converted`, whose pages `ReleaseMappedPart` hands back as well)
+// instead of memory. Reports why it failed.
+bool ReadDecodedInput(const Options& options, const std::string& path, MappedInput& bytes,
+                      MappedInput& converted, std::string& storage, std::string_view& text,
+                      bool& utf8) {
+  ReadLimits limits = kInputLimits;
+  limits.populate = !LargerThan(path, kPastedInMemory);
+  if (!OpenInput(options, path, bytes, limits)) return false;
+  const std::function<void(std::size_t)> scanned = ReleaseBehind(bytes);
+  DetectedEncoding detected = DetectedEncoding::kGbk;
+  if (bytes.view().size() > kPastedInMemory) {  // a pipe's size is known once it is copied
+    int err = 0;
+    if (!converted.OpenPasted(bytes.view(), options.input_encoding, &detected, text, err, scanned,
+                              MappedInput::LineEnds::kAsTheyAre)) {
+      Report(options, ReadFailure(path, err, converted.spool_failed()));
+      return false;
+    }
+    if (text.data() != bytes.view().data()) bytes.Close();  // the converted text is a copy
+  } else {
+    text = DecodeInputView(TextBeforeZero(bytes.view(), scanned), storage, options.input_encoding,
+                           &detected);
+  }
+  utf8 = detected == DetectedEncoding::kUtf8;
+  return true;
+}
+
 int RunReorder(const Options& options) {
   // Every input stays mapped (or read) until the export is written: the columns are counted
   // over all of them before the first line goes out. No cell is ever copied.
   std::vector<MappedInput> inputs(options.files.size());
+  std::vector<MappedInput> converted(options.files.size());
   std::vector<std::string> storage(options.files.size());
-  std::vector<std::string_view> texts;
+  std::vector<std::string_view> texts(options.files.size());
   bool any_utf8 = false;
   for (std::size_t f = 0; f < options.files.size(); ++f) {
-    const std::string& path = options.files[f];
-    ReadLimits limits = kInputLimits;
-    limits.populate = !LargerThan(path, kPastedInMemory);
-    if (!OpenInput(options, path, inputs[f], limits)) return kExitFile;
-    DetectedEncoding detected = DetectedEncoding::kGbk;
-    texts.push_back(
-        DecodeInputView(inputs[f].view(), storage[f], options.input_encoding, &detected));
-    any_utf8 = any_utf8 || detected == DetectedEncoding::kUtf8;
+    bool utf8 = false;
+    if (!ReadDecodedInput(options, options.files[f], inputs[f], converted[f], storage[f], texts[f],
+                          utf8)) {
+      return kExitFile;
+    }
+    any_utf8 = any_utf8 || utf8;
   }
   std::size_t bytes = 0;
   for (std::string_view text : texts) bytes += text.size();
   // The pages of a large mapped input are handed back behind each pass; the next reads
   // them from the file again.
-  auto done_with = [&](std::string_view piece) { ReleaseMappedPart(inputs, piece); };
+  auto done_with = [&](std::string_view piece) {
+    ReleaseMappedPart(inputs, piece);
+    ReleaseMappedPart(converted, piece);
+  };
   // Pieces of whole lines, counted and exported on all threads, written in order.
   const std::vector<std::string_view> pieces = DelimitedPieces(texts, 1 << 20, done_with);
   const int threads = ThreadsFor(bytes, Threads(options));
@@ -495,35 +527,15 @@ int RunReorder(const Options& options) {
   });
 }
 
-// One list of merge, read as the page reads a dropped file: `bytes` keeps the file and
-// `text` views its decoded text (in `bytes` itself, or in `storage` for UTF-8). The pages
-// of a large file are not read in at once, and go back as each pass over them is done.
-bool LoadList(const Options& options, const std::string& path, MappedInput& bytes,
-              std::string& storage, std::string_view& text, bool& utf8) {
-  ReadLimits limits = kInputLimits;
-  limits.populate = !LargerThan(path, kPastedInMemory);
-  if (!OpenInput(options, path, bytes, limits)) return false;
-  const std::string_view view = bytes.view();
-  const std::span<const MappedInput> input(&bytes, 1);
-  std::size_t released = 0;
-  DetectedEncoding detected = DetectedEncoding::kGbk;
-  text = DecodeListText(view, storage, options.input_encoding, &detected, [&](std::size_t end) {
-    ReleaseMappedPart(input, view.substr(released, end - released));
-    released = end;
-  });
-  utf8 = detected == DetectedEncoding::kUtf8;
-  return true;
-}
-
-// The lines of a list, counted a piece at a time with the pages of a mapped list handed back
-// behind.
-std::size_t CountListLines(std::span<const MappedInput> lists, std::string_view text) {
+// The lines of a list, counted a piece at a time; `done_with` hears each piece counted.
+std::size_t CountListLines(std::string_view text,
+                           const std::function<void(std::string_view)>& done_with) {
   std::size_t lines = 0;
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = PieceEndAfter(text, "\n", start, kPastedInMemory);
     const std::string_view piece = text.substr(start, end - start);
     lines += CountLines(piece);
-    ReleaseMappedPart(lists, piece);
+    done_with(piece);
     start = end;
   }
   return lines;
@@ -535,12 +547,20 @@ constexpr std::size_t kMergeLinesPerPiece = 1 << 14;
 
 int RunMerge(const Options& options) {
   std::array<MappedInput, 2> lists;  // the files of A and B
+  std::array<MappedInput, 2> converted;
   const std::span<const MappedInput> read(lists.data(), options.files.size());
+  // The pages of a large list go back as each pass over them is done.
+  auto done_with = [&](std::string_view part) {
+    ReleaseMappedPart(read, part);
+    ReleaseMappedPart(converted, part);
+  };
   std::string a_storage;
   std::string_view a;
   bool a_utf8 = false;
-  if (!LoadList(options, options.files[0], lists[0], a_storage, a, a_utf8)) return kExitFile;
-  const std::size_t na = CountListLines(read, a);
+  if (!ReadDecodedInput(options, options.files[0], lists[0], converted[0], a_storage, a, a_utf8)) {
+    return kExitFile;
+  }
+  const std::size_t na = CountListLines(a, done_with);
   if (na == 0) {
     Report(options, "list A " + DisplayName(options.files[0]) + " is empty: nothing to merge");
     return kExitUsage;
@@ -550,8 +570,11 @@ int RunMerge(const Options& options) {
   bool b_utf8 = false;
   std::size_t n = na;
   if (!options.datum) {
-    if (!LoadList(options, options.files[1], lists[1], b_storage, b, b_utf8)) return kExitFile;
-    const std::size_t nb = CountListLines(read, b);
+    if (!ReadDecodedInput(options, options.files[1], lists[1], converted[1], b_storage, b,
+                          b_utf8)) {
+      return kExitFile;
+    }
+    const std::size_t nb = CountListLines(b, done_with);
     n = std::min(na, nb);
     if (na != nb) {
       Report(options, "warning: list A has " + std::to_string(na) + " lines and list B " +
@@ -593,8 +616,8 @@ int RunMerge(const Options& options) {
                           },
                           [&](Lines& lines, std::string& out) {
                             progress(a_size - a.size(), a_size);
-                            ReleaseMappedPart(read, lines.a);
-                            ReleaseMappedPart(read, lines.b);
+                            done_with(lines.a);
+                            done_with(lines.b);
                             return write(out);
                           });
                     });

@@ -367,7 +367,7 @@ void MappedInput::Close() {
 
 bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, DetectedEncoding* detected,
                              std::string_view& text, int& error,
-                             const std::function<void(std::size_t)>& scanned) {
+                             const std::function<void(std::size_t)>& scanned, LineEnds line_ends) {
   Close();
   bytes = TextBeforeZero(bytes, scanned);
   DetectedEncoding found = DetectedEncoding::kGbk;
@@ -377,7 +377,8 @@ bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, Detected
     found = DetectedEncoding::kUtf8;
   }
   if (detected) *detected = found;
-  if (found == DetectedEncoding::kGbk && CountLoneLf(bytes, scanned) == 0) {
+  const bool crlf = line_ends == LineEnds::kCrLf;
+  if (found == DetectedEncoding::kGbk && (!crlf || CountLoneLf(bytes, scanned) == 0)) {
     text = bytes;
     return true;
   }
@@ -398,16 +399,22 @@ bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, Detected
           DecodeInputView(bytes.substr(from, end - from), decoded, InputEncoding::kUtf8, nullptr)
               .substr(start - from);
     }
-    const std::string changed = LoneLfToCrLf(piece, 0);
-    if (!WriteAll(fd, changed, error)) {
+    const std::string changed = crlf ? LoneLfToCrLf(piece, 0) : std::string();
+    if (crlf) piece = changed;
+    if (!WriteAll(fd, piece, error)) {
       ::close(fd);
       return false;
     }
-    size += changed.size();
+    size += piece.size();
     Scanned(scanned, end);
     start = end;
   }
   spool_failed_ = false;
+  if (size == 0) {  // nothing to map: UTF-8 whose text is empty (a byte-order mark alone)
+    ::close(fd);
+    text = {};
+    return true;
+  }
   if (!Map(fd, size, {}, ReadLimits{.populate = false})) {
     error = errno;
     ::close(fd);

@@ -56,12 +56,15 @@ class MappedInput {
   // What `PastedView(bytes, …)` gives, for bytes too many to copy in memory: `text` is
   // `bytes` itself (cut at the first zero byte) when nothing needs changing; otherwise the
   // changed text is written a piece at a time into an unnamed file in the temporary
-  // directory, which this then maps without reading it in. `bytes` may belong to another
-  // input, which may be closed afterwards. False when the temporary file fails
-  // (`spool_failed`, `error` its errno).
+  // directory, which this then maps without reading it in. With `LineEnds::kAsTheyAre` LF
+  // stays LF: `text` is then what `DecodeInputView(TextBeforeZero(bytes), …)` gives. `bytes`
+  // may belong to another input, which may be closed afterwards. False when the temporary
+  // file fails (`spool_failed`, `error` its errno).
+  enum class LineEnds { kCrLf, kAsTheyAre };
   bool OpenPasted(std::string_view bytes, InputEncoding how, DetectedEncoding* detected,
                   std::string_view& text, int& error,
-                  const std::function<void(std::size_t)>& scanned = nullptr);
+                  const std::function<void(std::size_t)>& scanned = nullptr,
+                  LineEnds line_ends = LineEnds::kCrLf);
   std::string_view view() const { return map_ ? std::string_view(map_, map_size_) : owned_; }
   // True when the bytes are a mapping of the file (whose pages `ReleasePages` may drop).
   bool mapped() const { return map_ != nullptr; }

@@ -611,33 +611,44 @@ TEST(CliLargeInputs, AFullTemporaryDiskLeavesTheOutputAsItWas) {
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"out.txt", "records.txt"}));
 }
 
-// Beyond 64 MiB reorder and merge hand the pages of a mapped input back behind each pass; the
-// decoded copy of a UTF-8 input is the program's own memory and keeps its bytes.
+// Beyond 64 MiB reorder and merge hand the pages of a mapped input back behind each pass, and
+// UTF-8 is converted a piece at a time into a temporary file: the same bytes as the rules
+// give in memory, whatever the line ends, and nothing after a zero byte counts.
 TEST(CliLargeInputs, InputsBeyond64MiBGiveTheSameBytes) {
   TempDirectory dir;
   const std::string some = ManyRecords();
   std::string records;
   while (records.size() <= (std::size_t{64} << 20)) records += some;
   const std::string utf8 = ToUtf8(records);
-  const std::string files[] = {dir.WriteForCli("gbk.txt", records),
-                               dir.WriteForCli("utf8.txt", utf8)};
+  // The UTF-8 file has LF line ends, and after a zero byte a byte that is not UTF-8.
+  const std::string files[] = {
+      dir.WriteForCli("gbk.txt", records),
+      dir.WriteForCli("utf8.txt", ReplaceAll(utf8, "\r\n", "\n") + std::string("\0\xFF", 2)),
+  };
   const std::string_view text[] = {records};
   std::string every_column;
   AppendDelimitedExport(text, "|", DelimitedColumnCount(text, "|"), std::nullopt, Text("|"),
                         every_column);
   std::string with_datum;
   AppendJoinedListWithDatum(records, "x", with_datum);
+  const std::string expected[][2] = {{every_column, with_datum},
+                                     {ToUtf8(every_column), ToUtf8(with_datum)}};
   for (const std::string& file : files) {
-    const bool in_utf8 = &file == &files[1];
+    const bool in_utf8 = &file != &files[0];
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"reorder", "-d", "|", file},
           std::vector<std::string>{"merge", "--datum", "x", file}}) {
       const CliResult cli = RunCli(args);
       EXPECT_EQ(cli.status, 0) << cli.err;
-      const std::string& expected = args[0] == "reorder" ? every_column : with_datum;
-      EXPECT_TRUE(cli.out == (in_utf8 ? ToUtf8(expected) : expected)) << args[0] << " " << file;
+      EXPECT_TRUE(cli.out == expected[in_utf8][args[0] == "merge"]) << args[0] << " " << file;
     }
   }
+  // Two large lists, one converted: written in UTF-8, as any UTF-8 list makes the result.
+  std::string pairs;
+  AppendJoinedListPairs(records, records, pairs);
+  const CliResult cli = RunCli({"merge", files[1], files[0]});
+  EXPECT_EQ(cli.status, 0) << cli.err;
+  EXPECT_TRUE(cli.out == ToUtf8(pairs));
 }
 
 }  // namespace
