@@ -47,15 +47,28 @@ bool WriteJoined(std::string_view out, bool& first,
   return out.empty() || write(out);
 }
 
-// Pieces of whole lines of `text` one after another, with their first line numbers.
+// A line longer than this is cut into pieces where `Finders::CutAfter` allows, so that the
+// work and memory of a piece stay bounded whatever the shape of the text.
+constexpr std::size_t kLongLine = 4 * kPieceBytes;
+
+// Pieces of whole lines of `text` one after another, with their first line numbers; with
+// `finders`, a long line is cut where they allow.
 class PieceCutter {
  public:
-  explicit PieceCutter(std::string_view text, bool count_lines)
-      : text_(text), count_lines_(count_lines) {}
+  PieceCutter(std::string_view text, bool count_lines, const Finders* finders = nullptr)
+      : text_(text), count_lines_(count_lines), finders_(finders) {}
   bool Next(Piece& piece) {
     if (at_ >= text_.size()) return false;
     piece.start = at_;
-    piece.end = PieceEndAfter(text_, "\n", at_, kPieceBytes);
+    // The line end is looked for no further than a long line's length: finding it at the end
+    // of a huge line would bring all of it in.
+    const std::size_t window = finders_ ? std::min(text_.size(), at_ + kLongLine) : text_.size();
+    piece.end = PieceEndAfter(text_.substr(0, window), "\n", at_, kPieceBytes);
+    if (piece.end == window && window < text_.size() && text_[window - 1] != '\n') {
+      const std::size_t cut = finders_->CutAfter(text_.substr(at_), kPieceBytes);
+      piece.end =
+          cut != std::string_view::npos ? at_ + cut : PieceEndAfter(text_, "\n", at_, kPieceBytes);
+    }
     piece.first_line = line_;
     if (count_lines_) {
       line_ += static_cast<std::size_t>(
@@ -69,6 +82,7 @@ class PieceCutter {
  private:
   std::string_view text_;
   bool count_lines_;
+  const Finders* finders_;
   std::size_t at_ = 0;
   std::size_t line_ = 1;
 };
@@ -128,7 +142,7 @@ void OnFilterClicked(Units& units, bool keep) {
 bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsForm form,
                      int threads, const std::function<bool(std::string_view)>& write,
                      const std::function<void(std::size_t, std::size_t)>& progress) {
-  PieceCutter cutter(text, form.with_line);
+  PieceCutter cutter(text, form.with_line, &finders);
   bool first = true;
   std::unordered_set<std::string> seen;
   std::string kept;

@@ -496,6 +496,18 @@ Finders::~Finders() = default;
 Finders::Finders(Finders&&) noexcept = default;
 Finders& Finders::operator=(Finders&&) noexcept = default;
 
+std::size_t Finders::CutAfter(std::string_view text, std::size_t at) const {
+  if (impl_->custom) return std::string_view::npos;
+  for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool neutral =
+        (c < ' ' && c != '\t') || c == 0x7F ||
+        std::string_view("\"<>{}|\\^`").find(static_cast<char>(c)) != std::string_view::npos;
+    if (i >= at && neutral) return i + 1;
+  }
+  return text.size();
+}
+
 bool Finders::Any() const {
   const FinderChoice& c = impl_->choice;
   return c.phone || c.email || c.qq || c.id || c.url || impl_->custom != nullptr;

@@ -80,6 +80,14 @@ class Finders {
   // threads at once.
   void FindInLine(std::string_view line, std::vector<FoundItem>& items) const;
 
+  // Where a line too long to work whole may be cut, so that `FindInLine` finds in the parts
+  // what it finds in the whole: just after the first character at or after byte `at` of
+  // `text` (a character start) that no rule takes into a match or looks at beside one (a
+  // control character other than tab, or one of "<>{}|\^`), or the end of `text` when there
+  // is none. npos when a custom pattern is asked: it may match anything.
+  //   CutAfter("13800138000|13900139000", 5) == 12
+  std::size_t CutAfter(std::string_view text, std::size_t at) const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
