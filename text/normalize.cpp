@@ -1,5 +1,8 @@
 #include "text/normalize.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "text/gbk_chars.h"
 #include "text/lines.h"
 
@@ -72,40 +75,121 @@ std::size_t BlankLength(std::string_view s, std::size_t i) {
   return 0;
 }
 
-void AppendNormalizedLine(std::string_view line, const Folds& folds, std::string& out) {
-  const std::size_t line_start = out.size();
-  constexpr std::size_t kNoRun = std::string::npos;
-  std::size_t run_start = kNoRun;  // where the blanks at the end of `out` begin
-  for (std::size_t i = 0; i < line.size();) {
-    if (const std::size_t blank = BlankLength(line, i); blank != 0) {
-      const bool leading = out.size() == line_start;
-      if (!(folds.trim && leading) && !(folds.squeeze && run_start != kNoRun)) {
-        if (run_start == kNoRun) run_start = out.size();
-        if (folds.squeeze) {
-          out += ' ';
-        } else if (folds.width && blank == 2) {
-          out += ' ';  // U+3000
-        } else {
-          out.append(line.substr(i, blank));
-        }
-      }
-      i += blank;
+namespace {
+
+// Whether the folds may change a character that starts with byte `b`: a blank (space, tab,
+// the lead bytes of U+3000 and NBSP), a full-width form (lead bytes A1 and A3), and with
+// `lower` an upper-case letter. Every other character is copied as it is.
+constexpr bool MayFold(unsigned char b, bool lower) {
+  return b == ' ' || b == '\t' || b == 0x81 || b == 0xA1 || b == 0xA3 ||
+         (lower && b >= 'A' && b <= 'Z');
+}
+
+// The first byte at or after `from` for which `MayFold` holds, or `n`; whether it starts a
+// character is left to the caller. Sixteen bytes are compared at a time.
+std::size_t NextMayFold(const unsigned char* p, std::size_t from, std::size_t n, bool lower) {
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  using Mask = signed char __attribute__((vector_size(16)));
+  constexpr std::size_t kBlock = sizeof(Bytes);
+  auto any_in_block = [p, lower](std::size_t at) {
+    Bytes v;
+    std::memcpy(&v, p + at, sizeof v);
+    Mask m = (v == ' ') | (v == '\t') | (v == 0x81) | (v == 0xA1) | (v == 0xA3);
+    if (lower) m |= (v >= 'A') & (v <= 'Z');
+    std::uint64_t halves[2];
+    std::memcpy(halves, &m, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+  };
+  std::size_t q = from;
+  while (q + kBlock <= n && !any_in_block(q)) q += kBlock;
+  // The last bytes as a block that overlaps the one before, when there is room.
+  if (q < n && q + kBlock > n && n - from >= kBlock && !any_in_block(n - kBlock)) return n;
+  while (q < n && !MayFold(p[q], lower)) ++q;
+  return q;
+}
+
+}  // namespace
+
+char* NormalizeLineInto(std::string_view line, const Folds& folds, char* const out) {
+  // The characters the folds may change are found sixteen bytes at a time, and what lies
+  // between them is copied whole. The folds are read once (stores through `out` may alias
+  // them).
+  const bool width = folds.width, punctuation = folds.punctuation, trim = folds.trim,
+             squeeze = folds.squeeze, lower = folds.lower;
+  const auto* const p = reinterpret_cast<const unsigned char*>(line.data());
+  const std::size_t n = line.size();
+  char* o = out;
+  char* run = nullptr;     // where the blanks at the end of the output begin
+  std::size_t copied = 0;  // the bytes before it are in the output
+  std::size_t known = 0;   // a character start
+  for (std::size_t from = 0;;) {
+    const std::size_t i = NextMayFold(p, from, n, lower);
+    if (i > copied) {
+      std::memcpy(o, p + copied, i - copied);
+      o += i - copied;
+      run = nullptr;
+      copied = i;
+    }
+    if (i == n) break;
+    if (!IsCharStart(line, known, i)) {  // a second byte: a character starts after it
+      known = from = i + 1;
       continue;
     }
-    run_start = kNoRun;
-    const WidthChar c = ReadHalfWidth(line, i, true);
-    const bool folds_here =
-        c.ascii != 0 && (IsChinesePunctuation(c.ascii) ? folds.punctuation : folds.width);
-    if (c.length == 2 && !folds_here) {
-      out.append(line.substr(i, 2));
+    const unsigned char c = p[i];
+    std::size_t length = 1;
+    std::size_t blank = 0;
+    if (c == ' ' || c == '\t') {
+      blank = 1;
+    } else if (c < 0x80) {
+      *o++ = static_cast<char>(c - 'A' + 'a');
+    } else if (i + 1 == n || !TakesAsSecondByte(p[i + 1])) {
+      *o++ = static_cast<char>(c);  // a lead byte alone
+    } else if (c == 0xA1 && p[i + 1] == kIdeographicSpaceTrail) {
+      blank = 2;
+    } else if (c == 0x81 && line.substr(i, kNbsp.size()) == kNbsp) {
+      blank = kNbsp.size();
     } else {
-      const char ascii = c.length == 2 ? c.ascii : line[i];
-      out += folds.lower && ascii >= 'A' && ascii <= 'Z' ? static_cast<char>(ascii - 'A' + 'a')
-                                                         : ascii;
+      length = 2;
+      const char ascii = c != 0x81 ? HalfWidthOf(c, p[i + 1], true) : 0;
+      if (ascii != 0 && (IsChinesePunctuation(ascii) ? punctuation : width)) {
+        *o++ = lower && ascii >= 'A' && ascii <= 'Z' ? static_cast<char>(ascii - 'A' + 'a') : ascii;
+      } else {
+        o[0] = static_cast<char>(c);
+        o[1] = static_cast<char>(p[i + 1]);
+        o += 2;
+      }
     }
-    i += c.length;
+    if (blank == 0) {
+      run = nullptr;
+    } else {
+      length = blank;
+      const bool leading = o == out;
+      if (!(trim && leading) && !(squeeze && run != nullptr)) {
+        if (run == nullptr) run = o;
+        if (squeeze || (width && blank == 2)) {
+          *o++ = ' ';  // U+3000 folds to a space
+        } else {
+          std::memcpy(o, p + i, blank);
+          o += blank;
+        }
+      }
+    }
+    copied = known = from = i + length;
   }
-  if (folds.trim && run_start != kNoRun) out.resize(run_start);
+  if (trim && run != nullptr) o = run;
+  return o;
+}
+
+bool FoldsLeaveAsIs(std::string_view line, const Folds& folds) {
+  return NextMayFold(reinterpret_cast<const unsigned char*>(line.data()), 0, line.size(),
+                     folds.lower) == line.size();
+}
+
+void AppendNormalizedLine(std::string_view line, const Folds& folds, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + line.size());
+  char* const end = NormalizeLineInto(line, folds, out.data() + start);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 Text NormalizeLine(std::string_view line, const Folds& folds) {
@@ -116,13 +200,21 @@ Text NormalizeLine(std::string_view line, const Folds& folds) {
 }
 
 void AppendNormalizedLines(std::string_view text, const Folds& folds, std::string& out) {
+  // Room for the whole text at once: a line never grows, and its line end becomes CR LF, one
+  // byte more than an LF alone, so only texts of LF ends may need more as they go.
+  std::size_t at = out.size();
+  out.resize(at + text.size() + 2);
   std::string_view line;
   while (NextLine(text, line)) {
-    const std::size_t start = out.size();
-    AppendNormalizedLine(line, folds, out);
-    if (folds.drop_empty && out.size() == start) continue;
-    out += "\r\n";
+    if (out.size() - at < line.size() + 2) out.resize(2 * out.size() + line.size() + 2);
+    char* const start = out.data() + at;
+    char* end = NormalizeLineInto(line, folds, start);
+    if (folds.drop_empty && end == start) continue;
+    end[0] = '\r';
+    end[1] = '\n';
+    at = static_cast<std::size_t>(end + 2 - out.data());
   }
+  out.resize(at);
 }
 
 }  // namespace lanzhou

@@ -67,6 +67,19 @@ bool IsChinesePunctuation(char ascii);
 // or NBSP (the four bytes 81 30 84 36); its length in bytes, 0 when it is not.
 std::size_t BlankLength(std::string_view s, std::size_t i);
 
+// Writes `line` (without its line end) with the folds applied at `out`, which has room for
+// line.size() bytes (no fold makes a line longer); returns the end of what it wrote.
+// `drop_empty` is not looked at here. Allocates nothing: for callers that fold every line.
+char* NormalizeLineInto(std::string_view line, const Folds& folds, char* out);
+
+// True when no fold can change `line`: it holds no byte a fold looks at (a blank, a lead
+// byte of U+3000, NBSP or a full-width form, and with `lower` a capital). Costs a fraction of
+// the fold, for callers that keep such a line as it is; false does not promise a change
+// (a second byte may look like such a byte).
+//   FoldsLeaveAsIs("zhang|张三", {.width = true, .lower = true}) == true
+//   FoldsLeaveAsIs("a b", {}) == false
+bool FoldsLeaveAsIs(std::string_view line, const Folds& folds);
+
 // Appends `line` (without its line end) with the folds applied to `out`. `drop_empty` is
 // not looked at here.
 void AppendNormalizedLine(std::string_view line, const Folds& folds, std::string& out);
