@@ -1,7 +1,7 @@
 #include "pages/dedupe.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <cstdint>
 #include <vector>
 
 #include "run/ordered_pipeline.h"
@@ -57,12 +57,14 @@ Folds ComparedFolds(const DedupeIgnore& ignore) {
           .lower = ignore.case_};
 }
 
-// A line and where its compared form lies in the piece's forms.
+// A line and where its compared form lies in the piece's forms: in the text itself when the
+// folds leave the line as it is.
 struct ComparedLine {
+  static constexpr std::size_t kInPlace = std::string_view::npos;
   std::string_view line;
-  std::size_t form_start;
+  std::size_t form_start;  // kInPlace: the form is `line`
   std::size_t form_size;
-  std::size_t hash;
+  std::uint64_t hash;
 };
 
 struct ComparedPiece {
@@ -70,6 +72,12 @@ struct ComparedPiece {
   std::string forms;
   std::string converted;
   std::string kept;  // the lines the piece adds to the result
+
+  std::string_view FormOf(const ComparedLine& line) const {
+    return line.form_start == ComparedLine::kInPlace
+               ? line.line
+               : std::string_view(forms).substr(line.form_start, line.form_size);
+  }
 };
 
 // The lines of `piece` (whole lines) with their compared forms.
@@ -77,18 +85,31 @@ void CompareForms(std::string_view piece, const DedupeIgnore& ignore, ComparedPi
   out.lines.clear();
   out.forms.clear();
   const Folds folds = ComparedFolds(ignore);
+  // A line that no fold changes is compared as it stands in the text; the others are folded
+  // into `forms`, which a line never outgrows.
+  std::size_t forms_end = 0;
   auto add = [&](std::string_view line, std::string_view folded) {
-    const std::size_t start = out.forms.size();
-    AppendNormalizedLine(folded, folds, out.forms);
-    out.lines.push_back({line, start, out.forms.size() - start, 0});
+    if (folded.data() == line.data() && FoldsLeaveAsIs(line, folds)) {
+      out.lines.push_back({line, ComparedLine::kInPlace, line.size(), 0});
+      return;
+    }
+    if (out.forms.size() < forms_end + folded.size()) {
+      out.forms.resize(std::max(2 * out.forms.size(), forms_end + folded.size()));
+    }
+    char* const start = out.forms.data() + forms_end;
+    const auto size = static_cast<std::size_t>(NormalizeLineInto(folded, folds, start) - start);
+    out.lines.push_back({line, forms_end, size, 0});
+    forms_end += size;
   };
   if (ignore.script == nullptr) {
+    out.forms.resize(piece.size());
     ForEachLine(piece, [&](std::string_view line) { add(line, line); });
   } else {
     // One conversion for the piece: OpenCC keeps every CR and LF, so its lines are the
     // piece's lines converted.
     out.converted.clear();
     ignore.script->Append(piece, out.converted);
+    out.forms.resize(out.converted.size());
     std::vector<std::string_view> converted;
     ForEachLine(out.converted, [&](std::string_view line) { converted.push_back(line); });
     std::size_t k = 0;
@@ -101,7 +122,7 @@ void CompareForms(std::string_view piece, const DedupeIgnore& ignore, ComparedPi
     });
     if (converted.size() != out.lines.size()) {  // never expected; line by line then
       out.lines.clear();
-      out.forms.clear();
+      forms_end = 0;
       std::string one;
       ForEachLine(piece, [&](std::string_view line) {
         one.clear();
@@ -110,31 +131,54 @@ void CompareForms(std::string_view piece, const DedupeIgnore& ignore, ComparedPi
       });
     }
   }
-  for (ComparedLine& line : out.lines) {
-    line.hash = std::hash<std::string_view>{}(
-        std::string_view(out.forms).substr(line.form_start, line.form_size));
-  }
+  for (ComparedLine& line : out.lines) line.hash = std::hash<std::string_view>{}(out.FormOf(line));
 }
 
-// The compared forms seen so far, kept in blocks that never move.
+// The compared forms seen so far: open addressing over slots of a form and its hash, linear
+// probing, at most three quarters full. A form that lies in the text is kept as a view of it
+// (the text outlives the table); the others are copied into blocks that never move.
 class SeenForms {
  public:
-  // False when `form` was seen before; otherwise it is kept.
-  bool Insert(std::string_view form, std::size_t hash) {
-    if (set_.contains(Key{form, hash})) return false;
-    set_.insert(Key{Keep(form), hash});
-    return true;
+  // False when `form` was seen before; otherwise it is kept. `lasting`: `form` lies in the
+  // text.
+  bool Insert(std::string_view form, std::uint64_t hash, bool lasting) {
+    if (4 * (count_ + 1) > 3 * slots_.size()) Grow();
+    const std::uint64_t key = KeyOf(hash);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = key & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots_[i];
+      if (slot.key == 0) {
+        slot = {key, lasting ? form : Keep(form)};
+        ++count_;
+        return true;
+      }
+      if (slot.key == key && slot.form == form) return false;
+    }
+  }
+  // Brings the slot a form of `hash` starts looking at into the cache.
+  void Prefetch(std::uint64_t hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[KeyOf(hash) & (slots_.size() - 1)]);
   }
 
  private:
-  struct Key {
+  struct Slot {
+    std::uint64_t key = 0;  // the hash, never 0; 0 is an empty slot
     std::string_view form;
-    std::size_t hash;
-    bool operator==(const Key& other) const { return form == other.form; }
   };
-  struct KeyHash {
-    std::size_t operator()(const Key& key) const { return key.hash; }
-  };
+
+  static std::uint64_t KeyOf(std::uint64_t hash) { return hash == 0 ? 1 : hash; }
+
+  void Grow() {
+    std::vector<Slot> old(slots_.empty() ? 1024 : 2 * slots_.size());
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.key == 0) continue;
+      std::size_t i = slot.key & mask;
+      while (slots_[i].key != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
 
   std::string_view Keep(std::string_view form) {
     constexpr std::size_t kBlock = 1 << 20;
@@ -148,8 +192,9 @@ class SeenForms {
     return std::string_view(block).substr(at, form.size());
   }
 
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
   std::vector<std::string> blocks_;
-  std::unordered_set<Key, KeyHash> set_;
 };
 
 }  // namespace
@@ -190,10 +235,17 @@ bool WriteDistinctLinesIgnoring(std::string_view text, const DedupeIgnore& ignor
       },
       [&](Piece& piece, ComparedPiece& result) {
         result.kept.clear();
-        for (const ComparedLine& line : result.lines) {
-          const std::string_view form =
-              std::string_view(result.forms).substr(line.form_start, line.form_size);
-          if (!seen.Insert(form, line.hash)) continue;
+        // The table is far larger than the cache: each line's slot is asked for a few lines
+        // ahead.
+        constexpr std::size_t kAhead = 8;
+        const std::vector<ComparedLine>& lines = result.lines;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+          if (k + kAhead < lines.size()) seen.Prefetch(lines[k + kAhead].hash);
+          const ComparedLine& line = lines[k];
+          if (!seen.Insert(result.FormOf(line), line.hash,
+                           line.form_start == ComparedLine::kInPlace)) {
+            continue;
+          }
           if (!first) result.kept += kLineEnd;
           first = false;
           result.kept += line.line;
