@@ -642,26 +642,21 @@ int RunNormalize(const Options& options) {
                     });
 }
 
-// find and filter: the input's lines as they are, decoded in place where it is GBK. A large
-// mapped input is not read in at once, and its pages go back behind the work.
+// find and filter: the input's lines as they are (`ReadDecodedInput`); the pages of a large
+// one go back behind the work.
 struct LineInput {
   std::array<MappedInput, 1> bytes;
+  MappedInput converted;
   std::string storage;
   std::string_view text;
   bool utf8 = false;
   PagesBehind behind;
 
   bool Read(const Options& options, const std::string& path) {
-    ReadLimits limits = kInputLimits;
-    limits.populate = !LargerThan(path, kPastedInMemory);
-    if (!OpenInput(options, path, bytes[0], limits)) return false;
-    DetectedEncoding detected = DetectedEncoding::kGbk;
-    text = DecodeInputView(bytes[0].view(), storage, options.input_encoding, &detected);
-    utf8 = detected == DetectedEncoding::kUtf8;
-    const bool large = bytes[0].mapped() && bytes[0].view().size() > kPastedInMemory;
-    if (large) ReleasePages(bytes[0].view());  // what telling the encoding brought in
-    if (text.data() != bytes[0].view().data()) bytes[0].Close();  // the text is a copy
-    behind.Watch(text, large && text.data() == bytes[0].view().data());
+    if (!ReadDecodedInput(options, path, bytes[0], converted, storage, text, utf8)) return false;
+    const bool mapped =
+        converted.mapped() || (bytes[0].mapped() && text.data() == bytes[0].view().data());
+    behind.Watch(text, mapped && text.size() > kPastedInMemory);
     return true;
   }
 
