@@ -192,20 +192,34 @@ Text FindItems(const Text& text, const Finders& finders, FoundItemsForm form) {
 bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool keep, int threads,
                         const std::function<bool(std::string_view)>& write,
                         const std::function<void(std::size_t, std::size_t)>& progress) {
+  // A piece's kept lines, each after a CR LF; or a long line kept, which is written from the
+  // text instead of being copied.
+  struct Filtered {
+    std::string bytes;
+    std::string_view long_line;
+  };
   PieceCutter cutter(text, false);
   bool first = true;
-  return RunInOrder<Piece, std::string>(
+  return RunInOrder<Piece, Filtered>(
       ThreadsFor(text.size(), threads), [&](Piece& piece) { return cutter.Next(piece); },
-      [&](const Piece& piece, std::string& out) {
-        out.assign("\r\n");
-        if (filter.AppendFilteredLines(text.substr(piece.start, piece.end - piece.start), keep,
-                                       out) == 0) {
-          out.clear();
+      [&](const Piece& piece, Filtered& out) {
+        const std::string_view lines = text.substr(piece.start, piece.end - piece.start);
+        std::string_view rest = lines, line;
+        out.long_line = {};
+        out.bytes.clear();
+        if (lines.size() > kLongLine && NextLine(rest, line) && rest.empty()) {
+          if (filter.LineMatches(line) == keep) out.long_line = line;
+          return;
         }
+        out.bytes.assign("\r\n");
+        if (filter.AppendFilteredLines(lines, keep, out.bytes) == 0) out.bytes.clear();
       },
-      [&](Piece& piece, std::string& out) {
+      [&](Piece& piece, Filtered& out) {
         if (progress) progress(piece.end, text.size());
-        return WriteJoined(out, first, write);
+        if (out.long_line.empty()) return WriteJoined(out.bytes, first, write);
+        if (!first && !write("\r\n")) return false;
+        first = false;
+        return write(out.long_line);
       });
 }
 

@@ -111,28 +111,33 @@ TEST(FindItems, PiecesOnThreadsGiveWhatTheLinesGive) {
 }
 
 TEST(FilterLines, KeepsOrDropsAcrossPieces) {
-  std::string text;
-  for (int k = 0; text.size() < (3 << 20); ++k) text += "line " + std::to_string(k) + "\n";
+  std::string lines;
+  for (int k = 0; lines.size() < (3 << 20); ++k) lines += "line " + std::to_string(k) + "\n";
+  // Lines longer than a piece, kept and dropped, first and last.
+  const std::string long_lines = "line 7" + std::string(5 << 20, 'y') + "\r\n" +
+                                 std::string(5 << 20, 'z') + "\nline 7\n" +
+                                 std::string(5 << 20, 'w') + "line 123456";
   const KeywordFilter filter("line 7\nline 123456\n", {});
-  std::string kept;
-  std::string dropped;
-  WriteFilteredLines(text, filter, true, 2, [&](std::string_view part) {
-    kept += part;
-    return true;
-  });
-  WriteFilteredLines(text, filter, false, 2, [&](std::string_view part) {
-    dropped += part;
-    return true;
-  });
-  std::string want_kept, want_dropped;
-  std::string_view rest = text, line;
-  while (NextLine(rest, line)) {
-    std::string& to = filter.LineMatches(line) ? want_kept : want_dropped;
-    if (!to.empty()) to += "\r\n";
-    to += line;
+  for (const std::string& text : {lines, long_lines}) {
+    for (bool keep : {true, false}) {
+      std::string got;
+      WriteFilteredLines(text, filter, keep, 2, [&](std::string_view part) {
+        got += part;
+        return true;
+      });
+      std::string want;
+      std::string_view rest = text, line;
+      bool first = true;
+      while (NextLine(rest, line)) {
+        if (filter.LineMatches(line) != keep) continue;
+        if (!first) want += "\r\n";
+        first = false;
+        want += line;
+      }
+      EXPECT_EQ(got.size(), want.size()) << keep;
+      EXPECT_TRUE(got == want) << keep;
+    }
   }
-  EXPECT_EQ(kept, want_kept);
-  EXPECT_EQ(dropped, want_dropped);
   EXPECT_EQ(FilterLines(Text(G("北京人\r\n上海人")), KeywordFilter(G("北京"), {}), true),
             FromUtf8("北京人"));
 }
