@@ -74,6 +74,20 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
       end_record(q);
     } else {
       end_field(q);
+      if (field_count >= highest) {
+        // No later field of this record is asked for: on to its end, past the separators
+        // between (a line packed with them costs one search).
+        if (next[2] == std::string_view::npos) {
+          end_record(s.size());
+          return;
+        }
+        end_record(next[2]);
+        field_start = next[2] + 2;
+        for (std::size_t j = 0; j < kSeparators.size(); ++j) {
+          next[j] = FindSeparator(s, kSeparators[j], field_start, field_start);
+        }
+        continue;
+      }
     }
     field_start = q + kSeparators[k].size();
     next[k] = FindSeparator(s, kSeparators[k], field_start, field_start);
