@@ -4,6 +4,9 @@
 #
 #   bench/normalize.sh [LANZHOU_CLI]    prints a Markdown table of median wall and CPU times
 #
+# Every command writes to its standard output redirected to a file, as `cat > file` does; one
+# more row writes with -o, which puts the data on the disk (fsync) before it takes the name.
+#
 # Environment: RUNS (default 3) runs per command; WORK (default /tmp/lanzhou-normalize) holds
 # the data. The data is bench/gen_data.py's: its 1 M records (GBK) and its Chinese prose,
 # repeated to about 100 MB, with the prose's UTF-8 form for opencc.
@@ -65,16 +68,23 @@ records=$data/records.txt
 chinese=$data/chinese.txt
 rsize=$(( $(stat -c %s "$records") / 1000000 ))
 csize=$(( $(stat -c %s "$chinese") / 1000000 ))
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
 echo "| data | command | wall s | CPU s |"
 echo "|---|---|---|---|"
 row "records, $rsize MB" "cat > file" sh -c "cat '$records' > '$work/out/cat'"
-row "records, $rsize MB" "lanzhou-cli normalize --width --trim --squeeze" \
+row "records, $rsize MB" "lanzhou-cli normalize --width --trim --squeeze > file" \
+  sh -c "'$cli' normalize --width --trim --squeeze -q '$records' > '$work/out/n1'"
+row "records, $rsize MB" "lanzhou-cli normalize --width --trim --squeeze -o file" \
   "$cli" normalize --width --trim --squeeze -q "$records" -o "$work/out/n1"
-row "records, $rsize MB" "lanzhou-cli dedupe" "$cli" dedupe -q "$records" -o "$work/out/d0"
-row "records, $rsize MB" "lanzhou-cli dedupe --ignore width,blanks,case" \
-  "$cli" dedupe --ignore width,blanks,case -q "$records" -o "$work/out/d1"
+row "records, $rsize MB" "lanzhou-cli dedupe > file" \
+  sh -c "'$cli' dedupe -q '$records' > '$work/out/d0'"
+row "records, $rsize MB" "lanzhou-cli dedupe --ignore width,blanks,case > file" \
+  sh -c "'$cli' dedupe --ignore width,blanks,case -q '$records' > '$work/out/d1'"
 row "Chinese text, $csize MB" "cat > file" sh -c "cat '$chinese' > '$work/out/cat'"
-row "Chinese text, $csize MB" "lanzhou-cli normalize --s2t" \
-  "$cli" normalize --s2t -q --input-encoding gbk "$chinese" -o "$work/out/n2"
+row "Chinese text, $csize MB" "lanzhou-cli normalize --s2t > file" \
+  sh -c "'$cli' normalize --s2t -q --input-encoding gbk '$chinese' > '$work/out/n2'"
 row "Chinese text, $csize MB" "opencc -c s2t.json (its UTF-8 form)" \
   opencc -c s2t.json -i "$data/chinese.utf8.txt" -o "$work/out/o2"
+echo
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
