@@ -9,6 +9,7 @@
 #include <string>
 
 #include "text/encoding.h"
+#include "text/lines.h"
 
 namespace lanzhou {
 namespace {
@@ -145,8 +146,9 @@ std::string FoldedOneByOne(std::string_view line, const Folds& folds) {
 
 // Generated lines of the bytes that matter (blanks, letters, full-width forms, second bytes
 // that look like them, lead bytes alone), long enough to cross the blocks the fold compares
-// at once, under every combination of folds; a line said to be left as it is must be.
-TEST(Normalize, LineFoldAgreesWithTheCharacterModel) {
+// at once, under every combination of folds, alone and as texts of lines ending in LF or CR
+// LF; a line said to be left as it is must be.
+TEST(Normalize, FoldsAgreeWithTheCharacterModel) {
   const std::string parts[] = {" ",        "\t",       "\xA1\xA1", "\x81\x30\x84\x36", "A",
                                "z",        "Q",        "1",        "\xA3\xC1",         "\xA3\xEA",
                                "\xA3\xAC", "\xA3\xA4", "\xA1\xE7", "\xA1\xAB",         "\xB0\xA1",
@@ -156,23 +158,35 @@ TEST(Normalize, LineFoldAgreesWithTheCharacterModel) {
   const std::string plain[] = {"z", "zhang138", "\xD6\xD0\xCE\xC4\xD6\xD0\xCE\xC4\xD6\xD0",
                                "a1b2c3d4e5f6g7h8i9"};
   std::mt19937 rng(7);
-  for (int k = 0; k < 20000; ++k) {
-    std::string line;
-    for (std::size_t n = rng() % 40; n > 0; --n) {
-      line += rng() % 2 ? parts[rng() % std::size(parts)] : plain[rng() % std::size(plain)];
-    }
-    const unsigned bits = rng() % 32;
+  for (int k = 0; k < 5000; ++k) {
+    const unsigned bits = rng() % 64;
     const Folds folds{.width = (bits & 1) != 0,
                       .punctuation = (bits & 2) != 0,
                       .trim = (bits & 4) != 0,
                       .squeeze = (bits & 8) != 0,
-                      .lower = (bits & 16) != 0};
-    const std::string folded = FoldedOneByOne(line, folds);
-    ASSERT_EQ(NormalizeLine(line, folds).bytes(), folded)
-        << testing::PrintToString(line) << " folds " << bits;
-    if (FoldsLeaveAsIs(line, folds)) {
-      ASSERT_EQ(folded, line) << testing::PrintToString(line) << " folds " << bits;
+                      .lower = (bits & 16) != 0,
+                      .drop_empty = (bits & 32) != 0};
+    std::string text;
+    for (std::size_t lines = rng() % 6; lines > 0; --lines) {
+      for (std::size_t n = rng() % 40; n > 0; --n) {
+        text += rng() % 2 ? parts[rng() % std::size(parts)] : plain[rng() % std::size(plain)];
+      }
+      if (lines > 1 || rng() % 2) text += rng() % 2 ? "\n" : "\r\n";
     }
+    std::string expected;
+    std::string_view rest = text, line;
+    while (NextLine(rest, line)) {
+      const std::string folded = FoldedOneByOne(line, folds);
+      ASSERT_EQ(NormalizeLine(line, folds).bytes(), folded)
+          << testing::PrintToString(std::string(line)) << " folds " << bits;
+      if (FoldsLeaveAsIs(line, folds)) {
+        ASSERT_EQ(folded, line) << testing::PrintToString(std::string(line)) << " folds " << bits;
+      }
+      if (!(folds.drop_empty && folded.empty())) expected += folded + "\r\n";
+    }
+    std::string out = "kept";
+    AppendNormalizedLines(text, folds, out);
+    ASSERT_EQ(out, "kept" + expected) << testing::PrintToString(text) << " folds " << bits;
   }
 }
 
