@@ -40,8 +40,21 @@ void SplitFields(std::string_view line, std::string_view delimiter,
   });
 }
 
+// Whether `line` ends with `delimiter` where a character starts.
+bool EndsWithDelimiter(std::string_view line, std::string_view delimiter) {
+  return !delimiter.empty() && line.ends_with(delimiter) &&
+         IsCharStart(line, 0, line.size() - delimiter.size());
+}
+
 // How many members `SplitText(line, delimiter)` gives, counted up to `cap`.
 std::size_t CountFields(std::string_view line, std::string_view delimiter, std::size_t cap) {
+  // In ASCII every byte is a character: a one-byte delimiter is counted in one pass (a line
+  // packed with delimiters would otherwise cost a search for each). No empty last member.
+  if (delimiter.size() == 1 && !line.empty() && IsAscii(line)) {
+    const auto delimiters =
+        static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter[0]));
+    return std::min(cap, delimiters + (line.back() == delimiter[0] ? 0 : 1));
+  }
   std::size_t count = 0;
   if (cap > 0) ForEachMember(line, delimiter, [&](std::string_view) { return ++count < cap; });
   return count;
@@ -53,12 +66,7 @@ void DropEndingDelimiter(std::size_t start, std::string_view delimiter, std::str
   const std::string_view line = std::string_view(out).substr(start);
   // A GBK second byte may equal the delimiter ("億" is 83 7C): only a delimiter that starts
   // on a character boundary is one.
-  const bool ends_with_delimiter = delimiter.size() == 1
-                                       ? !line.empty() && line.back() == delimiter[0]
-                                       : !delimiter.empty() && line.ends_with(delimiter);
-  if (ends_with_delimiter && IsCharStart(line, 0, line.size() - delimiter.size())) {
-    out.resize(out.size() - delimiter.size());
-  }
+  if (EndsWithDelimiter(line, delimiter)) out.resize(out.size() - delimiter.size());
 }
 
 // Appends one exported line (without its line end) to `out`: for each 1-based column number
@@ -86,12 +94,21 @@ void AppendEveryColumnLine(std::string_view line, std::string_view delimiter, in
   const std::size_t start = out.size();
   const std::size_t columns = static_cast<std::size_t>(std::max(column_count, 0));
   std::size_t k = 0;  // cells written
-  ForEachMember(line, delimiter, [&](std::string_view field) {
-    if (k == columns) return false;
-    if (k++ > 0) out += out_delimiter;
-    out += field;
-    return true;
-  });
+  if (delimiter == out_delimiter && !delimiter.empty() &&
+      (k = CountFields(line, delimiter, columns + 1)) <= columns) {
+    // The cells joined by the line's own delimiter are the line, less the delimiter that
+    // ends it (which ends the last cell and begins none).
+    out +=
+        EndsWithDelimiter(line, delimiter) ? line.substr(0, line.size() - delimiter.size()) : line;
+  } else {
+    k = 0;
+    ForEachMember(line, delimiter, [&](std::string_view field) {
+      if (k == columns) return false;
+      if (k++ > 0) out += out_delimiter;
+      out += field;
+      return true;
+    });
+  }
   // The delimiters after the cells the line lacks.
   for (; k < columns; ++k) {
     if (k > 0) out += out_delimiter;

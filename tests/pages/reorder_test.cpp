@@ -337,7 +337,9 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
   }
   // A line packed with delimiters: as many columns as delimiters, one line out.
   const std::string packed(100000, '|');
-  ExpectEveryColumnStreamed({packed + "a\n|b\n"}, "|", "::");
+  for (const char* out_delimiter : {"::", "|"}) {
+    ExpectEveryColumnStreamed({packed + "a\n|b\n" + packed + "\n"}, "|", out_delimiter);
+  }
   EXPECT_EQ(Streamed({packed + "a\n|b\n"}, "|", "100001,2", "|"), "a\r\n|b\r\n");
 }
 
