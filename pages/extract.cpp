@@ -117,32 +117,19 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
 bool WriteExtractedFields(std::string_view records, const Text& field_numbers, int threads,
                           const std::function<bool(std::string_view)>& write,
                           const std::function<void(std::size_t, std::size_t)>& progress) {
-  // Pieces end right after a record's CR LF, so each holds whole records and their results
-  // join with CR LF as the records' results do.
-  constexpr std::size_t kPieceBytes = 1 << 20;
-  struct Piece {
-    std::size_t start = 0;
-    std::size_t end = 0;
-  };
+  // Pieces end right after a record's CR LF, so each holds whole records, and the records'
+  // results join across pieces as within one.
   const std::vector<int> numbers = ReadFieldNumbers(field_numbers);
-  std::size_t at = 0;
-  bool first = true;
-  return RunInOrder<Piece, std::string>(
-      ThreadsFor(records.size(), threads),
-      [&](Piece& piece) {
-        piece = {at, PieceEndAfter(records, "\r\n", at, kPieceBytes)};
-        at = piece.end;
-        return piece.start < records.size();
+  JoinedLines joined;
+  return RunOverLines<std::string>(
+      records, "\r\n", threads,
+      [&](std::string_view piece, std::string& out) {
+        out.assign("\r\n");
+        AppendExtractedFields(piece, numbers, out);
       },
-      [&](const Piece& piece, std::string& out) {
-        out.clear();
-        AppendExtractedFields(records.substr(piece.start, piece.end - piece.start), numbers, out);
-      },
-      [&](Piece& piece, std::string& out) {
-        if (!first && !write("\r\n")) return false;
-        first = false;
+      [&](TextPiece& piece, std::string& out) {
         if (progress) progress(piece.end, records.size());
-        return out.empty() || write(out);
+        return joined.Write(out, write);
       });
 }
 
@@ -163,7 +150,7 @@ void OnExtractClicked(Units& units) {
         // A piece of records at a time, so that a cancel is heard soon: no "----" reaches
         // across a CR LF, and a piece starts on a character.
         for (std::size_t at = 0; at < input.size();) {
-          const std::size_t end = PieceEndAfter(input.view(), "\r\n", at, std::size_t{1} << 20);
+          const std::size_t end = PieceEndAfter(input.view(), "\r\n", at, kTextPieceBytes);
           converted += ConvertDashSeparators(Text(input.view().substr(at, end - at)));
           at = end;
           progress.Step(at, input.size());

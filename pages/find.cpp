@@ -17,9 +17,6 @@
 namespace lanzhou {
 namespace {
 
-// Pieces end just after an LF, so each holds whole lines.
-constexpr std::size_t kPieceBytes = 1 << 20;
-
 struct Piece {
   std::size_t start = 0;
   std::size_t end = 0;
@@ -37,37 +34,27 @@ struct Found {
   std::vector<Range> ranges;
 };
 
-// Calls `write` with what is left of `out` once its first CR LF is dropped, if nothing has
-// been written yet.
-bool WriteJoined(std::string_view out, bool& first,
-                 const std::function<bool(std::string_view)>& write) {
-  if (out.empty()) return true;
-  if (first) out.remove_prefix(2);
-  first = false;
-  return out.empty() || write(out);
-}
-
 // A line longer than this is cut into pieces where `Finders::CutAfter` allows, so that the
 // work and memory of a piece stay bounded whatever the shape of the text.
-constexpr std::size_t kLongLine = 4 * kPieceBytes;
+constexpr std::size_t kLongLine = 4 * kTextPieceBytes;
 
-// Pieces of whole lines of `text` one after another, with their first line numbers; with
-// `finders`, a long line is cut where they allow.
+// Pieces of whole lines of `text` one after another, with their first line numbers; a long
+// line is cut where the finders allow.
 class PieceCutter {
  public:
-  PieceCutter(std::string_view text, bool count_lines, const Finders* finders = nullptr)
-      : text_(text), count_lines_(count_lines), finders_(finders) {}
+  PieceCutter(std::string_view text, bool count_lines, const Finders& finders)
+      : text_(text), count_lines_(count_lines), finders_(&finders) {}
   bool Next(Piece& piece) {
     if (at_ >= text_.size()) return false;
     piece.start = at_;
     // The line end is looked for no further than a long line's length: finding it at the end
     // of a huge line would bring all of it in.
-    const std::size_t window = finders_ ? std::min(text_.size(), at_ + kLongLine) : text_.size();
-    piece.end = PieceEndAfter(text_.substr(0, window), "\n", at_, kPieceBytes);
+    const std::size_t window = std::min(text_.size(), at_ + kLongLine);
+    piece.end = PieceEndAfter(text_.substr(0, window), "\n", at_, kTextPieceBytes);
     if (piece.end == window && window < text_.size() && text_[window - 1] != '\n') {
-      const std::size_t cut = finders_->CutAfter(text_.substr(at_), kPieceBytes);
-      piece.end =
-          cut != std::string_view::npos ? at_ + cut : PieceEndAfter(text_, "\n", at_, kPieceBytes);
+      const std::size_t cut = finders_->CutAfter(text_.substr(at_), kTextPieceBytes);
+      piece.end = cut != std::string_view::npos ? at_ + cut
+                                                : PieceEndAfter(text_, "\n", at_, kTextPieceBytes);
     }
     piece.first_line = line_;
     if (count_lines_) {
@@ -142,8 +129,8 @@ void OnFilterClicked(Units& units, bool keep) {
 bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsForm form,
                      int threads, const std::function<bool(std::string_view)>& write,
                      const std::function<void(std::size_t, std::size_t)>& progress) {
-  PieceCutter cutter(text, form.with_line, &finders);
-  bool first = true;
+  PieceCutter cutter(text, form.with_line, finders);
+  JoinedLines joined;
   std::unordered_set<std::string> seen;
   std::string kept;
   return RunInOrder<Piece, Found>(
@@ -167,7 +154,7 @@ bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsFo
       },
       [&](Piece& piece, Found& found) {
         if (progress) progress(piece.end, text.size());
-        if (!form.distinct) return WriteJoined(found.bytes, first, write);
+        if (!form.distinct) return joined.Write(found.bytes, write);
         kept.clear();
         for (std::size_t k = 0; k < found.ranges.size(); ++k) {
           const std::size_t end =
@@ -179,7 +166,7 @@ bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsFo
             kept.append(bytes.substr(found.ranges[k].record, end - found.ranges[k].record));
           }
         }
-        return WriteJoined(kept, first, write);
+        return joined.Write(kept, write);
       });
 }
 
@@ -198,12 +185,10 @@ bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool
     std::string bytes;
     std::string_view long_line;
   };
-  PieceCutter cutter(text, false);
-  bool first = true;
-  return RunInOrder<Piece, Filtered>(
-      ThreadsFor(text.size(), threads), [&](Piece& piece) { return cutter.Next(piece); },
-      [&](const Piece& piece, Filtered& out) {
-        const std::string_view lines = text.substr(piece.start, piece.end - piece.start);
+  JoinedLines joined;
+  return RunOverLines<Filtered>(
+      text, "\n", threads,
+      [&](std::string_view lines, Filtered& out) {
         std::string_view rest = lines, line;
         out.long_line = {};
         out.bytes.clear();
@@ -214,12 +199,10 @@ bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool
         out.bytes.assign("\r\n");
         if (filter.AppendFilteredLines(lines, keep, out.bytes) == 0) out.bytes.clear();
       },
-      [&](Piece& piece, Filtered& out) {
+      [&](TextPiece& piece, Filtered& out) {
         if (progress) progress(piece.end, text.size());
-        if (out.long_line.empty()) return WriteJoined(out.bytes, first, write);
-        if (!first && !write("\r\n")) return false;
-        first = false;
-        return write(out.long_line);
+        if (out.long_line.empty()) return joined.Write(out.bytes, write);
+        return joined.Write("\r\n", write) && write(out.long_line);
       });
 }
 

@@ -15,6 +15,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "text/lines.h"
+
 namespace lanzhou {
 
 // The threads a command uses when none is asked for: the cores this process may run on.
@@ -227,6 +229,59 @@ void ParallelFor(int threads, std::size_t count, Work&& work) {
       threads, count, [&](const std::size_t& i, char&) { work(i); },
       [](std::size_t&, char&) { return true; });
 }
+
+// A piece of a text: its bytes [start, end).
+struct TextPiece {
+  std::size_t start = 0;
+  std::size_t end = 0;
+};
+
+// How large a piece of lines is: large enough that its cost of being handed around is
+// nothing, small enough that progress, a cancel and the memory in flight stay fine-grained.
+inline constexpr std::size_t kTextPieceBytes = std::size_t{1} << 20;
+
+// `RunInOrder` over the pieces of `text`, one after another, each ending just after the
+// first `line_end` at or after kTextPieceBytes from its start (`PieceEndAfter`,
+// text/lines.h), the last at the text's end: `work(piece_text, result)` on up to `threads`
+// threads (one for a small text), `take(piece, result)` in order.
+//   RunOverLines<std::string>(text, "\n", 4, [](std::string_view lines, std::string& r) {
+//         r = Upper(lines); }, [&](TextPiece&, std::string& r) { return write(r); });
+template <typename Result, typename Work, typename Take>
+bool RunOverLines(std::string_view text, std::string_view line_end, int threads, Work&& work,
+                  Take&& take) {
+  std::size_t at = 0;
+  return RunInOrder<TextPiece, Result>(
+      ThreadsFor(text.size(), threads),
+      [&](TextPiece& piece) {
+        piece = {at, PieceEndAfter(text, line_end, at, kTextPieceBytes)};
+        at = piece.end;
+        return piece.start < text.size();
+      },
+      [&](const TextPiece& piece, Result& result) {
+        work(text.substr(piece.start, piece.end - piece.start), result);
+      },
+      take);
+}
+
+// Writes, part by part, lines joined by CR LF with none before the first or after the last,
+// as every page's result is. A part is its lines, each after a CR LF:
+//   JoinedLines joined;
+//   joined.Write("\r\na\r\nb", write); joined.Write("", write); joined.Write("\r\nc", write);
+//   // write heard "a\r\nb", "\r\nc"
+class JoinedLines {
+ public:
+  // False when `write` is.
+  template <typename Sink>
+  bool Write(std::string_view part, Sink&& write) {
+    if (part.empty()) return true;
+    if (first_) part.remove_prefix(2);
+    first_ = false;
+    return part.empty() || write(part);
+  }
+
+ private:
+  bool first_ = true;
+};
 
 }  // namespace lanzhou
 
