@@ -39,36 +39,21 @@ Text CleanText(std::string_view text, const Cleaning& cleaning) {
 bool WriteCleanedText(std::string_view text, const Cleaning& cleaning, int threads,
                       const std::function<bool(std::string_view)>& write,
                       const std::function<void(std::size_t, std::size_t)>& progress) {
-  // Pieces end after an LF, so each holds whole lines. Every cleaned line is followed by CR
-  // LF; the last of them is held back, so that the text ends without one.
-  constexpr std::size_t kPieceBytes = 1 << 20;
-  struct Piece {
-    std::size_t start = 0;
-    std::size_t end = 0;
-  };
+  // Pieces end after an LF, so each holds whole lines; every cleaned line is followed by CR
+  // LF.
   struct Result {
     std::string lines;
     std::string converted;
   };
-  std::size_t at = 0;
-  bool line_end_held = false;
-  return RunInOrder<Piece, Result>(
-      ThreadsFor(text.size(), threads),
-      [&](Piece& piece) {
-        piece = {at, PieceEndAfter(text, "\n", at, kPieceBytes)};
-        at = piece.end;
-        return piece.start < text.size();
+  JoinedLines joined;
+  return RunOverLines<Result>(
+      text, "\n", threads,
+      [&](std::string_view piece, Result& result) {
+        AppendCleanedPiece(piece, cleaning, result.converted, result.lines);
       },
-      [&](const Piece& piece, Result& result) {
-        AppendCleanedPiece(text.substr(piece.start, piece.end - piece.start), cleaning,
-                           result.converted, result.lines);
-      },
-      [&](Piece& piece, Result& result) {
+      [&](TextPiece& piece, Result& result) {
         if (progress) progress(piece.end, text.size());
-        if (result.lines.empty()) return true;
-        if (line_end_held && !write("\r\n")) return false;
-        line_end_held = true;
-        return write(std::string_view(result.lines).substr(0, result.lines.size() - 2));
+        return joined.WriteEnded(result.lines, write);
       });
 }
 

@@ -215,25 +215,12 @@ bool WriteDistinctLinesIgnoring(std::string_view text, const DedupeIgnore& ignor
                                 const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
   // Pieces of whole lines get their compared forms on every thread; the forms are looked up
   // in order on this one.
-  constexpr std::size_t kPieceBytes = 1 << 20;
-  struct Piece {
-    std::size_t start = 0;
-    std::size_t end = 0;
-  };
   SeenForms seen;
-  std::size_t at = 0;
-  bool first = true;
-  return RunInOrder<Piece, ComparedPiece>(
-      ThreadsFor(text.size(), threads),
-      [&](Piece& piece) {
-        piece = {at, PieceEndAfter(text, kLineEnd, at, kPieceBytes)};
-        at = piece.end;
-        return piece.start < text.size();
-      },
-      [&](const Piece& piece, ComparedPiece& result) {
-        CompareForms(text.substr(piece.start, piece.end - piece.start), ignore, result);
-      },
-      [&](Piece& piece, ComparedPiece& result) {
+  JoinedLines joined;
+  return RunOverLines<ComparedPiece>(
+      text, kLineEnd, threads,
+      [&](std::string_view piece, ComparedPiece& result) { CompareForms(piece, ignore, result); },
+      [&](TextPiece& piece, ComparedPiece& result) {
         result.kept.clear();
         // The table is far larger than the cache: each line's slot is asked for a few lines
         // ahead.
@@ -246,12 +233,11 @@ bool WriteDistinctLinesIgnoring(std::string_view text, const DedupeIgnore& ignor
                            line.form_start == ComparedLine::kInPlace)) {
             continue;
           }
-          if (!first) result.kept += kLineEnd;
-          first = false;
+          result.kept += kLineEnd;
           result.kept += line.line;
         }
         if (progress) progress(piece.end, text.size());
-        return result.kept.empty() || write(result.kept);
+        return joined.Write(result.kept, write);
       });
 }
 

@@ -264,10 +264,11 @@ bool RunOverLines(std::string_view text, std::string_view line_end, int threads,
 }
 
 // Writes, part by part, lines joined by CR LF with none before the first or after the last,
-// as every page's result is. A part is its lines, each after a CR LF:
+// as every page's result is. A part is its lines, each after a CR LF (`Write`) or each
+// followed by one (`WriteEnded`); an empty part has no line.
 //   JoinedLines joined;
-//   joined.Write("\r\na\r\nb", write); joined.Write("", write); joined.Write("\r\nc", write);
-//   // write heard "a\r\nb", "\r\nc"
+//   joined.Write("\r\na\r\nb", write); joined.Write("", write); joined.WriteEnded("c\r\n", write);
+//   // write heard "a\r\nb", "\r\n", "c"
 class JoinedLines {
  public:
   // False when `write` is.
@@ -277,6 +278,13 @@ class JoinedLines {
     if (first_) part.remove_prefix(2);
     first_ = false;
     return part.empty() || write(part);
+  }
+  template <typename Sink>
+  bool WriteEnded(std::string_view part, Sink&& write) {
+    if (part.empty()) return true;
+    if (!first_ && !write("\r\n")) return false;
+    first_ = false;
+    return write(part.substr(0, part.size() - 2));
   }
 
  private:
