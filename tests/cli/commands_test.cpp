@@ -431,6 +431,8 @@ TEST(CliFindAndFilter, FindsItemsAndFiltersLines) {
           "李四 13800138000 QQ:88886666。\r\n"));
   const std::string utf8 = dir.WriteForCli("utf8.txt", "\xEF\xBB\xBF张三 13800138000\n");
   const std::string keywords = dir.WriteForCli("k.txt", Gbk("订单\n李四\n"));
+  // What follows a zero byte is not read, not even to tell the encoding (a pipe stops there).
+  const std::string zero = dir.WriteForCli("zero.txt", std::string("张三12\n\0\xFF", 11));
   struct Case {
     std::vector<std::string> args;
     std::string out;
@@ -442,6 +444,7 @@ TEST(CliFindAndFilter, FindsItemsAndFiltersLines) {
       {{"find", "-e", "(\\d+)", "--distinct", gbk}, "2013800138000123\r\n13800138000\r\n88886666"},
       {{"find", "--phone", utf8}, "13800138000"},
       {{"find", "-e", "张.", utf8}, "张三"},
+      {{"find", "-e", "张.", zero}, "张三"},
       {{"filter", "--keep", "-k", keywords, gbk},
        Gbk("订单2013800138000123\r\n李四 13800138000 QQ:88886666。")},
       {{"filter", "--drop", "-k", keywords, gbk},
@@ -611,9 +614,9 @@ TEST(CliLargeInputs, AFullTemporaryDiskLeavesTheOutputAsItWas) {
   EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"out.txt", "records.txt"}));
 }
 
-// Beyond 64 MiB reorder and merge hand the pages of a mapped input back behind each pass, and
-// UTF-8 is converted a piece at a time into a temporary file: the same bytes as the rules
-// give in memory, whatever the line ends, and nothing after a zero byte counts.
+// Beyond 64 MiB reorder, merge and find hand the pages of a mapped input back behind each
+// pass, and UTF-8 is converted a piece at a time into a temporary file: the same bytes as the
+// rules give in memory, whatever the line ends, and nothing after a zero byte counts.
 TEST(CliLargeInputs, InputsBeyond64MiBGiveTheSameBytes) {
   TempDirectory dir;
   const std::string some = ManyRecords();
@@ -649,6 +652,12 @@ TEST(CliLargeInputs, InputsBeyond64MiBGiveTheSameBytes) {
   const CliResult cli = RunCli({"merge", files[1], files[0]});
   EXPECT_EQ(cli.status, 0) << cli.err;
   EXPECT_TRUE(cli.out == ToUtf8(pairs));
+  // find reads the converted text as the GBK text in place.
+  const CliResult gbk = RunCli({"find", "-e", "张三\\d+", "--with-line", files[0]});
+  const CliResult in_utf8 = RunCli({"find", "-e", "张三\\d+", "--with-line", files[1]});
+  EXPECT_EQ(in_utf8.status, 0) << in_utf8.err;
+  EXPECT_FALSE(gbk.out.empty());
+  EXPECT_TRUE(in_utf8.out == ToUtf8(gbk.out));
 }
 
 }  // namespace
