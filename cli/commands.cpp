@@ -240,14 +240,38 @@ void ReleaseMappedPart(std::span<const MappedInput> inputs, std::string_view par
   }
 }
 
-// A `scanned` callback for the passes over an opened input: hands back the pages behind each
-// step of a pass (`ReleaseMappedPart`). A pass that starts again from the front starts again.
+// Hands back the pages of a large mapped text behind a pass or the work, which is done with
+// them: a pass over a large file then keeps only what it is at resident, and reading the pages
+// again reads the file. A pass that starts again from the front starts again.
+class PagesBehind {
+ public:
+  PagesBehind() = default;
+  // `text` is a view of a mapping, or `release` is false (then nothing is handed back).
+  PagesBehind(std::string_view text, bool release) : text_(text), release_(release) {}
+  // Done with the bytes of the text before `end`.
+  void Done(std::size_t end) {
+    if (end < released_) released_ = 0;
+    if (!release_ || end <= released_) return;
+    ReleasePages(text_.substr(released_, end - released_));
+    released_ = end;
+  }
+  // `Done` as a `scanned` callback of its own (none when nothing is handed back).
+  std::function<void(std::size_t)> Scanned() const {
+    if (!release_) return {};
+    return [behind = *this](std::size_t end) mutable { behind.Done(end); };
+  }
+
+ private:
+  std::string_view text_;
+  bool release_ = false;
+  std::size_t released_ = 0;
+};
+
+// The `scanned` callback for the passes over an opened input: the pages of a large mapped one
+// go back behind each step (as `ReleaseMappedPart`).
 std::function<void(std::size_t)> ReleaseBehind(const MappedInput& input) {
-  return [&input, released = std::size_t{0}](std::size_t end) mutable {
-    if (end < released) released = 0;
-    ReleaseMappedPart(std::span(&input, 1), input.view().substr(released, end - released));
-    released = end;
-  };
+  return PagesBehind(input.view(), input.mapped() && input.view().size() > kPastedInMemory)
+      .Scanned();
 }
 
 // Opens an input (mapped where it can be) and refuses one that has to be UTF-8 and is not;
@@ -261,29 +285,6 @@ bool OpenInput(const Options& options, const std::string& path, MappedInput& inp
   }
   return RequiredUtf8IsUtf8(options, path, input.view(), ReleaseBehind(input));
 }
-
-// Hands back the pages of a large mapped text behind the work, which is done with them: a
-// pass over a large file then keeps only the pieces in flight resident.
-class PagesBehind {
- public:
-  // `text` is a view of a mapping (or not, when `release` is false).
-  void Watch(std::string_view text, bool release) {
-    text_ = text;
-    release_ = release;
-    released_ = 0;
-  }
-  // The work is done with the bytes of the text before `end`.
-  void Done(std::size_t end) {
-    if (!release_ || end <= released_) return;
-    ReleasePages(text_.substr(released_, end - released_));
-    released_ = end;
-  }
-
- private:
-  std::string_view text_;
-  bool release_ = false;
-  std::size_t released_ = 0;
-};
 
 // extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it
 // lies when pasting changes nothing. An input larger than `keep_below` (or than
@@ -309,14 +310,7 @@ struct EditBoxInput {
     MappedInput& input = bytes[0];
     if (!OpenInput(options, path, input, limits)) return false;
     large = input.view().size() > keep_below;  // a pipe's size is known once it is copied
-    std::size_t scanned_to = 0;
-    auto scanned = [&](std::size_t end) {
-      if (end < scanned_to) scanned_to = 0;  // the next pass
-      ReleasePages(input.view().substr(scanned_to, end - scanned_to));
-      scanned_to = end;
-    };
-    const auto release = large && input.mapped() ? std::function<void(std::size_t)>(scanned)
-                                                 : std::function<void(std::size_t)>();
+    const auto release = PagesBehind(input.view(), large && input.mapped()).Scanned();
     DetectedEncoding detected = DetectedEncoding::kGbk;
     if (large) {
       int err = 0;
@@ -331,7 +325,7 @@ struct EditBoxInput {
     const bool inside = text.data() == input.view().data();
     in_place = (inside && input.mapped()) || pasted.mapped();
     if (!inside) input.Close();  // the pasted text is a copy
-    behind.Watch(text, large && in_place);
+    behind = PagesBehind(text, large && in_place);
     return true;
   }
 
@@ -656,7 +650,7 @@ struct LineInput {
     if (!ReadDecodedInput(options, path, bytes[0], converted, storage, text, utf8)) return false;
     const bool mapped =
         converted.mapped() || (bytes[0].mapped() && text.data() == bytes[0].view().data());
-    behind.Watch(text, mapped && text.size() > kPastedInMemory);
+    behind = PagesBehind(text, mapped && text.size() > kPastedInMemory);
     return true;
   }
 
