@@ -616,45 +616,66 @@ TEST(CliLargeInputs, AFullTemporaryDiskLeavesTheOutputAsItWas) {
 
 // Beyond 64 MiB reorder, merge and find hand the pages of a mapped input back behind each
 // pass, and UTF-8 is converted a piece at a time into a temporary file: the same bytes as the
-// rules give in memory, whatever the line ends, and nothing after a zero byte counts.
-TEST(CliLargeInputs, InputsBeyond64MiBGiveTheSameBytes) {
-  TempDirectory dir;
-  const std::string some = ManyRecords();
-  std::string records;
-  while (records.size() <= (std::size_t{64} << 20)) records += some;
-  const std::string utf8 = ToUtf8(records);
-  // The UTF-8 file has LF line ends, and after a zero byte a byte that is not UTF-8.
-  const std::string files[] = {
-      dir.WriteForCli("gbk.txt", records),
-      dir.WriteForCli("utf8.txt", ReplaceAll(utf8, "\r\n", "\n") + std::string("\0\xFF", 2)),
-  };
-  const std::string_view text[] = {records};
+// rules give in memory, whatever the line ends, and nothing after a zero byte counts. The
+// files are made once for the three tests, each of which stays within the time limit under
+// the sanitizers.
+class CliLargeInputs64 : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDirectory;
+    const std::string some = ManyRecords();
+    records_ = new std::string;
+    while (records_->size() <= (std::size_t{64} << 20)) *records_ += some;
+    // The UTF-8 file has LF line ends, and after a zero byte a byte that is not UTF-8.
+    gbk_ = new std::string(dir_->WriteForCli("gbk.txt", *records_));
+    utf8_ = new std::string(dir_->WriteForCli(
+        "utf8.txt", ReplaceAll(ToUtf8(*records_), "\r\n", "\n") + std::string("\0\xFF", 2)));
+  }
+  static void TearDownTestSuite() {
+    delete gbk_;
+    delete utf8_;
+    delete records_;
+    delete dir_;
+  }
+  static inline TempDirectory* dir_ = nullptr;
+  static inline std::string* records_ = nullptr;
+  static inline std::string* gbk_ = nullptr;
+  static inline std::string* utf8_ = nullptr;
+};
+
+TEST_F(CliLargeInputs64, ReorderAndMergeGiveTheSameBytes) {
+  const std::string_view text[] = {*records_};
   std::string every_column;
   AppendDelimitedExport(text, "|", DelimitedColumnCount(text, "|"), std::nullopt, Text("|"),
                         every_column);
   std::string with_datum;
-  AppendJoinedListWithDatum(records, "x", with_datum);
+  AppendJoinedListWithDatum(*records_, "x", with_datum);
   const std::string expected[][2] = {{every_column, with_datum},
                                      {ToUtf8(every_column), ToUtf8(with_datum)}};
-  for (const std::string& file : files) {
-    const bool in_utf8 = &file != &files[0];
+  for (const std::string* file : {gbk_, utf8_}) {
+    const bool in_utf8 = file == utf8_;
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"reorder", "-d", "|", file},
-          std::vector<std::string>{"merge", "--datum", "x", file}}) {
+         {std::vector<std::string>{"reorder", "-d", "|", *file},
+          std::vector<std::string>{"merge", "--datum", "x", *file}}) {
       const CliResult cli = RunCli(args);
       EXPECT_EQ(cli.status, 0) << cli.err;
-      EXPECT_TRUE(cli.out == expected[in_utf8][args[0] == "merge"]) << args[0] << " " << file;
+      EXPECT_TRUE(cli.out == expected[in_utf8][args[0] == "merge"]) << args[0] << " " << *file;
     }
   }
-  // Two large lists, one converted: written in UTF-8, as any UTF-8 list makes the result.
+}
+
+TEST_F(CliLargeInputs64, TwoListsOneConvertedAreWrittenInUtf8) {
+  // Any UTF-8 list makes the result UTF-8.
   std::string pairs;
-  AppendJoinedListPairs(records, records, pairs);
-  const CliResult cli = RunCli({"merge", files[1], files[0]});
+  AppendJoinedListPairs(*records_, *records_, pairs);
+  const CliResult cli = RunCli({"merge", *utf8_, *gbk_});
   EXPECT_EQ(cli.status, 0) << cli.err;
   EXPECT_TRUE(cli.out == ToUtf8(pairs));
-  // find reads the converted text as the GBK text in place.
-  const CliResult gbk = RunCli({"find", "-e", "张三\\d+", "--with-line", files[0]});
-  const CliResult in_utf8 = RunCli({"find", "-e", "张三\\d+", "--with-line", files[1]});
+}
+
+TEST_F(CliLargeInputs64, FindReadsTheConvertedTextAsTheGbkText) {
+  const CliResult gbk = RunCli({"find", "-e", "张三\\d+", "--with-line", *gbk_});
+  const CliResult in_utf8 = RunCli({"find", "-e", "张三\\d+", "--with-line", *utf8_});
   EXPECT_EQ(in_utf8.status, 0) << in_utf8.err;
   EXPECT_FALSE(gbk.out.empty());
   EXPECT_TRUE(in_utf8.out == ToUtf8(gbk.out));
