@@ -181,11 +181,22 @@ bool ReadOpenFile(int fd, std::string& bytes, int& err, const ReadLimits& limits
   }
 }
 
+// A pipe's default 64 KB makes its reader wait on the writer 16 times per megabyte; with the
+// most an unprivileged process may ask, a piped input is read in about half the time. A
+// refusal (a lower limit, not a pipe) leaves it as it was.
+void WidenPipe(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) ::fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+}
+
 // Opens `path` for reading ("-": standard input, which stays open); -1 with `err` set.
 int OpenInput(const std::string& path, int& err) {
-  if (path == "-") return STDIN_FILENO;
-  const int fd = Sys().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-  if (fd < 0) err = errno;
+  const int fd = path == "-" ? STDIN_FILENO : Sys().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) {
+    err = errno;
+    return fd;
+  }
+  WidenPipe(fd);
   return fd;
 }
 
