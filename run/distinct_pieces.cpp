@@ -539,8 +539,10 @@ class Engine {
  private:
   // ---- pieces, a window at a time ----
 
+  // A 32nd of the input: the window's cuts weigh about half its text in lines of records, and
+  // they come on top of the tables that must hold every kind of line.
   std::size_t WindowBytes() const {
-    std::size_t bytes = std::clamp<std::size_t>(text_.size() / 16, 4 * kMiB, 128 * kMiB);
+    std::size_t bytes = std::clamp<std::size_t>(text_.size() / 32, 4 * kMiB, 128 * kMiB);
     if (options_.memory_limit != 0) {
       bytes =
           std::min<std::size_t>(bytes, std::max<std::size_t>(options_.memory_limit / 8, 1 << 16));
