@@ -363,13 +363,18 @@ int RunExtract(const Options& options) {
   EditBoxInput input;
   if (!input.Read(options)) return kExitFile;
   Progress progress(options);
+  // The pages a record of gigabytes brings in while its end is looked for go back at once:
+  // only its first fields are read again.
+  PagesBehind looked_through(input.text, input.large && input.in_place);
   return WriteParts(options, input.utf8, progress, input.bytes,
                     [&](const auto& write, std::string&) {
-                      return WriteExtractedFields(input.text, options.fields, Threads(options),
-                                                  write, [&](std::size_t done, std::size_t total) {
-                                                    input.Done(done);
-                                                    progress(done, total);
-                                                  });
+                      return WriteExtractedFields(
+                          input.text, options.fields, Threads(options), write,
+                          [&](std::size_t done, std::size_t total) {
+                            input.Done(done);
+                            progress(done, total);
+                          },
+                          looked_through.Scanned());
                     });
 }
 

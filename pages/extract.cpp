@@ -26,7 +26,8 @@ std::vector<int> ReadFieldNumbers(const Text& field_numbers) {
   return numbers;
 }
 
-// Appends to `out` the fields `numbers` names of every record in `s`.
+// Appends to `out` the fields `numbers` names of every record in `s`, a piece of records
+// that `RunOverLines` cut.
 void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, std::string& out) {
   // One pass over the records that splits them as converting "----" and then splitting on
   // CR LF and on "|" would: every separator is looked for at character boundaries only, and
@@ -60,11 +61,15 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
   };
   // Each kind of separator is looked for on its own, the nearest taken first. None begins
   // with a byte another contains, so the one found next of each kind stays valid.
-  constexpr std::array<std::string_view, 3> kSeparators = {"|", "----", "\r\n"};
+  // A record's end is found without reading through a long last record, whose fields after
+  // the last one asked for are then never read.
+  static constexpr std::array<std::string_view, 3> kSeparators = {"|", "----", "\r\n"};
+  auto find = [s](std::size_t k, std::size_t from) {
+    return k == 2 ? NextLineEndInPiece(s, kSeparators[k], from, from)
+                  : FindSeparator(s, kSeparators[k], from, from);
+  };
   std::array<std::size_t, 3> next{};
-  for (std::size_t k = 0; k < kSeparators.size(); ++k) {
-    next[k] = FindSeparator(s, kSeparators[k], 0, 0);
-  }
+  for (std::size_t k = 0; k < kSeparators.size(); ++k) next[k] = find(k, 0);
   while (true) {
     const std::size_t k =
         static_cast<std::size_t>(std::min_element(next.begin(), next.end()) - next.begin());
@@ -83,14 +88,12 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
         }
         end_record(next[2]);
         field_start = next[2] + 2;
-        for (std::size_t j = 0; j < kSeparators.size(); ++j) {
-          next[j] = FindSeparator(s, kSeparators[j], field_start, field_start);
-        }
+        for (std::size_t j = 0; j < kSeparators.size(); ++j) next[j] = find(j, field_start);
         continue;
       }
     }
     field_start = q + kSeparators[k].size();
-    next[k] = FindSeparator(s, kSeparators[k], field_start, field_start);
+    next[k] = find(k, field_start);
   }
   if (field_start < s.size() || field_count > 0) end_record(s.size());
 }
@@ -116,7 +119,8 @@ Text ExtractFields(const Text& records, const Text& field_numbers) {
 
 bool WriteExtractedFields(std::string_view records, const Text& field_numbers, int threads,
                           const std::function<bool(std::string_view)>& write,
-                          const std::function<void(std::size_t, std::size_t)>& progress) {
+                          const std::function<void(std::size_t, std::size_t)>& progress,
+                          const std::function<void(std::size_t)>& scanned) {
   // Pieces end right after a record's CR LF, so each holds whole records, and the records'
   // results join across pieces as within one.
   const std::vector<int> numbers = ReadFieldNumbers(field_numbers);
@@ -130,7 +134,8 @@ bool WriteExtractedFields(std::string_view records, const Text& field_numbers, i
       [&](TextPiece& piece, std::string& out) {
         if (progress) progress(piece.end, records.size());
         return joined.Write(out, write);
-      });
+      },
+      scanned);
 }
 
 void OnExtractClicked(Units& units) {

@@ -45,11 +45,13 @@ bool NamesAnyField(const Text& field_numbers);
 
 // The streaming form for large texts: the bytes of `ExtractFields(records, field_numbers)`
 // handed to `write` in order, a piece of records at a time, the pieces worked on `threads`
-// threads; `progress(done, total)` hears how many bytes of `records` are done. Stops and
-// returns false when `write` does.
+// threads; `progress(done, total)` hears how many bytes of `records` are done, and
+// `scanned(end)` that a record longer than 64 MB was looked through up to `end` to find its
+// end (`RunOverLines`). Stops and returns false when `write` does.
 bool WriteExtractedFields(std::string_view records, const Text& field_numbers, int threads,
                           const std::function<bool(std::string_view)>& write,
-                          const std::function<void(std::size_t, std::size_t)>& progress = {});
+                          const std::function<void(std::size_t, std::size_t)>& progress = {},
+                          const std::function<void(std::size_t)>& scanned = {});
 
 // 按钮3 clicked: converts "----" in 编辑框4 (and leaves the converted text there), extracts
 // the fields numbered in 列1 and saves them as 分割后_<time>.txt in the save folder

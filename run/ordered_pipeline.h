@@ -3,10 +3,12 @@
 #ifndef LANZHOU_RUN_ORDERED_PIPELINE_H_
 #define LANZHOU_RUN_ORDERED_PIPELINE_H_
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -15,6 +17,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "text/gbk_chars.h"
 #include "text/lines.h"
 
 namespace lanzhou {
@@ -243,17 +246,19 @@ inline constexpr std::size_t kTextPieceBytes = std::size_t{1} << 20;
 // `RunInOrder` over the pieces of `text`, one after another, each ending just after the
 // first `line_end` at or after kTextPieceBytes from its start (`PieceEndAfter`,
 // text/lines.h), the last at the text's end: `work(piece_text, result)` on up to `threads`
-// threads (one for a small text), `take(piece, result)` in order.
+// threads (one for a small text), `take(piece, result)` in order. Cutting a line longer than
+// 64 MB looks through it in steps, and `scanned(end)`, when given, hears each step's end: the
+// pages of a mapped text behind it may go back (the work brings back those it reads).
 //   RunOverLines<std::string>(text, "\n", 4, [](std::string_view lines, std::string& r) {
 //         r = Upper(lines); }, [&](TextPiece&, std::string& r) { return write(r); });
 template <typename Result, typename Work, typename Take>
 bool RunOverLines(std::string_view text, std::string_view line_end, int threads, Work&& work,
-                  Take&& take) {
+                  Take&& take, const std::function<void(std::size_t)>& scanned = {}) {
   std::size_t at = 0;
   return RunInOrder<TextPiece, Result>(
       ThreadsFor(text.size(), threads),
       [&](TextPiece& piece) {
-        piece = {at, PieceEndAfter(text, line_end, at, kTextPieceBytes)};
+        piece = {at, PieceEndAfter(text, line_end, at, kTextPieceBytes, scanned)};
         at = piece.end;
         return piece.start < text.size();
       },
@@ -261,6 +266,25 @@ bool RunOverLines(std::string_view text, std::string_view line_end, int threads,
         work(text.substr(piece.start, piece.end - piece.start), result);
       },
       take);
+}
+
+// The first `line_end` ("\n" or "\r\n") in `piece`, a piece `RunOverLines` cut at it, that
+// starts at or after `from` (`FindSeparator` with `known`, text/gbk_chars.h), or npos. Every line
+// end of such a piece but the one that ends it starts within its first kTextPieceBytes, so the rest
+// of a long last line is never searched through.
+//   piece = 1 MB of "a\r\n" and then a line of 1 GB, "\r\n":  the search from the start of
+//   that line reads none of it and gives piece.size() - 2
+inline std::size_t NextLineEndInPiece(std::string_view piece, std::string_view line_end,
+                                      std::size_t known, std::size_t from) {
+  if (from < kTextPieceBytes) {
+    const std::size_t bound = std::min(piece.size(), kTextPieceBytes + line_end.size() - 1);
+    const std::size_t q = FindSeparator(piece.substr(0, bound), line_end, known, from);
+    if (q != std::string_view::npos) return q;
+  }
+  const std::size_t last = piece.size() - std::min(piece.size(), line_end.size());
+  return last >= std::max(from, kTextPieceBytes) && piece.ends_with(line_end)
+             ? last
+             : std::string_view::npos;
 }
 
 // Writes, part by part, lines joined by CR LF with none before the first or after the last,

@@ -60,6 +60,23 @@ bool ScanInSteps(std::size_t size, const std::function<bool(std::size_t, std::si
   return true;
 }
 
+std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
+                          std::size_t size, const std::function<void(std::size_t)>& scanned) {
+  if (!scanned || size >= text.size() - start) return PieceEndAfter(text, separator, start, size);
+  const std::size_t from = start + size;
+  std::size_t q = std::string_view::npos;
+  ScanInSteps(
+      text.size() - from,
+      [&](std::size_t at, std::size_t end) {
+        // A separator that begins in this step may end in the next.
+        const std::size_t stop = std::min(text.size(), from + end + separator.size() - 1);
+        q = FindSeparator(text.substr(0, stop), separator, start, from + at);
+        return q == std::string_view::npos;
+      },
+      [&](std::size_t end) { scanned(from + end); });
+  return q == std::string_view::npos ? text.size() : q + separator.size();
+}
+
 std::string_view TextBeforeZero(std::string_view bytes,
                                 const std::function<void(std::size_t)>& scanned) {
   std::size_t zero = std::string_view::npos;

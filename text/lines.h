@@ -50,6 +50,11 @@ std::string_view TakeLines(std::string_view& text, std::size_t count);
 // text.   PieceEndAfter("ab\r\ncd\r\nef", "\r\n", 0, 1) == 4
 std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
                           std::size_t size);
+// The same, looking a step of 64 MB at a time (`ScanInSteps` below): after each step that
+// finds no separator, `scanned(end)` hears that the bytes of `text` before `end` were looked
+// through, so that a line of gigabytes need not bring in every page of a mapped file at once.
+std::size_t PieceEndAfter(std::string_view text, std::string_view separator, std::size_t start,
+                          std::size_t size, const std::function<void(std::size_t)>& scanned);
 
 // Looks through `size` bytes a step of 64 MB at a time, so that a caller may hand the pages of
 // a mapped file back before a long scan has touched all of them: `look(at, end)` looks at the

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "tests/support/fake_units.h"
-#include "tests/support/utf8_text.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 #include "text/text_primitives.h"
 
@@ -168,6 +168,17 @@ TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
   const Text packed(std::string(200000, '|') + "z|y\r\n" + std::string(9000, '-') + "q\r\n|");
   for (const char* n : {"1", "200001|1", "2|200002", "3000000"}) {
     EXPECT_EQ(ExtractFields(packed, Text(n)), ExtractWithPrimitives(packed, Text(n))) << n;
+  }
+  // A record longer than the piece it ends, whose end is not searched for: the CR LF before
+  // it begins just before, at and just after a megabyte into the piece.
+  for (const std::size_t first : {(1u << 20) - 2, (1u << 20) - 1, 1u << 20}) {
+    std::string bytes(first, 'x');
+    for (std::size_t i = 1; i + 4 < first; i += 97) bytes.replace(i, 4, i % 3 ? "|b\r\n" : "----");
+    const Text records(bytes + "\r\n1|" + std::string(3 << 19, 'y') + "|2----3\r\nz|w\r\n");
+    for (const char* n : {"1", "4|3"}) {
+      ASSERT_EQ(ExtractFields(records, Text(n)), ExtractWithPrimitives(records, Text(n)))
+          << first << " / " << n;
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,6 +113,24 @@ TEST(Lines, PieceEndAfterEndsAfterTheNextSeparatorPastTheSize) {
     EXPECT_EQ(PieceEndAfter(c.text, "\r\n", c.start, c.size), c.end) << c.text << c.start;
   }
   EXPECT_EQ(PieceEndAfter("\x83|a|b", "|", 0, 1), 4u);  // "\x83|" is one character
+  // Looked for 64 MiB at a time: a CR LF that begins at a step's last byte, one that begins
+  // the next step, and none at all end the piece as one search does; `scanned` hears only the
+  // steps searched through.
+  constexpr std::size_t kStep = std::size_t{64} << 20;
+  std::string text(kStep + 8, 'a');
+  for (const std::size_t at : {kStep, kStep + 1, std::string::npos}) {
+    std::fill(text.begin(), text.end(), 'a');
+    if (at != std::string::npos) text.replace(at, 2, "\r\n");
+    std::vector<std::size_t> heard;
+    EXPECT_EQ(PieceEndAfter(text, "\r\n", 0, 1, [&](std::size_t end) { heard.push_back(end); }),
+              PieceEndAfter(text, "\r\n", 0, 1))
+        << at;
+    const std::vector<std::size_t> steps = at == kStep ? std::vector<std::size_t>{}
+                                           : at == kStep + 1
+                                               ? std::vector<std::size_t>{kStep + 1}
+                                               : std::vector<std::size_t>{kStep + 1, text.size()};
+    EXPECT_EQ(heard, steps) << at;
+  }
 }
 
 }  // namespace
