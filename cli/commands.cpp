@@ -496,7 +496,7 @@ int RunReorder(const Options& options) {
     ReleaseMappedPart(converted, piece);
   };
   // Pieces of whole lines, counted and exported on all threads, written in order.
-  const std::vector<std::string_view> pieces = DelimitedPieces(texts, 1 << 20, done_with);
+  const std::vector<std::string_view> pieces = DelimitedPieces(texts, done_with);
   const int threads = ThreadsFor(bytes, Threads(options));
   const std::string_view delimiter = options.delimiter.view();
   // Without an order every column is written, as after an import into the page.
@@ -504,7 +504,8 @@ int RunReorder(const Options& options) {
       options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max();
   std::vector<int> columns(pieces.size());
   ParallelFor(threads, pieces.size(), [&](std::size_t k) {
-    columns[k] = DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most);
+    columns[k] =
+        DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most, DelimitedParts::kPieces);
     done_with(pieces[k]);
   });
   const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
@@ -516,7 +517,7 @@ int RunReorder(const Options& options) {
         [&](const std::size_t& piece, std::string& out) {
           out.clear();
           AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count,
-                                options.order, options.out_delimiter, out);
+                                options.order, options.out_delimiter, out, DelimitedParts::kPieces);
         },
         [&](std::size_t& piece, std::string& out) {
           progress(done += pieces[piece].size(), bytes);

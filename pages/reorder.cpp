@@ -280,14 +280,52 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
   return Bytes(std::move(out));
 }
 
+namespace {
+
+// The lines of one of the texts the count and the export read, as `NextFileLine` takes them
+// off a file's readable text. In a piece `DelimitedPieces` cut, every line end but the last
+// lies in the piece's first megabyte (`NextLineEndInPiece`): the end of a long last line is
+// found without reading through it.
+class DelimitedLines {
+ public:
+  DelimitedLines() = default;
+  DelimitedLines(std::string_view text, DelimitedParts parts)
+      : piece_(parts == DelimitedParts::kPieces),
+        text_(text),
+        rest_(piece_ ? text : TextBeforeEndMark(text)) {}
+
+  bool Next(std::string_view& line) {
+    if (!piece_) return NextFileLine(rest_, line);
+    if (rest_.empty()) return false;
+    const std::size_t from = text_.size() - rest_.size();
+    const std::size_t lf = NextLineEndInPiece(text_, "\n", from, from);
+    if (lf == std::string_view::npos) {
+      line = LastFileLine(rest_);
+      rest_ = {};
+      return true;
+    }
+    line = rest_.substr(0, lf - from);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    rest_.remove_prefix(lf - from + 1);
+    return true;
+  }
+
+ private:
+  bool piece_ = false;
+  std::string_view text_;
+  std::string_view rest_;
+};
+
+}  // namespace
+
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
-                         std::string_view delimiter, int at_most) {
+                         std::string_view delimiter, int at_most, DelimitedParts parts) {
   const std::size_t cap = static_cast<std::size_t>(std::max(at_most, 0));
   std::size_t most = 0;
   for (std::string_view text : decoded_files) {
-    std::string_view rest = TextBeforeEndMark(text);
+    DelimitedLines lines(text, parts);
     std::string_view line;
-    while (most < cap && NextFileLine(rest, line)) {
+    while (most < cap && lines.Next(line)) {
       most = std::max(most, CountFields(line, delimiter, cap));
     }
   }
@@ -297,18 +335,18 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count,
                            const std::optional<Text>& order, const Text& out_delimiter,
-                           std::string& out) {
+                           std::string& out, DelimitedParts parts) {
   // Room for as much as the input: mostly enough, and pages never written are never used.
   std::size_t input_size = 0;
   for (std::string_view text : decoded_files) input_size += text.size();
   out.reserve(out.size() + input_size);
   std::size_t file = 0;
-  std::string_view rest;
+  DelimitedLines lines;
   auto next_row = [&](std::vector<std::string_view>& cells, std::size_t wanted) {
     std::string_view line;
-    while (!NextFileLine(rest, line)) {
+    while (!lines.Next(line)) {
       if (file == decoded_files.size()) return false;
-      rest = TextBeforeEndMark(decoded_files[file++]);
+      lines = DelimitedLines(decoded_files[file++], parts);
     }
     SplitFields(line, delimiter, cells, wanted);
     return true;
@@ -319,7 +357,7 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
   }
   std::string_view line;
   for (std::string_view text : decoded_files) {
-    for (std::string_view rest = TextBeforeEndMark(text); NextFileLine(rest, line);) {
+    for (DelimitedLines each(text, parts); each.Next(line);) {
       AppendEveryColumnLine(line, delimiter, column_count, out_delimiter.view(), out);
       out += "\r\n";
     }
@@ -327,7 +365,7 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
 }
 
 std::vector<std::string_view> DelimitedPieces(
-    std::span<const std::string_view> decoded_files, std::size_t piece_bytes,
+    std::span<const std::string_view> decoded_files,
     const std::function<void(std::string_view)>& scanned) {
   std::vector<std::string_view> pieces;
   for (std::string_view text : decoded_files) {
@@ -337,7 +375,10 @@ std::vector<std::string_view> DelimitedPieces(
       heard = end;
     });
     for (std::size_t start = 0; start < text.size();) {
-      const std::size_t end = PieceEndAfter(text, "\n", start, piece_bytes);
+      const std::size_t end =
+          PieceEndAfter(text, "\n", start, kTextPieceBytes, [&](std::size_t looked) {
+            if (scanned) scanned(text.substr(start, looked - start));
+          });
       pieces.push_back(text.substr(start, end - start));
       // Looking for the piece's end may bring in pages all through it.
       if (scanned) scanned(pieces.back());

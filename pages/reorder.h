@@ -107,8 +107,14 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
 // reaches each number of its order, so the order's highest number is all it needs.
 //
 //   files "a|b\n", "c|d|e\n"; delimiter "|"  ->  3 (with at_most 2: 2)
+//
+// With `DelimitedParts::kPieces`, `decoded_files` are pieces `DelimitedPieces` cut instead:
+// what follows an end mark is already gone, and the end of a piece's long last line is known
+// without reading the line through.
+enum class DelimitedParts { kFiles, kPieces };
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
-                         std::string_view delimiter, int at_most = std::numeric_limits<int>::max());
+                         std::string_view delimiter, int at_most = std::numeric_limits<int>::max(),
+                         DelimitedParts parts = DelimitedParts::kFiles);
 
 // Appends the export to `out`; without an `order`, that of `AllColumnsOrder(column_count)`,
 // streamed so that a line of any number of fields costs no memory but its output. `column_count`
@@ -121,20 +127,21 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
 void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count,
                            const std::optional<Text>& order, const Text& out_delimiter,
-                           std::string& out);
+                           std::string& out, DelimitedParts parts = DelimitedParts::kFiles);
 
-// The same files cut for working on in parallel: pieces of whole lines, about `piece_bytes`
-// each, of the part of every file that loads (up to the first zero byte, and up to the first
-// 0x1A that starts a character). `DelimitedColumnCount` and `AppendDelimitedExport` over the
-// pieces, one after another, give what they give over the files.
+// The same files cut for working on in parallel: pieces of whole lines, about a megabyte
+// each (`kTextPieceBytes`, run/ordered_pipeline.h), of the part of every file that loads (up
+// to the first zero byte, and up to the first 0x1A that starts a character).
+// `DelimitedColumnCount` and `AppendDelimitedExport` over the pieces
+// (`DelimitedParts::kPieces`), one after another, give what they give over the files.
 //
 // The search for the end marks, then the cutting, hand `scanned` each part of a file they are
-// done with (see `TextBeforeEndMark`), so that the pages of a large mapped file can go back
-// meanwhile.
+// done with (see `TextBeforeEndMark`; a line longer than 64 MB a step at a time), so that the
+// pages of a large mapped file can go back meanwhile.
 //
-//   files "a|b\nc\x1Ad\n", "e\n"; piece_bytes 1  ->  "a|b\n", "c", "e\n"
+//   files "a|b\nc\x1Ad\n", "e\n"  ->  "a|b\nc", "e\n"
 std::vector<std::string_view> DelimitedPieces(
-    std::span<const std::string_view> decoded_files, std::size_t piece_bytes,
+    std::span<const std::string_view> decoded_files,
     const std::function<void(std::string_view)>& scanned = nullptr);
 
 // 按钮_导入 clicked: asks for the delimiter, lets the user pick a file, loads it into

@@ -110,11 +110,14 @@ std::string_view TextBeforeEndMark(std::string_view bytes,
 bool NextFileLine(std::string_view& rest, std::string_view& line) {
   const char* end = rest.data() + rest.size();
   if (!NextLine(rest, line)) return false;
-  if (line.data() + line.size() == end) {  // no LF after it
-    if (EndsWithLoneLeadByte(line)) line.remove_suffix(1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-  }
+  if (line.data() + line.size() == end) line = LastFileLine(line);  // no LF after it
   return true;
+}
+
+std::string_view LastFileLine(std::string_view line) {
+  if (EndsWithLoneLeadByte(line)) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
 }
 
 }  // namespace lanzhou

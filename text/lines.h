@@ -88,6 +88,10 @@ std::string_view TextBeforeEndMark(std::string_view bytes,
 // and then one CR.   rest = "a\nb\r\xD6";  NextFileLine -> "a", then "b", then false
 bool NextFileLine(std::string_view& rest, std::string_view& line);
 
+// A file's last line when no LF follows it, as `NextFileLine` gives it: without a lead byte
+// left alone at its very end, and then without one CR.   LastFileLine("b\r\xD6") == "b"
+std::string_view LastFileLine(std::string_view line);
+
 }  // namespace lanzhou
 
 #endif  // LANZHOU_TEXT_LINES_H_

@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -264,7 +267,27 @@ std::string LoadedThenExported(const std::vector<std::string>& files, const std:
   return ExportColumns(grid, Text(order), Text(out_delimiter)).data();
 }
 
-// The command line's form: columns counted up to the highest number, then streamed.
+// As lanzhou-cli streams it: the files cut into pieces, columns counted over every piece up
+// to the highest number asked, then each piece exported.
+std::string ExportedInPieces(std::span<const std::string_view> files, const std::string& delimiter,
+                             const std::optional<Text>& order, const std::string& out_delimiter) {
+  const std::vector<std::string_view> pieces = DelimitedPieces(files);
+  const int at_most = order ? HighestColumn(*order) : std::numeric_limits<int>::max();
+  int columns = 0;
+  for (const std::string_view& piece : pieces) {
+    columns = std::max(columns, DelimitedColumnCount(std::span(&piece, 1), delimiter, at_most,
+                                                     DelimitedParts::kPieces));
+  }
+  std::string out;
+  for (const std::string_view& piece : pieces) {
+    AppendDelimitedExport(std::span(&piece, 1), delimiter, columns, order, Text(out_delimiter), out,
+                          DelimitedParts::kPieces);
+  }
+  return out;
+}
+
+// The streaming form: columns counted up to the highest number, then streamed, over the files
+// whole and (the same bytes) in pieces.
 std::string Streamed(const std::vector<std::string>& files, const std::string& delimiter,
                      const std::string& order, const std::string& out_delimiter) {
   std::vector<std::string> decoded;
@@ -274,6 +297,7 @@ std::string Streamed(const std::vector<std::string>& files, const std::string& d
   AppendDelimitedExport(views, delimiter,
                         DelimitedColumnCount(views, delimiter, HighestColumn(Text(order))),
                         Text(order), Text(out_delimiter), out);
+  EXPECT_EQ(ExportedInPieces(views, delimiter, Text(order), out_delimiter), out);
   return out;
 }
 
@@ -289,6 +313,7 @@ void ExpectEveryColumnStreamed(const std::vector<std::string>& files, const std:
   AppendDelimitedExport(views, delimiter, columns, std::nullopt, Text(out_delimiter), out);
   EXPECT_EQ(out,
             ReferenceExport(files, delimiter, AllColumnsOrder(columns).bytes(), out_delimiter));
+  EXPECT_EQ(ExportedInPieces(views, delimiter, std::nullopt, out_delimiter), out);
 }
 
 struct StreamCase {
@@ -341,6 +366,19 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
     ExpectEveryColumnStreamed({packed + "a\n|b\n" + packed + "\n"}, "|", out_delimiter);
   }
   EXPECT_EQ(Streamed({packed + "a\n|b\n"}, "|", "100001,2", "|"), "a\r\n|b\r\n");
+  // Lines longer than the piece they end, whose ends are not searched for: the LF before the
+  // first begins just before, at and just after a megabyte into the piece, and the file's last
+  // line has neither LF nor its last lead byte's pair.
+  for (const std::size_t first : {(1u << 20) - 2, (1u << 20) - 1, 1u << 20}) {
+    std::string file(first, 'x');
+    for (std::size_t i = 1; i + 3 < first; i += 89) file.replace(i, 3, i % 2 ? "|b\n" : "\r\n|");
+    file +=
+        "\n1|" + std::string(3 << 19, 'y') + "|2\r\nz|w\n" + std::string(3 << 19, 'v') + "|u\r\x81";
+    for (const char* order : {"2,1"}) {
+      EXPECT_EQ(Streamed({file}, "|", order, "|"), LoadedThenExported({file}, "|", order, "|"))
+          << first << " / " << order;
+    }
+  }
 }
 
 TEST(ReorderExport, BothFormsFollowTheRuleOnRandomInput) {
