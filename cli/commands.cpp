@@ -255,6 +255,7 @@ class PagesBehind {
     ReleasePages(text_.substr(released_, end - released_));
     released_ = end;
   }
+  bool releases() const { return release_; }
   // `Done` as a `scanned` callback of its own (none when nothing is handed back).
   std::function<void(std::size_t)> Scanned() const {
     if (!release_) return {};
@@ -660,6 +661,12 @@ struct LineInput {
     return true;
   }
 
+  // Hands back the pages behind a pass that reads a long line through before the work is
+  // done with it (looking for its end, matching it, writing it out).
+  std::function<void(std::size_t)> ReadThrough() const {
+    return PagesBehind(text, behind.releases()).Scanned();
+  }
+
   // The work is done with the text before `end`; `progress` hears of it.
   std::function<void(std::size_t, std::size_t)> DoneThen(Progress& progress) {
     return [this, &progress](std::size_t end, std::size_t total) {
@@ -690,11 +697,11 @@ int RunFilter(const Options& options) {
   LineInput input;
   if (!input.Read(options, options.files.front())) return kExitFile;
   Progress progress(options);
-  return WriteParts(options, input.utf8, progress, input.bytes,
-                    [&](const auto& write, std::string&) {
-                      return WriteFilteredLines(input.text, filter, options.keep, Threads(options),
-                                                write, input.DoneThen(progress));
-                    });
+  return WriteParts(
+      options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
+        return WriteFilteredLines(input.text, filter, options.keep, Threads(options), write,
+                                  input.DoneThen(progress), input.ReadThrough());
+      });
 }
 
 int Dispatch(const Options& options) {

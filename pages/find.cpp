@@ -178,9 +178,10 @@ Text FindItems(const Text& text, const Finders& finders, FoundItemsForm form) {
 
 bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool keep, int threads,
                         const std::function<bool(std::string_view)>& write,
-                        const std::function<void(std::size_t, std::size_t)>& progress) {
-  // A piece's kept lines, each after a CR LF; or a long line kept, which is written from the
-  // text instead of being copied.
+                        const std::function<void(std::size_t, std::size_t)>& progress,
+                        const std::function<void(std::size_t)>& scanned) {
+  // A piece's kept lines, each after a CR LF; or a piece that is one long line, which is
+  // matched and, when kept, written from the text here, in steps that `scanned` hears of.
   struct Filtered {
     std::string bytes;
     std::string_view long_line;
@@ -189,21 +190,39 @@ bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool
   return RunOverLines<Filtered>(
       text, "\n", threads,
       [&](std::string_view lines, Filtered& out) {
-        std::string_view rest = lines, line;
         out.long_line = {};
         out.bytes.clear();
-        if (lines.size() > kLongLine && NextLine(rest, line) && rest.empty()) {
-          if (filter.LineMatches(line) == keep) out.long_line = line;
+        const std::size_t lf = NextLineEndInPiece(lines, "\n", 0, 0);
+        if (lines.size() > kLongLine && (lf == std::string_view::npos || lf + 1 == lines.size())) {
+          out.long_line = lines.substr(0, lf);
+          if (lf != std::string_view::npos && out.long_line.ends_with('\r')) {
+            out.long_line.remove_suffix(1);
+          }
           return;
         }
         out.bytes.assign("\r\n");
         if (filter.AppendFilteredLines(lines, keep, out.bytes) == 0) out.bytes.clear();
       },
       [&](TextPiece& piece, Filtered& out) {
+        if (!out.long_line.empty()) {
+          const std::string_view line = out.long_line;
+          auto read_to = [&](std::size_t end) {
+            if (scanned) scanned(piece.start + end);
+          };
+          if (filter.LineMatches(line, read_to) == keep &&
+              !(joined.Write("\r\n", write) && ScanInSteps(
+                                                   line.size(),
+                                                   [&](std::size_t at, std::size_t end) {
+                                                     return write(line.substr(at, end - at));
+                                                   },
+                                                   read_to))) {
+            return false;
+          }
+        }
         if (progress) progress(piece.end, text.size());
-        if (out.long_line.empty()) return joined.Write(out.bytes, write);
-        return joined.Write("\r\n", write) && write(out.long_line);
-      });
+        return out.long_line.empty() ? joined.Write(out.bytes, write) : true;
+      },
+      scanned);
 }
 
 Text FilterLines(const Text& text, const KeywordFilter& filter, bool keep) {

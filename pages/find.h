@@ -38,10 +38,14 @@ bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsFo
 //   FilterLines("北京人\r\n上海人", filter of "北京", true) == "北京人"
 Text FilterLines(const Text& text, const KeywordFilter& filter, bool keep);
 
-// The streaming form of `FilterLines`, as `WriteFoundItems`.
+// The streaming form of `FilterLines`, as `WriteFoundItems`; `scanned(end)` hears that the
+// bytes of `text` before `end` were read through, as a line longer than a piece is looked
+// through for its end, matched and written, 64 MB at a time (a second pass starts again from
+// lower down), so that the pages of a mapped text can go back.
 bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool keep, int threads,
                         const std::function<bool(std::string_view)>& write,
-                        const std::function<void(std::size_t, std::size_t)>& progress = {});
+                        const std::function<void(std::size_t, std::size_t)>& progress = {},
+                        const std::function<void(std::size_t)>& scanned = {});
 
 // 按钮_提取 clicked: the ticked finders and the pattern of 编辑框_自定义 run over
 // 编辑框_提取资料; the items go to 编辑框_提取结果 and are saved as 提取后_<time>.txt.

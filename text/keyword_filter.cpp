@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -74,11 +75,11 @@ struct KeywordFilter::Impl {
     return root[cls];
   }
 
-  bool Contains(std::string_view line) const {
-    if (ends.empty()) return false;
+  // Reads `line` on from the character at `i`, in `state`, until a keyword ends (true) or
+  // the character that reaches `end` is read; `i` and `state` move on.
+  bool Walk(std::string_view line, std::size_t& i, std::size_t end, std::uint32_t& state) const {
     const bool fold = options.ignore_case;
-    std::uint32_t state = 0;
-    for (std::size_t i = 0; i < line.size();) {
+    while (i < end) {
       const std::size_t length = CharLength(line, i);
       const std::uint32_t cls = classes[CharCode(line, i, length, fold)];
       i += length;
@@ -86,6 +87,13 @@ struct KeywordFilter::Impl {
       if (ends[state]) return true;
     }
     return false;
+  }
+
+  bool Contains(std::string_view line) const {
+    if (ends.empty()) return false;
+    std::size_t i = 0;
+    std::uint32_t state = 0;
+    return Walk(line, i, line.size(), state);
   }
 
   void Build(const std::vector<std::string_view>& keywords) {
@@ -178,6 +186,16 @@ bool KeywordFilter::LineMatches(std::string_view line) const {
   thread_local std::string folded;
   FoldCase(line, folded);
   return impl_->whole_lines.contains(folded);
+}
+
+bool KeywordFilter::LineMatches(std::string_view line,
+                                const std::function<void(std::size_t)>& scanned) const {
+  if (impl_->options.whole_line || impl_->ends.empty()) return LineMatches(line);
+  std::size_t i = 0;
+  std::uint32_t state = 0;
+  return !ScanInSteps(
+      line.size(), [&](std::size_t, std::size_t end) { return !impl_->Walk(line, i, end, state); },
+      scanned);
 }
 
 std::size_t KeywordFilter::AppendFilteredLines(std::string_view lines, bool keep,

@@ -17,6 +17,7 @@
 #ifndef LANZHOU_TEXT_KEYWORD_FILTER_H_
 #define LANZHOU_TEXT_KEYWORD_FILTER_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,6 +44,10 @@ class KeywordFilter {
 
   // Whether `line` (without its line end) holds a keyword.
   bool LineMatches(std::string_view line) const;
+  // The same for a long line, read 64 MB at a time (`ScanInSteps`, text/lines.h) with
+  // `scanned(end)` hearing each step's end, so that the pages of a mapped line can go back
+  // behind the search. (A whole-line match is read at once.)
+  bool LineMatches(std::string_view line, const std::function<void(std::size_t)>& scanned) const;
 
   // Appends to `out` every line of `lines` (as text/lines.h cuts them) that holds a keyword
   // when `keep`, or that holds none otherwise, without their line ends and joined by CR LF

@@ -100,6 +100,26 @@ TEST(KeywordFilter, KeepsAndDropsOnCharacterBoundaries) {
     EXPECT_EQ(kept, c.kept) << c.text;
     EXPECT_EQ(dropped, c.dropped) << c.text;
   }
+  // A long line read 64 MiB at a time: a keyword, or a character that holds none, across the
+  // edge of a step is read as in one pass.
+  constexpr std::size_t kStep = std::size_t{64} << 20;
+  const struct {
+    std::string tail;  // from the step's last byte on
+    bool holds;
+  } long_lines[] = {{G("北京"), true}, {"\x96\x7C", false}, {"b|", true}, {"bc", false}};
+  const KeywordFilter filter(G("北京") + "\n|", {});
+  std::string line(kStep - 1, 'a');
+  for (const auto& c : long_lines) {
+    line.resize(kStep - 1);
+    line += c.tail;
+    std::vector<std::size_t> heard;
+    EXPECT_EQ(filter.LineMatches(line, [&](std::size_t end) { heard.push_back(end); }), c.holds)
+        << c.tail;
+    // Every step read through is heard; the search stops in the second.
+    const std::vector<std::size_t> steps =
+        c.holds ? std::vector<std::size_t>{kStep} : std::vector<std::size_t>{kStep, line.size()};
+    EXPECT_EQ(heard, steps) << c.tail;
+  }
 }
 
 TEST(KeywordFilter, AgreesWithTheReferenceOnRandomText) {
