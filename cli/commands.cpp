@@ -528,18 +528,21 @@ int RunReorder(const Options& options) {
   });
 }
 
-// The lines of a list, counted a piece at a time; `done_with` hears each piece counted.
+// The lines of a list (`CountLines`), counted 64 MB at a time; `done_with` hears each step
+// counted.
 std::size_t CountListLines(std::string_view text,
                            const std::function<void(std::string_view)>& done_with) {
-  std::size_t lines = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = PieceEndAfter(text, "\n", start, kPastedInMemory);
-    const std::string_view piece = text.substr(start, end - start);
-    lines += CountLines(piece);
-    done_with(piece);
-    start = end;
-  }
-  return lines;
+  std::size_t lf = 0;
+  ScanInSteps(
+      text.size(),
+      [&](std::size_t at, std::size_t end) {
+        const std::string_view step = text.substr(at, end - at);
+        lf += CountLines(step) - (step.back() == '\n' ? 0 : 1);
+        done_with(step);
+        return true;
+      },
+      nullptr);
+  return text.empty() || text.back() == '\n' ? lf : lf + 1;
 }
 
 // Merge joins and writes this many lines at a time, so its output never needs more memory
@@ -549,10 +552,10 @@ constexpr std::size_t kMergeLinesPerPiece = 1 << 14;
 int RunMerge(const Options& options) {
   std::array<MappedInput, 2> lists;  // the files of A and B
   std::array<MappedInput, 2> converted;
-  const std::span<const MappedInput> read(lists.data(), options.files.size());
+  const std::span<const MappedInput> read_lists(lists.data(), options.files.size());
   // The pages of a large list go back as each pass over them is done.
   auto done_with = [&](std::string_view part) {
-    ReleaseMappedPart(read, part);
+    ReleaseMappedPart(read_lists, part);
     ReleaseMappedPart(converted, part);
   };
   std::string a_storage;
@@ -588,32 +591,47 @@ int RunMerge(const Options& options) {
   // A list that changed while it was counted is refused before anything is appended; one
   // that changes later takes the append back (a shrunk mapping ends the program the same
   // way, from its signal).
-  if (!InputsUnchanged(options, read)) return kExitFile;
+  if (!InputsUnchanged(options, read_lists)) return kExitFile;
+  const int threads = ThreadsFor(a.size() + b.size(), Threads(options));
+  Progress progress(options);
+  if (options.datum) {
+    // The pages behind the work, and behind each pass through a long line, go back.
+    std::size_t done = 0;
+    std::size_t read = 0;
+    auto hand_back = [&](std::size_t& behind, std::size_t end) {
+      if (end < behind) behind = 0;  // a second pass through a long line
+      done_with(a.substr(behind, end - behind));
+      behind = end;
+    };
+    return WriteParts(options, a_utf8, progress, read_lists, [&](const auto& write, std::string&) {
+      return WriteJoinedListWithDatum(
+          a, options.datum->view(), threads, write,
+          [&](std::size_t end, std::size_t total) {
+            hand_back(done, end);
+            progress(end, total);
+          },
+          [&](std::size_t end) { hand_back(read, end); });
+    });
+  }
   // Pieces of lines are cut here, joined on all threads and written in order.
   struct Lines {
     std::string_view a;
     std::string_view b;
   };
   const std::size_t a_size = a.size();
-  const int threads = ThreadsFor(a.size() + b.size(), Threads(options));
-  Progress progress(options);
-  return WriteParts(options, a_utf8 || b_utf8, progress, read,
+  return WriteParts(options, a_utf8 || b_utf8, progress, read_lists,
                     [&](const auto& write, std::string&) {
                       return RunInOrder<Lines, std::string>(
                           threads,
                           [&](Lines& lines) {
-                            if (a.empty() || (!options.datum && b.empty())) return false;
+                            if (a.empty() || b.empty()) return false;
                             lines.a = TakeLines(a, kMergeLinesPerPiece);
-                            if (!options.datum) lines.b = TakeLines(b, kMergeLinesPerPiece);
+                            lines.b = TakeLines(b, kMergeLinesPerPiece);
                             return true;
                           },
                           [&](const Lines& lines, std::string& out) {
                             out.clear();
-                            if (options.datum) {
-                              AppendJoinedListWithDatum(lines.a, options.datum->view(), out);
-                            } else {
-                              AppendJoinedListPairs(lines.a, lines.b, out);
-                            }
+                            AppendJoinedListPairs(lines.a, lines.b, out);
                           },
                           [&](Lines& lines, std::string& out) {
                             progress(a_size - a.size(), a_size);

@@ -36,7 +36,7 @@ struct Found {
 
 // A line longer than this is cut into pieces where `Finders::CutAfter` allows, so that the
 // work and memory of a piece stay bounded whatever the shape of the text.
-constexpr std::size_t kLongLine = 4 * kTextPieceBytes;
+constexpr std::size_t kLongLine = kLongLineBytes;
 
 // Pieces of whole lines of `text` one after another, with their first line numbers; a long
 // line is cut where the finders allow.
@@ -190,32 +190,19 @@ bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool
   return RunOverLines<Filtered>(
       text, "\n", threads,
       [&](std::string_view lines, Filtered& out) {
-        out.long_line = {};
         out.bytes.clear();
-        const std::size_t lf = NextLineEndInPiece(lines, "\n", 0, 0);
-        if (lines.size() > kLongLine && (lf == std::string_view::npos || lf + 1 == lines.size())) {
-          out.long_line = lines.substr(0, lf);
-          if (lf != std::string_view::npos && out.long_line.ends_with('\r')) {
-            out.long_line.remove_suffix(1);
-          }
-          return;
-        }
+        out.long_line = LongLineOfPiece(lines, kLongLine);
+        if (!out.long_line.empty()) return;
         out.bytes.assign("\r\n");
         if (filter.AppendFilteredLines(lines, keep, out.bytes) == 0) out.bytes.clear();
       },
       [&](TextPiece& piece, Filtered& out) {
         if (!out.long_line.empty()) {
-          const std::string_view line = out.long_line;
-          auto read_to = [&](std::size_t end) {
+          const std::function<void(std::size_t)> read_to = [&](std::size_t end) {
             if (scanned) scanned(piece.start + end);
           };
-          if (filter.LineMatches(line, read_to) == keep &&
-              !(joined.Write("\r\n", write) && ScanInSteps(
-                                                   line.size(),
-                                                   [&](std::size_t at, std::size_t end) {
-                                                     return write(line.substr(at, end - at));
-                                                   },
-                                                   read_to))) {
+          if (filter.LineMatches(out.long_line, read_to) == keep &&
+              !(joined.Write("\r\n", write) && WriteInSteps(out.long_line, write, read_to))) {
             return false;
           }
         }

@@ -12,6 +12,7 @@
 
 #include "io/file_writer.h"
 #include "io/files.h"
+#include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/lines.h"
 #include "text/text_primitives.h"
@@ -142,6 +143,38 @@ void AppendJoinedListWithDatum(std::string_view a_decoded, std::string_view datu
   for (std::string_view line; NextLine(a_decoded, line);) {
     AppendJoinedLine(line, datum, JoinMode::kDatum, out);
   }
+}
+
+bool WriteJoinedListWithDatum(std::string_view a_decoded, std::string_view datum, int threads,
+                              const std::function<bool(std::string_view)>& write,
+                              const std::function<void(std::size_t, std::size_t)>& progress,
+                              const std::function<void(std::size_t)>& scanned) {
+  // A piece's joined lines; or, for a piece that is one long line, what follows that line in
+  // its joined line (the line comes first, as it is), the line written from the list.
+  struct Joined {
+    std::string bytes;
+    std::string_view long_line;
+  };
+  return RunOverLines<Joined>(
+      a_decoded, "\n", threads,
+      [&](std::string_view lines, Joined& out) {
+        out.bytes.clear();
+        out.long_line = LongLineOfPiece(lines, kLongLineBytes);
+        if (out.long_line.empty()) {
+          AppendJoinedListWithDatum(lines, datum, out.bytes);
+        } else {
+          AppendJoinedLine({}, datum, JoinMode::kDatum, out.bytes);
+        }
+      },
+      [&](TextPiece& piece, Joined& out) {
+        const std::function<void(std::size_t)> read_to = [&](std::size_t end) {
+          if (scanned) scanned(piece.start + end);
+        };
+        if (!out.long_line.empty() && !WriteInSteps(out.long_line, write, read_to)) return false;
+        if (progress) progress(piece.end, a_decoded.size());
+        return write(out.bytes);
+      },
+      scanned);
 }
 
 Text MergeOutputPath(const Text& run_directory) {

@@ -67,6 +67,17 @@ void AppendJoinedListPairs(std::string_view a_decoded, std::string_view b_decode
 void AppendJoinedListWithDatum(std::string_view a_decoded, std::string_view datum,
                                std::string& out);
 
+// The streaming form of `AppendJoinedListWithDatum` for a large list: the same bytes handed
+// to `write` in order, a piece of lines at a time, the pieces joined on `threads` threads.
+// `progress(done, total)` hears how many bytes of `a_decoded` are done; `scanned(end)` that
+// those before `end` were read through, 64 MB at a time, while a line of many megabytes was
+// looked through for its end or written from `a_decoded` itself (a later pass starts again
+// lower down), so that the pages of a mapped list can go back. False when `write` is.
+bool WriteJoinedListWithDatum(std::string_view a_decoded, std::string_view datum, int threads,
+                              const std::function<bool(std::string_view)>& write,
+                              const std::function<void(std::size_t, std::size_t)>& progress = {},
+                              const std::function<void(std::size_t)>& scanned = {});
+
 // The file every merge appends to: run_directory + "/合并数据.txt".
 Text MergeOutputPath(const Text& run_directory);
 

@@ -287,6 +287,34 @@ inline std::size_t NextLineEndInPiece(std::string_view piece, std::string_view l
              : std::string_view::npos;
 }
 
+// A line this long is worked on a step at a time where the pieces are taken, rather than as
+// one piece's result.
+inline constexpr std::size_t kLongLineBytes = 4 * kTextPieceBytes;
+
+// A piece `RunOverLines` cut at "\n" that is one line longer than `longer_than`: that line
+// without its line end, as `NextLine` gives it (found without reading it through); otherwise
+// an empty view. Such a line is best written from the text itself (`WriteInSteps`) than
+// copied into a result.
+inline std::string_view LongLineOfPiece(std::string_view piece, std::size_t longer_than) {
+  if (piece.size() <= longer_than) return {};
+  const std::size_t lf = NextLineEndInPiece(piece, "\n", 0, 0);
+  if (lf != std::string_view::npos && lf + 1 != piece.size()) return {};
+  std::string_view line = piece.substr(0, lf);
+  if (lf != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
+// Writes `part` 64 MB at a time (`ScanInSteps`, text/lines.h), `scanned(end)` hearing after
+// each step that the bytes of `part` before `end` were read, so that the pages of a mapped
+// text can go back as a long line is written from it. False when `write` is.
+template <typename Sink>
+bool WriteInSteps(std::string_view part, Sink&& write,
+                  const std::function<void(std::size_t)>& scanned) {
+  return ScanInSteps(
+      part.size(),
+      [&](std::size_t at, std::size_t end) { return write(part.substr(at, end - at)); }, scanned);
+}
+
 // Writes, part by part, lines joined by CR LF with none before the first or after the last,
 // as every page's result is. A part is its lines, each after a CR LF (`Write`) or each
 // followed by one (`WriteEnded`); an empty part has no line.

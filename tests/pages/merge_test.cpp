@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "tests/support/fake_units.h"
-#include "tests/support/utf8_text.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 #include "text/lines.h"
 
@@ -87,6 +87,16 @@ std::string Joined(const TextArray& a, const std::string& datum) {
   return out;
 }
 
+// `WriteJoinedListWithDatum` on two threads, collected.
+std::string StreamedWithDatum(std::string_view a_text, std::string_view datum) {
+  std::string out;
+  WriteJoinedListWithDatum(a_text, datum, 2, [&](std::string_view part) {
+    out += part;
+    return true;
+  });
+  return out;
+}
+
 // The joins straight from the decoded files, whole or a few lines at a time, must give the
 // bytes of loading the lists as the page does and joining their lines.
 void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
@@ -104,6 +114,7 @@ void ExpectJoinsAgree(const std::string& a_file, const std::string& b_file,
   actual = "kept\r\n";
   AppendJoinedListWithDatum(a_text, datum, actual);
   EXPECT_EQ(actual, "kept\r\n" + Joined(a, datum));
+  EXPECT_EQ(StreamedWithDatum(a_text, datum), Joined(a, datum));
 
   for (const size_t lines : {1, 2, 3}) {
     std::string pieces;
@@ -183,6 +194,16 @@ TEST(JoinLines, PairAndFixedDatumShapes) {
     AppendJoinedListWithDatum(c.a, c.b, out);
     EXPECT_EQ(out, c.with_datum);
   }
+  // Lines longer than a piece, written from the list itself: first, with CR LF, with LF, and
+  // last without a line end; and pieces of many lines around them.
+  std::string lines;
+  for (int k = 0; lines.size() < (5 << 20); ++k) lines += "line " + std::to_string(k) + "\n";
+  const std::string a = "a" + std::string(5 << 20, 'y') + "\r\n" + lines +
+                        std::string(5 << 20, 'z') + "\nshort\r\n" + std::string(5 << 20, 'w') +
+                        "\r";
+  std::string want;
+  AppendJoinedListWithDatum(a, "d", want);
+  EXPECT_TRUE(StreamedWithDatum(a, "d") == want);
 }
 
 // Records every caption and every repaint, in order.
