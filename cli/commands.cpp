@@ -651,13 +651,16 @@ int RunNormalize(const Options& options) {
   EditBoxInput input;
   if (!input.Read(options)) return kExitFile;
   Progress progress(options);
+  PagesBehind read_through(input.text, input.large && input.in_place);
   return WriteParts(options, input.utf8, progress, input.bytes,
                     [&](const auto& write, std::string&) {
-                      return WriteCleanedText(input.text, cleaning, Threads(options), write,
-                                              [&](std::size_t done, std::size_t total) {
-                                                input.Done(done);
-                                                progress(done, total);
-                                              });
+                      return WriteCleanedText(
+                          input.text, cleaning, Threads(options), write,
+                          [&](std::size_t done, std::size_t total) {
+                            input.Done(done);
+                            progress(done, total);
+                          },
+                          read_through.Scanned());
                     });
 }
 

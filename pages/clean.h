@@ -28,10 +28,14 @@ struct Cleaning {
 Text CleanText(std::string_view text, const Cleaning& cleaning);
 
 // The same bytes handed to `write` a part at a time, the pieces of the text cleaned on up to
-// `threads` threads; false when `write` is. `progress` is told the bytes done.
+// `threads` threads; false when `write` is. `progress` is told the bytes done; `scanned(end)`
+// that the bytes before `end` were read through while a line of many megabytes was looked
+// through for its end or folded a part at a time, so that the pages of a mapped text can go
+// back.
 bool WriteCleanedText(std::string_view text, const Cleaning& cleaning, int threads,
                       const std::function<bool(std::string_view)>& write,
-                      const std::function<void(std::size_t, std::size_t)>& progress = {});
+                      const std::function<void(std::size_t, std::size_t)>& progress = {},
+                      const std::function<void(std::size_t)>& scanned = {});
 
 // 按钮_清洗 clicked: 清洗后_编辑框 receives the cleaned lines of 清洗_编辑框, which are saved.
 // Runs as `Units::RunLongWork`; a cancel changes nothing.

@@ -12,6 +12,7 @@
 #include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 #include "text/lines.h"
+#include "text/normalize.h"
 #include "text/text_primitives.h"
 
 namespace lanzhou {
@@ -95,6 +96,35 @@ TEST(WriteCleanedText, EveryThreadCountGivesTheLineByLineResult) {
         }));
     EXPECT_EQ(out, expected) << threads;
     EXPECT_EQ(last_done, text.size());
+  }
+  // Lines longer than a piece are folded a part at a time, cut only between two printable
+  // ASCII characters: blanks, full-width forms and "\x81A" (one character) about every cut,
+  // a four-byte blank whose last byte is a digit right before one, a line with no place to
+  // cut, and one of blanks alone.
+  std::string unit = G("Ａb　 c|ＡＢ  \tx中Ｘ|") + "\x81Ay " + G("　");
+  std::string mixed;
+  while (mixed.size() < (9 << 20)) mixed += unit;
+  std::string chinese;
+  while (chinese.size() < (5 << 20)) chinese += G("中　文");
+  std::string blanks;
+  while (blanks.size() < (5 << 20)) blanks += G(" 　");
+  std::string trap;  // a part's search starts in the NBSP (81 30 84 36) before "y"
+  while (trap.size() < (9 << 20)) trap += "\x81\x30\x84\x36yb|";
+  const std::string long_lines =
+      " " + mixed + "\r\nx\n" + chinese + "\n" + blanks + "\n" + trap + "\n" + mixed;
+  for (const Folds& folds :
+       {Folds{.width = true, .trim = true, .squeeze = true, .lower = true, .drop_empty = true},
+        Folds{.trim = true}, Folds{.squeeze = true, .drop_empty = true},
+        Folds{.width = true, .punctuation = true}}) {
+    std::string want;
+    AppendNormalizedLines(long_lines, folds, want);
+    if (want.ends_with("\r\n")) want.resize(want.size() - 2);
+    std::string out;
+    ASSERT_TRUE(WriteCleanedText(long_lines, {.folds = folds}, 2, [&](std::string_view part) {
+      out += part;
+      return true;
+    }));
+    EXPECT_TRUE(out == want) << folds.trim << folds.squeeze << folds.drop_empty;
   }
 }
 
