@@ -101,7 +101,7 @@ TEST(WriteCleanedText, EveryThreadCountGivesTheLineByLineResult) {
   // ASCII characters: blanks, full-width forms and "\x81A" (one character) about every cut,
   // a four-byte blank whose last byte is a digit right before one, a line with no place to
   // cut, and one of blanks alone.
-  std::string unit = G("Ａb　 c|ＡＢ  \tx中Ｘ|") + "\x81Ay " + G("　");
+  std::string unit = G("Ａb　 c|ＡＢ  \tx中Ｘ|") + "\x81" "Ay " + G("　");
   std::string mixed;
   while (mixed.size() < (9 << 20)) mixed += unit;
   std::string chinese;
