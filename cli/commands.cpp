@@ -225,19 +225,25 @@ bool LargerThan(const std::string& path, std::uint64_t size) {
 // Inputs larger than this are not read in at once, and their pages go back behind the work.
 constexpr std::uint64_t kPastedInMemory = 64 << 20;
 
-// Hands back the pages of `part` when it lies in one of the mapped `inputs` and that input is
-// larger than `kPastedInMemory`: a pass over a large file then does not keep all of it
-// resident, and reading the pages again reads the file. A smaller input keeps its pages, which
-// the next pass would only read again. Never touches memory of the program's own (a decoded
-// copy).
-void ReleaseMappedPart(std::span<const MappedInput> inputs, std::string_view part) {
+// Whether `part` lies in one of the mapped `inputs` and that input is larger than
+// `kPastedInMemory`: the pages that may be handed back.
+bool InLargeMapping(std::span<const MappedInput> inputs, std::string_view part) {
   for (const MappedInput& input : inputs) {
     const std::string_view view = input.view();
     if (input.mapped() && view.size() > kPastedInMemory && part.data() >= view.data() &&
         part.data() < view.data() + view.size()) {
-      ReleasePages(part);
+      return true;
     }
   }
+  return false;
+}
+
+// Hands back the pages of `part` when it lies in a large mapped input (`InLargeMapping`): a
+// pass over a large file then does not keep all of it resident, and reading the pages again
+// reads the file. A smaller input keeps its pages, which the next pass would only read again.
+// Never touches memory of the program's own (a decoded copy).
+void ReleaseMappedPart(std::span<const MappedInput> inputs, std::string_view part) {
+  if (InLargeMapping(inputs, part)) ReleasePages(part);
 }
 
 // Hands back the pages of a large mapped text behind a pass or the work, which is done with
@@ -255,7 +261,9 @@ class PagesBehind {
     ReleasePages(text_.substr(released_, end - released_));
     released_ = end;
   }
-  bool releases() const { return release_; }
+  // A tracker of its own over the same text, for a pass that reads ahead of the work: looking
+  // through a long line for its end, matching it, writing it out.
+  PagesBehind Ahead() const { return PagesBehind(text_, release_); }
   // `Done` as a `scanned` callback of its own (none when nothing is handed back).
   std::function<void(std::size_t)> Scanned() const {
     if (!release_) return {};
@@ -366,7 +374,6 @@ int RunExtract(const Options& options) {
   Progress progress(options);
   // The pages a record of gigabytes brings in while its end is looked for go back at once:
   // only its first fields are read again.
-  PagesBehind looked_through(input.text, input.large && input.in_place);
   return WriteParts(options, input.utf8, progress, input.bytes,
                     [&](const auto& write, std::string&) {
                       return WriteExtractedFields(
@@ -375,7 +382,7 @@ int RunExtract(const Options& options) {
                             input.Done(done);
                             progress(done, total);
                           },
-                          looked_through.Scanned());
+                          input.behind.Ahead().Scanned());
                     });
 }
 
@@ -596,21 +603,15 @@ int RunMerge(const Options& options) {
   Progress progress(options);
   if (options.datum) {
     // The pages behind the work, and behind each pass through a long line, go back.
-    std::size_t done = 0;
-    std::size_t read = 0;
-    auto hand_back = [&](std::size_t& behind, std::size_t end) {
-      if (end < behind) behind = 0;  // a second pass through a long line
-      done_with(a.substr(behind, end - behind));
-      behind = end;
-    };
+    PagesBehind behind(a, InLargeMapping(read_lists, a) || InLargeMapping(converted, a));
     return WriteParts(options, a_utf8, progress, read_lists, [&](const auto& write, std::string&) {
       return WriteJoinedListWithDatum(
           a, options.datum->view(), threads, write,
           [&](std::size_t end, std::size_t total) {
-            hand_back(done, end);
+            behind.Done(end);
             progress(end, total);
           },
-          [&](std::size_t end) { hand_back(read, end); });
+          behind.Ahead().Scanned());
     });
   }
   // Pieces of lines are cut here, joined on all threads and written in order.
@@ -651,7 +652,6 @@ int RunNormalize(const Options& options) {
   EditBoxInput input;
   if (!input.Read(options)) return kExitFile;
   Progress progress(options);
-  PagesBehind read_through(input.text, input.large && input.in_place);
   return WriteParts(options, input.utf8, progress, input.bytes,
                     [&](const auto& write, std::string&) {
                       return WriteCleanedText(
@@ -660,7 +660,7 @@ int RunNormalize(const Options& options) {
                             input.Done(done);
                             progress(done, total);
                           },
-                          read_through.Scanned());
+                          input.behind.Ahead().Scanned());
                     });
 }
 
@@ -680,12 +680,6 @@ struct LineInput {
         converted.mapped() || (bytes[0].mapped() && text.data() == bytes[0].view().data());
     behind = PagesBehind(text, mapped && text.size() > kPastedInMemory);
     return true;
-  }
-
-  // Hands back the pages behind a pass that reads a long line through before the work is
-  // done with it (looking for its end, matching it, writing it out).
-  std::function<void(std::size_t)> ReadThrough() const {
-    return PagesBehind(text, behind.releases()).Scanned();
   }
 
   // The work is done with the text before `end`; `progress` hears of it.
@@ -721,7 +715,7 @@ int RunFilter(const Options& options) {
   return WriteParts(
       options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
         return WriteFilteredLines(input.text, filter, options.keep, Threads(options), write,
-                                  input.DoneThen(progress), input.ReadThrough());
+                                  input.DoneThen(progress), input.behind.Ahead().Scanned());
       });
 }
 
