@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -86,9 +88,9 @@ TEST(TextBox, TextsComeBackByteForByte) {
     replaced.ReplaceContent(ToBoxContent(text), text, [&] { ++pieces; });
     EXPECT_EQ(replaced.document()->toRawText(), box.document()->toRawText());
     EXPECT_EQ(pieces > 1, bytes.size() > 600'000);
-    replaced.undo();
+    replaced.Undo();
     EXPECT_EQ(replaced.Text(), before) << "undone: " << bytes.substr(0, 40);
-    replaced.redo();
+    replaced.Redo();
     Touch(replaced);
     EXPECT_EQ(replaced.Text(), text) << "replaced: " << bytes.substr(0, 40);
     EXPECT_EQ(box.Text(), text) << "kept: " << bytes.substr(0, 40);
@@ -107,6 +109,62 @@ TEST(TextBox, ShowsLinesAsTheWidgetDoes) {
   EXPECT_EQ(box.toPlainText(), QString::fromUtf8("第一行\n😀 second\n\nlast\n"));
   box.setPlainText(QStringLiteral("x\ny\n"));
   EXPECT_EQ(box.Text(), Text("x\r\ny\r\n"));
+}
+
+// Undo and redo walk the typed edits and the rewrites as one history, from the keys and from
+// the context menu alike; typing after an undo ends what redo had.
+TEST(TextBox, UndoAndRedoCrossRewrites) {
+  enum Act { kType, kRewrite, kUndo, kRedo, kMenuUndo, kMenuRedo };
+  const struct {
+    Act act;
+    const char* text;  // typed or rewritten
+    const char* shown;
+  } steps[] = {
+      {kType, "b", "ba"},  {kRewrite, "R1", "R1"}, {kType, "c", "cR1"},   {kRewrite, "R2", "R2"},
+      {kUndo, "", "cR1"},  {kMenuUndo, "", "R1"},  {kUndo, "", "ba"},     {kUndo, "", "a"},
+      {kUndo, "", "a"},    {kRedo, "", "ba"},      {kMenuRedo, "", "R1"}, {kRedo, "", "cR1"},
+      {kRedo, "", "R2"},   {kRedo, "", "R2"},      {kUndo, "", "cR1"},    {kUndo, "", "R1"},
+      {kType, "d", "dR1"}, {kRedo, "", "dR1"},     {kUndo, "", "R1"},     {kUndo, "", "ba"},
+  };
+  TextBox box;
+  box.SetText(Text("a"));
+  box.show();
+  auto from_menu = [&](const char* name) {
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                            box.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(box.viewport(), &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction* action = menu->findChild<QAction*>(QString::fromLatin1(name));
+    ASSERT_NE(action, nullptr) << name;
+    if (action->isEnabled()) action->trigger();
+    menu->close();
+  };
+  int n = 0;
+  for (const auto& step : steps) {
+    switch (step.act) {
+      case kType:
+        QTest::keyClicks(&box, QString::fromLatin1(step.text));
+        break;
+      case kRewrite:
+        box.ReplaceText(Text(step.text));
+        break;
+      case kUndo:
+        QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+        break;
+      case kRedo:
+        QTest::keyClick(&box, Qt::Key_Y, Qt::ControlModifier);
+        break;
+      case kMenuUndo:
+        from_menu("edit-undo");
+        break;
+      case kMenuRedo:
+        from_menu("edit-redo");
+        break;
+    }
+    EXPECT_EQ(box.Text(), Text(step.shown)) << "step " << n;
+    ++n;
+  }
 }
 
 // "head", then 8187 a's, a soft break, the rest of the a's, then "tail".

@@ -2,7 +2,9 @@
 
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
+#include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -39,6 +41,7 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // a long text can be scrolled with the mouse
   setTabChangesFocus(false);
   connect(document(), &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
+  connect(document(), &QTextDocument::undoCommandAdded, this, &TextBox::DropRedone);
 }
 
 void TextBox::SetContent(const BoxContent& content, lanzhou::Text text,
@@ -76,13 +79,57 @@ void TextBox::SetContent(const BoxContent& content, lanzhou::Text text,
 
 void TextBox::ReplaceContent(const BoxContent& content, lanzhou::Text text,
                              const std::function<void()>& between) {
-  QTextCursor cursor(document());
-  cursor.select(QTextCursor::Document);
-  setTextCursor(cursor);
-  InsertContent(content, between);
-  moveCursor(QTextCursor::Start);
-  cached_ = std::move(text);
-  cache_valid_ = true;
+  DropRedone();
+  document()->clearUndoRedoStacks(QTextDocument::RedoStack);  // an edit ends what redo had
+  ShowDocument({NewDocument(), false}, undone_);
+  SetContent(content, std::move(text), between);
+}
+
+QTextDocument* TextBox::NewDocument() {
+  const QTextDocument* now = document();
+  auto* doc = new QTextDocument(this);
+  doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+  doc->setDefaultFont(now->defaultFont());
+  doc->setDefaultTextOption(now->defaultTextOption());
+  doc->setDocumentMargin(now->documentMargin());
+  doc->setUndoRedoEnabled(now->isUndoRedoEnabled());
+  connect(doc, &QTextDocument::contentsChanged, this, [this] { cache_valid_ = false; });
+  connect(doc, &QTextDocument::undoCommandAdded, this, &TextBox::DropRedone);
+  return doc;
+}
+
+void TextBox::ShowDocument(KeptDocument next, std::vector<KeptDocument>& to) {
+  QTextDocument* now = document();
+  now->setParent(this);  // the box's control deletes a document it owns when replacing it
+  to.push_back({now, may_have_soft_breaks_});
+  setDocument(next.doc);
+  may_have_soft_breaks_ = next.may_have_soft_breaks;
+  cache_valid_ = false;
+}
+
+void TextBox::DropRedone() {
+  for (const KeptDocument& kept : redone_) delete kept.doc;
+  redone_.clear();
+}
+
+void TextBox::Undo() {
+  if (document()->isUndoAvailable() || undone_.empty()) {
+    undo();
+    return;
+  }
+  const KeptDocument back = undone_.back();
+  undone_.pop_back();
+  ShowDocument(back, redone_);
+}
+
+void TextBox::Redo() {
+  if (document()->isRedoAvailable() || redone_.empty()) {
+    redo();
+    return;
+  }
+  const KeptDocument forward = redone_.back();
+  redone_.pop_back();
+  ShowDocument(forward, undone_);
 }
 
 void TextBox::InsertInPieces(QTextCursor& cursor, const QString& text,
@@ -150,6 +197,11 @@ void TextBox::MarkBlocks(int first, int last, const std::vector<int>& soft) {
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
+  if (!isReadOnly() && (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))) {
+    event->matches(QKeySequence::Undo) ? Undo() : Redo();
+    event->accept();
+    return;
+  }
   QPlainTextEdit::keyPressEvent(event);
   // Enter copies the block format, soft-break mark included, to the block it starts; that
   // block follows a line end.
@@ -161,6 +213,22 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
     SetFollowsSoftBreak(cursor.block(), false);
     cursor.endEditBlock();
   }
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = createStandardContextMenu(event->pos());
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // The menu's undo and redo see only the current document.
+  const bool editable = !isReadOnly();
+  for (QAction* action : menu->actions()) {
+    const bool undo = action->objectName() == u"edit-undo";
+    if (!undo && action->objectName() != u"edit-redo") continue;
+    disconnect(action, &QAction::triggered, nullptr, nullptr);
+    connect(action, &QAction::triggered, this, undo ? &TextBox::Undo : &TextBox::Redo);
+    action->setEnabled(editable && (undo ? document()->isUndoAvailable() || !undone_.empty()
+                                         : document()->isRedoAvailable() || !redone_.empty()));
+  }
+  menu->popup(event->globalPos());
 }
 
 void TextBox::insertFromMimeData(const QMimeData* source) {
