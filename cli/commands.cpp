@@ -512,11 +512,16 @@ int RunReorder(const Options& options) {
       options.order ? HighestColumn(*options.order) : std::numeric_limits<int>::max();
   std::vector<int> columns(pieces.size());
   ParallelFor(threads, pieces.size(), [&](std::size_t k) {
-    columns[k] =
-        DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most, DelimitedParts::kPieces);
+    columns[k] = DelimitedColumnCount(std::span(&pieces[k], 1), delimiter, at_most,
+                                      DelimitedParts::kPieces, done_with);
     done_with(pieces[k]);
   });
   const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
+  // Every column of a piece that is one long line is written as it is made, where the pieces
+  // are taken: its export would be as large as the line.
+  auto long_line = [&](std::size_t piece) {
+    return !options.order && !LongLineOfPiece(pieces[piece], kLongLineBytes).empty();
+  };
   Progress progress(options);
   return WriteParts(options, any_utf8, progress, inputs, [&](const auto& write, std::string&) {
     std::size_t done = 0;
@@ -524,10 +529,17 @@ int RunReorder(const Options& options) {
         threads, pieces.size(),
         [&](const std::size_t& piece, std::string& out) {
           out.clear();
+          if (long_line(piece)) return;
           AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count,
                                 options.order, options.out_delimiter, out, DelimitedParts::kPieces);
         },
         [&](std::size_t& piece, std::string& out) {
+          if (long_line(piece) &&
+              !AppendDelimitedExport(std::span(&pieces[piece], 1), delimiter, column_count,
+                                     options.order, options.out_delimiter, out,
+                                     DelimitedParts::kPieces, write, done_with)) {
+            return false;
+          }
           progress(done += pieces[piece].size(), bytes);
           done_with(pieces[piece]);
           return write(out);

@@ -46,19 +46,110 @@ bool EndsWithDelimiter(std::string_view line, std::string_view delimiter) {
          IsCharStart(line, 0, line.size() - delimiter.size());
 }
 
-// How many members `SplitText(line, delimiter)` gives, counted up to `cap`.
-std::size_t CountFields(std::string_view line, std::string_view delimiter, std::size_t cap) {
-  // In ASCII every byte is a character: a one-byte delimiter is counted in one pass (a line
-  // packed with delimiters would otherwise cost a search for each). No empty last member.
-  if (delimiter.size() == 1 && !line.empty() && IsAscii(line)) {
-    const auto delimiters =
-        static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter[0]));
-    return std::min(cap, delimiters + (line.back() == delimiter[0] ? 0 : 1));
+// Hands `scanned` the part of `line` before `end` once a long stretch of it is done with.
+class LineScanned {
+ public:
+  LineScanned(std::string_view line, const std::function<void(std::string_view)>* scanned)
+      : line_(line), scanned_(scanned) {}
+  void Reached(std::size_t end) {
+    if (scanned_ != nullptr && end - heard_ >= kLongLineBytes) {
+      (*scanned_)(line_.substr(heard_, end - heard_));
+      heard_ = end;
+    }
   }
-  std::size_t count = 0;
-  if (cap > 0) ForEachMember(line, delimiter, [&](std::string_view) { return ++count < cap; });
-  return count;
+  // Read up to the end of `part`, a view into the line.
+  void Reached(std::string_view part) {
+    if (scanned_ != nullptr)
+      Reached(static_cast<std::size_t>(part.data() - line_.data()) + part.size());
+  }
+
+ private:
+  std::string_view line_;
+  const std::function<void(std::string_view)>* scanned_;
+  std::size_t heard_ = 0;
+};
+
+// A line's `LineScanned`: only a long line is worth handing back as it goes.
+LineScanned HeardOf(std::string_view line, const std::function<void(std::string_view)>& scanned) {
+  return LineScanned(line, scanned && line.size() > kLongLineBytes ? &scanned : nullptr);
 }
+
+// How many members `SplitText(line, delimiter)` gives, counted up to `cap`; `scanned` hears
+// of the line's parts as they are done with.
+std::size_t CountFields(std::string_view line, std::string_view delimiter, std::size_t cap,
+                        LineScanned scanned = LineScanned({}, nullptr)) {
+  std::size_t count = 0;  // members before `at`
+  std::size_t at = 0;     // a character start after a delimiter, or where ASCII ended
+  if (delimiter.size() == 1 && !line.empty()) {
+    // In ASCII every byte is a character: a one-byte delimiter is counted in one pass (a line
+    // packed with delimiters would otherwise cost a search for each), as far as the text is
+    // ASCII, a step at a time.
+    ScanInSteps(
+        line.size(),
+        [&](std::size_t from, std::size_t end) {
+          const std::string_view step = line.substr(from, end - from);
+          if (count >= cap || !IsAscii(step)) return false;
+          count += static_cast<std::size_t>(std::count(step.begin(), step.end(), delimiter[0]));
+          at = end;
+          return true;
+        },
+        [&](std::size_t end) { scanned.Reached(end); });
+    if (at == line.size()) return std::min(cap, count + (line.back() == delimiter[0] ? 0 : 1));
+  }
+  if (count < cap) {
+    ForEachMember(line.substr(at), delimiter, [&](std::string_view member) {
+      scanned.Reached(member);
+      return ++count < cap;
+    });
+  }
+  return std::min(count, cap);
+}
+
+// Where an exported line goes: into `out`, or, for a long line of the default order, to
+// `write` a part at a time, `out` keeping only what waits.
+class ExportOut {
+ public:
+  using Write = std::function<bool(std::string_view)>;
+  ExportOut(std::string& out, const Write* write) : out_(out), write_(write) {}
+
+  std::string& out() { return out_; }
+  void StartLine() { start_ = out_.size(); }
+  std::size_t start() const { return start_; }
+  bool ok() const { return ok_; }
+
+  void Add(std::string_view bytes) {
+    if (!ok_) return;
+    out_ += bytes;
+    if (write_ != nullptr && out_.size() - start_ >= kLongLineBytes) WriteWaiting(keep_);
+  }
+  // Bytes at the end of the line that `DropEndingDelimiter` may still take back.
+  void Keep(std::size_t bytes) { keep_ = bytes; }
+
+ private:
+  // Writes what waits up to and with its last ASCII byte before the last `keep` bytes: a
+  // character starts after it, so the rest of the line is judged from there as from its start.
+  void WriteWaiting(std::size_t keep) {
+    const std::size_t from = std::max(searched_, start_);
+    if (out_.size() - from <= keep) return;
+    std::size_t cut = out_.size() - keep;
+    while (cut > from && static_cast<unsigned char>(out_[cut - 1]) >= 0x80) --cut;
+    if (cut == from) {
+      searched_ = out_.size() - keep;  // no ASCII byte there: looked at again never
+      return;
+    }
+    ok_ = ok_ && (*write_)(std::string_view(out_).substr(0, cut));
+    out_.erase(0, cut);
+    start_ = 0;
+    searched_ = 0;
+  }
+
+  std::string& out_;
+  const Write* write_;
+  std::size_t start_ = 0;     // of the line in `out_`
+  std::size_t searched_ = 0;  // the line has no ASCII byte between `start_` and this
+  std::size_t keep_ = 0;
+  bool ok_ = true;
+};
 
 // Drops the delimiter that ends the line begun at `start` of `out`, once, when it starts a
 // character there.
@@ -88,32 +179,44 @@ void AppendExportLine(std::span<const std::string_view> cells, int column_count,
 }
 
 // The exported line of `line` for the order 1, 2, …, `column_count`, as `AppendExportLine`
-// makes it, streamed field by field: no list of fields, however many the line has.
-void AppendEveryColumnLine(std::string_view line, std::string_view delimiter, int column_count,
-                           std::string_view out_delimiter, std::string& out) {
-  const std::size_t start = out.size();
+// makes it, streamed field by field: no list of fields, however many the line has. False
+// when the out's `write` is.
+bool AppendEveryColumnLine(std::string_view line, std::string_view delimiter, int column_count,
+                           std::string_view out_delimiter, ExportOut& out,
+                           LineScanned scanned = LineScanned({}, nullptr)) {
+  out.StartLine();
+  out.Keep(out_delimiter.size());
   const std::size_t columns = static_cast<std::size_t>(std::max(column_count, 0));
   std::size_t k = 0;  // cells written
+  // Bytes of the line, a step at a time: each step's pages may go back once it is out.
+  auto add_from_line = [&](std::string_view part) {
+    for (std::size_t at = 0; at < part.size(); at += kLongLineBytes) {
+      const std::string_view step = part.substr(at, kLongLineBytes);
+      out.Add(step);
+      scanned.Reached(step);
+    }
+  };
   if (delimiter == out_delimiter && !delimiter.empty() &&
-      (k = CountFields(line, delimiter, columns + 1)) <= columns) {
+      (k = CountFields(line, delimiter, columns + 1, scanned)) <= columns) {
     // The cells joined by the line's own delimiter are the line, less the delimiter that
     // ends it (which ends the last cell and begins none).
-    out +=
-        EndsWithDelimiter(line, delimiter) ? line.substr(0, line.size() - delimiter.size()) : line;
+    add_from_line(
+        EndsWithDelimiter(line, delimiter) ? line.substr(0, line.size() - delimiter.size()) : line);
   } else {
     k = 0;
     ForEachMember(line, delimiter, [&](std::string_view field) {
       if (k == columns) return false;
-      if (k++ > 0) out += out_delimiter;
-      out += field;
+      if (k++ > 0) out.Add(out_delimiter);
+      add_from_line(field);
       return true;
     });
   }
   // The delimiters after the cells the line lacks.
   for (; k < columns; ++k) {
-    if (k > 0) out += out_delimiter;
+    if (k > 0) out.Add(out_delimiter);
   }
-  DropEndingDelimiter(start, out_delimiter, out);
+  DropEndingDelimiter(out.start(), out_delimiter, out.out());
+  return out.ok();
 }
 
 // The one export loop, whatever holds the rows: `next_row(cells, wanted)` puts the first
@@ -319,27 +422,30 @@ class DelimitedLines {
 }  // namespace
 
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
-                         std::string_view delimiter, int at_most, DelimitedParts parts) {
+                         std::string_view delimiter, int at_most, DelimitedParts parts,
+                         const std::function<void(std::string_view)>& scanned) {
   const std::size_t cap = static_cast<std::size_t>(std::max(at_most, 0));
   std::size_t most = 0;
   for (std::string_view text : decoded_files) {
     DelimitedLines lines(text, parts);
     std::string_view line;
     while (most < cap && lines.Next(line)) {
-      most = std::max(most, CountFields(line, delimiter, cap));
+      most = std::max(most, CountFields(line, delimiter, cap, HeardOf(line, scanned)));
     }
   }
   return static_cast<int>(std::min(most, cap));
 }
 
-void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
+bool AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count,
                            const std::optional<Text>& order, const Text& out_delimiter,
-                           std::string& out, DelimitedParts parts) {
+                           std::string& out, DelimitedParts parts,
+                           const std::function<bool(std::string_view)>& write,
+                           const std::function<void(std::string_view)>& scanned) {
   // Room for as much as the input: mostly enough, and pages never written are never used.
   std::size_t input_size = 0;
   for (std::string_view text : decoded_files) input_size += text.size();
-  out.reserve(out.size() + input_size);
+  if (!write) out.reserve(out.size() + input_size);
   std::size_t file = 0;
   DelimitedLines lines;
   auto next_row = [&](std::vector<std::string_view>& cells, std::size_t wanted) {
@@ -353,15 +459,20 @@ void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
   };
   if (order) {
     AppendExport(next_row, column_count, *order, out_delimiter, out);
-    return;
+    return true;
   }
+  ExportOut each_out(out, write ? &write : nullptr);
   std::string_view line;
   for (std::string_view text : decoded_files) {
     for (DelimitedLines each(text, parts); each.Next(line);) {
-      AppendEveryColumnLine(line, delimiter, column_count, out_delimiter.view(), out);
+      if (!AppendEveryColumnLine(line, delimiter, column_count, out_delimiter.view(), each_out,
+                                 HeardOf(line, scanned))) {
+        return false;
+      }
       out += "\r\n";
     }
   }
+  return true;
 }
 
 std::vector<std::string_view> DelimitedPieces(

@@ -112,9 +112,13 @@ Bytes ExportColumns(const GridData& grid, const Text& order, const Text& out_del
 // what follows an end mark is already gone, and the end of a piece's long last line is known
 // without reading the line through.
 enum class DelimitedParts { kFiles, kPieces };
+//
+// `scanned`, when given, hears of each part of a long line done with (a few megabytes at a
+// time), so that the pages of a mapped text can go back meanwhile.
 int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
                          std::string_view delimiter, int at_most = std::numeric_limits<int>::max(),
-                         DelimitedParts parts = DelimitedParts::kFiles);
+                         DelimitedParts parts = DelimitedParts::kFiles,
+                         const std::function<void(std::string_view)>& scanned = nullptr);
 
 // Appends the export to `out`; without an `order`, that of `AllColumnsOrder(column_count)`,
 // streamed so that a line of any number of fields costs no memory but its output. `column_count`
@@ -124,10 +128,17 @@ int DelimitedColumnCount(std::span<const std::string_view> decoded_files,
 //
 //   files "a|b|c\r\n", "d|e"; delimiter "|"; column_count 3; order "3,1"; out delimiter "|"
 //     -> "c|a\r\n|d\r\n"
-void AppendDelimitedExport(std::span<const std::string_view> decoded_files,
+//
+// With `write`, and without an `order`, a line longer than `kLongLineBytes`
+// (run/ordered_pipeline.h) goes to `write` a part at a time as it is made, with what came
+// before it in `out`, so that `out` holds no more than a few megabytes; `scanned` hears of its
+// parts done with as for `DelimitedColumnCount`. False when `write` is.
+bool AppendDelimitedExport(std::span<const std::string_view> decoded_files,
                            std::string_view delimiter, int column_count,
                            const std::optional<Text>& order, const Text& out_delimiter,
-                           std::string& out, DelimitedParts parts = DelimitedParts::kFiles);
+                           std::string& out, DelimitedParts parts = DelimitedParts::kFiles,
+                           const std::function<bool(std::string_view)>& write = nullptr,
+                           const std::function<void(std::string_view)>& scanned = nullptr);
 
 // The same files cut for working on in parallel: pieces of whole lines, about a megabyte
 // each (`kTextPieceBytes`, run/ordered_pipeline.h), of the part of every file that loads (up

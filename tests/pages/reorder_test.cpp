@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <optional>
@@ -379,6 +380,75 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
           << first << " / " << order;
     }
   }
+}
+
+std::string Repeat(std::string_view piece, std::size_t count) {
+  std::string out;
+  out.reserve(piece.size() * count);
+  for (std::size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+// A line longer than a few megabytes, every column: written as it is made, a part at a time,
+// with the bytes of the whole line. What ends it is judged from the last ASCII byte written.
+TEST(ReorderExport, ALongLineIsWrittenAsItIsMade) {
+  const std::string ascii = Repeat("ab|", 2'000'000);
+  const std::string chinese = Repeat("\xD6\xD0", 2'600'000);  // no ASCII byte for 5 MB
+  const std::string yi = "\x83\x7C";                          // 億: its second byte is "|"
+  const StreamCase cases[] = {
+      {{ascii + "end|\n"}, "|", "", "::", Repeat("ab::", 2'000'000) + "end\r\n"},
+      {{ascii + "end|\n"}, "|", "", "|", ascii + "end\r\n"},
+      {{chinese + "|x|" + yi + "|\n"},
+       "|",
+       "",
+       "\xA3\xAC",
+       chinese + "\xA3\xACx\xA3\xAC" + yi + "\r\n"},
+      {{chinese + "|" + yi + "\n"}, "|", "", "|", chinese + "|" + yi + "\r\n"},
+      {{chinese + "|" + yi}, "|", "", "::", chinese + "::" + yi + "\r\n"},
+      {{chinese + yi + "\n"}, "|", "", "|", chinese + yi + "\r\n"},
+      // The line lacks two of the three columns.
+      {{ascii + "\np##q##r\n"}, "##", "", "|", ascii + "|\r\np|q|r\r\n"},
+  };
+  int writes = 0;
+  for (const StreamCase& c : cases) {
+    SCOPED_TRACE(c.expected.substr(c.expected.size() - 12));
+    const std::vector<std::string_view> views(c.files.begin(), c.files.end());
+    const std::vector<std::string_view> pieces = DelimitedPieces(views);
+    std::size_t heard = 0;
+    const std::function<void(std::string_view)> scanned = [&](std::string_view part) {
+      heard += part.size();
+    };
+    int columns = 0;
+    for (const std::string_view& piece : pieces) {
+      columns = std::max(columns, DelimitedColumnCount(std::span(&piece, 1), c.delimiter,
+                                                       std::numeric_limits<int>::max(),
+                                                       DelimitedParts::kPieces, scanned));
+    }
+    std::string written;
+    const std::function<bool(std::string_view)> write = [&](std::string_view part) {
+      written += part;
+      ++writes;
+      return true;
+    };
+    for (const std::string_view& piece : pieces) {
+      std::string out;
+      ASSERT_TRUE(AppendDelimitedExport(std::span(&piece, 1), c.delimiter, columns, std::nullopt,
+                                        Text(c.out_delimiter), out, DelimitedParts::kPieces, write,
+                                        scanned));
+      EXPECT_LE(out.size(), std::size_t{8} << 20);
+      written += out;
+    }
+    EXPECT_GT(heard, 0u);
+    // Compared without printing megabytes.
+    EXPECT_TRUE(written == c.expected) << written.size() << " bytes";
+    EXPECT_TRUE(ExportedInPieces(views, c.delimiter, std::nullopt, c.out_delimiter) == c.expected);
+  }
+  EXPECT_GT(writes, 5);
+  // Counted as ASCII for the first 64 MB, whose end lies inside a field, then field by field.
+  const std::string mixed = Repeat("ab|", 23'000'000) + "\xD6\xD0|\xD6\xD0";
+  const std::string_view view = mixed;
+  EXPECT_EQ(DelimitedColumnCount(std::span(&view, 1), "|"), 23'000'002);
+  EXPECT_EQ(DelimitedColumnCount(std::span(&view, 1), "|", 5), 5);
 }
 
 TEST(ReorderExport, BothFormsFollowTheRuleOnRandomInput) {
