@@ -407,9 +407,7 @@ class DelimitedLines {
       rest_ = {};
       return true;
     }
-    line = rest_.substr(0, lf - from);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    rest_.remove_prefix(lf - from + 1);
+    line = TakeLineEndingAt(rest_, lf - from);
     return true;
   }
 

@@ -298,10 +298,8 @@ inline constexpr std::size_t kLongLineBytes = 4 * kTextPieceBytes;
 inline std::string_view LongLineOfPiece(std::string_view piece, std::size_t longer_than) {
   if (piece.size() <= longer_than) return {};
   const std::size_t lf = NextLineEndInPiece(piece, "\n", 0, 0);
-  if (lf != std::string_view::npos && lf + 1 != piece.size()) return {};
-  std::string_view line = piece.substr(0, lf);
-  if (lf != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
-  return line;
+  if (lf == std::string_view::npos) return piece;
+  return lf + 1 == piece.size() ? TakeLineEndingAt(piece, lf) : std::string_view();
 }
 
 // Writes `part` 64 MB at a time (`ScanInSteps`, text/lines.h), `scanned(end)` hearing after

@@ -22,6 +22,16 @@ namespace lanzhou {
 
 // Takes the next line off `rest` into `line` (a view of the same bytes, without its line
 // end); false when `rest` is empty. Inline: the joins and loaders call it for every line.
+// Takes the line whose LF is at offset `lf` of `rest` off `rest`, as `NextLine` does, and
+// returns it without the LF and one CR before it, for a caller that found the LF itself.
+//   rest "a\r\nb", lf 2  ->  "a"; rest is then "b"
+inline std::string_view TakeLineEndingAt(std::string_view& rest, std::size_t lf) {
+  std::string_view line = rest.substr(0, lf);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  rest.remove_prefix(lf + 1);
+  return line;
+}
+
 inline bool NextLine(std::string_view& rest, std::string_view& line) {
   if (rest.empty()) return false;
   const void* lf = std::memchr(rest.data(), '\n', rest.size());
@@ -30,10 +40,8 @@ inline bool NextLine(std::string_view& rest, std::string_view& line) {
     rest = {};
     return true;
   }
-  const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data());
-  line = rest.substr(0, at);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  rest.remove_prefix(at + 1);
+  line =
+      TakeLineEndingAt(rest, static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data()));
   return true;
 }
 
