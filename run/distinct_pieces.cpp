@@ -35,33 +35,84 @@ constexpr int kLowBits = 24;
 constexpr std::uint64_t kLowMask = (std::uint64_t{1} << kLowBits) - 1;
 constexpr std::uint64_t kLongPiece = kLowMask;  // the length of a piece this long or longer
 
-std::uint64_t HashOf(std::string_view piece) { return std::hash<std::string_view>{}(piece); }
+// Long pieces are read a step at a time, and a large mapped text hands each step's pages back
+// once it is read (`Releaser`): a single line the size of the input then never brings all of
+// its pages in at once.
+constexpr std::size_t kStep = 4 * kMiB;
+// Hands back the pages of a part of the text, or does nothing (a text in memory, or a small
+// mapped one). Called on any thread.
+using Releaser = std::function<void(std::string_view part)>;
+void Released(const Releaser* release, std::string_view part) {
+  if (release != nullptr && *release) (*release)(part);
+}
+
+// A piece longer than a step is hashed a step at a time and the steps' hashes combined: the
+// same bytes always give the same hash, whichever way they are read.
+[[gnu::noinline]] std::uint64_t HashInSteps(std::string_view piece, const Releaser* release) {
+  std::uint64_t hash = piece.size();
+  for (std::size_t at = 0; at < piece.size(); at += kStep) {
+    const std::string_view step = piece.substr(at, kStep);
+    hash = (hash ^ std::hash<std::string_view>{}(step)) * 0x9E3779B97F4A7C15u;
+    Released(release, step);
+  }
+  return hash ^ (hash >> 29);
+}
+inline std::uint64_t HashOf(std::string_view piece, const Releaser* release = nullptr) {
+  return piece.size() <= kStep ? std::hash<std::string_view>{}(piece) : HashInSteps(piece, release);
+}
+
+// Whether the `length` bytes at `a` and at `b` of `text` are equal, compared a step at a time.
+[[gnu::noinline]] bool EqualInSteps(std::string_view text, std::size_t a, std::size_t b,
+                                    std::size_t length, const Releaser* release) {
+  for (std::size_t at = 0; at < length; at += kStep) {
+    const std::size_t n = std::min(kStep, length - at);
+    if (std::memcmp(text.data() + a + at, text.data() + b + at, n) != 0) return false;
+    Released(release, text.substr(a + at, n));
+    Released(release, text.substr(b + at, n));
+  }
+  return true;
+}
+inline bool Equal(std::string_view text, std::size_t a, std::size_t b, std::size_t length,
+                  const Releaser* release) {
+  return length <= kStep ? std::memcmp(text.data() + a, text.data() + b, length) == 0
+                         : EqualInSteps(text, a, b, length, release);
+}
 
 // Pieces as splitting on the separator where it starts a character gives them.
 class Splitter {
  public:
-  Splitter(std::string_view text, std::string_view separator) : text_(text), sep_(separator) {}
+  Splitter(std::string_view text, std::string_view separator, const Releaser* release)
+      : text_(text), sep_(separator), release_(release) {}
 
   std::size_t FindSeparator(std::size_t known, std::size_t from) const {
     return lanzhou::FindSeparator(text_, sep_, known, from);
   }
-
+  // The same for a search that may go far: when pages can go back, a step at a time.
+  std::size_t FindSeparatorFar(std::size_t known, std::size_t from) const {
+    return release_ == nullptr ? FindSeparator(known, from) : FindSeparatorInSteps(known, from);
+  }
   // The end of the piece that starts at `start`.
   std::size_t EndOf(std::size_t start) const {
-    const std::size_t q = FindSeparator(start, start);
+    const std::size_t q = FindSeparatorFar(start, start);
     return q == kNone ? text_.size() : q;
   }
 
   // The start of the first piece that begins at or after `at`, stepping from `known` (a piece
   // start <= at); the end of the text when none does.
   std::size_t PieceStartFrom(std::size_t known, std::size_t at) const {
-    return PieceEndAfter(text_, sep_, known, at - known);
+    if (release_ == nullptr || !*release_) return PieceEndAfter(text_, sep_, known, at - known);
+    std::size_t released = at;
+    return PieceEndAfter(text_, sep_, known, at - known, [&](std::size_t end) {
+      Released(release_, text_.substr(released, end - released));
+      released = end;
+    });
   }
 
   // Whether the piece that starts at `a` is `piece`.
   bool PieceEquals(std::size_t a, std::string_view piece) const {
     const std::size_t len = piece.size();
-    if (a + len > text_.size() || std::memcmp(text_.data() + a, piece.data(), len) != 0) {
+    if (a + len > text_.size() ||
+        !Equal(text_, a, static_cast<std::size_t>(piece.data() - text_.data()), len, release_)) {
       return false;
     }
     // No separator starts a character inside the equal bytes (none does in `piece`); only one
@@ -74,8 +125,10 @@ class Splitter {
   // Calls each(start, length) for the pieces in [begin, end), both piece starts (or the end).
   template <typename Each>
   void ForEachPiece(std::size_t begin, std::size_t end, Each&& each) const {
+    // Only a part longer than a step can hold a piece that long.
+    const bool far = end - begin > kStep;
     for (std::size_t start = begin; start < end;) {
-      const std::size_t q = FindSeparator(start, start);
+      const std::size_t q = far ? FindSeparatorFar(start, start) : FindSeparator(start, start);
       each(start, (q == kNone ? text_.size() : q) - start);
       if (q == kNone) break;
       start = q + sep_.size();
@@ -83,8 +136,21 @@ class Splitter {
   }
 
  private:
+  [[gnu::noinline]] std::size_t FindSeparatorInSteps(std::size_t known, std::size_t from) const {
+    for (std::size_t at = from;;) {
+      const std::size_t end = std::min(text_.size(), at + kStep);
+      // A separator that begins in this step may end in the next.
+      const std::size_t stop = std::min(text_.size(), end + sep_.size() - 1);
+      const std::size_t q = lanzhou::FindSeparator(text_.substr(0, stop), sep_, known, at);
+      if (q != kNone || end == text_.size()) return q;
+      Released(release_, text_.substr(at, end - at));
+      at = end;
+    }
+  }
+
   std::string_view text_;
   std::string_view sep_;
+  const Releaser* release_;  // null: a text in memory, searched in one go
 };
 
 // Open addressing over 8-byte slots of (reference + 1) << 24 | the hash's low 24 bits; 0 is
@@ -218,15 +284,48 @@ class TempFile {
   std::uint64_t written_ = 0;
 };
 
-// A partition record: the piece's offset in the text and its length, then its bytes.
+// A partition record: the piece's offset in the text and its length, then its bytes; for a
+// piece of a megabyte or more, its length with kByReference set, then its hash: such a piece
+// is read from the text itself when it must be compared or written, never copied whole.
 struct RecordHead {
   std::uint64_t start;
   std::uint64_t length;
 };
+constexpr std::uint64_t kByReference = std::uint64_t{1} << 63;
+constexpr std::size_t kReferencedPiece = kMiB;
 
-bool AppendRecord(TempFile& file, std::uint64_t start, std::string_view piece, std::string& error) {
+// How many bytes follow a record's head.
+std::size_t BytesOf(const RecordHead& head) {
+  return (head.length & kByReference) != 0 ? sizeof(std::uint64_t)
+                                           : static_cast<std::size_t>(head.length);
+}
+
+// `piece` is the text's, at `start`; `hash` its HashOf.
+bool AppendRecord(TempFile& file, std::uint64_t start, std::string_view piece, std::uint64_t hash,
+                  std::string& error) {
+  if (piece.size() >= kReferencedPiece) {
+    const RecordHead head{start, piece.size() | kByReference};
+    return file.Append(&head, sizeof head, error) && file.Append(&hash, sizeof hash, error);
+  }
   const RecordHead head{start, piece.size()};
   return file.Append(&head, sizeof head, error) && file.Append(piece.data(), piece.size(), error);
+}
+
+// The hash of the piece a record holds (`bytes` as the record stands).
+std::uint64_t HashOfRecord(const RecordHead& head, std::string_view bytes) {
+  if ((head.length & kByReference) == 0) return HashOf(bytes);
+  std::uint64_t hash;
+  std::memcpy(&hash, bytes.data(), sizeof hash);
+  return hash;
+}
+
+// Whether the records `a` and `b` (bytes as they stand) hold equal pieces of `text`, given
+// equal hashes.
+bool RecordsEqual(const RecordHead& a, std::string_view a_bytes, const RecordHead& b,
+                  std::string_view b_bytes, std::string_view text, const Releaser* release) {
+  if (a.length != b.length) return false;
+  if ((a.length & kByReference) == 0) return a_bytes == b_bytes;
+  return Equal(text, a.start, b.start, a.length & ~kByReference, release);
 }
 
 // Reads a file of records front to back through a buffer that grows only for a record
@@ -240,12 +339,13 @@ class RecordReader {
   bool Next(RecordHead& head, std::string_view& piece, std::string& error) {
     if (!Have(sizeof head, error)) return false;
     std::memcpy(&head, buffer_.data() + pos_, sizeof head);
-    if (!Have(sizeof head + head.length, error)) {
+    const std::size_t bytes = BytesOf(head);
+    if (!Have(sizeof head + bytes, error)) {
       if (error.empty()) error = "a temporary file was cut short";
       return false;
     }
-    piece = std::string_view(buffer_.data() + pos_ + sizeof head, head.length);
-    pos_ += sizeof head + head.length;
+    piece = std::string_view(buffer_.data() + pos_ + sizeof head, bytes);
+    pos_ += sizeof head + bytes;
     return true;
   }
 
@@ -325,8 +425,14 @@ class JoinedOutput {
 class PartitionFiles {
  public:
   // `level0_bits` bits of the hash choose the first partition files.
-  PartitionFiles(std::uint64_t budget, std::string temp_dir, int level0_bits, std::string& error)
-      : budget_(budget), temp_dir_(std::move(temp_dir)), level0_bits_(level0_bits), error_(error) {}
+  PartitionFiles(std::string_view text, const Releaser* release, std::uint64_t budget,
+                 std::string temp_dir, int level0_bits, std::string& error)
+      : text_(text),
+        release_(release),
+        budget_(budget),
+        temp_dir_(std::move(temp_dir)),
+        level0_bits_(level0_bits),
+        error_(error) {}
 
   // Makes the first partition files and the file of kept pieces.
   bool Create(std::vector<std::unique_ptr<TempFile>>& files) {
@@ -354,7 +460,7 @@ class PartitionFiles {
     std::string_view piece;
     bool ok = true;
     while (ok && reader.Next(head, piece, error_)) {
-      const std::uint64_t hash = HashOf(piece);
+      const std::uint64_t hash = HashOfRecord(head, piece);
       if (level < kDeepestLevel && seen.size() + piece.size() + 2 * table.bytes() > budget &&
           !seen.empty()) {
         runs_.push_back(run);
@@ -367,14 +473,15 @@ class PartitionFiles {
       const bool first = table.Insert(hash, ref, [&](std::uint64_t other) {
         RecordHead seen_head;
         std::memcpy(&seen_head, seen.data() + other, sizeof seen_head);
-        return seen_head.length == piece.size() &&
-               std::memcmp(seen.data() + other + sizeof seen_head, piece.data(), piece.size()) == 0;
+        const std::string_view seen_bytes(seen.data() + other + sizeof seen_head,
+                                          BytesOf(seen_head));
+        return RecordsEqual(seen_head, seen_bytes, head, piece, text_, release_);
       });
       if (!first) continue;
       seen.append(reinterpret_cast<const char*>(&head), sizeof head);
       seen.append(piece);
       if (head.start >= keep_from) {
-        const std::uint64_t entry[2] = {head.start, head.length};
+        const std::uint64_t entry[2] = {head.start, head.length & ~kByReference};
         ok = kept_.Append(entry, sizeof entry, error_);
         ++run.count;
       }
@@ -430,8 +537,17 @@ class PartitionFiles {
       const auto length = static_cast<std::size_t>(c.buffer[c.pos + 1]);
       joined.clear();
       joined += sep;
-      joined += text.substr(start, length);
-      if (!out.Emit(joined)) return false;
+      if (length < kReferencedPiece) {
+        joined += text.substr(start, length);
+        if (!out.Emit(joined)) return false;
+      } else {
+        // Written from the text a step at a time, its pages handed back behind.
+        if (!out.Emit(joined)) return false;
+        for (std::size_t at = 0; at < length; at += kStep) {
+          if (!out.Emit(text.substr(start + at, std::min(kStep, length - at)))) return false;
+          passed(start + at);
+        }
+      }
       c.pos += 2;
       if (c.pos == c.buffer.size() && c.remaining > 0 && !refill(c)) return false;
       if (c.pos < c.buffer.size()) heads.push({c.buffer[c.pos], i});
@@ -457,6 +573,12 @@ class PartitionFiles {
     return true;
   }
 
+  // A record as it stands, into another file.
+  bool CopyRecord(TempFile& file, const RecordHead& head, std::string_view bytes) {
+    return file.Append(&head, sizeof head, error_) &&
+           file.Append(bytes.data(), bytes.size(), error_);
+  }
+
   // Sends the distinct records met so far, then the rest of the partition from `head` on, into
   // partitions split by the next bits of the hash, and takes each of those in turn.
   bool SplitFurther(RecordReader& reader, const std::string& seen, RecordHead head,
@@ -466,14 +588,12 @@ class PartitionFiles {
     for (std::size_t at = 0; at < seen.size();) {
       RecordHead h;
       std::memcpy(&h, seen.data() + at, sizeof h);
-      const std::string_view p(seen.data() + at + sizeof h, h.length);
-      if (!AppendRecord(*files[SplitIndex(HashOf(p), level + 1)], h.start, p, error_)) {
-        return false;
-      }
-      at += sizeof h + h.length;
+      const std::string_view p(seen.data() + at + sizeof h, BytesOf(h));
+      if (!CopyRecord(*files[SplitIndex(HashOfRecord(h, p), level + 1)], h, p)) return false;
+      at += sizeof h + p.size();
     }
     do {
-      if (!AppendRecord(*files[SplitIndex(HashOf(piece), level + 1)], head.start, piece, error_)) {
+      if (!CopyRecord(*files[SplitIndex(HashOfRecord(head, piece), level + 1)], head, piece)) {
         return false;
       }
     } while (reader.Next(head, piece, error_));
@@ -488,6 +608,8 @@ class PartitionFiles {
     return true;
   }
 
+  const std::string_view text_;
+  const Releaser* release_;
   const std::uint64_t budget_;
   const std::string temp_dir_;
   const int level0_bits_;
@@ -502,7 +624,11 @@ class Engine {
  public:
   Engine(std::string_view text, std::string_view separator, const DistinctPiecesOptions& options,
          const std::function<bool(std::string_view)>& write, std::string& error)
-      : split_(text, separator),
+      // Empty for a small mapped text, whose pages stay.
+      : release_(options.text_is_file_mapping && text.size() > kReleaseAbove
+                     ? Releaser([](std::string_view part) { ReleasePages(part); })
+                     : Releaser()),
+        split_(text, separator, release_ ? &release_ : nullptr),
         text_(text),
         sep_(separator),
         options_(options),
@@ -572,7 +698,7 @@ class Engine {
       cuts.clear();
       split_.ForEachPiece(part_bounds_[k].first, part_bounds_[k].second,
                           [&](std::size_t start, std::size_t length) {
-                            cuts.push_back({HashOf(text_.substr(start, length)),
+                            cuts.push_back({HashOf(text_.substr(start, length), &release_),
                                             (std::uint64_t{start} << kLowBits) |
                                                 std::min<std::uint64_t>(length, kLongPiece)});
                           });
@@ -751,8 +877,8 @@ class Engine {
     const double records = static_cast<double>(text_.size() - from) * 1.5 + TableBytes() * 4.0;
     int level0_bits = 1;
     while (level0_bits < 8 && records / (1 << level0_bits) > Budget() / 2) ++level0_bits;
-    PartitionFiles partitions(Budget(), TemporaryDirectory(options_.temp_directory), level0_bits,
-                              error_);
+    PartitionFiles partitions(text_, &release_, Budget(),
+                              TemporaryDirectory(options_.temp_directory), level0_bits, error_);
     std::vector<std::unique_ptr<TempFile>> files;
     if (!partitions.Create(files)) return false;
 
@@ -763,8 +889,8 @@ class Engine {
       table.ForEachRef([&](std::uint64_t ref) {
         const auto start = static_cast<std::size_t>(ref);
         const std::string_view piece = text_.substr(start, split_.EndOf(start) - start);
-        ok = ok &&
-             AppendRecord(*files[partitions.SplitIndex(HashOf(piece), 0)], start, piece, error_);
+        const std::uint64_t hash = HashOf(piece, &release_);
+        ok = ok && AppendRecord(*files[partitions.SplitIndex(hash, 0)], start, piece, hash, error_);
       });
       table.Clear();
       if (!ok) return false;
@@ -780,7 +906,7 @@ class Engine {
         for (const Cut& cut : window_parts_[k]) {
           const std::size_t start = cut.packed >> kLowBits;
           if (!AppendRecord(*files[partitions.SplitIndex(cut.hash, 0)], start, PieceOf(cut),
-                            error_)) {
+                            cut.hash, error_)) {
             return false;
           }
         }
@@ -810,6 +936,7 @@ class Engine {
     });
   }
 
+  const Releaser release_;
   const Splitter split_;
   const std::string_view text_;
   const std::string_view sep_;

@@ -16,8 +16,8 @@ struct DistinctPiecesOptions {
   int threads = 1;
   // The most memory the run may hold, in bytes; 0 means no limit. It counts the tables,
   // buffers and, for a text that is a file mapping, the pages of the text it reads. Beyond
-  // the limit the pieces go to temporary files. Kept to within a few megabytes, except for a
-  // single distinct piece larger than about half the limit, which is held whole.
+  // the limit the pieces go to temporary files. Kept to within a few megabytes: a piece of a
+  // megabyte or more is never copied, only read from the text a few megabytes at a time.
   std::uint64_t memory_limit = 0;
   // Where temporary files go; empty: $TMPDIR, else /tmp. They are unlinked as soon as they
   // are created, so nothing is left behind however the run ends.

@@ -1,17 +1,21 @@
 #include "run/distinct_pieces.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
-#include "text/gbk_chars.h"
 #include "tests/support/temp_directory.h"
+#include "text/gbk_chars.h"
 
 namespace lanzhou {
 namespace {
@@ -122,16 +126,18 @@ TEST(DistinctPiecesTest, SameBytesForEveryThreadCountAndMemoryLimit) {
   const std::string large = RandomLines(6 << 20, 7);
   const std::string small = RandomLines(2 << 20, 5);
   const std::string long_lines = LongLines(8000, 6000);
+  // Lines longer than the steps in which long pieces are searched, hashed, compared and
+  // written, held in the partition files by reference.
+  const std::string huge_lines = LongLines(8, 5 << 20);
   TempDirectory temp;
   const struct {
     const std::string& text;
     std::uint64_t limit;
     bool spills;
     std::vector<int> threads;
-  } runs[] = {{large, 0, false, {1, 2, 7}},
-              {large, 1 << 20, true, {1, 2, 7}},
-              {small, 16 << 10, true, {1}},
-              {long_lines, 256 << 10, true, {1}}};
+  } runs[] = {{large, 0, false, {1, 2, 7}}, {large, 1 << 20, true, {1, 2, 7}},
+              {small, 16 << 10, true, {1}}, {long_lines, 256 << 10, true, {1}},
+              {huge_lines, 0, false, {2}},  {huge_lines, 16 << 10, true, {1, 2}}};
   for (const auto& run : runs) {
     const std::string expected = Reference(run.text, "\r\n");
     for (int threads : run.threads) {
@@ -146,6 +152,32 @@ TEST(DistinctPiecesTest, SameBytesForEveryThreadCountAndMemoryLimit) {
       EXPECT_TRUE(temp.Files().empty());
     }
   }
+}
+
+// A mapped file large enough to hand its pages back behind the work, with lines longer than
+// the steps of every search: in memory and beyond it, the rule's bytes.
+TEST(DistinctPiecesTest, AMappedFileOfLongLinesGivesTheSameBytes) {
+  const std::string text = LongLines(14, 5 << 20);
+  TempDirectory input;
+  const std::filesystem::path path = input.path() / "in.txt";
+  std::ofstream(path, std::ios::binary) << text;
+  const int fd = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  void* map = mmap(nullptr, text.size(), PROT_READ, MAP_PRIVATE, fd, 0);
+  close(fd);
+  ASSERT_NE(map, MAP_FAILED);
+  const std::string_view mapped(static_cast<const char*>(map), text.size());
+  const std::string expected = Reference(text, "\r\n");
+  TempDirectory temp;
+  for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{16} << 10}) {
+    DistinctPiecesOptions options;
+    options.threads = 2;
+    options.memory_limit = limit;
+    options.temp_directory = temp.path().string();
+    options.text_is_file_mapping = true;
+    EXPECT_TRUE(Distinct(mapped, options) == expected) << limit;
+  }
+  munmap(map, text.size());
 }
 
 TEST(DistinctPiecesTest, TemporaryFilesThatCannotBeWrittenFailTheRunAndLeaveNothing) {
