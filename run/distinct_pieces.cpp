@@ -150,7 +150,7 @@ class Splitter {
 
   std::string_view text_;
   std::string_view sep_;
-  const Releaser* release_;  // null: a text in memory, searched in one go
+  const Releaser* release_;  // null when nothing is handed back: searched in one go
 };
 
 // Open addressing over 8-byte slots of (reference + 1) << 24 | the hash's low 24 bits; 0 is
