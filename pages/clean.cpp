@@ -40,6 +40,70 @@ std::size_t FoldCutAt(std::string_view line, std::size_t known, std::size_t from
   return line.size();
 }
 
+// Where a long line can be cut for the script fold: just after a blank (space or tab).
+// OpenCC's dictionaries separate keys from values and values from one another by blanks, so
+// no phrase holds one and none lies across the cut. The first such place at or after `from`,
+// or line.size().
+std::size_t ScriptCutAt(std::string_view line, std::size_t from) {
+  for (std::size_t p = std::max<std::size_t>(from, 1); p < line.size(); ++p) {
+    if (line[p - 1] == ' ' || line[p - 1] == '\t') return p;
+  }
+  return line.size();
+}
+
+// Folds one long line given a run of its bytes at a time, each folded part cut where
+// `FoldCutAt` allows, so that the parts give what the whole line gives. The line's CR LF
+// before it goes out with its first part; a line that folds to nothing is dropped when the
+// folds say so.
+class LongLineFolder {
+ public:
+  LongLineFolder(const Folds& folds, JoinedLines& joined,
+                 const std::function<bool(std::string_view)>& write)
+      : folds_(folds), joined_(joined), write_(write) {}
+
+  // `bytes` continue the line, and end it when `last`; `read_to(end)` hears after each part
+  // folded straight from `bytes` that those before `end` are done with. False when `write` is.
+  bool Add(std::string_view bytes, bool last,
+           const std::function<void(std::size_t)>& read_to = nullptr) {
+    const bool pending = !waiting_.empty();
+    if (pending) waiting_ += bytes;
+    const std::string_view text = pending ? std::string_view(waiting_) : bytes;
+    std::size_t at = 0;
+    while (at < text.size()) {
+      const std::size_t end = FoldCutAt(text, at, std::min(text.size(), at + kLongLineBytes));
+      if (end == text.size() && !last) break;  // what follows may still fold with it
+      if (!Fold(text.substr(at, end - at), at == 0 && end == text.size())) return false;
+      if (!pending && read_to) read_to(end);
+      at = end;
+    }
+    if (pending) {
+      waiting_.erase(0, at);
+    } else {
+      waiting_.assign(text.substr(at));
+    }
+    return true;
+  }
+
+ private:
+  bool Fold(std::string_view part, bool whole) {
+    folded_.resize(part.size());
+    folded_.resize(
+        static_cast<std::size_t>(NormalizeLineInto(part, folds_, folded_.data()) - folded_.data()));
+    // Only a line folded in one part can fold to nothing: every cut has a character beside it.
+    if (!started_ && whole && folded_.empty() && folds_.drop_empty) return true;
+    if (!started_ && !joined_.WriteEnded("\r\n", write_)) return false;
+    started_ = true;
+    return write_(folded_);
+  }
+
+  const Folds& folds_;
+  JoinedLines& joined_;
+  const std::function<bool(std::string_view)>& write_;
+  std::string waiting_;
+  std::string folded_;
+  bool started_ = false;
+};
+
 }  // namespace
 
 Text CleanText(std::string_view text, const Cleaning& cleaning) {
@@ -56,30 +120,38 @@ bool WriteCleanedText(std::string_view text, const Cleaning& cleaning, int threa
                       const std::function<void(std::size_t, std::size_t)>& progress,
                       const std::function<void(std::size_t)>& scanned) {
   // Pieces end after an LF, so each holds whole lines; every cleaned line is followed by CR
-  // LF. A piece that is one long line is folded where the pieces are taken, a part at a time
-  // (the script fold, which reads words, takes it whole).
+  // LF. A piece that is one long line is folded where the pieces are taken, a part at a time.
   struct Result {
     std::string lines;
     std::string converted;
     std::string_view long_line;
   };
-  const bool by_parts = cleaning.script == nullptr || !cleaning.script->is_open();
+  const ScriptFold* script =
+      cleaning.script != nullptr && cleaning.script->is_open() ? cleaning.script : nullptr;
   JoinedLines joined;
-  // Folds `line` a part of about kLongLineBytes at a time; false when `write` is.
-  auto write_long_line = [&](std::size_t line_start, std::string_view line, std::string& folded) {
-    bool started = false;
-    for (std::size_t at = 0; at < line.size();) {
-      const std::size_t end = FoldCutAt(line, at, std::min(line.size(), at + kLongLineBytes));
-      const std::string_view part = line.substr(at, end - at);
-      folded.resize(part.size());
-      folded.resize(static_cast<std::size_t>(
-          NormalizeLineInto(part, cleaning.folds, folded.data()) - folded.data()));
-      // Only a line that is one part can fold to nothing: every cut has a character beside it.
-      if (!started && end == line.size() && folded.empty() && cleaning.folds.drop_empty) break;
-      if (!started && !joined.WriteEnded("\r\n", write)) return false;
-      started = true;
-      if (!write(folded)) return false;
+  // Folds `line` a part at a time; false when `write` is.
+  auto write_long_line = [&](std::size_t line_start, std::string_view line,
+                             std::string& converted) {
+    LongLineFolder folder(cleaning.folds, joined, write);
+    auto read_to = [&](std::size_t end) {
       if (scanned) scanned(line_start + end);
+    };
+    // The script fold converts a line only when all of it is GB18030: looked at first, a
+    // part at a time, and the parts then converted one by one.
+    bool converts = script != nullptr;
+    for (std::size_t at = 0; converts && at < line.size();) {
+      const std::size_t end = ScriptCutAt(line, std::min(line.size(), at + kLongLineBytes));
+      converts = script->ConvertsWhole(line.substr(at, end - at));
+      read_to(end);
+      at = end;
+    }
+    if (!converts) return folder.Add(line, true, read_to);
+    for (std::size_t at = 0; at < line.size();) {
+      const std::size_t end = ScriptCutAt(line, std::min(line.size(), at + kLongLineBytes));
+      converted.clear();
+      script->Append(line.substr(at, end - at), converted);
+      if (!folder.Add(converted, end == line.size())) return false;
+      read_to(end);
       at = end;
     }
     return true;
@@ -87,14 +159,14 @@ bool WriteCleanedText(std::string_view text, const Cleaning& cleaning, int threa
   return RunOverLines<Result>(
       text, "\n", threads,
       [&](std::string_view piece, Result& result) {
-        result.long_line = by_parts ? LongLineOfPiece(piece, kLongLineBytes) : std::string_view();
+        result.long_line = LongLineOfPiece(piece, kLongLineBytes);
         if (result.long_line.empty()) {
           AppendCleanedPiece(piece, cleaning, result.converted, result.lines);
         }
       },
       [&](TextPiece& piece, Result& result) {
         if (!result.long_line.empty() &&
-            !write_long_line(piece.start, result.long_line, result.lines)) {
+            !write_long_line(piece.start, result.long_line, result.converted)) {
           return false;
         }
         if (progress) progress(piece.end, text.size());

@@ -60,6 +60,11 @@ void ScriptFold::Append(std::string_view gb18030, std::string& out) const {
   }
 }
 
+bool ScriptFold::ConvertsWhole(std::string_view gb18030) const {
+  std::string utf8;
+  return ToUtf8Exactly(gb18030, utf8);
+}
+
 std::string ScriptFold::Convert(std::string_view gb18030) const {
   std::string out;
   Append(gb18030, out);

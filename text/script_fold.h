@@ -38,6 +38,9 @@ class ScriptFold {
   // Appends `gb18030` converted to `out`. Safe to call from several threads at once. Lines
   // convert independently: OpenCC's phrases never span a line end.
   void Append(std::string_view gb18030, std::string& out) const;
+  // Whether `gb18030` is converted whole: it is GB18030 throughout, or a line of it that is
+  // not would be kept as it is.
+  bool ConvertsWhole(std::string_view gb18030) const;
   std::string Convert(std::string_view gb18030) const;
 
  private:

@@ -101,7 +101,10 @@ TEST(WriteCleanedText, EveryThreadCountGivesTheLineByLineResult) {
   // ASCII characters: blanks, full-width forms and "\x81A" (one character) about every cut,
   // a four-byte blank whose last byte is a digit right before one, a line with no place to
   // cut, and one of blanks alone.
-  std::string unit = G("Ａb　 c|ＡＢ  \tx中Ｘ|") + "\x81" "Ay " + G("　");
+  std::string unit = G("Ａb　 c|ＡＢ  \tx中Ｘ|") +
+                     "\x81"
+                     "Ay " +
+                     G("　");
   std::string mixed;
   while (mixed.size() < (9 << 20)) mixed += unit;
   std::string chinese;
@@ -125,6 +128,27 @@ TEST(WriteCleanedText, EveryThreadCountGivesTheLineByLineResult) {
       return true;
     }));
     EXPECT_TRUE(out == want) << folds.trim << folds.squeeze << folds.drop_empty;
+  }
+  // With the script fold too, cut after blanks (the phrases of 头发 and 发展 lie beside every
+  // cut); a line that is not all GB18030 is kept as it is.
+  const ScriptFold s2t = Loaded("s2t");
+  std::string phrases(14, 'x');  // 4 MB into the line falls between 头 and 发
+  while (phrases.size() < (17 << 18)) phrases += G("头发 Ａb　 c|发展\t中文  ");
+  const std::string script_lines =
+      phrases + "\n" + phrases.substr(0, 3 << 20) + "\x81 " + phrases.substr(3 << 20);
+  std::string converted;
+  s2t.Append(script_lines, converted);
+  for (const Folds& folds : {Folds{.width = true, .trim = true, .squeeze = true}}) {
+    std::string want;
+    AppendNormalizedLines(converted, folds, want);
+    if (want.ends_with("\r\n")) want.resize(want.size() - 2);
+    std::string out;
+    ASSERT_TRUE(WriteCleanedText(script_lines, {.folds = folds, .script = &s2t}, 2,
+                                 [&](std::string_view part) {
+                                   out += part;
+                                   return true;
+                                 }));
+    EXPECT_TRUE(out == want) << folds.squeeze;
   }
 }
 
