@@ -120,21 +120,21 @@ class ExportOut {
   void Add(std::string_view bytes) {
     if (!ok_) return;
     out_ += bytes;
-    if (write_ != nullptr && out_.size() - start_ >= kLongLineBytes) WriteWaiting(keep_);
+    if (write_ != nullptr && out_.size() - start_ >= kLongLineBytes) WriteWaiting();
   }
   // Bytes at the end of the line that `DropEndingDelimiter` may still take back.
   void Keep(std::size_t bytes) { keep_ = bytes; }
 
  private:
-  // Writes what waits up to and with its last ASCII byte before the last `keep` bytes: a
+  // Writes what waits up to and with its last ASCII byte before the last `keep_` bytes: a
   // character starts after it, so the rest of the line is judged from there as from its start.
-  void WriteWaiting(std::size_t keep) {
+  void WriteWaiting() {
     const std::size_t from = std::max(searched_, start_);
-    if (out_.size() - from <= keep) return;
-    std::size_t cut = out_.size() - keep;
+    if (out_.size() - from <= keep_) return;
+    std::size_t cut = out_.size() - keep_;
     while (cut > from && static_cast<unsigned char>(out_[cut - 1]) >= 0x80) --cut;
     if (cut == from) {
-      searched_ = out_.size() - keep;  // no ASCII byte there: looked at again never
+      searched_ = out_.size() - keep_;  // no ASCII byte there: looked at again never
       return;
     }
     ok_ = ok_ && (*write_)(std::string_view(out_).substr(0, cut));

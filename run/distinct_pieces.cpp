@@ -100,7 +100,7 @@ class Splitter {
   // The start of the first piece that begins at or after `at`, stepping from `known` (a piece
   // start <= at); the end of the text when none does.
   std::size_t PieceStartFrom(std::size_t known, std::size_t at) const {
-    if (release_ == nullptr || !*release_) return PieceEndAfter(text_, sep_, known, at - known);
+    if (release_ == nullptr) return PieceEndAfter(text_, sep_, known, at - known);
     std::size_t released = at;
     return PieceEndAfter(text_, sep_, known, at - known, [&](std::size_t end) {
       Released(release_, text_.substr(released, end - released));
