@@ -133,9 +133,7 @@ bool WriteCleanedText(std::string_view text, const Cleaning& cleaning, int threa
   auto write_long_line = [&](std::size_t line_start, std::string_view line,
                              std::string& converted) {
     LongLineFolder folder(cleaning.folds, joined, write);
-    auto read_to = [&](std::size_t end) {
-      if (scanned) scanned(line_start + end);
-    };
+    const std::function<void(std::size_t)> read_to = ScannedFrom(scanned, line_start);
     // The script fold converts a line only when all of it is GB18030: looked at first, a
     // part at a time, and the parts then converted one by one.
     bool converts = script != nullptr;

@@ -198,9 +198,7 @@ bool WriteFilteredLines(std::string_view text, const KeywordFilter& filter, bool
       },
       [&](TextPiece& piece, Filtered& out) {
         if (!out.long_line.empty()) {
-          const std::function<void(std::size_t)> read_to = [&](std::size_t end) {
-            if (scanned) scanned(piece.start + end);
-          };
+          const std::function<void(std::size_t)> read_to = ScannedFrom(scanned, piece.start);
           if (filter.LineMatches(out.long_line, read_to) == keep &&
               !(joined.Write("\r\n", write) && WriteInSteps(out.long_line, write, read_to))) {
             return false;

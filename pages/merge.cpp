@@ -167,9 +167,7 @@ bool WriteJoinedListWithDatum(std::string_view a_decoded, std::string_view datum
         }
       },
       [&](TextPiece& piece, Joined& out) {
-        const std::function<void(std::size_t)> read_to = [&](std::size_t end) {
-          if (scanned) scanned(piece.start + end);
-        };
+        const std::function<void(std::size_t)> read_to = ScannedFrom(scanned, piece.start);
         if (!out.long_line.empty() && !WriteInSteps(out.long_line, write, read_to)) return false;
         if (progress) progress(piece.end, a_decoded.size());
         return write(out.bytes);

@@ -302,6 +302,16 @@ inline std::string_view LongLineOfPiece(std::string_view piece, std::size_t long
   return lf + 1 == piece.size() ? TakeLineEndingAt(piece, lf) : std::string_view();
 }
 
+// A `scanned` for a part of the text that begins at `start`: `end` within the part is heard
+// as `start + end` of the text, and nothing is heard without `scanned`. Holds a reference to
+// `scanned`, which must outlive it.
+inline std::function<void(std::size_t)> ScannedFrom(const std::function<void(std::size_t)>& scanned,
+                                                    std::size_t start) {
+  return [&scanned, start](std::size_t end) {
+    if (scanned) scanned(start + end);
+  };
+}
+
 // Writes `part` 64 MB at a time (`ScanInSteps`, text/lines.h), `scanned(end)` hearing after
 // each step that the bytes of `part` before `end` were read, so that the pages of a mapped
 // text can go back as a long line is written from it. False when `write` is.
