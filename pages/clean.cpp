@@ -134,25 +134,28 @@ bool WriteCleanedText(std::string_view text, const Cleaning& cleaning, int threa
                              std::string& converted) {
     LongLineFolder folder(cleaning.folds, joined, write);
     const std::function<void(std::size_t)> read_to = ScannedFrom(scanned, line_start);
+    // The line cut for the script fold: `each(part, last)` on each part in turn, until it
+    // returns false (and then false).
+    auto each_script_part = [&](const auto& each) {
+      for (std::size_t at = 0; at < line.size();) {
+        const std::size_t end = ScriptCutAt(line, std::min(line.size(), at + kLongLineBytes));
+        if (!each(line.substr(at, end - at), end == line.size())) return false;
+        read_to(end);
+        at = end;
+      }
+      return true;
+    };
     // The script fold converts a line only when all of it is GB18030: looked at first, a
     // part at a time, and the parts then converted one by one.
-    bool converts = script != nullptr;
-    for (std::size_t at = 0; converts && at < line.size();) {
-      const std::size_t end = ScriptCutAt(line, std::min(line.size(), at + kLongLineBytes));
-      converts = script->ConvertsWhole(line.substr(at, end - at));
-      read_to(end);
-      at = end;
-    }
+    const bool converts = script != nullptr && each_script_part([&](std::string_view part, bool) {
+                            return script->ConvertsWhole(part);
+                          });
     if (!converts) return folder.Add(line, true, read_to);
-    for (std::size_t at = 0; at < line.size();) {
-      const std::size_t end = ScriptCutAt(line, std::min(line.size(), at + kLongLineBytes));
+    return each_script_part([&](std::string_view part, bool last) {
       converted.clear();
-      script->Append(line.substr(at, end - at), converted);
-      if (!folder.Add(converted, end == line.size())) return false;
-      read_to(end);
-      at = end;
-    }
-    return true;
+      script->Append(part, converted);
+      return folder.Add(converted, last);
+    });
   };
   return RunOverLines<Result>(
       text, "\n", threads,
