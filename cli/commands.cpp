@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,6 +50,18 @@ void Report(const Options& options, const std::string& message) {
 // The name to show for `path` in messages: "standard input" for "-", else the name quoted.
 std::string DisplayName(const std::string& path) {
   return path == "-" ? std::string("standard input") : QuotedName(path);
+}
+
+// A user as messages name one: "user NAME (UID)", or "user UID" when the name is unknown.
+std::string UserName(uid_t uid) {
+  std::array<char, 4096> buffer{};
+  passwd entry{};
+  passwd* found = nullptr;
+  const std::string number = std::to_string(uid);
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+    return "user " + number;
+  }
+  return "user " + QuotedName(found->pw_name) + " (" + number + ")";
 }
 
 std::string ChangedWhileRead(const std::string& path) {
@@ -110,6 +123,9 @@ class Output {
                                                     : OutputFile::Mode::kReplace)),
         name_(ToStandardOutput(options) ? "standard output" : DisplayName(*options.output)) {
     file_.set_take_ownership(options.take_ownership);
+    // The program exits right after the commit: a kill from then on would be reported over
+    // a result that stays (a merge run again would append its lines twice).
+    file_.set_hold_signals_on_commit(true);
     // A merge that waits for another one to finish with the file says so, where someone
     // watches.
     file_.set_on_wait([this] {
@@ -145,6 +161,12 @@ class Output {
         error = "cannot write " + name_ +
                 ": another program removed or replaced it while the merge appended to it; the "
                 "merged lines were taken back";
+        break;
+      case OutputFile::Problem::kLinkOfAnother:
+        error = "cannot write " + name_ + ": the symbolic link " +
+                QuotedName(file_.refused_link()) + " belongs to " +
+                UserName(file_.refused_link_owner()) +
+                ", in a folder that everyone may write; it is not followed";
         break;
       case OutputFile::Problem::kNone:
         error = "cannot write " + name_ + ": " + std::strerror(file_.error());

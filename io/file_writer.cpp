@@ -16,7 +16,6 @@
 #include <charconv>
 #include <cstring>
 #include <mutex>
-#include <optional>
 
 #include "io/system_calls.h"
 #include "io/temp_file.h"
@@ -58,7 +57,8 @@ char path[PATH_MAX];
 int append_fd = -1;
 off_t append_size = 0;
 bool append_created = false;
-volatile pid_t writer = 0;  // the thread that set the action
+volatile pid_t writer = 0;       // the thread that set the action
+volatile sig_atomic_t held = 0;  // a committing output holds the signals until the exit
 // A write past the file size limit is not among them: SIGXFSZ is ignored (`Open`), so that
 // the write fails with EFBIG and the output is taken back as after any failed write.
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -83,6 +83,9 @@ bool HandToWriter(int sig) {
 }
 
 extern "C" void OnSignal(int sig) {
+  // Another thread got it while the writer commits with the signals blocked: the result is
+  // whole, and the program exits as its commit says.
+  if (held) return;
   if (HandToWriter(sig)) return;
   Undo();
   ::signal(sig, SIG_DFL);
@@ -118,6 +121,16 @@ void Set(Action what, const std::string& name, int fd = -1, off_t size = 0, bool
 
 void Clear() { action = kNone; }
 
+// Blocks the signals in this thread, for the rest of the program.
+void Hold() {
+  Install();
+  held = 1;
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int sig : kSignals) sigaddset(&signals, sig);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
 }  // namespace guard
 
 std::string DirectoryOf(const std::string& path) {
@@ -144,23 +157,47 @@ int NamedDescriptor(std::string_view path) {
   return -1;
 }
 
+// Whether a link owned by `owner` in `directory` may be followed, by the rule the kernel
+// applies where it protects links (fs.protected_symlinks): in a sticky folder that everyone
+// may write (/tmp), only a link of ours or of the folder's owner. Anyone may plant a link
+// there, and one of another user would lead our write to a file of their choosing. Applied
+// here whatever the host's setting, for the links are followed here, not by the kernel.
+bool MayFollowLink(const std::string& directory, uid_t owner) {
+  if (owner == ::geteuid()) return true;
+  struct stat folder {};
+  if (::stat(directory.empty() ? "." : directory.c_str(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return !shared || owner == folder.st_uid;
+}
+
+// Where a chain of symbolic links leads.
+struct FollowedPath {
+  std::string path;  // the file the chain finally names
+  int error = 0;     // ELOOP, or EACCES for a link that `MayFollowLink` refuses
+  std::string link;  // EACCES: that link
+  uid_t owner = 0;   // and its owner
+};
+
 // The file a chain of symbolic links finally names, also when it does not exist yet (a
 // dangling link: that name is created). A path that is no link comes back as it is, and so
-// does one that names a descriptor (/dev/stdout is a link to the file behind it). Nothing for
-// a loop or a chain longer than the system follows (ELOOP): there is no file to write, and
-// the link must not be replaced by one.
-std::optional<std::string> FollowLinks(std::string path) {
+// does one that names a descriptor (/dev/stdout is a link to the file behind it). ELOOP for a
+// loop or a chain longer than the system follows: there is no file to write, and the link
+// must not be replaced by one. EACCES for a link of another user in a shared sticky folder.
+FollowedPath FollowLinks(std::string path) {
   for (int hops = 0; hops <= 40; ++hops) {
     struct stat st {};
-    if (NamedDescriptor(path) >= 0) return path;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (NamedDescriptor(path) >= 0) return {path, 0, {}, 0};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {path, 0, {}, 0};
+    if (!MayFollowLink(DirectoryOf(path), st.st_uid)) {
+      return {path, EACCES, path, st.st_uid};
+    }
     char target[PATH_MAX];
     const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-    if (n < 0) return path;
+    if (n < 0) return {path, 0, {}, 0};
     const std::string next(target, static_cast<std::size_t>(n));
     path = next.starts_with('/') ? next : DirectoryOf(path) + next;
   }
-  return std::nullopt;
+  return {path, ELOOP, {}, 0};
 }
 
 mode_t NewFileMode() {
@@ -225,9 +262,14 @@ bool OutputFile::Open() {
   if (!own_fd_) return true;
   IgnoreFileSizeSignal();
   if (path_.empty()) return Fail(ENOENT);
-  const std::optional<std::string> followed = FollowLinks(path_);
-  if (!followed) return Fail(ELOOP);
-  target_ = *followed;
+  FollowedPath followed = FollowLinks(path_);
+  if (followed.error == EACCES) {
+    problem_ = Problem::kLinkOfAnother;
+    refused_link_ = std::move(followed.link);
+    refused_link_owner_ = followed.owner;
+  }
+  if (followed.error != 0) return Fail(followed.error);
+  target_ = std::move(followed.path);
   if (const int named = NamedDescriptor(target_); named >= 0) {
     const int flags = ::fcntl(named, F_GETFL);
     if (flags < 0) return Fail(errno);
@@ -396,23 +438,30 @@ bool OutputFile::Commit() {
     committed_ = true;
     return true;
   }
+  // Every byte is written: a signal that would end the program now waits for its exit, so
+  // that the program either reports a kill and has taken the output back or reports success.
+  if (hold_signals_) guard::Hold();
   if (append_from_ >= 0 && !StillNamed()) return false;
   // The data must be on the disk before the name points at it, or a crash could leave an
   // empty file where the old one stood.
   const bool replacing = unnamed_ || !temporary_.empty();
   if (replacing && Sys().fsync(fd_) != 0) return Fail(errno);
   if (unnamed_ && !LinkIn()) return false;
+  // The guard's cut-back names the descriptor by its number, which the close frees for the
+  // next file any thread opens: it goes first. A named temporary file it removes by its name,
+  // up to the rename.
+  if (temporary_.empty()) guard::Clear();
   // Closing also releases an append's lock, after the last byte is in.
-  const int closed = ::close(fd_);
+  const int closed = Sys().close(fd_);
   fd_ = -1;
   if (closed != 0) return Fail(errno);
   if (!temporary_.empty()) {
     if (Sys().rename(temporary_.c_str(), target_.c_str()) != 0) return Fail(errno);
     temporary_.clear();
+    guard::Clear();
   }
   if (replacing) SyncDirectory(DirectoryOf(target_));
   committed_ = true;
-  guard::Clear();
   return true;
 }
 

@@ -20,7 +20,11 @@ namespace lanzhou {
 //     already open, is written as it is, as shell redirection would (a `>>` stays an append);
 //   - a character device, a FIFO or a socket: written in place;
 //   - a symbolic link: the file it finally names (a dangling link: that file is created; a
-//     loop, or a chain longer than the system follows, fails with ELOOP, the link untouched);
+//     loop, or a chain longer than the system follows, fails with ELOOP, the link untouched).
+//     A link in a sticky folder that everyone may write (/tmp) is followed only when it is
+//     ours or the folder owner's, as the kernel's link protection has it, whether or not the
+//     host turned that on: another user's link there fails with EACCES and `problem()`
+//     kLinkOfAnother (`refused_link()`, `refused_link_owner()`), nothing written;
 //   - a regular file or a new name: replaced or appended to, as the mode says.
 //
 //   kReplace: the pieces go to an unnamed temporary file in the target's directory
@@ -57,7 +61,7 @@ class OutputFile {
  public:
   enum class Mode { kReplace, kAppend };
   // Why a step failed, where the errno alone does not say it.
-  enum class Problem { kNone, kOwnedByAnother, kNameMoved };
+  enum class Problem { kNone, kOwnedByAnother, kNameMoved, kLinkOfAnother };
 
   // `native_path` is a UTF-8 path; an empty one fails to open with ENOENT.
   OutputFile(std::string native_path, Mode mode);
@@ -79,6 +83,11 @@ class OutputFile {
 
   // kReplace: another user's file that we may write is replaced by a file of ours.
   void set_take_ownership(bool take) { take_ownership_ = take; }
+  // For a program that exits after the commit: from the start of `Commit` (every byte is
+  // written) to the end of the program, SIGINT, SIGTERM and SIGHUP wait blocked. A program
+  // that a signal ends has then taken its output back, and one that exits has the output the
+  // commit reports, never a kill reported over a result that stays.
+  void set_hold_signals_on_commit(bool hold) { hold_signals_ = hold; }
 
   bool Open();
   bool Write(std::string_view data);
@@ -92,6 +101,9 @@ class OutputFile {
   bool ended_partial_line() const { return ended_partial_line_; }
   // True when a failed append could not be cut back (the appended bytes stay).
   bool cut_back_failed() const { return cut_back_failed_; }
+  // kLinkOfAnother: the link that was not followed (a path as given or reached), its owner.
+  const std::string& refused_link() const { return refused_link_; }
+  uid_t refused_link_owner() const { return refused_link_owner_; }
 
  private:
   // The new file beside the target, with the owner and mode of the file it replaces, if any.
@@ -112,6 +124,7 @@ class OutputFile {
   std::string temporary_;  // kReplace: the named temporary file, until it is renamed
   bool unnamed_ = false;   // kReplace: fd_ is an O_TMPFILE file, linked in on commit
   bool take_ownership_ = false;
+  bool hold_signals_ = false;
   long long append_from_ = -1;  // kAppend to a regular file: its length when locked
   bool created_ = false;        // kAppend: the file did not exist before
   bool readable_ = true;        // kAppend: fd_ may be read (its last byte seen)
@@ -119,6 +132,8 @@ class OutputFile {
   Problem problem_ = Problem::kNone;
   bool committed_ = false;
   bool cut_back_failed_ = false;
+  std::string refused_link_;
+  uid_t refused_link_owner_ = 0;
   int error_ = 0;
   std::function<void()> on_wait_;
   std::function<void()> while_waiting_;

@@ -15,8 +15,8 @@ namespace {
 int OpenCall(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
 const SystemCalls kReal = {
-    OpenCall, ::read,      ::write, ::pwrite, ::fsync, ::rename,
-    ::linkat, ::ftruncate, ::flock, ::mmap,   ::pread, ::unlink,
+    OpenCall,    ::read,  ::write, ::pwrite, ::fsync,  ::rename, ::linkat,
+    ::ftruncate, ::flock, ::mmap,  ::pread,  ::unlink, ::close,
 };
 
 const SystemCalls* current = &kReal;

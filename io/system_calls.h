@@ -27,6 +27,7 @@ struct SystemCalls {
   void* (*mmap)(void* address, std::size_t length, int protection, int flags, int fd, off_t offset);
   ssize_t (*pread)(int fd, void* data, std::size_t size, off_t offset);
   int (*unlink)(const char* path);
+  int (*close)(int fd);
 };
 
 // Writes all of `data` at the descriptor's position with `Sys().write`, or from `offset` on

@@ -429,6 +429,41 @@ TEST(CliOutput, UnwritableNamesAreRefusedNamedAndLeftAlone) {
   }
 }
 
+// Run as root, -o a name in a shared sticky folder that another user made a link to a file
+// of root's (or to a new name in a folder only root may enter): refused, naming the link and
+// its owner, and nothing written, for a replacement and a merge's append alike.
+TEST(CliOutput, ALinkPlantedByAnotherUserInASharedFolderIsRefused) {
+  if (!CanRunAsNobody()) GTEST_SKIP() << "needs root to make links of another user";
+  TempDirectory dir;
+  const std::string in = dir.WriteForCli("in.txt", "x1\nx1\n");
+  const std::string target = dir.WriteForCli("root.txt", "root's\r\n");
+  fs::create_directory(dir.path() / "private");
+  fs::permissions(dir.path() / "private", fs::perms::owner_all);
+  const fs::path shared = dir.path() / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  for (const std::string& to : {target, dir / "private/new.txt"}) {
+    const std::string link = shared / "report.txt";
+    fs::create_symlink(to, link);
+    ASSERT_EQ(lchown(link.c_str(), kNobody, kNobody), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"dedupe", in, "-o", link},
+          std::vector<std::string>{"merge", in, "--datum", "d", "-o", link}}) {
+      SCOPED_TRACE(args[0] + " to " + to);
+      const CliResult cli = RunCli(args);
+      EXPECT_EQ(cli.status, 2);
+      EXPECT_EQ(cli.err, "lanzhou-cli: " + args[0] + ": cannot write '" + link +
+                             "': the symbolic link '" + link +
+                             "' belongs to user 'nobody' (65534), in a folder that everyone may "
+                             "write; it is not followed\n");
+      EXPECT_EQ(ReadFile(target), "root's\r\n");
+      EXPECT_EQ(Listing(dir.path() / "private"), std::vector<std::string>{});
+      EXPECT_EQ(Listing(shared), std::vector<std::string>{"report.txt"});
+    }
+    fs::remove(link);
+  }
+}
+
 // A merge finds the half line a killed writer left: its own lines start on a new line, it
 // says so, and the half line stays for the user to see.
 TEST(CliMerge, AMergeAfterHalfALineStartsOnANewLine) {

@@ -99,7 +99,8 @@ TEST(WriteToFile, DevicesAreWrittenInPlace) {
 // this process cannot build the place (the case is then skipped).
 struct Failure {
   const char* name;
-  std::function<std::string(const TempDirectory&, std::vector<std::unique_ptr<TmpfsMount>>&)> prepare;
+  std::function<std::string(const TempDirectory&, std::vector<std::unique_ptr<TmpfsMount>>&)>
+      prepare;
   std::vector<int> errors;  // the errno values that describe it
   bool old_file = true;     // whether an earlier file stands at the path
 };
@@ -209,7 +210,8 @@ TEST(OutputFile, SymbolicLinkLoopsAndTooLongChainsAreRefusedAndLeftAlone) {
          fs::create_symlink("l2", dir / "l1");
          fs::create_symlink("l1", dir / "l2");
        }},
-      {"a link naming itself", [](const TempDirectory& dir) { fs::create_symlink("l1", dir / "l1"); }},
+      {"a link naming itself",
+       [](const TempDirectory& dir) { fs::create_symlink("l1", dir / "l1"); }},
       {"a chain of 50 links",
        [](const TempDirectory& dir) {
          for (int i = 1; i < 50; ++i) {
@@ -365,8 +367,8 @@ TEST(OutputFile, AnAppendWhoseFileLosesItsNameMeanwhileFails) {
        },
        "replacement\r\n"},
       {"removed", [](const TempDirectory& dir) { fs::remove(dir / "m.txt"); }, ""},
-      {"renamed away", [](const TempDirectory& dir) { fs::rename(dir / "m.txt", dir / "moved.txt"); },
-       ""},
+      {"renamed away",
+       [](const TempDirectory& dir) { fs::rename(dir / "m.txt", dir / "moved.txt"); }, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -384,6 +386,127 @@ TEST(OutputFile, AnAppendWhoseFileLosesItsNameMeanwhileFails) {
     EXPECT_EQ(fs::exists(dir / "m.txt") ? Slurp(dir / "m.txt") : "", c.at_name);
     if (fs::exists(dir / "moved.txt")) {
       EXPECT_EQ(Slurp(dir / "moved.txt"), kOld);
+    }
+  }
+}
+
+// What the faked close of a commit does after the real one: another file of the program takes
+// the freed number, and SIGTERM arrives.
+std::string reusing_file;
+int CloseThenReuseAndTerminate(int fd) {
+  const int closed = ::close(fd);
+  const int other = ::open(reusing_file.c_str(), O_RDWR);
+  if (other >= 0 && other != fd) {
+    ::dup2(other, fd);
+    ::close(other);
+  }
+  ::raise(SIGTERM);
+  return closed;
+}
+ssize_t WriteThenTerminate(int fd, const void* data, std::size_t size) {
+  const ssize_t n = RealSystemCalls().write(fd, data, size);
+  ::raise(SIGTERM);
+  return n;
+}
+
+// SIGTERM at the end of an append, in a program of its own: a kill before the last byte is in
+// takes the lines back; one during the commit of a program that holds the signals waits for
+// its exit (the lines stay, and the program says so); and the cut-back of a kill never lands
+// on the file that took the closed descriptor's number.
+TEST(OutputFile, ASignalAtTheEndOfAnAppendLeavesItWholeOrNone) {
+  struct Case {
+    const char* name;
+    bool hold;
+    SystemCalls calls;
+    int exit_status;  // -1: ended by SIGTERM
+    std::string after;
+  };
+  SystemCalls at_write = RealSystemCalls(), at_close = RealSystemCalls();
+  at_write.write = WriteThenTerminate;
+  at_close.close = CloseThenReuseAndTerminate;
+  const Case cases[] = {
+      {"kill while writing", true, at_write, -1, kOld},
+      {"kill after the close, signals not held", false, at_close, -1, kOld + "ours\r\n"},
+      {"kill after the close, signals held", true, at_close, 0, kOld + "ours\r\n"},
+  };
+  const std::string other_bytes = "the file that took the number, much longer than the other\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDirectory dir;
+    Spill(dir / "m.txt", kOld);
+    Spill(dir / "other.txt", other_bytes);
+    reusing_file = dir / "other.txt";
+    const pid_t child = ::fork();
+    if (child == 0) {
+      OutputFile out(dir / "m.txt", OutputFile::Mode::kAppend);
+      out.set_hold_signals_on_commit(c.hold);
+      bool ok = out.Open();
+      ScopedSystemCalls faults(c.calls);
+      ok = ok && out.Write("ours\r\n") && out.Commit();
+      ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const bool terminated = WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : terminated ? -1 : -2, c.exit_status);
+    EXPECT_EQ(Slurp(dir / "m.txt"), c.after);
+    EXPECT_EQ(Slurp(dir / "other.txt"), other_bytes);
+  }
+}
+
+// In a sticky folder that everyone may write, a link is followed only when it is ours or the
+// folder owner's; another user's is refused, named with its owner, and nothing is written,
+// to an append as to a replacement, wherever in a chain it stands.
+TEST(OutputFile, ALinkOfAnotherUserInASharedStickyFolderIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make links of another user";
+  constexpr uid_t kOther = 4321;
+  struct Case {
+    const char* name;
+    mode_t folder_mode;
+    uid_t folder_owner;
+    uid_t link_owner;
+    bool chained;  // out.txt is our link to the link in the folder
+    bool followed;
+  };
+  const Case cases[] = {
+      {"another user's link", 01777, 0, kOther, false, false},
+      {"another user's link behind ours", 01777, 0, kOther, true, false},
+      {"our own link", 01777, kOther, 0, false, true},
+      {"the folder owner's link", 01777, kOther, kOther, false, true},
+      {"a folder that is not sticky", 0777, 0, kOther, false, true},
+      {"a sticky folder only its owner writes", 01755, 0, kOther, false, true},
+  };
+  for (const OutputFile::Mode mode : {OutputFile::Mode::kReplace, OutputFile::Mode::kAppend}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (mode == OutputFile::Mode::kAppend ? ", append" : ""));
+      TempDirectory dir;
+      Spill(dir / "target.txt", kOld);
+      const fs::path shared = dir / "shared";
+      fs::create_directory(shared);
+      ASSERT_EQ(::chmod(shared.c_str(), c.folder_mode), 0);
+      ASSERT_EQ(::chown(shared.c_str(), c.folder_owner, c.folder_owner), 0);
+      fs::create_symlink(dir / "target.txt", shared / "report.txt");
+      ASSERT_EQ(::lchown((shared / "report.txt").c_str(), c.link_owner, c.link_owner), 0);
+      fs::path path = shared / "report.txt";
+      if (c.chained) {
+        fs::create_symlink(path, dir / "out.txt");
+        path = dir / "out.txt";
+      }
+      OutputFile out(path, mode);
+      const bool done = out.Open() && out.Write("ours\r\n") && out.Commit();
+      EXPECT_EQ(done, c.followed);
+      if (c.followed) {
+        EXPECT_EQ(Slurp(dir / "target.txt"),
+                  mode == OutputFile::Mode::kAppend ? kOld + "ours\r\n" : "ours\r\n");
+        continue;
+      }
+      EXPECT_EQ(out.error(), EACCES);
+      EXPECT_EQ(out.problem(), OutputFile::Problem::kLinkOfAnother);
+      EXPECT_EQ(out.refused_link(), (shared / "report.txt").string());
+      EXPECT_EQ(out.refused_link_owner(), kOther);
+      EXPECT_EQ(Slurp(dir / "target.txt"), kOld);
+      EXPECT_TRUE(fs::is_symlink(shared / "report.txt"));
+      EXPECT_EQ(Names(shared), std::vector<std::string>{"report.txt"});
     }
   }
 }
