@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/module_hooks.h"
+#include "io/process_start.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/qt_translations.h"
 #include "ui/save_folder.h"
@@ -52,6 +53,7 @@ int AnswerWithoutDisplay(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  lanzhou::StartProcess();
   if (AnswerWithoutDisplay(argc, argv) != 0) return std::fflush(stdout) == 0 ? 0 : 1;
   QApplication app(argc, argv);
   std::vector<lanzhou::Text> files;

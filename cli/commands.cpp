@@ -70,6 +70,8 @@ std::string ChangedWhileRead(const std::string& path) {
 
 // `spooling`: the input failed while being copied to a temporary file.
 std::string ReadFailure(const std::string& path, int err, bool spooling = false) {
+  // Closed when the program started: an error, never an empty input.
+  if (path == "-" && err == EBADF) return "standard input is closed";
   if (spooling) {
     return "cannot read " + DisplayName(path) + ": " +
            TemporaryFileFailure("write", TemporaryDirectory(), err);

@@ -5,8 +5,10 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "io/process_start.h"
 
 int main(int argc, char** argv) {
+  lanzhou::StartProcess();
   using lanzhou::cli::ParseResult;
   std::vector<std::string_view> args(argv + 1, argv + argc);
   ParseResult parsed = lanzhou::cli::ParseCommandLine(args);

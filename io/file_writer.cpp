@@ -15,8 +15,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <mutex>
 
+#include "io/process_start.h"
 #include "io/system_calls.h"
 #include "io/temp_file.h"
 
@@ -204,18 +204,6 @@ mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
-}
-
-// A write beyond the file size limit (ulimit -f) would end the program by SIGXFSZ, with no
-// chance to take the output back; ignored, the write fails with EFBIG instead.
-void IgnoreFileSizeSignal() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGXFSZ, &ignore, nullptr);
-  });
 }
 
 // Makes a rename in `directory` durable; a failure here loses nothing that was promised.

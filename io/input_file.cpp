@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "io/file_writer.h"
+#include "io/process_start.h"
 #include "io/system_calls.h"
 #include "io/temp_file.h"
 #include "text/lines.h"
@@ -189,8 +190,13 @@ void WidenPipe(int fd) {
   if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) ::fcntl(fd, F_SETPIPE_SZ, 1 << 20);
 }
 
-// Opens `path` for reading ("-": standard input, which stays open); -1 with `err` set.
+// Opens `path` for reading ("-": standard input, which stays open); -1 with `err` set (EBADF:
+// standard input was closed when the program started, and /dev/null stands in for it).
 int OpenInput(const std::string& path, int& err) {
+  if (path == "-" && StandardInputClosed()) {
+    err = EBADF;
+    return -1;
+  }
   const int fd = path == "-" ? STDIN_FILENO : Sys().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) {
     err = errno;

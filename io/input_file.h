@@ -29,7 +29,8 @@ struct ReadLimits {
 
 // The whole of `native_path` ("-": standard input, left open) into `bytes`. False on
 // failure, with `error` set to the errno of the step that failed: ENOMEM when the memory ran
-// out, EFBIG beyond `limits.max_bytes`.
+// out, EFBIG beyond `limits.max_bytes`, EBADF for standard input when it was closed at the
+// start (`StandardInputClosed`, io/process_start.h).
 bool ReadInput(const std::string& native_path, std::string& bytes, int& error,
                const ReadLimits& limits = {});
 

@@ -81,5 +81,57 @@ TEST(CliInputs, NamedPipesGiveWhatFilesGive) {
   }
 }
 
+// Started with standard input, output or error closed (`cmd 0<&-`): no file the program opens
+// takes their place. A closed standard input is an error, never an empty input, and the -o
+// file stays as it was; a closed standard error loses the messages and nothing else.
+TEST(CliInputs, ClosedStandardDescriptorsAreNoInputAndNoPlaceForFiles) {
+  struct Case {
+    std::vector<int> closed;
+    std::vector<std::string> args;  // "@" stands for the temporary directory
+    int status;
+    std::string err;  // likewise
+    std::string out_file;
+  };
+  const Case cases[] = {
+      {{0}, {"dedupe", "-o", "@/out.txt"}, 2, "dedupe: standard input is closed", "old\r\n"},
+      {{0}, {"dedupe", "-", "-o", "@/out.txt"}, 2, "dedupe: standard input is closed", "old\r\n"},
+      {{0},
+       {"filter", "--keep", "-k", "-", "@/a.txt", "-o", "@/out.txt"},
+       2,
+       "filter: standard input is closed",
+       "old\r\n"},
+      {{0},
+       {"merge", "@/a.txt", "-", "-o", "@/out.txt"},
+       2,
+       "merge: standard input is closed",
+       "old\r\n"},
+      {{2}, {"merge", "@/a.txt", "@/b.txt", "-o", "@/out.txt"}, 0, "", "old\r\nx1||y1|\r\n"},
+      {{0, 1, 2}, {"extract", "@/a.txt", "-o", "@/out.txt"}, 0, "", "x1\r\nx2"},
+  };
+  for (const Case& c : cases) {
+    TempDirectory dir;
+    const std::string root = dir.path().string();
+    auto expand = [&root](std::string s) {
+      for (std::size_t at = s.find('@'); at != std::string::npos; at = s.find('@', at)) {
+        s.replace(at, 1, root);
+        at += root.size();
+      }
+      return s;
+    };
+    dir.WriteForCli("a.txt", "x1\nx2\n");
+    dir.WriteForCli("b.txt", "y1\n");
+    const std::string out = dir.WriteForCli("out.txt", "old\r\n");
+    CliCall call;
+    for (const std::string& arg : c.args) call.args.push_back(expand(arg));
+    call.closed = c.closed;
+    SCOPED_TRACE(call.args[0] + " without descriptor " + std::to_string(c.closed.back()));
+    const CliResult cli = RunCli(call);
+    EXPECT_EQ(cli.status, c.status);
+    EXPECT_EQ(cli.err, c.err.empty() ? "" : "lanzhou-cli: " + expand(c.err) + "\n");
+    EXPECT_EQ(ReadFile(out), c.out_file);
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.txt", "b.txt", "out.txt"}));
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou::cli_test

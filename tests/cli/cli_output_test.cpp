@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "io/temp_file.h"
 #include "tests/cli/cli_runner.h"
 
 namespace lanzhou::cli_test {
@@ -126,19 +127,32 @@ TEST(MergeOutput, AFailedAppendIsTakenBackWhole) {
   }
 }
 
-// A file size limit (ulimit -f) with SIGXFSZ as the shell leaves it: SIGXFSZ is ignored, so
-// the write past the limit is an ordinary write error that takes the partial output back (no
-// temporary file, no part of an append), never a signal that ends the program.
+// A file size limit (ulimit -f) with SIGXFSZ as the shell leaves it: SIGXFSZ is ignored from
+// the start, so a write past the limit is an ordinary write error that takes the partial
+// output back (no temporary file, no part of an append), never a signal that ends the
+// program. Also where an input larger than the memory a command may hold goes to temporary
+// files first: LF line ends changed a piece at a time, lines too many for --memory spilled.
 TEST(OutputFile, AFileSizeLimitIsAWriteErrorThatTakesThePartialOutputBack) {
   TempDirectory dir;
   std::string many;
   for (int i = 0; i < 20000; ++i) many += "line" + std::to_string(i) + "\r\n";
   const std::string in = dir.WriteForCli("in.txt", many);
+  std::string lf;
+  for (int i = 0; i < 40000; ++i) lf += "line" + std::to_string(i) + "\n";
+  const std::string in_lf = dir.WriteForCli("lf.txt", lf);
   const std::string out = dir.WriteForCli("out.txt", "old\r\n");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"dedupe", in, "-o", out},
-        std::vector<std::string>{"merge", in, "--datum", "d", "-o", out}}) {
-    SCOPED_TRACE(args[0]);
+  const std::string cannot_write = "cannot write '" + out + "': File too large";
+  const std::string no_temporary_space =
+      "no space left for temporary files in '" + TemporaryDirectory() + "'";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"dedupe", in, "-o", out}, cannot_write},
+      {{"merge", in, "--datum", "d", "-o", out}, cannot_write},
+      {{"dedupe", "--memory", "64K", in, "-o", out}, no_temporary_space},
+      {{"dedupe", "--memory", "64K", in_lf, "-o", out},
+       "cannot read '" + in_lf + "': " + no_temporary_space},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args[1]);
     CliCall call;
     call.args = args;
     call.file_size_limit = 100000;
@@ -146,11 +160,10 @@ TEST(OutputFile, AFileSizeLimitIsAWriteErrorThatTakesThePartialOutputBack) {
     CliResult cli = RunCli(call);
     EXPECT_EQ(cli.signal, 0);
     EXPECT_EQ(cli.status, 2);
-    EXPECT_EQ(cli.err,
-              "lanzhou-cli: " + args[0] + ": cannot write '" + out + "': File too large\n");
+    EXPECT_EQ(cli.err, "lanzhou-cli: " + args[0] + ": " + message + "\n");
     const std::string kept = ReadFile(out);
     EXPECT_TRUE(kept == "old\r\n") << kept.size() << " bytes";
-    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "out.txt"}));
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "lf.txt", "out.txt"}));
   }
 }
 

@@ -56,6 +56,7 @@ struct CliCall {
   bool ignore_sigxfsz = true;               // writes beyond the limit fail instead of killing
   std::optional<std::string> cwd{};         // the child's working directory
   bool as_nobody = false;                   // run as user and group 65534 when we are root
+  std::vector<int> closed{};                // standard descriptors the child starts without
 };
 
 // The user `as_nobody` runs as, and whether this process can switch to it.
@@ -90,6 +91,7 @@ class RunningCli {
     for (int fd : {in, out, err}) {
       if (fd > 2) close(fd);
     }
+    for (int fd : call.closed) close(fd);
     if (call.cwd && chdir(call.cwd->c_str()) != 0) _exit(127);
     if (call.file_size_limit) {
       // An ignored signal stays ignored across exec: writes then fail with EFBIG.
