@@ -5,6 +5,7 @@
 // exits non-zero.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -31,6 +32,9 @@ namespace {
 // The call that fails (1 = the first call) and the calls made so far.
 int fail_at = 0;
 int calls = 0;
+// The failed call was the sync of a file's data (not of a directory): nothing promised that
+// data is on the disk, so the save must fail.
+bool data_sync_failed = false;
 
 bool Fails() { return ++calls == fail_at; }
 
@@ -51,7 +55,11 @@ ssize_t Pwrite(int fd, const void* data, std::size_t size, off_t offset) {
   return RealSystemCalls().pwrite(fd, data, size, offset);
 }
 int Fsync(int fd) {
-  if (Fails()) return errno = EIO, -1;
+  if (Fails()) {
+    struct stat st {};
+    data_sync_failed = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    return errno = EIO, -1;
+  }
   return RealSystemCalls().fsync(fd);
 }
 int Rename(const char* from, const char* to) {
@@ -218,6 +226,7 @@ TEST(FaultInjection, EveryFailingCallLeavesOldOrNewContentAndSaysSo) {
       path.prepare(dir);
       fail_at = k;
       calls = 0;
+      data_sync_failed = false;
       const Outcome outcome = path.run(dir);
       if (calls < k) {  // no call failed: the path is done
         EXPECT_EQ(outcome.files, clean.files);
@@ -226,7 +235,9 @@ TEST(FaultInjection, EveryFailingCallLeavesOldOrNewContentAndSaysSo) {
       ++injected;
       if (outcome.succeeded) {
         // A fault that changes nothing promised (a mapping that falls back to reading, the
-        // sync of the directory after the rename) may let the write succeed.
+        // sync of the directory after the rename) may let the write succeed; a failed sync
+        // of the data may not, though the files look as after a clean run.
+        EXPECT_FALSE(data_sync_failed) << "the data's sync failed and the save succeeded";
         EXPECT_EQ(outcome.files, clean.files) << outcome.message;
       } else {
         EXPECT_EQ(outcome.files, before_dir.Files());
