@@ -6,6 +6,7 @@
 
 #include "pages/extract.h"
 #include "pages/wrap.h"
+#include "text/quoted_name.h"
 
 #ifndef LANZHOU_VERSION
 #define LANZHOU_VERSION "0.0.0"
@@ -207,16 +208,16 @@ class Parser {
         Positional(optarg);
       } else if (opt == '?') {
         // optopt is the unknown letter, or 0 for an unknown long option.
-        Fail(Prefix() + "unknown option '" +
-             (optopt != 0 ? Spelling(optopt) : std::string(argv[optind - 1])) + "'");
+        Fail(Prefix() + "unknown option " +
+             QuotedName(optopt != 0 ? Spelling(optopt) : std::string(argv[optind - 1])));
       } else if (opt == ':') {
         if (!Applies(optopt, command_)) {
-          Fail(Prefix() + "unknown option '" + Spelling(optopt) + "'");
+          Fail(Prefix() + "unknown option " + QuotedName(Spelling(optopt)));
         } else {
-          Fail(Prefix() + "option '" + Spelling(optopt) + "' needs a value");
+          Fail(Prefix() + "option " + QuotedName(Spelling(optopt)) + " needs a value");
         }
       } else if (!Applies(opt, command_)) {
-        Fail(Prefix() + "unknown option '" + Spelling(opt) + "'");
+        Fail(Prefix() + "unknown option " + QuotedName(Spelling(opt)));
       } else {
         Apply(opt, optarg != nullptr ? std::string_view(optarg) : std::string_view());
       }
@@ -242,7 +243,7 @@ class Parser {
           return;
         }
       }
-      Fail("unknown command '" + std::string(arg) + "'");
+      Fail("unknown command " + QuotedName(arg));
       return;
     }
     options_.files.emplace_back(arg);
@@ -264,30 +265,28 @@ class Parser {
         if (auto e = ParseInputEncoding(value)) {
           options_.input_encoding = *e;
         } else {
-          Fail(Prefix() + "--input-encoding must be auto, gbk or utf-8, not '" +
-               std::string(value) + "'");
+          Fail(Prefix() + "--input-encoding must be auto, gbk or utf-8, not " + QuotedName(value));
         }
         break;
       case kOptOutputEncoding:
         if (auto e = ParseOutputEncoding(value)) {
           options_.output_encoding = *e;
         } else {
-          Fail(Prefix() + "--output-encoding must be same, gbk or utf-8, not '" +
-               std::string(value) + "'");
+          Fail(Prefix() + "--output-encoding must be same, gbk or utf-8, not " + QuotedName(value));
         }
         break;
       case kOptFields:
         options_.fields = TextFromArgument(value);
         if (!NamesAnyField(options_.fields)) {
-          Fail(Prefix() + "-f must name a field number from 1, not '" + std::string(value) + "'");
+          Fail(Prefix() + "-f must name a field number from 1, not " + QuotedName(value));
         }
         break;
       case kOptWidth:
         width_given_ = true;
         options_.width = WrapWidth(TextFromArgument(value));
         if (options_.width < 1) {
-          Fail(Prefix() + "the width must be a number from 1 to 2147483647, not '" +
-               std::string(value) + "'");
+          Fail(Prefix() + "the width must be a number from 1 to 2147483647, not " +
+               QuotedName(value));
         }
         break;
       case kOptPunctuation:
@@ -309,8 +308,7 @@ class Parser {
       case kOptThreads: {
         const auto n = ParseByteSize(value);
         if (!n || *n > 1024 || value.find_first_not_of("0123456789") != std::string_view::npos) {
-          Fail(Prefix() + "--threads must be a number from 1 to 1024, not '" + std::string(value) +
-               "'");
+          Fail(Prefix() + "--threads must be a number from 1 to 1024, not " + QuotedName(value));
         } else {
           options_.threads = static_cast<int>(*n);
         }
@@ -320,8 +318,7 @@ class Parser {
         if (auto bytes = ParseByteSize(value)) {
           options_.memory_limit = *bytes;
         } else {
-          Fail(Prefix() + "--memory must be a size such as 512M or 4G, not '" + std::string(value) +
-               "'");
+          Fail(Prefix() + "--memory must be a size such as 512M or 4G, not " + QuotedName(value));
         }
         break;
       case kOptQuiet:
@@ -386,7 +383,9 @@ class Parser {
         if (value.empty()) {
           Fail(Prefix() + "the pattern (-e) must not be empty");
         } else if (!error.empty()) {
-          Fail(Prefix() + "the pattern '" + std::string(value) + "' is not valid: " + error);
+          // The engine's message repeats a part of the pattern.
+          Fail(Prefix() + "the pattern " + QuotedName(value) +
+               " is not valid: " + WithVisibleControls(error));
         }
         break;
       }
@@ -431,8 +430,7 @@ class Parser {
       } else if (name == "script") {
         options_.ignore_script = true;
       } else {
-        Fail(Prefix() + "--ignore takes width, blanks, case and script, not '" + std::string(name) +
-             "'");
+        Fail(Prefix() + "--ignore takes width, blanks, case and script, not " + QuotedName(name));
         return;
       }
       if (comma == std::string_view::npos) return;
@@ -485,7 +483,7 @@ class Parser {
       case Command::kFind:
       case Command::kFilter:
         if (files.size() > 1) {
-          Fail(Prefix() + "only one input file is read, got '" + files[1] + "' too");
+          Fail(Prefix() + "only one input file is read, got " + QuotedName(files[1]) + " too");
           return;
         }
         if (files.empty()) files.push_back("-");
@@ -514,7 +512,8 @@ class Parser {
         if (files.empty()) {
           Fail(Prefix() + "FILE_A is required");
         } else if (files.size() > 2) {
-          Fail(Prefix() + "at most two files (FILE_A FILE_B) are read, got '" + files[2] + "' too");
+          Fail(Prefix() + "at most two files (FILE_A FILE_B) are read, got " +
+               QuotedName(files[2]) + " too");
         } else if (files.size() == 2 && options_.datum) {
           Fail(Prefix() + "give either FILE_B or --datum, not both");
         } else if (files.size() == 1 && !options_.datum) {

@@ -85,4 +85,19 @@ std::string QuotedName(std::string_view name) {
   return out;
 }
 
+std::string WithVisibleControls(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = PrintableLength(text, i);
+    if (length == 0) {
+      AppendEscape(static_cast<unsigned char>(text[i]), out);
+      ++i;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
 }  // namespace lanzhou

@@ -21,6 +21,12 @@ namespace lanzhou {
 //   QuotedName("中文")       == "'中文'"
 std::string QuotedName(std::string_view name);
 
+// `text` as it is but for the bytes `QuotedName` escapes, written as the same escapes without
+// quotes: for a message of a library that repeats part of what the user gave (a pattern's
+// error), so that no byte of it reaches the terminal as a control.
+//   WithVisibleControls("missing ): \x1b[2J(") == "missing ): \\033[2J("
+std::string WithVisibleControls(std::string_view text);
+
 }  // namespace lanzhou
 
 #endif  // LANZHOU_TEXT_QUOTED_NAME_H_

@@ -5,6 +5,7 @@
 
 #include "text/encoding.h"
 #include "text/lines.h"
+#include "text/quoted_name.h"
 
 namespace lanzhou {
 namespace {
@@ -32,9 +33,11 @@ bool ScriptFold::Open(std::string_view name, std::string& error) {
     converter_ = std::make_unique<opencc::SimpleConverter>(file);
     return true;
   } catch (const opencc::Exception& e) {
-    error = "cannot load the OpenCC configuration '" + std::string(name) + "': " + e.what();
+    error = "cannot load the OpenCC configuration " + QuotedName(name) + ": " +
+            WithVisibleControls(e.what());
   } catch (const std::exception& e) {
-    error = "cannot load the OpenCC configuration '" + std::string(name) + "': " + e.what();
+    error = "cannot load the OpenCC configuration " + QuotedName(name) + ": " +
+            WithVisibleControls(e.what());
   }
   converter_.reset();
   return false;

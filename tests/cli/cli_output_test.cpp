@@ -197,6 +197,10 @@ const FileErrorCase kFileErrors[] = {
     {"MergeOutputDeviceFull",
      {"merge", "@/in.txt", "--datum", "d", "-o", "/dev/full"},
      "merge: cannot write '/dev/full': No space left on device"},
+    {"ConfigurationNameToQuote",
+     {"normalize", "--config", "\x1b]0;x\a", "@/in.txt"},
+     "normalize: cannot load the OpenCC configuration ''$'\\033'']0;x'$'\\a': \\033]0;x\\a.json "
+     "not found or not accessible."},
     {"StandardOutputFull",
      {"extract", "@/in.txt"},
      "extract: cannot write standard output: No space left on device",

@@ -14,6 +14,10 @@ struct UsageCase {
   std::string message;  // the whole of standard error
 };
 
+// A value that would clear a terminal and set its title, and how messages quote it.
+const std::string kEscapes = "\x1b[2J\x1b]0;x\a";
+const std::string kQuotedEscapes = "''$'\\033''[2J'$'\\033'']0;x'$'\\a'";
+
 const UsageCase kUsageErrors[] = {
     {{},
      "no command given: extract, dedupe, wrap, reorder, merge, normalize, find or filter (see "
@@ -90,6 +94,43 @@ const UsageCase kUsageErrors[] = {
      "filter: give either --keep or --drop, not both (see lanzhou-cli filter --help)"},
     {{"filter", "--drop", "-k", "-"},
      "filter: standard input ('-') can be read only once (see lanzhou-cli filter --help)"},
+    // Every value the user gave is quoted, so that none of its bytes acts on the terminal.
+    {{"find", "-e", kEscapes + "("},
+     "find: the pattern ''$'\\033''[2J'$'\\033'']0;x'$'\\a''(' is not valid: missing ): "
+     "\\033[2J\\033]0;x\\a( (see lanzhou-cli find --help)"},
+    {{"dedupe", "--threads", "2" + kEscapes},
+     "dedupe: --threads must be a number from 1 to 1024, not '2" + kQuotedEscapes.substr(1) +
+         " (see lanzhou-cli dedupe --help)"},
+    {{"wrap", "-w", kEscapes},
+     "wrap: the width must be a number from 1 to 2147483647, not " + kQuotedEscapes +
+         " (see lanzhou-cli wrap --help)"},
+    {{"dedupe", "--ignore", "case," + kEscapes},
+     "dedupe: --ignore takes width, blanks, case and script, not " + kQuotedEscapes +
+         " (see lanzhou-cli dedupe --help)"},
+    {{"dedupe", "--memory", kEscapes},
+     "dedupe: --memory must be a size such as 512M or 4G, not " + kQuotedEscapes +
+         " (see lanzhou-cli dedupe --help)"},
+    {{"extract", "-f", kEscapes},
+     "extract: -f must name a field number from 1, not " + kQuotedEscapes +
+         " (see lanzhou-cli extract --help)"},
+    {{"extract", "--input-encoding", kEscapes},
+     "extract: --input-encoding must be auto, gbk or utf-8, not " + kQuotedEscapes +
+         " (see lanzhou-cli extract --help)"},
+    {{"extract", "--output-encoding", kEscapes},
+     "extract: --output-encoding must be same, gbk or utf-8, not " + kQuotedEscapes +
+         " (see lanzhou-cli extract --help)"},
+    {{kEscapes}, "unknown command " + kQuotedEscapes + " (see lanzhou-cli --help)"},
+    {{"extract", "--x" + kEscapes},
+     "extract: unknown option '--x" + kQuotedEscapes.substr(1) +
+         " (see lanzhou-cli extract --help)"},
+    {{"extract", "-" + kEscapes},
+     "extract: unknown option '-'$'\\033' (see lanzhou-cli extract --help)"},
+    {{"extract", "a", kEscapes},
+     "extract: only one input file is read, got " + kQuotedEscapes +
+         " too (see lanzhou-cli extract --help)"},
+    {{"merge", "a", "b", kEscapes},
+     "merge: at most two files (FILE_A FILE_B) are read, got " + kQuotedEscapes +
+         " too (see lanzhou-cli merge --help)"},
 };
 
 TEST(CommandLine, UsageErrorsExitOneWithOneLine) {

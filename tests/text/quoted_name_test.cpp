@@ -36,5 +36,21 @@ TEST(QuotedName, QuotesNamesAndEscapesWhatATerminalWouldActOn) {
   }
 }
 
+// A library's message that repeats the user's bytes: the same escapes, no quotes added.
+TEST(WithVisibleControls, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"missing ): (a", "missing ): (a"},
+      {"it's \"中文\" $x", "it's \"中文\" $x"},
+      {"x\x1b[2J\x1b]0;t\a(", "x\\033[2J\\033]0;t\\a("},
+      {"a\nb\tc\x7f", "a\\nb\\tc\\177"},
+      {"a\xC2\x9B"
+       "b\xD6\xD0",
+       "a\\302\\233b\\326\\320"},
+  };
+  for (const auto& [text, shown] : cases) {
+    EXPECT_EQ(WithVisibleControls(text), shown) << text;
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou
