@@ -144,6 +144,18 @@ std::vector<Place> Places() {
          return dir.path();
        },
        true, rlim_t{16 * 1024}},
+      {"the output name is another user's link in a shared sticky folder",
+       [](const TempDirectory& dir, const std::string& output, auto&) -> std::optional<fs::path> {
+         if (::geteuid() != 0) return std::nullopt;  // only root makes links of another user
+         const fs::path where = dir.path() / "shared";
+         fs::create_directory(where);
+         fs::permissions(where, fs::perms::all | fs::perms::sticky_bit);
+         Spill(dir.path() / "target.txt", kEarlier);
+         fs::create_symlink(dir.path() / "target.txt", where / output);
+         if (::lchown((where / output).c_str(), 4321, 4321) != 0) return std::nullopt;
+         return where;
+       },
+       true, std::nullopt},
   };
 }
 
@@ -157,7 +169,7 @@ TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
       std::vector<std::unique_ptr<TmpfsMount>> mounts;
       const std::optional<fs::path> run_directory = place.prepare(dir, output, mounts);
       if (!run_directory) {
-        std::printf("skipped \"%s\": this process may not mount a filesystem\n", place.name);
+        std::printf("skipped \"%s\": this process cannot build the place\n", place.name);
         continue;
       }
       const fs::path path = *run_directory / output;
