@@ -3,6 +3,8 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "json/json_dates.h"
@@ -48,10 +50,10 @@ bool AppendScalar(std::string& out, const JsonNode* node, std::int32_t kind) {
       AppendInt(out, static_cast<std::int64_t>(Scalar64(node)));
       return true;
     case kJsonFloat:
-      AppendGeneral(out, FloatOf(node), 6);
+      AppendRealGeneral(out, FloatOf(node), 6);
       return true;
     case kJsonDouble:
-      AppendGeneral(out, DoubleOf(node), 13);
+      AppendRealGeneral(out, DoubleOf(node), 13);
       return true;
     case kJsonBool:
       out += node->value_a != 0 ? "true" : "false";
@@ -264,7 +266,87 @@ void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& e
   out.append(text.substr(plain));
 }
 
+// Powers of ten that doubles hold exactly.
+constexpr std::array<double, 23> kExactPowers = [] {
+  std::array<double, 23> powers{};
+  double p = 1;
+  for (double& power : powers) {
+    power = p;
+    p *= 10;
+  }
+  return powers;
+}();
+
+// `digits` (the leading digit first, no trailing zeros) times 10^exponent, laid out as "%g"
+// lays out a number of that exponent with `precision` significant digits.
+void AppendGeneralLayout(std::string& out, std::string_view digits, int exponent, int precision) {
+  if (exponent < -4 || exponent >= precision) {
+    out += digits[0];
+    if (digits.size() > 1) out.append(".").append(digits.substr(1));
+    out += exponent < 0 ? "e-" : "e+";
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) out += '0';
+    AppendInt(out, magnitude);
+  } else if (exponent < 0) {
+    out.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(digits);
+  } else {
+    const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole) {
+      out.append(digits).append(whole - digits.size(), '0');
+    } else {
+      out.append(digits.substr(0, whole)).append(".").append(digits.substr(whole));
+    }
+  }
+}
+
 }  // namespace
+
+void AppendRealGeneral(std::string& out, double value, int precision) {
+  const double magnitude = std::fabs(value);
+  if (magnitude == 0) {
+    out += std::signbit(value) ? "-0" : "0";
+    return;
+  }
+  if (precision < 1 || precision > 15 || !std::isfinite(value)) {
+    return AppendGeneral(out, value, precision);
+  }
+  // The decimal exponent from the binary one, off by at most one either way.
+  int binary = 0;
+  std::frexp(magnitude, &binary);
+  int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+  double scaled = 0;
+  const double top = kExactPowers[static_cast<std::size_t>(precision)];
+  for (int attempt = 0;; ++attempt) {
+    const int shift = precision - 1 - exponent;
+    if (attempt == 3 || shift < -22 || shift > 22) return AppendGeneral(out, value, precision);
+    // One correctly rounded operation with an exact power: `scaled` is within half an ulp
+    // of the exact product.
+    scaled = shift >= 0 ? magnitude * kExactPowers[static_cast<std::size_t>(shift)]
+                        : magnitude / kExactPowers[static_cast<std::size_t>(-shift)];
+    if (scaled >= top) {
+      ++exponent;
+    } else if (scaled < top / 10) {
+      --exponent;
+    } else {
+      break;
+    }
+  }
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  // Closer to halfway than an ulp of `scaled`: the exact product may round the other way.
+  if (std::fabs(fraction - 0.5) <= scaled * 0x1p-51) return AppendGeneral(out, value, precision);
+  auto rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1u : 0u);
+  if (rounded == static_cast<std::uint64_t>(top)) {  // 9.99...95 carried into 10.00...0
+    rounded /= 10;
+    ++exponent;
+  }
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, rounded).ptr;
+  while (end - digits > 1 && end[-1] == '0') --end;
+  if (value < 0) out += '-';
+  AppendGeneralLayout(out, std::string_view(digits, static_cast<std::size_t>(end - digits)),
+                      exponent, precision);
+}
 
 void AppendJsonEscaped(std::string& out, std::string_view text) {
   AppendEscaped(out, text, kJsonEscapes);
