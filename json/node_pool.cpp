@@ -61,6 +61,9 @@ bool JsonNodePool::Setup(int block_size, int chunk_bytes, bool use_chunk_bytes) 
 }
 
 int JsonNodePool::ScanBitmap(int chunk, int from) const {
+  // A chunk whose every block is live has no free bit: its live count says so without a
+  // walk over the bitmap, which keeps adding the n-th chunk from costing n bitmap walks.
+  if (chunk_live_[chunk - 1] == bitmap_bytes_ * 8) return -1;
   const std::uint32_t* bitmap = bitmaps_[chunk - 1];
   for (int w = from; w < WordsPerBitmap(); ++w) {
     if (bitmap[w] != 0xFFFFFFFFu) return w;

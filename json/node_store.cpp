@@ -14,12 +14,9 @@ namespace {
 
 // Block layout in words: [0] capacity, [1] dimension count (1), [2] element count, then the
 // elements. A NodeVector* points at word 0.
-constexpr std::size_t kHeaderWords = 3;
+using node_vector::kHeaderWords;
 
 std::uintptr_t* Words(NodeVector* v) { return reinterpret_cast<std::uintptr_t*>(v); }
-const std::uintptr_t* Words(const NodeVector* v) {
-  return reinterpret_cast<const std::uintptr_t*>(v);
-}
 
 std::size_t VectorBytes(std::size_t capacity) {
   return (kHeaderWords + capacity) * sizeof(std::uintptr_t);
@@ -31,6 +28,16 @@ NodeVector* AllocateVector(std::size_t capacity) {
   words[0] = capacity;
   words[1] = 1;
   return static_cast<NodeVector*>(block);
+}
+
+// A one-word vector as a block of its own (with room for a few more), for the operations
+// that change a vector in place.
+void MakeBlock(NodeVector*& v) {
+  if (!node_vector::IsSingle(v)) return;
+  const std::uintptr_t only = node_vector::Get(v, 1);
+  v = AllocateVector(4);
+  Words(v)[2] = 1;
+  Words(v)[kHeaderWords] = only;
 }
 
 // Makes room for at least `needed` elements; new room is zero-filled.
@@ -47,6 +54,17 @@ void Reserve(NodeVector*& v, std::size_t needed) {
 }
 
 std::uintptr_t AsWord(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
+// Puts `member` last in bucket b of `table`; a bucket made for it holds it in its word.
+void AddToBucket(NodeVector* table, std::size_t b, JsonNode* member) {
+  NodeVector* bucket = node_vector::GetBucket(table, b);
+  if (bucket == nullptr) {
+    bucket = node_vector::Single(AsWord(member));
+  } else {
+    node_vector::Append(bucket, AsWord(member));
+  }
+  node_vector::Set(table, b, AsWord(bucket));
+}
 
 void ReleaseMembers(JsonNode* object) {
   NodeVector* buckets = BucketVector(object);
@@ -90,18 +108,18 @@ NodeVector* Create(std::size_t n) {
   return v;
 }
 
-std::uintptr_t Get(const NodeVector* v, std::size_t i) {
-  if (v == nullptr || i == 0 || i > Words(v)[2]) return 0;
-  return Words(v)[kHeaderWords + i - 1];
-}
-
-void Set(NodeVector* v, std::size_t i, std::uintptr_t value) {
-  if (v == nullptr || i == 0 || i > Words(v)[2]) return;
+void Set(NodeVector*& v, std::size_t i, std::uintptr_t value) {
+  if (v == nullptr || i == 0 || i > Count(v)) return;
+  if (IsSingle(v)) {
+    v = Single(value);
+    return;
+  }
   Words(v)[kHeaderWords + i - 1] = value;
 }
 
 void Append(NodeVector*& v, std::uintptr_t value) {
   if (v == nullptr) v = AllocateVector(4);
+  MakeBlock(v);
   const std::size_t n = Words(v)[2];
   Reserve(v, n + 1);
   Words(v)[kHeaderWords + n] = value;
@@ -113,6 +131,7 @@ void Resize(NodeVector*& v, std::size_t n) {
     v = Create(n);
     return;
   }
+  MakeBlock(v);
   const std::size_t old = Words(v)[2];
   if (n < old) {
     std::memset(Words(v) + kHeaderWords + n, 0, (old - n) * sizeof(std::uintptr_t));
@@ -124,8 +143,12 @@ void Resize(NodeVector*& v, std::size_t n) {
 
 bool Cut(NodeVector*& v, std::size_t i, std::size_t k) {
   if (v == nullptr || i == 0) return false;
-  const std::size_t n = Words(v)[2];
+  const std::size_t n = Count(v);
   if (n == 0 || i > n) return false;
+  if (IsSingle(v)) {
+    if (k > 0) v = nullptr;
+    return true;
+  }
   if (k > n - i + 1) k = n - i + 1;
   std::uintptr_t* elements = Words(v) + kHeaderWords;
   std::memmove(elements + i - 1, elements + i - 1 + k, (n - (i - 1) - k) * sizeof(std::uintptr_t));
@@ -134,17 +157,15 @@ bool Cut(NodeVector*& v, std::size_t i, std::size_t k) {
   return true;
 }
 
-std::size_t Count(const NodeVector* v) { return v == nullptr ? 0 : Words(v)[2]; }
-
 void Free(NodeVector* v) {
-  if (v == nullptr) return;
+  if (v == nullptr || IsSingle(v)) return;
   StoreRelease(v);
 }
 
 std::size_t Find(const NodeVector* v, std::uintptr_t value) {
   const std::size_t n = Count(v);
   for (std::size_t i = 1; i <= n; ++i) {
-    if (Words(v)[kHeaderWords + i - 1] == value) return i;
+    if (Get(v, i) == value) return i;
   }
   return 0;
 }
@@ -237,10 +258,7 @@ void GrowBuckets(JsonNode* object) {
     const std::size_t n = node_vector::Count(bucket);
     for (std::size_t i = 1; i <= n; ++i) {
       JsonNode* member = node_vector::GetNode(bucket, i);
-      const std::size_t target = BucketOf(KeyHash(member->key), new_count);
-      NodeVector* into = node_vector::GetBucket(grown, target);
-      node_vector::Append(into, AsWord(member));
-      node_vector::Set(grown, target, AsWord(into));
+      AddToBucket(grown, BucketOf(KeyHash(member->key), new_count), member);
     }
     node_vector::Free(bucket);
   }
@@ -269,24 +287,18 @@ JsonNode* GetOrAddMember(JsonNode* node, const char* key) {
         GrowBuckets(node);
         buckets = BucketVector(node);
         b = BucketOf(hash, node_vector::Count(buckets));
-        bucket = node_vector::GetBucket(buckets, b);
       }
-      node_vector::Append(bucket, AsWord(member));
-      node_vector::Set(buckets, b, AsWord(bucket));
+      AddToBucket(buckets, b, member);
     } else {
       member = NewNode(key, nullptr, kJsonNull, node);
-      NodeVector* fresh = node_vector::Create(1);
-      node_vector::Set(fresh, 1, AsWord(member));
-      node_vector::Set(buckets, b, AsWord(fresh));
+      AddToBucket(buckets, b, member);
     }
   } else {
     ReleaseValue(node);
     node->value_b = 0;
     NodeVector* buckets = node_vector::Create(kInitialBuckets);
     member = NewNode(key, nullptr, kJsonNull, node);
-    NodeVector* fresh = node_vector::Create(1);
-    node_vector::Set(fresh, 1, AsWord(member));
-    node_vector::Set(buckets, BucketOf(hash, kInitialBuckets), AsWord(fresh));
+    AddToBucket(buckets, BucketOf(hash, kInitialBuckets), member);
     node->value_a = AsWord(buckets);
     node->kind = kJsonObject;
   }
@@ -341,14 +353,14 @@ NodeVector* MergeBucketTables(NodeVector* first, NodeVector* second,
     if (same != 0) {
       JsonNode* old = node_vector::GetNode(bucket, same);
       node_vector::Set(bucket, same, AsWord(member));
+      node_vector::Set(merged, b, AsWord(bucket));
       if (displaced != nullptr) {
         displaced(old, context);
       } else {
         ReleaseNode(old);
       }
     } else {
-      node_vector::Append(bucket, AsWord(member));
-      node_vector::Set(merged, b, AsWord(bucket));
+      AddToBucket(merged, b, member);
     }
   }
   return merged;

@@ -88,15 +88,37 @@ inline NodeVector* MemberVector(const JsonNode* node) {
 // Words 0 and 1 are the dimension count (always 1) and the element count. The block keeps
 // spare room so that appending and growing take amortised constant time; slots beyond the
 // count are always zero. A null vector is an empty one for every read.
+//
+// A vector of one node may also be held in its word alone, marked by the low bit (node
+// records are 8-byte aligned, so their addresses never have it): every operation here takes
+// it for a one-element vector, and Append, Resize and Cut turn it into a block or null as
+// they need. Buckets are made so, since most members of an object have a bucket of their
+// own, which then costs no heap block.
 namespace node_vector {
-NodeVector* Create(std::size_t n);                             // n zero slots
-std::uintptr_t Get(const NodeVector* v, std::size_t i);        // 0 for null v, i = 0 or i > count
-void Set(NodeVector* v, std::size_t i, std::uintptr_t value);  // i within 1..count
+inline constexpr std::size_t kHeaderWords = 3;  // capacity, dimension count, element count
+inline bool IsSingle(const NodeVector* v) { return (reinterpret_cast<std::uintptr_t>(v) & 1) != 0; }
+// The one-element vector holding `node` in its word.
+inline NodeVector* Single(std::uintptr_t node) { return reinterpret_cast<NodeVector*>(node | 1); }
+
+NodeVector* Create(std::size_t n);  // n zero slots
+// 0 for null v, i = 0 or i > count.
+inline std::uintptr_t Get(const NodeVector* v, std::size_t i) {
+  const auto word = reinterpret_cast<std::uintptr_t>(v);
+  if (word & 1) return i == 1 ? word & ~std::uintptr_t{1} : 0;
+  const auto* words = reinterpret_cast<const std::uintptr_t*>(v);
+  if (v == nullptr || i == 0 || i > words[2]) return 0;
+  return words[kHeaderWords + i - 1];
+}
+void Set(NodeVector*& v, std::size_t i, std::uintptr_t value);  // i within 1..count
 void Append(NodeVector*& v, std::uintptr_t value);  // creates a one-element vector from null
 void Resize(NodeVector*& v, std::size_t n);         // keeps min(count, n); new slots empty
 // Removes k slots from i on (k cut to what exists); false for null v, i = 0 or i > count.
 bool Cut(NodeVector*& v, std::size_t i, std::size_t k);
-std::size_t Count(const NodeVector* v);
+inline std::size_t Count(const NodeVector* v) {
+  if (v == nullptr) return 0;
+  if (IsSingle(v)) return 1;
+  return reinterpret_cast<const std::uintptr_t*>(v)[2];
+}
 void Free(NodeVector* v);
 // 1-based slot holding `value`, or 0.
 std::size_t Find(const NodeVector* v, std::uintptr_t value);

@@ -16,6 +16,13 @@ void AppendJsonEscaped(std::string& out, std::string_view text);
 // XML text escaping: < > & ' and the double quote as entities; a two-byte GBK character
 // unchanged. AppendXmlEscaped(out, "a<'b'") appends a&lt;&apos;b&apos;.
 void AppendXmlEscaped(std::string& out, std::string_view text);
+// The numbers of the writers: `value` as "%.*g" formats it in the C locale, the same bytes as
+// AppendGeneral (text/text_primitives.h) for every value and precision. AppendRealGeneral(out,
+// 1.0 / 3, 13) adds 0.3333333333333, -0.0 gives -0, 1e20 gives 1e+20, 1e-5 gives 1e-05.
+// A value that one exact power of ten scales to `precision` digits is rounded by that one
+// multiplication; one too close to halfway between two roundings, out of that range or not
+// finite, and a precision above 15, take AppendGeneral's exact path.
+void AppendRealGeneral(std::string& out, double value, int precision);
 
 }  // namespace lanzhou
 

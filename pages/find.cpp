@@ -224,6 +224,12 @@ void OnFindClicked(Units& units) {
                       .old_id = units.IsTicked(Unit::选择框_旧身份证),
                       .url = units.IsTicked(Unit::选择框_网址),
                       .custom = units.EditText(Unit::编辑框_自定义)};
+  if (PatternMatchesSingleBytes(choice.custom)) {
+    ShowMessage(units.dialogs(),
+                FromUtf8("自定义规则有误：\\C 匹配单个字节，会落在汉字中间，请不要使用"),
+                message_flags::kIconWarning);
+    return;
+  }
   std::string error;
   const Finders finders(choice, &error);
   if (!error.empty()) {

@@ -36,7 +36,8 @@ bool IsHan(unsigned char lead, unsigned char trail) {
   return (lead < 0xA1 || lead > 0xA9) && (trail < '0' || trail > '9');
 }
 
-// Lines are read whole; one longer than 4 GiB is read in its first 4 GiB.
+// Lines are read whole; one longer than 4 GiB is read in its first 4 GiB. A four-byte
+// sequence is one character, like any other that is not ASCII.
 void MakeShadow(std::string_view line, Shadow& shadow) {
   line = line.substr(0, UINT32_MAX - 1);
   shadow.chars.resize(line.size());
@@ -53,9 +54,10 @@ void MakeShadow(std::string_view line, Shadow& shadow) {
       ++i;
       continue;
     }
-    if (CharLength(line, i) == 1) {
+    const std::size_t length = WholeCharLength(line, i);
+    if (length != 2) {
       chars[n++] = static_cast<char>(kWide);
-      ++i;
+      i += length;
       continue;
     }
     const auto trail = static_cast<unsigned char>(line[i + 1]);
@@ -363,16 +365,18 @@ std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
 
 // ---- custom -----------------------------------------------------------------------------
 
-// The UTF-8 form of a line with, for every UTF-8 byte where a character starts, the offset of
-// that character in the line: converted a character at a time, so the offsets stay exact even
-// where the line holds bytes that are not GB18030.
-struct Utf8Line {
-  std::string text;
-  std::vector<std::size_t> offsets;  // size text.size() + 1; only character starts are set
-};
+// The length of the UTF-8 character that starts with byte `b`.
+std::size_t Utf8Length(unsigned char b) { return b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4; }
+
+// Whether `utf8` is exactly one UTF-8 character.
+bool IsOneUtf8Char(std::string_view utf8) {
+  return !utf8.empty() && Utf8Length(static_cast<unsigned char>(utf8[0])) == utf8.size();
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // The UTF-8 form of each two-byte GB18030 character, made once, in one conversion of all of
-// them with an LF after each (no lead byte takes an LF).
+// them with an LF after each (no lead byte takes an LF); empty where the pair is no character.
 const std::vector<std::string>& TwoByteUtf8() {
   static const std::vector<std::string> table = [] {
     std::string all;
@@ -391,72 +395,104 @@ const std::vector<std::string>& TwoByteUtf8() {
     std::string_view one;
     for (unsigned code : codes) {
       if (!NextLine(rest, one)) break;
-      out[code] = std::string(one);
+      if (IsOneUtf8Char(one) && one != kReplacement) out[code] = std::string(one);
     }
     return out;
   }();
   return table;
 }
 
-void MakeUtf8Line(std::string_view line, Utf8Line& u) {
-  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+// Appends to `out` the UTF-8 form of `line`, a character of the model (`WholeCharLength`) at a
+// time, each as exactly one UTF-8 character: U+FFFD for bytes that are no GB18030 character
+// (a lone lead byte, a lead byte and a digit that start no four-byte sequence …). So the n-th
+// character of the one is the n-th of the other, and `LineCursor` maps offsets back exactly.
+void AppendUtf8Line(std::string_view line, std::string& out) {
   const std::vector<std::string>& table = TwoByteUtf8();
-  u.text.clear();
-  u.offsets.clear();
   for (std::size_t i = 0; i < line.size();) {
-    u.offsets.resize(u.text.size() + 1, line.size());
-    u.offsets[u.text.size()] = i;
     const auto lead = static_cast<unsigned char>(line[i]);
-    std::size_t length = CharLength(line, i);
+    const std::size_t length = WholeCharLength(line, i);
     if (length == 1) {
-      u.text += !IsLeadByte(lead) ? std::string_view(&line[i], 1) : kReplacement;
-    } else if (IsDigit(static_cast<unsigned char>(line[i + 1]))) {
-      // A four-byte sequence is two characters of the model; it converts as a whole.
-      length = i + 3 < line.size() && CharLength(line, i + 2) == 2 ? 4 : 2;
-      const std::string utf8 = ToUtf8(line.substr(i, length));
-      u.text += utf8;
-    } else {
+      out += !IsLeadByte(lead) ? line.substr(i, 1) : kReplacement;
+    } else if (length == 2) {
       const std::string& utf8 = table[lead << 8 | static_cast<unsigned char>(line[i + 1])];
-      u.text += utf8.empty() ? kReplacement : std::string_view(utf8);
+      out += utf8.empty() ? kReplacement : std::string_view(utf8);
+    } else {
+      const std::string utf8 = ToUtf8(line.substr(i, 4));
+      out += IsOneUtf8Char(utf8) ? std::string_view(utf8) : kReplacement;
     }
     i += length;
   }
-  u.offsets.resize(u.text.size() + 1, line.size());
-  u.offsets[u.text.size()] = line.size();
 }
 
+// Walks a line and its UTF-8 form (`AppendUtf8Line`) side by side, forward only, so that
+// mapping the matches of a line back costs one walk over it.
+struct LineCursor {
+  std::string_view line;
+  std::string_view utf8;
+  std::size_t at_utf8 = 0;
+  std::size_t at_line = 0;
+
+  // The line's offset of UTF-8 offset `target` (a character start, at or after the last one).
+  std::size_t LineOffset(std::size_t target) {
+    while (at_utf8 < target) {
+      at_utf8 += Utf8Length(static_cast<unsigned char>(utf8[at_utf8]));
+      at_line += WholeCharLength(line, at_line);
+    }
+    return at_line;
+  }
+};
+
 void FindCustom(std::string_view line, const RE2& re, std::vector<FoundItem>& items) {
-  thread_local Utf8Line u;
-  MakeUtf8Line(line, u);
+  thread_local std::string utf8;
+  utf8.clear();
+  AppendUtf8Line(line, utf8);
+  LineCursor cursor{.line = line, .utf8 = utf8};
   const int group = re.NumberOfCapturingGroups() > 0 ? 1 : 0;
   std::array<re2::StringPiece, 2> match;
   std::size_t pos = 0;
-  while (pos <= u.text.size() &&
-         re.Match(u.text, pos, u.text.size(), RE2::UNANCHORED, match.data(), group + 1)) {
-    const std::size_t whole_begin = static_cast<std::size_t>(match[0].data() - u.text.data());
+  while (pos <= utf8.size() &&
+         re.Match(utf8, pos, utf8.size(), RE2::UNANCHORED, match.data(), group + 1)) {
+    const std::size_t whole_begin = static_cast<std::size_t>(match[0].data() - utf8.data());
     const std::size_t whole_end = whole_begin + match[0].size();
     const re2::StringPiece taken = match[static_cast<std::size_t>(group)];
     if (taken.data() != nullptr && !taken.empty()) {
-      const std::size_t b = static_cast<std::size_t>(taken.data() - u.text.data());
-      const std::size_t e = b + taken.size();
-      const std::size_t begin = u.offsets[b];
-      const std::size_t end = u.offsets[e];
+      const std::size_t b = static_cast<std::size_t>(taken.data() - utf8.data());
+      const std::size_t begin = cursor.LineOffset(b);
+      const std::size_t end = cursor.LineOffset(b + taken.size());
       items.push_back(
           {begin, end, FoundKind::kCustom, std::string(line.substr(begin, end - begin))});
     }
     if (whole_end > whole_begin) {
       pos = whole_end;
+    } else if (whole_end < utf8.size()) {  // an empty match: step over one character
+      pos = whole_end + Utf8Length(static_cast<unsigned char>(utf8[whole_end]));
     } else {
-      // An empty match: step over one UTF-8 character.
-      pos = whole_end + 1;
-      while (pos < u.text.size() && (static_cast<unsigned char>(u.text[pos]) & 0xC0) == 0x80) {
-        ++pos;
-      }
+      break;
     }
   }
 }
 
 }  // namespace
+
+bool PatternMatchesSingleBytes(const Text& pattern) {
+  const std::string_view p = pattern.view();
+  bool quoted = false;  // in \Q...\E, where everything up to \E is literal
+  for (std::size_t i = 0; i + 1 < p.size(); i += CharLength(p, i)) {
+    if (p[i] != '\\') continue;
+    const char next = p[i + 1];
+    if (quoted) {
+      if (next == 'E') {
+        quoted = false;
+        ++i;
+      }
+      continue;
+    }
+    if (next == 'C') return true;
+    quoted = next == 'Q';
+    ++i;  // the escaped character
+  }
+  return false;
+}
 
 bool IsValidResidentId(std::string_view id) {
   if (id.size() != 18) return false;
@@ -480,7 +516,9 @@ struct Finders::Impl {
 
 Finders::Finders(const FinderChoice& choice, std::string* error) : impl_(std::make_unique<Impl>()) {
   impl_->choice = choice;
-  if (!choice.custom.empty()) {
+  if (PatternMatchesSingleBytes(choice.custom)) {
+    if (error != nullptr) *error = "\\C matches a single byte, which may lie inside a character";
+  } else if (!choice.custom.empty()) {
     RE2::Options options;
     options.set_log_errors(false);
     auto re = std::make_unique<RE2>(ToUtf8(choice.custom), options);

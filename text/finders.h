@@ -30,7 +30,9 @@
 //   "(", are left out.
 // - custom: a user's regular expression (RE2 syntax, run on the line converted to UTF-8, in
 //   time linear in the line, whatever the pattern); the whole match, or its first group when
-//   the pattern has groups. It sees the text as it is, full-width forms included.
+//   the pattern has groups. It sees the text as it is, full-width forms included, each
+//   character as one (bytes that are no GB18030 character as U+FFFD), so its matches start
+//   and end on whole characters of the line.
 #ifndef LANZHOU_TEXT_FINDERS_H_
 #define LANZHOU_TEXT_FINDERS_H_
 
@@ -66,7 +68,8 @@ struct FoundItem {
 class Finders {
  public:
   // The finders `choice` asks for; when its custom pattern does not compile, `error` gets
-  // RE2's message (UTF-8) and the result finds nothing.
+  // RE2's message (UTF-8) and the result finds nothing; likewise, with a message of its own,
+  // for a pattern that may match inside a character (`PatternMatchesSingleBytes`).
   Finders(const FinderChoice& choice, std::string* error = nullptr);
   ~Finders();
   Finders(Finders&&) noexcept;
@@ -92,6 +95,12 @@ class Finders {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Whether a user's pattern (RE2 syntax) holds \C outside \Q...\E: it matches one byte, which
+// may be part of a character, so `Finders` refuses it.
+//   PatternMatchesSingleBytes(Text("a\\C")) == true; PatternMatchesSingleBytes(Text("\\\\C")) ==
+//   false
+bool PatternMatchesSingleBytes(const Text& pattern);
 
 // Whether `id` (18 characters) is a resident ID number with a real birth date and the right
 // check character (upper- or lower-case X): IsValidResidentId("11010519491231002X") == true.

@@ -6,7 +6,8 @@
 // GB18030 character has one of those as its second byte, so a stray lead byte before them
 // stands alone and a line still ends where its line end is. Every other byte is a character
 // of its own. A GB18030 four-byte sequence is then two two-byte steps, which keeps splitting
-// and replacing safe.
+// safe. Searches take it whole (`WholeCharLength`, `IsWholeCharStart`): a match of one of its
+// halves, or of the second half of one and the first of the next, is no match.
 //
 //   CharLength("\xD6\xD0a", 0) == 2     CharLength("\xD6\xD0a", 2) == 1
 //   CharLength("\xD6", 0) == 1          (a lead byte at the end stands alone)
@@ -35,17 +36,21 @@ constexpr bool TakesAsSecondByte(unsigned char b) { return b != '\r' && b != '\n
 // lead byte before a digit may instead start a GB18030 four-byte sequence.
 constexpr bool IsGbkTrailByte(unsigned char b) { return b >= 0x40 && b != 0x7F && b != 0xFF; }
 
+// Whether `s[i]` and `s[i + 1]` are a lead byte 0x81..0xFE and a digit 0x30..0x39: one half
+// of a GB18030 four-byte sequence, when another such pair follows.
+constexpr bool IsFourByteHalfAt(std::string_view s, std::size_t i) {
+  if (i + 1 >= s.size()) return false;
+  const auto lead = static_cast<unsigned char>(s[i]);
+  const auto digit = static_cast<unsigned char>(s[i + 1]);
+  return lead >= 0x81 && lead <= 0xFE && digit >= 0x30 && digit <= 0x39;
+}
+
 // Whether a GB18030 four-byte sequence starts at `s[i]`: a lead byte 0x81..0xFE, a digit
 // 0x30..0x39, a lead byte, a digit. The stepping above takes it as two two-byte characters;
-// readers that weigh or measure characters take it whole.
+// readers that weigh or measure characters, and searches, take it whole.
 //   IsFourByteAt("\x94\x39\xFC\x36", 0) == true (an emoji); IsFourByteAt("\xD6\xD0", 0) == false
 constexpr bool IsFourByteAt(std::string_view s, std::size_t i) {
-  auto in = [&s](std::size_t k, unsigned char low, unsigned char high) {
-    const auto b = static_cast<unsigned char>(s[k]);
-    return b >= low && b <= high;
-  };
-  return i + 3 < s.size() && in(i, 0x81, 0xFE) && in(i + 1, 0x30, 0x39) && in(i + 2, 0x81, 0xFE) &&
-         in(i + 3, 0x30, 0x39);
+  return IsFourByteHalfAt(s, i) && IsFourByteHalfAt(s, i + 2);
 }
 
 // Whether `s[i]` is a lead byte left without a second byte (the last byte of the text, or one
@@ -86,6 +91,29 @@ constexpr bool IsCharStart(std::string_view s, std::size_t known, std::size_t po
   return pos == s.size() || !TakesAsSecondByte(static_cast<unsigned char>(s[pos]));
 }
 
+// The length in bytes (1, 2 or 4) of the character at `s[i]` (a character start, `i` <
+// s.size()) with a four-byte sequence taken whole, as searches step.
+//   WholeCharLength("\x81\x30\x81\x30", 0) == 4;  WholeCharLength("\x81\x30 ", 0) == 2
+constexpr std::size_t WholeCharLength(std::string_view s, std::size_t i) {
+  return IsFourByteAt(s, i) ? 4 : CharLength(s, i);
+}
+
+// Whether offset `pos` starts a character when four-byte sequences are taken whole, given that
+// `known` <= pos does. From a character start the halves of four-byte sequences pair up, so
+// only the run of them right before `pos` decides; costs that run.
+//   IsWholeCharStart("\x81\x30\x81\x30", 0, 2) == false; IsWholeCharStart("\x81\x30 ", 0, 2) ==
+//   true
+constexpr bool IsWholeCharStart(std::string_view s, std::size_t known, std::size_t pos) {
+  if (!IsCharStart(s, known, pos)) return false;
+  std::size_t halves = 0;
+  for (std::size_t q = pos;
+       q >= known + 2 && IsFourByteHalfAt(s, q - 2) && IsCharStart(s, known, q - 2); q -= 2) {
+    ++halves;
+  }
+  // An odd run: its last half stands alone unless another half follows.
+  return halves % 2 == 0 || !IsFourByteHalfAt(s, pos);
+}
+
 // Whether the text ends in a lead byte left alone, stepping from `known` (a character start):
 // EndsWithLoneLeadByte("ab\xD6") == true, EndsWithLoneLeadByte("a\xD6\xD0") == false.
 constexpr bool EndsWithLoneLeadByte(std::string_view s, std::size_t known = 0) {
@@ -100,24 +128,41 @@ constexpr std::size_t PreviousCharStart(std::string_view s, std::size_t known, s
              : pos - 1;
 }
 
-// The first `separator` (not empty) at or after `from` that starts a character, stepping from
-// `known` (<= from, a character start), or npos. Candidates are found with memchr and then
-// checked, which costs only the run of lead bytes before each; a separator that begins with
-// CR, LF or NUL needs no check, as no lead byte takes those.
+// The first `separator` (not empty, whole characters) at or after `from` that starts and ends
+// on whole characters, stepping from `known` (<= from, a character start), or npos. Candidates
+// are found with memchr and then checked, which costs only the run of lead bytes before each;
+// a separator that begins with CR, LF or NUL needs no check, as no lead byte takes those. Only
+// a separator that begins or ends with the half of a four-byte sequence can meet one inside
+// a four-byte sequence, so only such a one pays for the run of halves.
 //   FindSeparator("a\xD6\r\nb\r\n", "\r\n", 0, 0) == 2   (0xD6 never takes a CR)
 //   FindSeparator("\x83|a|", "|", 0, 0) == 3              ("\x83|" is one character)
+//   FindSeparator("\x81\x30\x81\x30", "\x81\x30", 0, 0) == npos
 inline std::size_t FindSeparator(std::string_view text, std::string_view separator,
                                  std::size_t known, std::size_t from) {
   const std::size_t n = text.size();
   const std::size_t d = separator.size();
   const bool check = TakesAsSecondByte(static_cast<unsigned char>(separator[0]));
+  const bool halves =
+      IsFourByteHalfAt(separator, 0) || (d >= 2 && IsFourByteHalfAt(separator, d - 2));
   while (from + d <= n) {
     const void* hit = std::memchr(text.data() + from, separator[0], n - d + 1 - from);
     if (hit == nullptr) break;
     const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
     if (std::memcmp(text.data() + q + 1, separator.data() + 1, d - 1) == 0) {
-      if (!check || IsCharStart(text, known, q)) return q;
-      known = q + 1;  // q is a second byte, so a character starts after it
+      if (!halves) {
+        if (!check || IsCharStart(text, known, q)) return q;
+        known = q + 1;  // q is a second byte, so a character starts after it
+      } else if (!IsCharStart(text, known, q)) {
+        // A character starts after the second byte q, unless that is the middle of a
+        // four-byte sequence, which then started at q - 1.
+        known = IsWholeCharStart(text, known, q + 1) ? q + 1 : q - 1;
+      } else if (!IsWholeCharStart(text, known, q)) {
+        known = q - 2;  // q is the middle of a four-byte sequence
+      } else if (IsWholeCharStart(text, q, q + d)) {
+        return q;
+      } else {
+        known = q;
+      }
     }
     from = q + 1;
   }

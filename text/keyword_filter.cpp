@@ -17,13 +17,22 @@ namespace {
 
 unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : c; }
 
-// The character at s[i] as one number: a byte of its own as itself (0..FF), a two-byte
-// character as lead * 256 + trail (8000 and above), so that the two never meet. With
-// `fold`, ASCII letters in lower case.
+// The character at s[i] (of `length` 1 or 2) as one number: a byte of its own as itself
+// (0..FF), a two-byte character as lead * 256 + trail (8000 and above), so that the two never
+// meet. With `fold`, ASCII letters in lower case.
 std::uint32_t CharCode(std::string_view s, std::size_t i, std::size_t length, bool fold) {
   const auto lead = static_cast<unsigned char>(s[i]);
   if (length == 1) return fold ? LowerAscii(lead) : lead;
   return static_cast<std::uint32_t>(lead) << 8 | static_cast<unsigned char>(s[i + 1]);
+}
+
+// A four-byte sequence at s[i] as its place among all of them (0 .. kFourByteCodes - 1).
+constexpr std::uint32_t kFourByteCodes = 126 * 10 * 126 * 10;
+std::uint32_t FourByteCode(std::string_view s, std::size_t i) {
+  auto at = [&](std::size_t k) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[i + k]));
+  };
+  return (((at(0) - 0x81) * 10 + (at(1) - 0x30)) * 126 + (at(2) - 0x81)) * 10 + (at(3) - 0x30);
 }
 
 // `line` with the ASCII letters that are characters of their own in lower case.
@@ -50,7 +59,9 @@ struct KeywordFilter::Impl {
   // other character is 0 and sends it back to the root. The root's moves are a table; every
   // other state keeps its moves as a sorted run of `edges` and falls back along `fail`.
   std::vector<std::uint32_t> classes;  // indexed by `CharCode`
-  std::vector<std::uint32_t> root;     // by class: the state after the root
+  // Indexed by `FourByteCode`; empty while no keyword holds a four-byte character.
+  std::vector<std::uint32_t> four_byte_classes;
+  std::vector<std::uint32_t> root;  // by class: the state after the root
   struct Edge {
     std::uint32_t cls;
     std::uint32_t to;
@@ -75,13 +86,23 @@ struct KeywordFilter::Impl {
     return root[cls];
   }
 
+  // The class of the character at line[i], of `length` (`WholeCharLength`).
+  std::uint32_t& ClassAt(std::string_view line, std::size_t i, std::size_t length) {
+    if (length < 4) return classes[CharCode(line, i, length, options.ignore_case)];
+    if (four_byte_classes.empty()) four_byte_classes.assign(kFourByteCodes, 0);
+    return four_byte_classes[FourByteCode(line, i)];
+  }
+  std::uint32_t ClassAt(std::string_view line, std::size_t i, std::size_t length) const {
+    if (length < 4) return classes[CharCode(line, i, length, options.ignore_case)];
+    return four_byte_classes.empty() ? 0 : four_byte_classes[FourByteCode(line, i)];
+  }
+
   // Reads `line` on from the character at `i`, in `state`, until a keyword ends (true) or
   // the character that reaches `end` is read; `i` and `state` move on.
   bool Walk(std::string_view line, std::size_t& i, std::size_t end, std::uint32_t& state) const {
-    const bool fold = options.ignore_case;
     while (i < end) {
-      const std::size_t length = CharLength(line, i);
-      const std::uint32_t cls = classes[CharCode(line, i, length, fold)];
+      const std::size_t length = WholeCharLength(line, i);
+      const std::uint32_t cls = ClassAt(line, i, length);
       i += length;
       state = cls == 0 ? 0 : Move(state, cls);
       if (ends[state]) return true;
@@ -105,8 +126,8 @@ struct KeywordFilter::Impl {
     for (std::string_view keyword : keywords) {
       std::uint32_t state = 0;
       for (std::size_t i = 0; i < keyword.size();) {
-        const std::size_t length = CharLength(keyword, i);
-        std::uint32_t& cls = classes[CharCode(keyword, i, length, options.ignore_case)];
+        const std::size_t length = WholeCharLength(keyword, i);
+        std::uint32_t& cls = ClassAt(keyword, i, length);
         if (cls == 0) cls = class_count++;
         i += length;
         const auto [it, added] = moves.try_emplace(std::uint64_t{state} << 32 | cls,

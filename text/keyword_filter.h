@@ -1,9 +1,10 @@
 // The keyword filter: which lines of a GBK text hold any keyword of a list, found for the
 // whole list in one pass over the text: an Aho-Corasick automaton over characters.
 //
-// Keywords and text are read a character at a time (text/gbk_chars.h), so a keyword is found
-// only where it starts and ends on character boundaries: the keyword "|" is not in 東
-// (96 7C), nor "@" in 96 40. With `ignore_case`, ASCII letters match in either case, and only
+// Keywords and text are read a character at a time (text/gbk_chars.h), a GB18030 four-byte
+// sequence whole, so a keyword is found only where it starts and ends on character boundaries:
+// the keyword "|" is not in 東 (96 7C), nor "@" in 96 40, nor 🛟 (95 30 94 39) in 🛠🌀
+// (95 30 95 30 94 39 AF 38). With `ignore_case`, ASCII letters match in either case, and only
 // letters that are characters of their own: the second byte of a two-byte character is never
 // folded.
 // With `whole_line`, a line matches only when it is a keyword as a whole.

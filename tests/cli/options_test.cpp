@@ -86,6 +86,9 @@ const UsageCase kUsageErrors[] = {
      "lanzhou-cli find --help)"},
     {{"find", "-e", "(a"},
      "find: the pattern '(a' is not valid: missing ): (a (see lanzhou-cli find --help)"},
+    {{"find", "-e", "a\\C"},
+     "find: the pattern 'a\\C' is not valid: \\C matches a single byte, which may lie inside a "
+     "character (see lanzhou-cli find --help)"},
     {{"find", "--keep"}, "find: unknown option '--keep' (see lanzhou-cli find --help)"},
     {{"filter", "-k", "k.txt"},
      "filter: --keep or --drop is required (see lanzhou-cli filter --help)"},

@@ -333,6 +333,8 @@ TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {
   } cases[] = {
       {false, "", Unit::按钮_提取, "请勾选要提取的信息，或填写自定义规则"},
       {true, "(a", Unit::按钮_提取, "自定义规则有误：missing ): (a"},
+      {true, "a\\C", Unit::按钮_提取,
+       "自定义规则有误：\\C 匹配单个字节，会落在汉字中间，请不要使用"},
       {true, "", Unit::按钮_保留, "请输入关键词，一行一个"},
       {true, "", Unit::按钮_删除, "请输入关键词，一行一个"},
   };

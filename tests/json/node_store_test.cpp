@@ -79,6 +79,38 @@ TEST(NodeVector, OperationsKeepCountAndOrder) {
   node_vector::Free(zeros);
 }
 
+// A vector held in its one word answers every operation as a block of one element would.
+TEST(NodeVector, OneWordVectorActsAsOneElement) {
+  const std::uintptr_t node = 0x1000;
+  struct Case {
+    const char* what;
+    void (*change)(NodeVector*&);
+    std::vector<std::uintptr_t> elements;
+  };
+  const Case cases[] = {
+      {"nothing", [](NodeVector*&) {}, {node}},
+      {"append", [](NodeVector*& v) { node_vector::Append(v, 0x2000); }, {node, 0x2000}},
+      {"set", [](NodeVector*& v) { node_vector::Set(v, 1, 0x3000); }, {0x3000}},
+      {"set beyond", [](NodeVector*& v) { node_vector::Set(v, 2, 0x3000); }, {node}},
+      {"cut", [](NodeVector*& v) { EXPECT_TRUE(node_vector::Cut(v, 1, 1)); }, {}},
+      {"cut none", [](NodeVector*& v) { EXPECT_TRUE(node_vector::Cut(v, 1, 0)); }, {node}},
+      {"cut beyond", [](NodeVector*& v) { EXPECT_FALSE(node_vector::Cut(v, 2, 1)); }, {node}},
+      {"grow", [](NodeVector*& v) { node_vector::Resize(v, 3); }, {node, 0, 0}},
+      {"shrink", [](NodeVector*& v) { node_vector::Resize(v, 0); }, {}},
+  };
+  const std::int64_t blocks = LiveStoreBlocks();
+  for (const Case& c : cases) {
+    NodeVector* v = node_vector::Single(node);
+    EXPECT_EQ(node_vector::Get(v, 0), 0u) << c.what;
+    EXPECT_EQ(node_vector::Find(v, node), 1u) << c.what;
+    EXPECT_EQ(node_vector::Find(v, 0x2000), 0u) << c.what;
+    c.change(v);
+    EXPECT_EQ(Elements(v), c.elements) << c.what;
+    node_vector::Free(v);
+    EXPECT_EQ(LiveStoreBlocks(), blocks) << c.what;
+  }
+}
+
 TEST(KeyHash, ProductOfBytesWithOverflowWords) {
   struct Case {
     const char* key;

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <string>
 
 #include "json/json_handle.h"
 #include "text/dates.h"
 #include "text/encoding.h"
+#include "text/text_primitives.h"
 
 namespace lanzhou {
 namespace {
@@ -61,6 +67,89 @@ TEST(XmlEscaping, EscapesByTheTable) {
     std::string out;
     AppendXmlEscaped(out, c.in);
     EXPECT_EQ(out, c.out) << c.in;
+  }
+}
+
+// The writers' numbers must be the bytes of the exact "%.*g" path, whichever way they take.
+std::string RealGeneral(double value, int precision) {
+  std::string out;
+  AppendRealGeneral(out, value, precision);
+  return out;
+}
+std::string ExactGeneral(double value, int precision) {
+  std::string out;
+  AppendGeneral(out, value, precision);
+  return out;
+}
+
+TEST(RealGeneral, EdgeCasesMatchTheExactPath) {
+  struct Case {
+    double value;
+    int precision;
+    const char* out;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const Case cases[] = {
+      {0.1, 13, "0.1"},
+      {1.0 / 3, 13, "0.3333333333333"},
+      {-2.0 / 3, 13, "-0.6666666666667"},
+      {0.0, 13, "0"},
+      {-0.0, 13, "-0"},
+      {-0.0, 6, "-0"},
+      {1e20, 13, "1e+20"},
+      {1e-5, 13, "1e-05"},
+      {1e-4, 13, "0.0001"},
+      {0.000123456789, 6, "0.000123457"},
+      {1e13, 13, "1e+13"},
+      {9999999999999.0, 13, "9999999999999"},
+      {99999999999999.0, 13, "1e+14"},  // rounds up into the next power
+      {999999.5, 6, "1e+06"},           // exactly halfway: to even, which carries
+      {123456789012345.0, 13, "1.234567890123e+14"},
+      {1e300, 13, "1e+300"},
+      {-1.5e-300, 13, "-1.5e-300"},
+      {2.5, 1, "2"},  // exact ties round to even
+      {3.5, 1, "4"},
+      {0.125, 2, "0.12"},
+      {0.375, 2, "0.38"},
+      {1.0000000000005, 14, "1.0000000000005"},
+      {DBL_MAX, 13, "1.797693134862e+308"},
+      {DBL_MIN, 13, "2.225073858507e-308"},
+      {5e-324, 13, "4.940656458412e-324"},  // subnormal
+      {static_cast<double>(1.1f), 6, "1.1"},
+      {static_cast<double>(124.875f), 6, "124.875"},
+      {static_cast<double>(16777217.0f), 6, "1.67772e+07"},
+      {static_cast<double>(FLT_MIN), 6, "1.17549e-38"},
+      {12345678.0, 17, "12345678"},
+      {inf, 13, "inf"},
+      {-inf, 13, "-inf"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RealGeneral(c.value, c.precision), c.out) << c.value << " %." << c.precision;
+    EXPECT_EQ(ExactGeneral(c.value, c.precision), c.out) << c.value << " %." << c.precision;
+  }
+  EXPECT_EQ(RealGeneral(std::nan(""), 13), ExactGeneral(std::nan(""), 13));
+}
+
+// Random doubles across the decimal exponents the scaling covers and beyond, floats as the
+// writer widens them, and values on or next to a halfway point between two roundings.
+TEST(RealGeneral, RandomValuesMatchTheExactPath) {
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> mantissa(1, 10);
+  std::uniform_int_distribution<int> power(-40, 60);
+  std::uniform_int_distribution<std::uint32_t> float_bits(0x00800000u, 0x7F7FFFFFu);
+  std::uniform_int_distribution<std::int64_t> integer(1, 99999999999999);
+  for (int i = 0; i < 40000; ++i) {
+    const int precision = 1 + static_cast<int>(random() % 17);
+    const double plain = mantissa(random) * std::pow(10.0, power(random));
+    const double halfway = (static_cast<double>(integer(random)) + 0.5) / std::pow(10.0, i % 16);
+    const double nudged = std::nextafter(halfway, i % 2 ? 0.0 : 1e300);
+    for (double value : {plain, -plain, halfway, nudged}) {
+      ASSERT_EQ(RealGeneral(value, precision), ExactGeneral(value, precision))
+          << value << " %." << precision;
+    }
+    const float single = std::bit_cast<float>(float_bits(random));
+    ASSERT_EQ(RealGeneral(single, 6), ExactGeneral(single, 6)) << single;
+    ASSERT_EQ(RealGeneral(i * 0.37 + 0.001, 13), ExactGeneral(i * 0.37 + 0.001, 13)) << i;
   }
 }
 

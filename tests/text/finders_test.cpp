@@ -126,6 +126,48 @@ TEST(Finders, NeverMatchAcrossACharacter) {
             "");  // 81 takes the 1: four digits are left
   FinderChoice bar{.custom = Text("\\|")};
   EXPECT_EQ(Found(Finders(bar), "\x96\x7C|"), "custom:|");
+  // A pattern sees each character of the line as one, bytes that are none included, and its
+  // matches map back to exactly that character's bytes.
+  const struct {
+    std::string pattern;
+    std::string line;
+    std::string want;  // "begin-end" of each item
+  } patterns[] = {
+      {".",
+       "x\xA1"
+       "9 12",
+       "0-1 1-3 3-4 4-5 5-6"},  // a lead byte takes a digit
+      {"\\d+",
+       "ab\xA1"
+       "9999\xA1 38000",
+       "4-7 9-14"},                                                  // and a blank
+      {".", "\x95\x30\x95\x30\x94\x39\xAF\x38", "0-4 4-8"},          // 🛠🌀
+      {"\x95\x30\x94\x39", "\x95\x30\x95\x30\x94\x39\xAF\x38", ""},  // 🛟 is in neither
+      {".", "\x81\x30\x81", "0-2 2-3"},  // half a four-byte sequence, a lone lead byte
+      {".",
+       "\xFE\x39\xFE\x39"
+       "a",
+       "0-4 4-5"},  // four bytes that name no character
+      {".",
+       "\x81\x7F"
+       "b\x80",
+       "0-2 2-3 3-4"},  // no two-byte character
+      {"(\\d)?",
+       "\xA1\xA1"
+       "1",
+       "2-3"},  // empty matches step a character on
+  };
+  std::vector<FoundItem> items;
+  for (const auto& c : patterns) {
+    Finders(FinderChoice{.custom = Text(c.pattern)}).FindInLine(c.line, items);
+    std::string spans;
+    for (const FoundItem& item : items) {
+      spans +=
+          (spans.empty() ? "" : " ") + std::to_string(item.begin) + "-" + std::to_string(item.end);
+      EXPECT_EQ(item.item, c.line.substr(item.begin, item.end - item.begin));
+    }
+    EXPECT_EQ(spans, c.want) << testing::PrintToString(c.line) << " " << c.pattern;
+  }
 }
 
 TEST(Finders, CustomPatterns) {
@@ -147,6 +189,20 @@ TEST(Finders, CustomPatterns) {
   Finders bad(FinderChoice{.custom = Text("(a")}, &error);
   EXPECT_FALSE(bad.Any());
   EXPECT_NE(error, "");
+  // \C matches one byte, inside a character too: refused, unless quoted.
+  const struct {
+    const char* pattern;
+    bool refused;
+  } single_bytes[] = {{"\\C", true},     {"a(\\C+)", true},    {"\\Qx\\E\\C", true},
+                      {"\\\\C", false},  {"\\Q\\C\\E", false}, {"\\Q\\\\E\\C", true},
+                      {"\\Q\\C", false}, {"C\\d", false}};
+  for (const auto& c : single_bytes) {
+    EXPECT_EQ(PatternMatchesSingleBytes(Text(c.pattern)), c.refused) << c.pattern;
+    error.clear();
+    const Finders finders(FinderChoice{.custom = Text(c.pattern)}, &error);
+    EXPECT_EQ(error, c.refused ? "\\C matches a single byte, which may lie inside a character" : "")
+        << c.pattern;
+  }
 }
 
 TEST(Finders, HostileLinesTakeLinearTime) {

@@ -16,15 +16,15 @@ namespace {
 std::string G(const char* utf8) { return FromUtf8(utf8).bytes(); }
 
 // The rule spelled out: a keyword is in a line where its bytes equal the line's from a
-// character start on, ending at a character start, ASCII letters of their own compared
-// without case when asked.
+// character start on (a four-byte sequence whole), ending at a character start, ASCII letters of
+// their own compared without case when asked.
 bool ReferenceContains(std::string_view line, std::string_view keyword, bool ignore_case) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
-  for (std::size_t i = 0; i + keyword.size() <= line.size(); i = NextCharStart(line, i)) {
+  for (std::size_t i = 0; i + keyword.size() <= line.size(); i += WholeCharLength(line, i)) {
     bool same = true;
     std::size_t k = 0;
-    for (std::size_t j = i; j < i + keyword.size(); j = NextCharStart(line, j)) {
-      const std::size_t n = CharLength(line, j);
+    for (std::size_t j = i; j < i + keyword.size(); j += WholeCharLength(line, j)) {
+      const std::size_t n = WholeCharLength(line, j);
       if (j + n > i + keyword.size()) {
         same = false;
         break;
@@ -91,6 +91,13 @@ TEST(KeywordFilter, KeepsAndDropsOnCharacterBoundaries) {
        G("北京市\r\n 北京")},
       {"Abc", {.whole_line = true, .ignore_case = true}, "aBC\nabcd", "aBC", "abcd"},
       {"\r\n\r\n", {}, "a\nb", "", "a\r\nb"},  // no keywords: nothing holds one
+      // 🛠🌀 is 95 30 95 30 94 39 AF 38: its middle bytes spell 🛟 (95 30 94 39), and each
+      // half of 🛠 is a lead byte and a digit.
+      {G("🛟\n好了") + "\n\x95\x30",
+       {},
+       G("修好了🛠🌀\n修🛠🌀\n🛟！\n\x95\x30"),
+       G("修好了🛠🌀\r\n🛟！\r\n\x95\x30"),
+       G("修🛠🌀")},
   };
   for (const Case& c : cases) {
     const KeywordFilter filter(c.keywords, c.options);
@@ -124,12 +131,16 @@ TEST(KeywordFilter, KeepsAndDropsOnCharacterBoundaries) {
 
 TEST(KeywordFilter, AgreesWithTheReferenceOnRandomText) {
   // Short keywords and lines over a few bytes that make every trap: lead bytes, "|", "@",
-  // letters in both cases, and second bytes that are letters.
-  const std::string alphabet = "aAbB|@\x96\x81\xB1\xD6\xD0 ";
+  // letters in both cases, second bytes that are letters, and lead bytes and digits that make
+  // four-byte sequences.
+  const std::vector<std::string> pieces = {"a",    "A",        "b",        "B",       "|",    "@",
+                                           "\x96", "\x81",     "\xB1",     "\xD6",    "\xD0", " ",
+                                           "9",    "\x81\x30", "\x95\x30", "\x94\x39"};
   std::mt19937 random(24);
-  auto pick = [&](std::size_t max_length) {
-    std::string s(random() % max_length + 1, ' ');
-    for (char& c : s) c = alphabet[random() % alphabet.size()];
+  auto pick = [&](std::size_t max_pieces) {
+    std::string s;
+    for (std::size_t n = random() % max_pieces + 1; n > 0; --n)
+      s += pieces[random() % pieces.size()];
     return s;
   };
   for (int round = 0; round < 200; ++round) {
