@@ -140,6 +140,12 @@ TEST(OutputFile, AFileSizeLimitIsAWriteErrorThatTakesThePartialOutputBack) {
   std::string lf;
   for (int i = 0; i < 40000; ++i) lf += "line" + std::to_string(i) + "\n";
   const std::string in_lf = dir.WriteForCli("lf.txt", lf);
+  // Beyond the 64 MB that any command reads in at once.
+  std::string large_lf;
+  large_lf.reserve((65 << 20) + lf.size());
+  while (large_lf.size() <= (65 << 20)) large_lf += lf;
+  const std::string large = dir.WriteForCli("large.txt", large_lf);
+  large_lf = std::string();
   const std::string out = dir.WriteForCli("out.txt", "old\r\n");
   const std::string cannot_write = "cannot write '" + out + "': File too large";
   const std::string no_temporary_space =
@@ -150,9 +156,10 @@ TEST(OutputFile, AFileSizeLimitIsAWriteErrorThatTakesThePartialOutputBack) {
       {{"dedupe", "--memory", "64K", in, "-o", out}, no_temporary_space},
       {{"dedupe", "--memory", "64K", in_lf, "-o", out},
        "cannot read '" + in_lf + "': " + no_temporary_space},
+      {{"extract", large, "-o", out}, "cannot read '" + large + "': " + no_temporary_space},
   };
   for (const auto& [args, message] : cases) {
-    SCOPED_TRACE(args[1]);
+    SCOPED_TRACE(args[0] + " " + args[args.size() - 3]);
     CliCall call;
     call.args = args;
     call.file_size_limit = 100000;
@@ -163,7 +170,8 @@ TEST(OutputFile, AFileSizeLimitIsAWriteErrorThatTakesThePartialOutputBack) {
     EXPECT_EQ(cli.err, "lanzhou-cli: " + args[0] + ": " + message + "\n");
     const std::string kept = ReadFile(out);
     EXPECT_TRUE(kept == "old\r\n") << kept.size() << " bytes";
-    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"in.txt", "lf.txt", "out.txt"}));
+    EXPECT_EQ(Listing(dir.path()),
+              (std::vector<std::string>{"in.txt", "large.txt", "lf.txt", "out.txt"}));
   }
 }
 
