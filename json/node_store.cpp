@@ -22,8 +22,10 @@ std::size_t VectorBytes(std::size_t capacity) {
   return (kHeaderWords + capacity) * sizeof(std::uintptr_t);
 }
 
-NodeVector* AllocateVector(std::size_t capacity) {
-  void* block = StoreAllocate(VectorBytes(capacity), true);
+// A block of `capacity` slots with its header words 0 and 1 set and, when `zeroed`, every
+// other word zero.
+NodeVector* AllocateVector(std::size_t capacity, bool zeroed = true) {
+  void* block = StoreAllocate(VectorBytes(capacity), zeroed);
   std::uintptr_t* words = static_cast<std::uintptr_t*>(block);
   words[0] = capacity;
   words[1] = 1;
@@ -46,9 +48,11 @@ void Reserve(NodeVector*& v, std::size_t needed) {
   if (needed <= capacity) return;
   std::size_t grown = capacity * 2 < 4 ? 4 : capacity * 2;
   if (grown < needed) grown = needed;
-  NodeVector* moved = AllocateVector(grown);
+  // Only the new room is zeroed: the rest is copied over at once.
+  NodeVector* moved = AllocateVector(grown, false);
   std::uintptr_t* words = Words(moved);
   std::memcpy(words + 1, Words(v) + 1, (kHeaderWords - 1 + capacity) * sizeof(std::uintptr_t));
+  std::memset(words + kHeaderWords + capacity, 0, (grown - capacity) * sizeof(std::uintptr_t));
   StoreRelease(v);
   v = moved;
 }
@@ -186,6 +190,8 @@ std::uint64_t KeyHash(const char* key) {
 }
 
 std::size_t BucketOf(std::uint64_t hash, std::size_t count) {
+  // Tables grown by doubling have a power of two of buckets: a mask, not a division.
+  if ((count & (count - 1)) == 0) return static_cast<std::size_t>(hash & (count - 1)) + 1;
   // The high word is the overflow of one byte product, below 2^8, so every hash is below
   // 2^40 and the integer remainder equals the remainder taken in double precision.
   return static_cast<std::size_t>(hash % count) + 1;
