@@ -155,6 +155,17 @@ int JsonNodePool::ChunkOf(const void* block) const {
 bool JsonNodePool::Free(void* block) {
   if (block == nullptr) return false;
   std::lock_guard<std::mutex> guard(*lock_);
+  return FreeLocked(block);
+}
+
+std::size_t JsonNodePool::Free(std::span<void* const> blocks) {
+  std::lock_guard<std::mutex> guard(*lock_);
+  std::size_t freed = 0;
+  for (void* block : blocks) freed += block != nullptr && FreeLocked(block) ? 1 : 0;
+  return freed;
+}
+
+bool JsonNodePool::FreeLocked(void* block) {
   const int chunk = ChunkOf(block);
   if (chunk == 0) return false;
   const std::size_t offset = static_cast<char*>(block) - chunks_[chunk - 1];

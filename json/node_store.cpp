@@ -1,8 +1,10 @@
 #include "json/node_store.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "json/store_heap.h"
@@ -70,36 +72,69 @@ void AddToBucket(NodeVector* table, std::size_t b, JsonNode* member) {
   node_vector::Set(table, b, AsWord(bucket));
 }
 
-void ReleaseMembers(JsonNode* object) {
+// Node records on their way back to the pool, handed over a batch at a time in the order
+// they were released: the pool ends as single releases would leave it, at one lock a batch.
+class ReleaseBatch {
+ public:
+  ReleaseBatch() = default;
+  ReleaseBatch(const ReleaseBatch&) = delete;
+  ReleaseBatch& operator=(const ReleaseBatch&) = delete;
+  ~ReleaseBatch() { Flush(); }
+
+  void Add(JsonNode* node) {
+    records_[size_++] = node;
+    if (size_ == records_.size()) Flush();
+  }
+  void Flush() {
+    if (size_ == 0) return;
+    SharedNodePool().Free(std::span<void* const>(records_.data(), size_));
+    size_ = 0;
+  }
+
+ private:
+  std::array<void*, 256> records_;
+  std::size_t size_ = 0;
+};
+
+void ReleaseInto(JsonNode* node, ReleaseBatch& batch);
+
+void ReleaseMembers(JsonNode* object, ReleaseBatch& batch) {
   NodeVector* buckets = BucketVector(object);
   const std::size_t bucket_count = node_vector::Count(buckets);
   for (std::size_t b = 1; b <= bucket_count; ++b) {
     NodeVector* bucket = node_vector::GetBucket(buckets, b);
     const std::size_t n = node_vector::Count(bucket);
-    for (std::size_t i = 1; i <= n; ++i) ReleaseNode(node_vector::GetNode(bucket, i));
+    for (std::size_t i = 1; i <= n; ++i) ReleaseInto(node_vector::GetNode(bucket, i), batch);
     node_vector::Free(bucket);
   }
   node_vector::Free(buckets);
   node_vector::Free(MemberVector(object));
 }
 
-void ReleaseElements(JsonNode* array) {
+void ReleaseElements(JsonNode* array, ReleaseBatch& batch) {
   NodeVector* elements = ElementVector(array);
   const std::size_t n = node_vector::Count(elements);
-  for (std::size_t i = 1; i <= n; ++i) ReleaseNode(node_vector::GetNode(elements, i));
+  for (std::size_t i = 1; i <= n; ++i) ReleaseInto(node_vector::GetNode(elements, i), batch);
   node_vector::Free(elements);
 }
 
 // What a node owns through its value, by its kind as stored (marked kinds own nothing).
-void ReleaseValue(JsonNode* node) {
+void ReleaseValue(JsonNode* node, ReleaseBatch& batch) {
   const std::int32_t kind = node->kind;
   if (kind == kJsonArray) {
-    ReleaseElements(node);
+    ReleaseElements(node, batch);
   } else if (kind == kJsonObject) {
-    ReleaseMembers(node);
+    ReleaseMembers(node, batch);
   } else if (kind >= kJsonText && kind <= kJsonLastPlainKind) {
     FreeText(reinterpret_cast<char*>(node->value_a));
   }
+}
+
+void ReleaseInto(JsonNode* node, ReleaseBatch& batch) {
+  if (node == nullptr) return;
+  FreeText(node->key);
+  ReleaseValue(node, batch);
+  batch.Add(node);
 }
 
 }  // namespace
@@ -300,8 +335,7 @@ JsonNode* GetOrAddMember(JsonNode* node, const char* key) {
       AddToBucket(buckets, b, member);
     }
   } else {
-    ReleaseValue(node);
-    node->value_b = 0;
+    ClearValue(node);
     NodeVector* buckets = node_vector::Create(kInitialBuckets);
     member = NewNode(key, nullptr, kJsonNull, node);
     AddToBucket(buckets, BucketOf(hash, kInitialBuckets), member);
@@ -315,17 +349,16 @@ JsonNode* GetOrAddMember(JsonNode* node, const char* key) {
 }
 
 void ClearValue(JsonNode* node) {
-  ReleaseValue(node);
+  ReleaseBatch batch;
+  ReleaseValue(node, batch);
   node->value_a = 0;
   node->value_b = 0;
   node->kind = kJsonNull;
 }
 
 void ReleaseNode(JsonNode* node) {
-  if (node == nullptr) return;
-  FreeText(node->key);
-  ReleaseValue(node);
-  SharedNodePool().Free(node);
+  ReleaseBatch batch;
+  ReleaseInto(node, batch);
 }
 
 NodeVector* MergeBucketTables(NodeVector* first, NodeVector* second,
