@@ -21,12 +21,22 @@ constexpr unsigned char kWide = 0x80;  // a two-byte character with no ASCII for
 constexpr unsigned char kHan = 0x81;   // a Chinese character, which may stand in a domain name
 
 struct Shadow {
+  std::string_view line;
   std::string chars;
-  std::vector<std::uint32_t> offsets;  // where each character starts; one more: the end
+  // Where every kMarkEvery-th character starts (one more: for the end): a byte per character
+  // and a little, where an offset for each would cost four bytes more.
+  static constexpr std::size_t kMarkEvery = 64;
+  std::vector<std::uint32_t> marks;
 
   std::size_t size() const { return chars.size(); }
   unsigned char at(std::size_t i) const {
     return i < chars.size() ? static_cast<unsigned char>(chars[i]) : 0;
+  }
+  // Where character `k` (<= size(); size() is the end) starts in the line.
+  std::size_t Offset(std::size_t k) const {
+    std::size_t at_byte = marks[k / kMarkEvery];
+    for (std::size_t n = k % kMarkEvery; n > 0; --n) at_byte += WholeCharLength(line, at_byte);
+    return at_byte;
   }
 };
 
@@ -40,15 +50,15 @@ bool IsHan(unsigned char lead, unsigned char trail) {
 // sequence is one character, like any other that is not ASCII.
 void MakeShadow(std::string_view line, Shadow& shadow) {
   line = line.substr(0, UINT32_MAX - 1);
+  shadow.line = line;
   shadow.chars.resize(line.size());
-  shadow.offsets.resize(line.size() + 1);
+  shadow.marks.clear();
   char* chars = shadow.chars.data();
-  std::uint32_t* offsets = shadow.offsets.data();
   std::size_t n = 0;
   const std::size_t size = line.size();
   for (std::size_t i = 0; i < size;) {
+    if (n % Shadow::kMarkEvery == 0) shadow.marks.push_back(static_cast<std::uint32_t>(i));
     const auto lead = static_cast<unsigned char>(line[i]);
-    offsets[n] = static_cast<std::uint32_t>(i);
     if (!IsLeadByte(lead)) {
       chars[n++] = static_cast<char>(lead);
       ++i;
@@ -66,9 +76,8 @@ void MakeShadow(std::string_view line, Shadow& shadow) {
     chars[n++] = ascii != 0 ? ascii : static_cast<char>(IsHan(lead, trail) ? kHan : kWide);
     i += 2;
   }
-  offsets[n] = static_cast<std::uint32_t>(size);
+  if (n % Shadow::kMarkEvery == 0) shadow.marks.push_back(static_cast<std::uint32_t>(size));
   shadow.chars.resize(n);
-  shadow.offsets.resize(n + 1);
 }
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -236,8 +245,8 @@ std::size_t ChineseTopLevelAt(std::string_view line, const Shadow& s, std::size_
   for (const std::string& t : kTopLevels) {
     const std::size_t chars = t.size() / 2;
     if (chars > length || chars <= best) continue;
-    const std::size_t from = s.offsets[p];
-    if (line.substr(from, s.offsets[p + chars] - from) == t) best = chars;
+    const std::size_t from = s.Offset(p);
+    if (line.substr(from, s.Offset(p + chars) - from) == t) best = chars;
   }
   return best;
 }
@@ -352,13 +361,15 @@ void FindUrls(const Shadow& s, std::vector<Span>& spans) {
 // bytes for the rest.
 std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
   std::string out;
-  for (std::size_t k = span.begin; k < span.end; ++k) {
+  for (std::size_t k = span.begin, at = s.Offset(span.begin); k < span.end; ++k) {
     const unsigned char c = s.at(k);
+    const std::size_t length = WholeCharLength(line, at);
     if (!IsLeadByte(c)) {
       out += static_cast<char>(c);
     } else {
-      out.append(line.substr(s.offsets[k], s.offsets[k + 1] - s.offsets[k]));
+      out.append(line.substr(at, length));
     }
+    at += length;
   }
   return out;
 }
@@ -561,7 +572,7 @@ void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) c
     thread_local std::vector<std::string> numbers;
     MakeShadow(line, s);
     auto add = [&](FoundKind kind, Span span, std::string item) {
-      items.push_back({s.offsets[span.begin], s.offsets[span.end], kind, std::move(item)});
+      items.push_back({s.Offset(span.begin), s.Offset(span.end), kind, std::move(item)});
     };
     phones.clear();
     numbers.clear();
