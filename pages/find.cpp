@@ -138,18 +138,16 @@ bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsFo
       [&](const Piece& piece, Found& found) {
         found.bytes.clear();
         found.ranges.clear();
-        std::vector<FoundItem> items;
         std::string_view rest = text.substr(piece.start, piece.end - piece.start);
         std::string_view line;
         for (std::size_t number = piece.first_line; NextLine(rest, line); ++number) {
-          finders.FindInLine(line, items);
-          for (const FoundItem& item : items) {
+          finders.FindInLine(line, [&](const FoundItem& item) {
             const std::size_t record = found.bytes.size();
             found.bytes += "\r\n";
             if (form.with_line) found.bytes += std::to_string(number) + ":";
-            found.ranges.push_back({record, found.bytes.size()});
+            if (form.distinct) found.ranges.push_back({record, found.bytes.size()});
             found.bytes += item.item;
-          }
+          });
         }
       },
       [&](Piece& piece, Found& found) {

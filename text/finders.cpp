@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
@@ -21,12 +23,22 @@ constexpr unsigned char kWide = 0x80;  // a two-byte character with no ASCII for
 constexpr unsigned char kHan = 0x81;   // a Chinese character, which may stand in a domain name
 
 struct Shadow {
+  std::string_view line;
   std::string chars;
-  std::vector<std::uint32_t> offsets;  // where each character starts; one more: the end
+  // Where every kMarkEvery-th character starts (one more: for the end): a byte per character
+  // and a little, where an offset for each would cost four bytes more.
+  static constexpr std::size_t kMarkEvery = 64;
+  std::vector<std::uint32_t> marks;
 
   std::size_t size() const { return chars.size(); }
   unsigned char at(std::size_t i) const {
     return i < chars.size() ? static_cast<unsigned char>(chars[i]) : 0;
+  }
+  // Where character `k` (<= size(); size() is the end) starts in the line.
+  std::size_t Offset(std::size_t k) const {
+    std::size_t at_byte = marks[k / kMarkEvery];
+    for (std::size_t n = k % kMarkEvery; n > 0; --n) at_byte += WholeCharLength(line, at_byte);
+    return at_byte;
   }
 };
 
@@ -40,15 +52,15 @@ bool IsHan(unsigned char lead, unsigned char trail) {
 // sequence is one character, like any other that is not ASCII.
 void MakeShadow(std::string_view line, Shadow& shadow) {
   line = line.substr(0, UINT32_MAX - 1);
+  shadow.line = line;
   shadow.chars.resize(line.size());
-  shadow.offsets.resize(line.size() + 1);
+  shadow.marks.clear();
   char* chars = shadow.chars.data();
-  std::uint32_t* offsets = shadow.offsets.data();
   std::size_t n = 0;
   const std::size_t size = line.size();
   for (std::size_t i = 0; i < size;) {
+    if (n % Shadow::kMarkEvery == 0) shadow.marks.push_back(static_cast<std::uint32_t>(i));
     const auto lead = static_cast<unsigned char>(line[i]);
-    offsets[n] = static_cast<std::uint32_t>(i);
     if (!IsLeadByte(lead)) {
       chars[n++] = static_cast<char>(lead);
       ++i;
@@ -66,9 +78,8 @@ void MakeShadow(std::string_view line, Shadow& shadow) {
     chars[n++] = ascii != 0 ? ascii : static_cast<char>(IsHan(lead, trail) ? kHan : kWide);
     i += 2;
   }
-  offsets[n] = static_cast<std::uint32_t>(size);
+  if (n % Shadow::kMarkEvery == 0) shadow.marks.push_back(static_cast<std::uint32_t>(size));
   shadow.chars.resize(n);
-  shadow.offsets.resize(n + 1);
 }
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -123,7 +134,7 @@ std::optional<std::size_t> MobileDigitsEnd(const Shadow& s, std::size_t p, std::
   return p;
 }
 
-void FindPhones(const Shadow& s, std::vector<Span>& spans, std::vector<std::string>& numbers) {
+void FindPhones(const Shadow& s, std::vector<Span>& spans) {
   std::string digits;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const unsigned char c = s.at(i);
@@ -143,7 +154,6 @@ void FindPhones(const Shadow& s, std::vector<Span>& spans, std::vector<std::stri
     if (!end && c != '+') end = MobileDigitsEnd(s, i, digits);
     if (!end) continue;
     spans.push_back({i, *end});
-    numbers.push_back(digits);
     i = *end - 1;
   }
 }
@@ -236,8 +246,8 @@ std::size_t ChineseTopLevelAt(std::string_view line, const Shadow& s, std::size_
   for (const std::string& t : kTopLevels) {
     const std::size_t chars = t.size() / 2;
     if (chars > length || chars <= best) continue;
-    const std::size_t from = s.offsets[p];
-    if (line.substr(from, s.offsets[p + chars] - from) == t) best = chars;
+    const std::size_t from = s.Offset(p);
+    if (line.substr(from, s.Offset(p + chars) - from) == t) best = chars;
   }
   return best;
 }
@@ -352,13 +362,15 @@ void FindUrls(const Shadow& s, std::vector<Span>& spans) {
 // bytes for the rest.
 std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
   std::string out;
-  for (std::size_t k = span.begin; k < span.end; ++k) {
+  for (std::size_t k = span.begin, at = s.Offset(span.begin); k < span.end; ++k) {
     const unsigned char c = s.at(k);
+    const std::size_t length = WholeCharLength(line, at);
     if (!IsLeadByte(c)) {
       out += static_cast<char>(c);
     } else {
-      out.append(line.substr(s.offsets[k], s.offsets[k + 1] - s.offsets[k]));
+      out.append(line.substr(at, length));
     }
+    at += length;
   }
   return out;
 }
@@ -442,7 +454,7 @@ struct LineCursor {
   }
 };
 
-void FindCustom(std::string_view line, const RE2& re, std::vector<FoundItem>& items) {
+void FindCustom(std::string_view line, const RE2& re, const std::function<void(FoundItem)>& found) {
   thread_local std::string utf8;
   utf8.clear();
   AppendUtf8Line(line, utf8);
@@ -459,8 +471,7 @@ void FindCustom(std::string_view line, const RE2& re, std::vector<FoundItem>& it
       const std::size_t b = static_cast<std::size_t>(taken.data() - utf8.data());
       const std::size_t begin = cursor.LineOffset(b);
       const std::size_t end = cursor.LineOffset(b + taken.size());
-      items.push_back(
-          {begin, end, FoundKind::kCustom, std::string(line.substr(begin, end - begin))});
+      found({begin, end, FoundKind::kCustom, std::string(line.substr(begin, end - begin))});
     }
     if (whole_end > whole_begin) {
       pos = whole_end;
@@ -553,54 +564,62 @@ bool Finders::Any() const {
 
 void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) const {
   items.clear();
+  FindInLine(line, [&items](FoundItem item) { items.push_back(std::move(item)); });
+}
+
+void Finders::FindInLine(std::string_view line, const std::function<void(FoundItem)>& found) const {
   const FinderChoice& c = impl_->choice;
+  // The spans of each rule, in order; they are merged as they are given, with a pattern's
+  // matches, so that no list of items of a whole line is ever held.
+  constexpr std::size_t kRules = static_cast<std::size_t>(FoundKind::kCustom);
+  thread_local Shadow s;
+  thread_local std::array<std::vector<Span>, kRules> spans;
+  std::array<std::size_t, kRules> next{};
+  for (auto& list : spans) list.clear();
   if (c.phone || c.email || c.qq || c.id || c.url) {
-    thread_local Shadow s;
-    thread_local std::vector<Span> spans;
-    thread_local std::vector<Span> phones;
-    thread_local std::vector<std::string> numbers;
     MakeShadow(line, s);
-    auto add = [&](FoundKind kind, Span span, std::string item) {
-      items.push_back({s.offsets[span.begin], s.offsets[span.end], kind, std::move(item)});
-    };
-    phones.clear();
-    numbers.clear();
-    if (c.phone || c.qq) FindPhones(s, phones, numbers);
-    if (c.phone) {
-      for (std::size_t k = 0; k < phones.size(); ++k) add(FoundKind::kPhone, phones[k], numbers[k]);
-    }
-    auto add_spans = [&](FoundKind kind) {
-      for (const Span& span : spans) add(kind, span, FoldedItem(line, s, span));
-      spans.clear();
-    };
-    spans.clear();
-    if (c.email) {
-      FindEmails(line, s, spans);
-      add_spans(FoundKind::kEmail);
-    }
-    if (c.qq) {
-      if (!c.phone) phones.clear();
-      FindQq(s, phones, spans);
-      add_spans(FoundKind::kQq);
-    }
-    if (c.id) {
-      FindIds(s, c.old_id, spans);
-      for (Span& span : spans) {
-        std::string id = FoldedItem(line, s, span);
-        if (id.back() == 'x') id.back() = 'X';
-        add(FoundKind::kId, span, std::move(id));
-      }
-      spans.clear();
-    }
-    if (c.url) {
-      FindUrls(s, spans);
-      add_spans(FoundKind::kUrl);
-    }
+    auto& [phone, email, qq, id, url] = spans;
+    // Digits inside a phone number are no QQ number when phones are asked for too.
+    if (c.phone) FindPhones(s, phone);
+    if (c.email) FindEmails(line, s, email);
+    if (c.qq) FindQq(s, phone, qq);
+    if (c.id) FindIds(s, c.old_id, id);
+    if (c.url) FindUrls(s, url);
   }
-  if (impl_->custom) FindCustom(line, *impl_->custom, items);
-  std::stable_sort(items.begin(), items.end(), [](const FoundItem& a, const FoundItem& b) {
-    return a.begin != b.begin ? a.begin < b.begin : a.kind < b.kind;
-  });
+  // Gives every rule's item that starts before byte `limit` (or at it), by start, then rule.
+  auto give_until = [&](std::size_t limit) {
+    while (true) {
+      std::size_t best = kRules;
+      for (std::size_t k = 0; k < kRules; ++k) {
+        if (next[k] < spans[k].size() &&
+            (best == kRules || spans[k][next[k]].begin < spans[best][next[best]].begin)) {
+          best = k;
+        }
+      }
+      if (best == kRules) return;
+      const Span span = spans[best][next[best]];
+      const std::size_t begin = s.Offset(span.begin);
+      if (begin > limit) return;
+      ++next[best];
+      const auto kind = static_cast<FoundKind>(best);
+      std::string item = FoldedItem(line, s, span);
+      if (kind == FoundKind::kPhone) {
+        // The last 11 digits: a +86 or 86 before them is left out.
+        std::erase_if(item, [](char ch) { return !IsDigit(static_cast<unsigned char>(ch)); });
+        item.erase(0, item.size() - 11);
+      } else if (kind == FoundKind::kId && item.back() == 'x') {
+        item.back() = 'X';
+      }
+      found({begin, s.Offset(span.end), kind, std::move(item)});
+    }
+  };
+  if (impl_->custom) {
+    FindCustom(line, *impl_->custom, [&](FoundItem item) {
+      give_until(item.begin);
+      found(std::move(item));
+    });
+  }
+  give_until(std::string_view::npos);
 }
 
 }  // namespace lanzhou

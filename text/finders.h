@@ -37,6 +37,7 @@
 #define LANZHOU_TEXT_FINDERS_H_
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -82,6 +83,9 @@ class Finders {
   // they start, items of one start in the order of `FoundKind`. Safe to call from several
   // threads at once.
   void FindInLine(std::string_view line, std::vector<FoundItem>& items) const;
+  // The same items, in the same order, each handed to `found` as it is made: a long line's
+  // items are never all held at once.
+  void FindInLine(std::string_view line, const std::function<void(FoundItem)>& found) const;
 
   // Where a line too long to work whole may be cut, so that `FindInLine` finds in the parts
   // what it finds in the whole: just after the first character at or after byte `at` of

@@ -140,12 +140,12 @@ Text ReplaceSubtext(const Text& text, const Text& find, const Text& replacement,
   std::size_t p = static_cast<std::size_t>(start - 1);
   out.append(s.substr(0, p));
   while (remaining != 0 && s.size() - p >= f.size()) {
-    if (MatchesAt(s, p, f, case_sensitive)) {
+    if (MatchesAt(s, p, f, case_sensitive) && IsWholeCharStart(s, p, p + f.size())) {
       out += replacement.view();
       p += f.size();
       if (remaining > 0) --remaining;
     } else {
-      std::size_t w = CharLength(s, p);
+      std::size_t w = WholeCharLength(s, p);
       out.append(s.substr(p, w));
       p += w;
     }

@@ -99,6 +99,10 @@ TEST(SplitText, FollowsItsMemberRules) {
       // 0x81 0x7C is one character whose second byte is "|".
       {Text("\x81\x7C|x"), Text("|"), std::nullopt, {Text("\x81\x7C"), Text("x")}},
       {Text("a\x81\x7C\x81\x7C"), Text("|"), std::nullopt, {Text("a\x81\x7C\x81\x7C")}},
+      {Text("\x95\x30\x95\x30\x94\x39\xAF\x38"),
+       Text("\x95\x30\x94\x39"),
+       std::nullopt,
+       {Text("\x95\x30\x95\x30\x94\x39\xAF\x38")}},
       // "\xD0\xCE" spans the boundary of 中 (D6 D0) and 文 (CE C4): never found there.
       {G("中文"), Text("\xD0\xCE"), std::nullopt, {G("中文")}},
       // A lead byte at the very end stands alone, so a delimiter right before it is found.
@@ -138,6 +142,11 @@ TEST(ReplaceSubtext, FollowsItsRules) {
       {G("中文"), Text("\xD0\xCE"), Text("!"), 1, std::nullopt, true, G("中文")},
       {Text("\x81|\x81|"), Text("|"), Text("/"), 1, std::nullopt, true, Text("\x81|\x81|")},
       {Text("ab|\xD6"), Text("|"), Text("/"), 1, std::nullopt, true, Text("ab/\xD6")},
+      // 🛠🌀 (95 30 95 30 94 39 AF 38) holds 🛟 (95 30 94 39) only across its two characters.
+      {Text("\x95\x30\x95\x30\x94\x39\xAF\x38"), Text("\x95\x30\x94\x39"), Text("!"), 1,
+       std::nullopt, true, Text("\x95\x30\x95\x30\x94\x39\xAF\x38")},
+      {Text("\x95\x30\x95\x30\x95\x30!"), Text("\x95\x30"), Text("?"), 1, std::nullopt, true,
+       Text("\x95\x30\x95\x30?!")},  // a half alone is a character
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
