@@ -874,9 +874,12 @@ class Engine {
   // files, and writes the kept pieces from there on in input order.
   bool Spill(std::size_t from) {
     // Enough partitions that each one's distinct pieces fit in half the budget.
-    const double records = static_cast<double>(text_.size() - from) * 1.5 + TableBytes() * 4.0;
+    const double records =
+        static_cast<double>(text_.size() - from) * 1.5 + static_cast<double>(TableBytes()) * 4.0;
     int level0_bits = 1;
-    while (level0_bits < 8 && records / (1 << level0_bits) > Budget() / 2) ++level0_bits;
+    while (level0_bits < 8 && records / (1 << level0_bits) > static_cast<double>(Budget() / 2)) {
+      ++level0_bits;
+    }
     PartitionFiles partitions(text_, &release_, Budget(),
                               TemporaryDirectory(options_.temp_directory), level0_bits, error_);
     std::vector<std::unique_ptr<TempFile>> files;
