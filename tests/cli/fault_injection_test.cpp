@@ -84,8 +84,8 @@ int Unlink(const char* path) {
   return RealSystemCalls().unlink(path);
 }
 
-const SystemCalls kFaulty = {Open,   Read,      Write, Pwrite, Fsync, Rename,
-                             Linkat, Ftruncate, Flock, Mmap,   Pread, Unlink};
+const SystemCalls kFaulty = {Open,  Read, Write, Pwrite, Fsync,  Rename,      Linkat, Ftruncate,
+                             Flock, Mmap, Pread, Unlink, ::stat, ::faccessat, ::mkdir};
 
 // What one run left: whether it reported success, what it said, and the files of its folder.
 struct Outcome {
