@@ -3,6 +3,8 @@
 #include <getopt.h>
 
 #include <array>
+#include <charconv>
+#include <system_error>
 
 #include "pages/extract.h"
 #include "pages/wrap.h"
@@ -306,11 +308,11 @@ class Parser {
         options_.datum = TextFromArgument(value);
         break;
       case kOptThreads: {
-        const auto n = ParseByteSize(value);
-        if (!n || *n > 1024 || value.find_first_not_of("0123456789") != std::string_view::npos) {
+        const char* end = value.data() + value.size();
+        const auto [stop, error] = std::from_chars(value.data(), end, options_.threads);
+        if (error != std::errc() || stop != end || options_.threads < 1 ||
+            options_.threads > 1024) {
           Fail(Prefix() + "--threads must be a number from 1 to 1024, not " + QuotedName(value));
-        } else {
-          options_.threads = static_cast<int>(*n);
         }
         break;
       }

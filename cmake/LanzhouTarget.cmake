@@ -1,6 +1,12 @@
 # Per-target settings: warnings and, when asked for, the sanitizers. Nothing here is global.
+# The product's own code also refuses implicit narrowing and shadowed names; TEST leaves those
+# out for tests and benchmarks, whose frameworks' macros shadow names of their own.
 function(lanzhou_configure_target target)
+  cmake_parse_arguments(ARG "TEST" "" "" ${ARGN})
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
+  if(NOT ARG_TEST)
+    target_compile_options(${target} PRIVATE -Wconversion -Wshadow)
+  endif()
   if(LANZHOU_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
@@ -32,7 +38,7 @@ function(lanzhou_add_test target)
   else()
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   endif()
-  lanzhou_configure_target(${target})
+  lanzhou_configure_target(${target} TEST)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endfunction()
 

@@ -131,8 +131,8 @@ class ExportOut {
   void WriteWaiting() {
     const std::size_t from = std::max(searched_, start_);
     if (out_.size() - from <= keep_) return;
-    std::size_t cut = out_.size() - keep_;
-    while (cut > from && static_cast<unsigned char>(out_[cut - 1]) >= 0x80) --cut;
+    const std::size_t end = out_.size() - keep_;
+    const std::size_t cut = end - LeadRunBefore(out_, from, end);
     if (cut == from) {
       searched_ = out_.size() - keep_;  // no ASCII byte there: looked at again never
       return;

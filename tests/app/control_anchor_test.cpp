@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_geometry.h"
+#include "tests/support/plain_geometry.h"
 
 namespace lanzhou {
 namespace {

@@ -68,6 +68,16 @@ const UsageCase kUsageErrors[] = {
      "wrap: the width must be a number from 1 to 2147483647, not '4294967297' (see lanzhou-cli "
      "wrap --help)"},
     {{"wrap", "-w"}, "wrap: option '-w' needs a value (see lanzhou-cli wrap --help)"},
+    {{"dedupe", "--threads", "0"},
+     "dedupe: --threads must be a number from 1 to 1024, not '0' (see lanzhou-cli dedupe --help)"},
+    {{"dedupe", "--threads", "1025"},
+     "dedupe: --threads must be a number from 1 to 1024, not '1025' (see lanzhou-cli dedupe "
+     "--help)"},
+    {{"dedupe", "--threads", "4K"},
+     "dedupe: --threads must be a number from 1 to 1024, not '4K' (see lanzhou-cli dedupe --help)"},
+    {{"dedupe", "--threads", "99999999999"},
+     "dedupe: --threads must be a number from 1 to 1024, not '99999999999' (see lanzhou-cli dedupe "
+     "--help)"},
     {{"reorder", "in.txt"}, "reorder: -d DELIM is required (see lanzhou-cli reorder --help)"},
     {{"reorder", "-d", "", "in.txt"},
      "reorder: the delimiter (-d) must not be empty (see lanzhou-cli reorder --help)"},

@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "io/system_calls.h"
 #include "tests/support/scripted_dialogs.h"
-#include "tests/support/utf8_text.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 
 namespace lanzhou {
@@ -94,6 +96,38 @@ TEST(IsWritableDirectory, OnlyAnExistingDirectoryThisProcessMayWrite) {
   EXPECT_FALSE(IsWritableDirectory(file));
   EXPECT_FALSE(IsWritableDirectory(dir.text() + Text("/missing")));
   EXPECT_FALSE(IsWritableDirectory(Text()));
+}
+
+// The checks and the making of the user folder go through the system-call table, so that a
+// failing call reaches the window's saves as it reaches the file code's.
+TEST(RunOrUserFolder, FailingSystemCallsGiveTheUserFolderUnmade) {
+  const struct {
+    const char* name;
+    SystemCalls calls;
+  } cases[] = {
+      {"stat",
+       [] {
+         SystemCalls calls = RealSystemCalls();
+         calls.stat = [](const char*, struct stat*) { return errno = EIO, -1; };
+         return calls;
+       }()},
+      {"faccessat",
+       [] {
+         SystemCalls calls = RealSystemCalls();
+         calls.faccessat = [](int, const char*, int, int) { return errno = EACCES, -1; };
+         return calls;
+       }()},
+  };
+  for (const auto& c : cases) {
+    TempDirectory dir;
+    const Text user = dir.text() + Text("/Documents/x");
+    SystemCalls calls = c.calls;
+    calls.mkdir = [](const char*, mode_t) { return errno = EROFS, -1; };
+    ScopedSystemCalls faults(calls);
+    EXPECT_FALSE(IsWritableDirectory(dir.text())) << c.name;
+    EXPECT_EQ(RunOrUserFolder(dir.text(), user).Choose(), (SaveFolder{user, false})) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Documents")) << c.name;
+  }
 }
 
 TEST(ShowSaved, NamesTheFolderInEveryMessage) {
