@@ -88,7 +88,13 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
         }
         end_record(next[2]);
         field_start = next[2] + 2;
-        for (std::size_t j = 0; j < kSeparators.size(); ++j) next[j] = find(j, field_start);
+        // Only a separator found before the new record is looked for again: one found
+        // beyond it (or none to the end) is still the next, and searching again from every
+        // record to a far one, or to the end, would make the work grow with the square of
+        // the text.
+        for (std::size_t j = 0; j < kSeparators.size(); ++j) {
+          if (next[j] < field_start) next[j] = find(j, field_start);
+        }
         continue;
       }
     }

@@ -164,6 +164,18 @@ TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
     ASSERT_EQ(ExtractFields(records, field_numbers), ExtractWithPrimitives(records, field_numbers))
         << testing::PrintToString(bytes) << " / " << field_numbers.bytes();
   }
+  // Many records made of dashes of every run length beside bars and dates: a record whose
+  // last asked field ends early is skipped to its end, and the separators found beyond it
+  // stay found for the records after.
+  const char* const tokens[] = {"a", "-", "---", "----", "-----", "|", "2023-12-05", "\r\n"};
+  for (int n = 0; n < 1500; ++n) {
+    std::string bytes;
+    for (int t = static_cast<int>(random() % 40); t > 0; --t) bytes += tokens[random() % 8];
+    const Text records(bytes);
+    const Text field_numbers(numbers[n % std::size(numbers)]);
+    ASSERT_EQ(ExtractFields(records, field_numbers), ExtractWithPrimitives(records, field_numbers))
+        << testing::PrintToString(bytes) << " / " << field_numbers.bytes();
+  }
   // Records packed with separators, only some of whose fields are kept.
   const Text packed(std::string(200000, '|') + "z|y\r\n" + std::string(9000, '-') + "q\r\n|");
   for (const char* n : {"1", "200001|1", "2|200002", "3000000"}) {
