@@ -398,16 +398,28 @@ int RunExtract(const Options& options) {
   Progress progress(options);
   // The pages a record of gigabytes brings in while its end is looked for go back at once:
   // only its first fields are read again.
-  return WriteParts(options, input.utf8, progress, input.bytes,
-                    [&](const auto& write, std::string&) {
-                      return WriteExtractedFields(
-                          input.text, options.fields, Threads(options), write,
-                          [&](std::size_t done, std::size_t total) {
-                            input.Done(done);
-                            progress(done, total);
-                          },
-                          input.behind.Ahead().Scanned());
-                    });
+  ExtractCounts counts;
+  const int status =
+      WriteParts(options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
+        return WriteExtractedFields(
+            input.text, options.fields, Threads(options), write,
+            [&](std::size_t done, std::size_t total) {
+              input.Done(done);
+              progress(done, total);
+            },
+            input.behind.Ahead().Scanned(), &counts);
+      });
+  if (status != kExitOk) return status;
+  // What the window's message says, told on standard error.
+  for (int k : FieldsNoLineHas(options.fields, counts)) {
+    Report(options, "warning: no line has field " + std::to_string(k));
+  }
+  if (ShiftsFieldsLeft(options.fields, counts)) {
+    Report(options, "warning: " + std::to_string(counts.lacking) +
+                        (counts.lacking == 1 ? " line lacks" : " lines lack") +
+                        " a field asked for; the fields after it moved left");
+  }
+  return status;
 }
 
 // The OpenCC configuration `name`, reported when it cannot be loaded.
@@ -541,6 +553,12 @@ int RunReorder(const Options& options) {
     done_with(pieces[k]);
   });
   const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
+  // As on the page: an order that names no column of the input would write only empty lines.
+  if (options.order && column_count > 0 && !OrderProblem(*options.order, column_count).empty()) {
+    Report(options, "-c names no column of the input, which has columns 1 to " +
+                        std::to_string(column_count));
+    return kExitUsage;
+  }
   // Every column of a piece that is one long line is written as it is made, where the pieces
   // are taken: its export would be as large as the line.
   auto long_line = [&](std::size_t piece) {

@@ -6,9 +6,10 @@
 #include <charconv>
 #include <system_error>
 
-#include "pages/extract.h"
 #include "pages/wrap.h"
+#include "text/encoding.h"
 #include "text/quoted_name.h"
+#include "text/text_primitives.h"
 
 #ifndef LANZHOU_VERSION
 #define LANZHOU_VERSION "0.0.0"
@@ -236,6 +237,23 @@ class Parser {
   std::string Prefix() const {
     return command_ ? std::string(NameOf(*command_)) + ": " : std::string();
   }
+  // The list `value` of option `-<letter>` as text, failing, as the page refuses it, unless
+  // `ReadNumberList` reads it; the piece that is not a number is named as typed.
+  Text NumberList(char letter, std::string_view what, std::string_view value) {
+    Text list = TextFromArgument(value);
+    Text refused;
+    if (!ReadNumberList(list, &refused)) {
+      const std::string option = std::string("-") + letter;
+      if (refused.empty()) {
+        Fail(Prefix() + option + " must name a " + std::string(what) + " number from 1");
+      } else {
+        Fail(Prefix() + option + ": " +
+             QuotedName(IsValidUtf8(value) ? ToUtf8(refused) : refused.bytes()) + " is not a " +
+             std::string(what) + " number from 1");
+      }
+    }
+    return list;
+  }
 
   void Positional(std::string_view arg) {
     if (!command_) {
@@ -278,10 +296,7 @@ class Parser {
         }
         break;
       case kOptFields:
-        options_.fields = TextFromArgument(value);
-        if (!NamesAnyField(options_.fields)) {
-          Fail(Prefix() + "-f must name a field number from 1, not " + QuotedName(value));
-        }
+        options_.fields = NumberList('f', "field", value);
         break;
       case kOptWidth:
         width_given_ = true;
@@ -299,7 +314,7 @@ class Parser {
         if (options_.delimiter.empty()) Fail(Prefix() + "the delimiter (-d) must not be empty");
         break;
       case kOptOrder:
-        options_.order = TextFromArgument(value);
+        options_.order = NumberList('c', "column", value);
         break;
       case kOptOutDelimiter:
         options_.out_delimiter = TextFromArgument(value);
@@ -635,8 +650,11 @@ std::string HelpText(std::optional<Command> command) {
           "Turns every '----' into '|', splits each line on '|' and keeps the fields FIELDS\n"
           "names, joined by '|'. Lines end in CR LF; the last line gets no line end.\n"
           "\n"
-          "  -f FIELDS                 field numbers from 1, several joined by '|' (\"3|1\");\n"
-          "                            default 1\n";
+          "  -f FIELDS                 field numbers from 1, several joined by '|' (\"3|1\")\n"
+          "                            or by ',', ';', '\xE3\x80\x81' or blanks; default 1. A "
+          "line\n"
+          "                            lacking a field gives the others moved left (told\n"
+          "                            on standard error)\n";
       break;
     case Command::kDedupe:
       out =
@@ -674,8 +692,9 @@ std::string HelpText(std::optional<Command> command) {
           "FILE, standard input is read.\n"
           "\n"
           "  -d DELIM                  the input delimiter (any non-empty text)\n"
-          "  -c ORDER                  column numbers from 1 joined by ',' (\"3,1\");\n"
-          "                            default all columns in order\n"
+          "  -c ORDER                  column numbers from 1 joined by ',' (\"3,1\") or by\n"
+          "                            '|', ';', '\xE3\x80\x81' or blanks; default all columns\n"
+          "                            in order\n"
           "  -s OUTDELIM               the output delimiter, default '|'\n";
       break;
     case Command::kMerge:

@@ -338,15 +338,13 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
 
 std::vector<int> ParseColumnOrder(const Text& order) {
   // A number beyond int names no column, as one beyond the last column does.
-  return ReadNumberList(order, ',');
+  return ReadNumberList(order).value_or(std::vector<int>());
 }
 
 Text OrderProblem(const Text& order, int column_count) {
   const std::vector<int> numbers = ParseColumnOrder(order);
-  if (std::ranges::none_of(numbers, [](int n) { return n >= 1; })) {
-    return FromUtf8("请输入要排序的列号，如 3,1");
-  }
-  if (std::ranges::none_of(numbers, [&](int n) { return n >= 1 && n <= column_count; })) {
+  if (numbers.empty()) return FromUtf8("请输入要排序的列号，如 3,1");
+  if (std::ranges::none_of(numbers, [&](int n) { return n <= column_count; })) {
     return FromUtf8("请输入1到") + ToText(column_count) + FromUtf8("之间的列号");
   }
   return Text();

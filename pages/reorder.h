@@ -56,18 +56,18 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        const std::function<void(std::size_t)>& row_added = {},
                        Text* problem = nullptr, InputEncoding how = InputEncoding::kAuto);
 
-// The column order typed by the user: "3,1" (or "3，1") read with `ReadNumberList` (so "x"
-// reads 0, "３" reads 3 and "4294967297" names no column instead of column 1). An empty order
-// gives no member.
+// The column order typed by the user: "3,1" (or "3，1", "3、1", "3 1") read with
+// `ReadNumberList` (so "３" reads 3 and "4294967297" names no column instead of column 1). An
+// order it refuses ("x", "1.5", "0") gives no member.
 std::vector<int> ParseColumnOrder(const Text& order);
 
 // What is wrong with `order` for a grid of `column_count` columns, as the page says it, or
-// the empty text when it names a column: an order that names no column at all (no number of
-// 1 or more) gets the page's hint "请输入要排序的列号，如 3,1"; one whose every number is
-// beyond the last column gets "请输入1到<column_count>之间的列号". Numbers beyond the last
-// column beside one that names a column are fine: they give empty fields.
+// the empty text when it names a column: an order `ReadNumberList` refuses gets the page's
+// hint "请输入要排序的列号，如 3,1"; one whose every number is beyond the last column gets
+// "请输入1到<column_count>之间的列号". Numbers beyond the last column beside one that names a
+// column are fine: they give empty fields.
 //   OrderProblem("3,1", 3) == "";  OrderProblem("abc", 3) == the hint;
-//   OrderProblem("5,0", 3) == "请输入1到3之间的列号"
+//   OrderProblem("5,4", 3) == "请输入1到3之间的列号"
 Text OrderProblem(const Text& order, int column_count);
 
 // The highest column number of `order` as `ParseColumnOrder` reads it, 0 when none is above

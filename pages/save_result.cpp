@@ -13,8 +13,11 @@ ResultFile ChooseResultFile(Units& units, const Text& name_prefix) {
   return {std::move(folder), std::move(path)};
 }
 
-void ReportSave(Units& units, const ResultFile& file, bool written, const Text& saved) {
-  if (written) {
+void ReportSave(Units& units, const ResultFile& file, bool written, const Text& saved,
+                const Text& summary) {
+  if (written && !summary.empty()) {
+    ShowMessage(units.dialogs(), summary + FromUtf8("\n保存在 ") + file.folder.path);
+  } else if (written) {
     ShowSaved(units.dialogs(), file.folder, saved);
   } else {
     ShowMessage(units.dialogs(), FromUtf8("保存失败：") + file.path, message_flags::kIconError);

@@ -24,7 +24,10 @@ ResultFile ChooseResultFile(Units& units, const Text& name_prefix);
 // Tells the user how writing `file` went; the message promises a saved file, so it comes only
 // when `written`: `saved` in the run directory, elsewhere the folder (`ShowSaved`). A failed
 // write shows "保存失败：" and the path.
-void ReportSave(Units& units, const ResultFile& file, bool written, const Text& saved);
+// A page that counts what it saved gives `summary` instead, said the same wherever the file
+// went: `summary`, then "保存在 " and the folder.
+void ReportSave(Units& units, const ResultFile& file, bool written, const Text& saved,
+                const Text& summary = Text());
 
 }  // namespace lanzhou
 

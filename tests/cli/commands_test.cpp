@@ -44,6 +44,7 @@ struct PageCase {
   std::optional<std::string> out_delim = std::nullopt;  // reorder -s; absent: "|"
   std::optional<std::string> text_b = std::nullopt;     // merge list B, or a second reorder file
   std::optional<std::string> datum = std::nullopt;      // merge --datum
+  bool warns = false;  // extract: some line lacks a field asked for
 };
 
 const PageCase kCases[] = {
@@ -62,7 +63,8 @@ const PageCase kCases[] = {
     {.name = "ExtractTooFewFieldsAndEmptyRecords",
      .cmd = Cmd::kExtract,
      .text = "x|y\r\n\r\nq\r\n\r\n",
-     .option = "2|0|-1"},
+     .option = "2、4",
+     .warns = true},
     {.name = "ExtractFieldEndingInBarByte",
      .cmd = Cmd::kExtract,
      .text = "億|x\r\n說|y\r\n",
@@ -145,11 +147,11 @@ const PageCase kCases[] = {
      .text = "x::y::z\r\n1::2",
      .option = "::",
      .order = "3,2,1"},
-    {.name = "ReorderZeroRepeatsAndMissingColumns",
+    {.name = "ReorderRepeatsAndMissingColumns",
      .cmd = Cmd::kReorder,
      .text = "a|b|c\r\n億|x",
      .option = "|",
-     .order = "0,1,1,9"},
+     .order = "9 1，1"},
     {.name = "ReorderKeepsHalfACharacterThatLooksLikeTheDelimiter",
      .cmd = Cmd::kReorder,
      .text = "a|億\r\nb|c",
@@ -373,15 +375,66 @@ TEST_P(CliMatchesPage, SameBytesForEveryKindOfInputFile) {
     CliResult cli = RunCli(args, input);
     EXPECT_EQ(cli.status, 0) << cli.err;
     EXPECT_EQ(cli.out, expected);
-    // A warning is given exactly when merged lists differ in length.
+    // A warning is given exactly when merged lists differ in length or an extraction's
+    // line lacks a field.
     const bool uneven = c.cmd == Cmd::kMerge && !c.datum &&
                         SplitListLines(Gbk(c.text)).size() != SplitListLines(Gbk(*c.text_b)).size();
-    EXPECT_EQ(cli.err.find("warning") != std::string::npos, uneven) << cli.err;
+    EXPECT_EQ(cli.err.find("warning") != std::string::npos, uneven || c.warns) << cli.err;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliMatchesPage, testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What the page's message says of the fields and columns, told on standard error.
+TEST(CliFieldsAndColumns, WarnsOfMissingFieldsAndRefusesAnOrderNamingNoColumn) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{"extract", "-f", "3|1"},
+       "a|b|c\nx|y\n",
+       0,
+       "c|a\r\nx",
+       "lanzhou-cli: extract: warning: 1 line lacks a field asked for; the fields after it moved "
+       "left\n"},
+      {{"extract", "-f", "9 2"},
+       "a|b|c\nx|y\nq\n",
+       0,
+       "b\r\ny\r\n",
+       "lanzhou-cli: extract: warning: no line has field 9\n"
+       "lanzhou-cli: extract: warning: 3 lines lack a field asked for; the fields after it "
+       "moved left\n"},
+      {{"extract", "-f", "9"},
+       "a|b|c\n",
+       0,
+       "",
+       "lanzhou-cli: extract: warning: no line has field 9\n"},
+      {{"extract", "-f", "3|3"}, "a|b|c\nx\n", 0, "c|c\r\n", ""},
+      {{"extract", "-f", "2"}, "", 0, "", ""},
+      {{"reorder", "-d", "|", "-c", "5"},
+       "a|b|c\n",
+       1,
+       "",
+       "lanzhou-cli: reorder: -c names no column of the input, which has columns 1 to 3\n"},
+      {{"reorder", "-d", "|", "-c", "9;4"},
+       "a|b|c\nd\n",
+       1,
+       "",
+       "lanzhou-cli: reorder: -c names no column of the input, which has columns 1 to 3\n"},
+      {{"reorder", "-d", "|", "-c", "9、1"}, "a|b|c\n", 0, "a\r\n", ""},
+      {{"reorder", "-d", "|", "-c", "5"}, "", 0, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const CliResult cli = RunCli(c.args, c.input);
+    EXPECT_EQ(cli.status, c.status);
+    EXPECT_EQ(cli.out, c.out);
+    EXPECT_EQ(cli.err, c.err);
+  }
+}
 
 // --output-encoding and --input-encoding against the encoding of the file.
 struct EncodingCase {

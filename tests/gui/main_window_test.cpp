@@ -546,7 +546,9 @@ TEST_P(SaveFolderTest, EverySaveLandsInTheUserFolderAndSaysSo) {
                                           "折行后_2015年3月4日12时30分45秒.txt"};
   EXPECT_EQ(Names(user_), saved);  // sorted by their bytes
   const ScriptedDialogs::Message said{U("处理完毕，已保存在 ") + FromUtf8(user_), 0, U("信息：")};
-  EXPECT_EQ(dialogs_.messages, std::vector<ScriptedDialogs::Message>(4, said));
+  const ScriptedDialogs::Message counted{U("处理完毕，已保存 1 行\n保存在 ") + FromUtf8(user_), 0,
+                                         U("信息：")};
+  EXPECT_EQ(dialogs_.messages, (std::vector<ScriptedDialogs::Message>{counted, said, said, said}));
   EXPECT_EQ(units.Caption(Unit::标签2), U("处理OK！"));
 }
 

@@ -219,16 +219,17 @@ TEST_F(ReorderPageWindow, CancelledExportLeavesNoFile) {
     EXPECT_TRUE(Names().empty());
     EXPECT_TRUE(dialogs_.messages.empty());
   }
-
 }
 
 TEST_F(ReorderPageWindow, AnOrderThatNamesNoColumnIsRefusedBeforeAnythingIsAsked) {
   dialogs_.QueueText(Text("|"));
   Drop({Write("in.txt", "a|b|c\r\n")});
   const std::pair<const char*, const char*> cases[] = {
-      {"abc", "请输入要排序的列号，如 3,1"},  {"", "请输入要排序的列号，如 3,1"},
-      {"0,-2", "请输入要排序的列号，如 3,1"}, {"5", "请输入1到3之间的列号"},
-      {"9，0,4", "请输入1到3之间的列号"},
+      {"abc", "请输入要排序的列号，如 3,1"},    {"", "请输入要排序的列号，如 3,1"},
+      {"0,-2", "请输入要排序的列号，如 3,1"},   {"5", "请输入1到3之间的列号"},
+      {"9，0,4", "请输入要排序的列号，如 3,1"}, {"3,a", "请输入要排序的列号，如 3,1"},
+      {"1.5", "请输入要排序的列号，如 3,1"},    {" 、 ", "请输入要排序的列号，如 3,1"},
+      {"9、4", "请输入1到3之间的列号"},
   };
   for (const auto& [order, said] : cases) {
     dialogs_.messages.clear();
@@ -240,6 +241,12 @@ TEST_F(ReorderPageWindow, AnOrderThatNamesNoColumnIsRefusedBeforeAnythingIsAsked
   }
   EXPECT_EQ(dialogs_.questions.size(), 1u);  // only the import's
   EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "");
+
+  // The enumeration comma an input method types separates as "," does.
+  Order()->setText(Q("3、1"));
+  dialogs_.QueueText(Text("|"));
+  Click(Unit::按钮_导出);
+  EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "c|a\r\n");
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ class TextPagesGui : public WindowTest {
     return files;
   }
   static std::string Gbk(const char* utf8) { return FromUtf8(utf8).bytes(); }
-  std::vector<ScriptedDialogs::Message> Said(const char* utf8, int flags = 0) {
+  std::vector<ScriptedDialogs::Message> Said(const std::string& utf8, int flags = 0) {
     return {{FromUtf8(utf8), flags, FromUtf8("信息：")}};
   }
   std::vector<ScriptedDialogs::Message> SavedHere() {
@@ -77,7 +77,9 @@ TEST_F(TextPagesGui, ExtractionConvertsTheBoxUndoablyAndSavesTheChosenFields) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "分割后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("北京|张三\r\n上海|李四\r\nx"));
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages,
+            Said("处理完毕，已保存 3 行\n1 行缺少所选的项，这些行的其余项已左移\n保存在 " +
+                 DirectoryPath()));
   Undo(Unit::编辑框4);
   EXPECT_EQ(Shown(Unit::编辑框4), Q("张三----138----北京\n李四|139|上海\nx\n"));
 }
@@ -98,7 +100,7 @@ TEST_F(TextPagesGui, ALargeExtractionRewritesTheWholeBoxAsOneUndoableEdit) {
   Press(Unit::按钮3);
 
   EXPECT_EQ(Shown(Unit::编辑框4), converted);
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存 60,000 行\n保存在 " + DirectoryPath()));
   Undo(Unit::编辑框4);
   EXPECT_EQ(Shown(Unit::编辑框4), input);
 }
@@ -235,6 +237,10 @@ TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "abc", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "0|-1", "请输入要提取的项，如 3|1"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "3;a", "请输入要提取的项，如 3|1"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "1.5", "请输入要提取的项，如 3|1"},
+      // Nothing to save when no line has the field.
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "9", "没有一行有第9项，未保存"},
   };
   for (const Case& c : cases) {
     dialogs_.messages.clear();

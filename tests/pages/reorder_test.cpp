@@ -198,10 +198,13 @@ TEST(ExportColumns, BuildsEveryRowInTheTypedOrder) {
       {"3,1", "|", "c|a\r\n|d\r\n"},
       {"1,9", "|", "a\r\nd\r\n"},  // column 1 exists, so its delimiter is written, then dropped
       {"9,1", "|", "a\r\nd\r\n"},
-      {"0,1", "|", "|a\r\n|d\r\n"},
-      {"-1,x,2", "|", "||b\r\n||e\r\n"},
       {"2147483647,1", "|", "a\r\nd\r\n"},
-      {"-2147483648,1", "|", "|a\r\n|d\r\n"},
+      {"3、1", "|", "c|a\r\n|d\r\n"},
+      {"3 1;2", "|", "c|a|b\r\n|d|e\r\n"},
+      // An order that is not wholly numbers from 1 names no column: empty lines.
+      {"0,1", "|", "\r\n\r\n"},
+      {"-1,x,2", "|", "\r\n\r\n"},
+      {"1.5", "|", "\r\n\r\n"},
       // Beyond int names no column (no wrapping to 1, or to -1 with its delimiter).
       {"4294967297,4294967295,2", "|", "b\r\ne\r\n"},
       {"1,1,2", "::", "a::a::b\r\nd::d::e\r\n"},
@@ -241,14 +244,14 @@ std::string ReferenceExport(const std::vector<std::string>& files, const std::st
     }
     CloseFile(memory);
   }
-  const TextArray numbers = SplitText(Text(order), Text(","));
+  const std::vector<int> numbers = ReadNumberList(Text(order)).value_or(std::vector<int>());
   const Text d(out_delimiter);
   std::string out;
   for (const TextArray& row : rows) {
     Text line;
     for (std::size_t k = 0; k < numbers.size(); ++k) {
-      const int column = ToClampedInteger(numbers[k]);
-      if (column >= 1 && column <= static_cast<int>(row.size())) line = line + row[column - 1];
+      const int column = numbers[k];
+      if (column <= static_cast<int>(row.size())) line = line + row[column - 1];
       if (k + 1 < numbers.size() && columns >= column) line = line + d;
     }
     const int cut = TextLength(line) - TextLength(d);
@@ -333,7 +336,7 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
       {{"a|b\n", "c|d|e\n"}, "|", "3,1", "|", "|a\r\ne|c\r\n"},
       {{"a|b\n", "c|d|e\n"}, "|", "2,3", "|", "b\r\nd|e\r\n"},
       {{"a|b\n", "c|d\n"}, "|", "2,3", "|", "b\r\nd\r\n"},
-      {{"a|b|c\r\nd|e\r\n"}, "|", "3,1,9,0,-1,1", "|", "c|a|||a\r\n|d|||d\r\n"},
+      {{"a|b|c\r\nd|e\r\n"}, "|", "3,1,9,1", "|", "c|a|a\r\n|d|d\r\n"},
       // A zero byte or 0x1A ends only its own file's load; a CR before LF goes, others stay.
       {{"a|b\0x|y\nz"s, "c\x1A|d\n", "e|f\r\r\n"}, "|", "2,1", ":", "b:a\r\n:c\r\nf\r:e\r\n"},
       // A lead byte takes the next byte with it ("\x81|" is no delimiter), but never a line

@@ -254,6 +254,41 @@ TEST(ToInteger, ReadsLikeAtoiAfterHalfWidthFolding) {
   EXPECT_EQ(ToClampedInteger(G(" －４５x")), -45);
 }
 
+TEST(ReadNumberList, TakesEverySeparatorAndRefusesAnyOtherPiece) {
+  constexpr int kMax = std::numeric_limits<std::int32_t>::max();
+  struct Case {
+    Text typed;
+    std::optional<std::vector<std::int32_t>> numbers;
+    Text refused;
+  } cases[] = {
+      {G("3,1"), std::vector{3, 1}, Text()},
+      {G("3，1、2|4｜5;6；7 8\t9　10"), std::vector{3, 1, 2, 4, 5, 6, 7, 8, 9, 10}, Text()},
+      {G(",3,,1,"), std::vector{3, 1}, Text()},
+      {G("  ３ ， 0１"), std::vector{3, 1}, Text()},
+      {G("2|2"), std::vector{2, 2}, Text()},
+      {G("4294967297"), std::vector{kMax}, Text()},
+      {G("3,a"), std::nullopt, G("a")},
+      {G("1.5"), std::nullopt, G("1.5")},
+      {G("+4"), std::nullopt, G("+4")},
+      {G("-1"), std::nullopt, G("-1")},
+      {G("2,0"), std::nullopt, G("0")},
+      {G("2,00"), std::nullopt, G("00")},
+      {G("3x 1"), std::nullopt, G("3x")},
+      {G("3,中"), std::nullopt, G("中")},
+      {G("3\r\n"), std::nullopt, G("3\r\n")},
+      // No number at all.
+      {G(""), std::nullopt, Text()},
+      {G(" ，、;"), std::nullopt, Text()},
+      // "\x81|" is one character, not a separator after a lead byte.
+      {Text("1,\x81|"), std::nullopt, Text("\x81|")},
+  };
+  for (const Case& c : cases) {
+    Text refused("unchanged");
+    EXPECT_EQ(ReadNumberList(c.typed, &refused), c.numbers) << ToUtf8(c.typed);
+    EXPECT_EQ(refused, c.numbers ? Text("unchanged") : c.refused) << ToUtf8(c.typed);
+  }
+}
+
 TEST(ToNumber, ReadsLikeAtofWithADotWhateverTheLocale) {
   struct Case {
     Value value;
