@@ -139,17 +139,28 @@ constexpr OptionOwner kOwners[] = {
     {kOptS2t, Command::kNormalize},
     {kOptT2s, Command::kNormalize},
     {kOptConfig, Command::kNormalize},
-    {kOptFields, Command::kExtract},   {kOptWidth, Command::kWrap},
-    {kOptPunctuation, Command::kWrap}, {kOptDelimiter, Command::kReorder},
-    {kOptOrder, Command::kReorder},    {kOptOutDelimiter, Command::kReorder},
-    {kOptDatum, Command::kMerge},      {kOptMemory, Command::kDedupe},
-    {kOptPhone, Command::kFind},       {kOptEmail, Command::kFind},
-    {kOptQq, Command::kFind},          {kOptId, Command::kFind},
-    {kOptOldId, Command::kFind},       {kOptUrl, Command::kFind},
-    {kOptPattern, Command::kFind},     {kOptDistinct, Command::kFind},
-    {kOptWithLine, Command::kFind},    {kOptKeep, Command::kFilter},
-    {kOptDrop, Command::kFilter},      {kOptKeywords, Command::kFilter},
-    {kOptWholeLine, Command::kFilter}, {kOptIgnoreCase, Command::kFilter},
+    {kOptFields, Command::kExtract},
+    {kOptWidth, Command::kWrap},
+    {kOptPunctuation, Command::kWrap},
+    {kOptDelimiter, Command::kReorder},
+    {kOptOrder, Command::kReorder},
+    {kOptOutDelimiter, Command::kReorder},
+    {kOptDatum, Command::kMerge},
+    {kOptMemory, Command::kDedupe},
+    {kOptPhone, Command::kFind},
+    {kOptEmail, Command::kFind},
+    {kOptQq, Command::kFind},
+    {kOptId, Command::kFind},
+    {kOptOldId, Command::kFind},
+    {kOptUrl, Command::kFind},
+    {kOptPattern, Command::kFind},
+    {kOptDistinct, Command::kFind},
+    {kOptWithLine, Command::kFind},
+    {kOptKeep, Command::kFilter},
+    {kOptDrop, Command::kFilter},
+    {kOptKeywords, Command::kFilter},
+    {kOptWholeLine, Command::kFilter},
+    {kOptIgnoreCase, Command::kFilter},
 };
 
 bool Applies(int opt, std::optional<Command> command) {
@@ -180,6 +191,9 @@ std::optional<InputEncoding> ParseInputEncoding(std::string_view value) {
   if (v == "auto") return InputEncoding::kAuto;
   if (v == "gbk" || v == "gb18030") return InputEncoding::kGbk;
   if (v == "utf-8" || v == "utf8") return InputEncoding::kUtf8;
+  if (v == "utf-16le" || v == "utf16le") return InputEncoding::kUtf16Le;
+  if (v == "utf-16be" || v == "utf16be") return InputEncoding::kUtf16Be;
+  if (v == "big5") return InputEncoding::kBig5;
   return std::nullopt;
 }
 
@@ -285,7 +299,9 @@ class Parser {
         if (auto e = ParseInputEncoding(value)) {
           options_.input_encoding = *e;
         } else {
-          Fail(Prefix() + "--input-encoding must be auto, gbk or utf-8, not " + QuotedName(value));
+          Fail(Prefix() +
+               "--input-encoding must be auto, gbk, utf-8, utf-16le, utf-16be or big5, not " +
+               QuotedName(value));
         }
         break;
       case kOptOutputEncoding:
@@ -553,10 +569,11 @@ constexpr std::string_view kCommonHelp =
     "  -o OUT                    write to OUT instead of standard output ('-')\n"
     "  --take-ownership          replace an OUT of another user that you may write\n"
     "                            by a file of yours (refused otherwise)\n"
-    "  --input-encoding ENC      auto (default), gbk or utf-8. With auto, a UTF-8\n"
-    "                            byte-order mark means UTF-8, bytes not valid UTF-8\n"
-    "                            mean GBK, and bytes valid in both (as short GBK\n"
-    "                            texts often are) are read the more plausible way\n"
+    "  --input-encoding ENC      auto (default), gbk, utf-8, utf-16le, utf-16be or\n"
+    "                            big5. With auto, a UTF-16 or UTF-8 byte-order mark\n"
+    "                            names the encoding, bytes not valid UTF-8 mean GBK,\n"
+    "                            and bytes valid in both (as short GBK texts often\n"
+    "                            are) are read the more plausible way\n"
     "  --output-encoding ENC     same (default: the encoding the input was read in;\n"
     "                            UTF-8 when any input was), gbk or utf-8\n"
     "  --threads N               work on N threads (default: every core)\n"

@@ -113,7 +113,7 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
                                 InputEncoding how, DetectedEncoding* detected,
                                 const std::function<void(std::size_t)>& scanned) {
-  return DecodeInputView(TextBeforeZero(file_bytes, scanned), storage, how, detected);
+  return DecodeInputView(InputTextBeforeZero(file_bytes, how, scanned), storage, how, detected);
 }
 
 TextArray SplitListLines(std::string_view file_bytes, InputEncoding how) {

@@ -13,7 +13,7 @@
 namespace lanzhou {
 
 // The files' texts in drop order, each decoded as every input file is (`DecodeInput`:
-// GBK or UTF-8, a byte-order mark dropped), joined so that each file starts on a line of
+// GBK, UTF-8 or UTF-16, a byte-order mark dropped), joined so that each file starts on a line of
 // its own: a CR LF goes between two texts unless the first is empty or already ends a
 // line. Line ends
 // inside the files are left as they are; the box takes CR LF, CR and LF alike as line ends.
@@ -27,6 +27,7 @@ Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs);
 
 // Whether a file's bytes are text, judged from the first `kTextProbeBytes`: no zero byte there,
 // and at most half of them control bytes (below 0x20 but tab, LF, VT, FF, CR and ESC; and 0x7F).
+// UTF-16 with its byte-order mark is judged by its code units in the same way.
 // A program, an image or an archive fails; an empty file is text.
 inline constexpr std::size_t kTextProbeBytes = 4096;
 bool LooksLikeText(std::string_view bytes);

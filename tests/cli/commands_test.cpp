@@ -570,6 +570,105 @@ TEST(CliEncodings, ReorderAndMergeObeyTheInputEncoding) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+// UTF-16 with its mark is read by every command, from a file or a pipe; UTF-16 without one
+// and Big5 when named. GBK that looks like another encoding, bytes written as U+FFFD, and a
+// --keep with no keyword are said on standard error, the status staying 0.
+TEST(CliEncodings, OtherEncodingsAndWhatCannotBeConvertedAreSaid) {
+  TempDirectory dir;
+  const std::string utf16le = std::string(
+      "\xFF\xFE"
+      "a\0|\0\x2D\x4E\r\0\n\0",
+      12);
+  const std::string utf16be = std::string("\xFE\xFF\0a\0|\x4E\x2D\0\r\0\n", 12);
+  // 這是一個用繁體中文寫的句子 in Big5
+  const std::string big5 =
+      "\xB3\x6F\xAC\x4F\xA4\x40\xAD\xD3\xA5\xCE\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5\xBC\x67\xAA\xBA"
+      "\xA5\x79\xA4\x6C";
+  const std::string empty = dir.WriteForCli("empty.txt", "");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;  // "IN" stands for the file of `file`
+    std::string file;
+    bool piped;  // the file comes on standard input instead
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"Utf16LeFile", {"extract", "-f", "2", "IN"}, utf16le, false, "中", ""},
+      {"Utf16BeFile", {"extract", "-f", "2", "IN"}, utf16be, false, "中", ""},
+      {"Utf16LePiped",
+       {"dedupe", "-"},
+       utf16le + std::string("a\0|\0\x2D\x4E", 6),
+       true,
+       "a|中",
+       ""},
+      {"Utf16GbkOut",
+       {"reorder", "-d", "|", "-c", "2,1", "--output-encoding", "gbk", "IN"},
+       utf16le,
+       false,
+       "\xD6\xD0|a\r\n",
+       ""},
+      {"Utf16LeNamed",
+       {"merge", "--input-encoding", "utf-16le", "--datum", "d", "IN"},
+       std::string("a\0|\0\x2D\x4E", 6),
+       false,
+       "a|中||d\r\n",
+       ""},
+      {"Utf16LeNamedPiped",
+       {"extract", "--input-encoding", "UTF-16LE", "-f", "2", "-"},
+       std::string("a\0|\0\x2D\x4E", 6),
+       true,
+       "中",
+       ""},
+      {"Big5Named",
+       {"extract", "--input-encoding", "big5", "-f", "1", "IN"},
+       "\xA4\xA4\xA4\xE5",
+       false,
+       "\xD6\xD0\xCE\xC4",
+       ""},
+      {"Big5AsGbk",
+       {"find", "--phone", "IN"},
+       big5 + "|13800138000",
+       false,
+       "13800138000",
+       "lanzhou-cli: find: warning: 61% of the characters of 'IN' are unlikely in GBK text; if "
+       "it is in another encoding, name it with --input-encoding (such as big5)\n"},
+      {"InvalidGb18030ToUtf8",
+       {"normalize", "--input-encoding", "gbk", "--output-encoding", "utf-8", "IN"},
+       "\xFF\x81",
+       false,
+       "\xEF\xBF\xBD\xEF\xBF\xBD",
+       "lanzhou-cli: normalize: 2 bytes not valid GB18030 were written as U+FFFD\n"},
+      {"OneInvalidByte",
+       {"extract", "--output-encoding", "utf-8", "IN"},
+       "a\x80",
+       false,
+       "a\xEF\xBF\xBD",
+       "lanzhou-cli: extract: 1 byte not valid GB18030 was written as U+FFFD\n"},
+      {"KeepWithoutKeywords",
+       {"filter", "--keep", "-k", empty, "IN"},
+       "a\nb\n",
+       false,
+       "",
+       "lanzhou-cli: filter: warning: '" + empty +
+           "' holds no keyword: no line can match, so none is kept\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.WriteForCli(std::string(c.name) + ".txt", c.file);
+    CliCall call;
+    for (const std::string& arg : c.args) call.args.push_back(arg == "IN" ? path : arg);
+    if (c.piped) call.input = c.file;
+    CliResult cli = RunCli(call);
+    std::string err = c.err;
+    if (const std::size_t at = err.find("'IN'"); at != std::string::npos) {
+      err.replace(at, 4, "'" + path + "'");
+    }
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, c.out);
+    EXPECT_EQ(cli.err, err);
+  }
+}
+
 // Outputs of several megabytes are converted to UTF-8 a piece at a time: the pieces must join
 // into exactly the conversion of the whole, also where a line is longer than a piece.
 TEST(CliEncodings, LongOutputsConvertAsAWhole) {

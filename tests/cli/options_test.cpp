@@ -60,7 +60,8 @@ const UsageCase kUsageErrors[] = {
      "dedupe: standard input ('-') can be read only once (see lanzhou-cli dedupe --help)"},
     {{"extract", "-o", ""}, "extract: -o needs a file name (see lanzhou-cli extract --help)"},
     {{"extract", "--input-encoding", "latin1"},
-     "extract: --input-encoding must be auto, gbk or utf-8, not 'latin1' (see lanzhou-cli "
+     "extract: --input-encoding must be auto, gbk, utf-8, utf-16le, utf-16be or big5, not 'latin1' "
+     "(see lanzhou-cli "
      "extract --help)"},
     {{"--output-encoding=big5", "dedupe"},
      "--output-encoding must be same, gbk or utf-8, not 'big5' (see lanzhou-cli dedupe --help)"},

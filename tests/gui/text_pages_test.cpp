@@ -166,6 +166,9 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
                                    "ELF\x02\x01\x01" +
                                        std::string(9, '\0'));
   const std::string controls = file("controls", std::string(40, '\x01') + Gbk("张三"));
+  // 名单 CR LF 张三 as Windows Notepad saves "Unicode": UTF-16LE with its mark.
+  const std::string utf16 =
+      file("utf16.txt", std::string("\xFF\xFE\x0D\x54\x55\x53\r\0\n\0\x20\x5F\x09\x4E", 14));
   struct Case {
     int page;
     Unit box;
@@ -185,6 +188,7 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
        {missing, DirectoryPath()},
        {}},
       {2, Unit::编辑框2, {program, controls}, "", {}, {program, controls}},
+      {5, Unit::清洗_编辑框, {utf16, gbk}, "名单\r\n张三\r\n张三\r\n北京|上海", {}, {}},
       {3,
        Unit::被折行_编辑框,
        {cut, program, gbk},

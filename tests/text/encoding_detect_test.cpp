@@ -118,5 +118,28 @@ TEST(GuessEncoding, PinnedVerdictsOfPoemSnippets) {
   }
 }
 
+// Big5 read as GBK shows as kana and user-defined codes; Chinese GBK text, simplified or
+// traditional, as hanzi and punctuation.
+TEST(UnlikelyGbkCharacters, Big5ReadAsGbkStandsOut) {
+  struct Case {
+    std::string gbk;
+    UnlikelyShare share;
+  } cases[] = {
+      {FromUtf8("用户一|北京市，朝阳区").bytes(), {10, 0}},
+      {FromUtf8("這是一個用繁體中文寫的句子").bytes(), {13, 0}},
+      // 這是一個用繁體中文寫的句子 in Big5
+      {"\xB3\x6F\xAC\x4F\xA4\x40\xAD\xD3\xA5\xCE\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5\xBC\x67"
+       "\xAA\xBA\xA5\x79\xA4\x6C",
+       {13, 8}},
+      {"ab\xFF\x81\xD6", {2, 2}},                                 // no GBK character at all
+      {"\xA4\xA4" + std::string(110, 'a') + "\xA4\xA4", {1, 1}},  // only the sample is read
+  };
+  for (const Case& c : cases) {
+    const UnlikelyShare share = UnlikelyGbkCharacters(c.gbk, 104);
+    EXPECT_EQ(share.characters, c.share.characters) << c.gbk;
+    EXPECT_EQ(share.unlikely, c.share.unlikely) << c.gbk;
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou
