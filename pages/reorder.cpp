@@ -500,14 +500,7 @@ std::vector<std::string_view> DelimitedPieces(
 void OnImportClicked(Units& units) {
   if (!AskImportDelimiter(units)) return;
   CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
-  dialog.kind = 0;
-  // The folder of the file picked last, else (empty) the home folder: an installed program's
-  // own directory holds none of the user's files, and looking must create no folder.
-  const std::size_t slash = dialog.file_name.view().rfind('/');
-  dialog.initial_folder =
-      slash == std::string_view::npos ? Text() : Text(dialog.file_name.view().substr(0, slash));
-  dialog.filter = FromUtf8("文本文件|*.txt|所有文件|*");
-  if (!units.dialogs().ShowCommonDialog(dialog)) return;
+  if (!AskFileToOpen(units.dialogs(), dialog)) return;
   if (!ImportFile(units, dialog.file_name)) return;
 
   units.SetEditText(Unit::编辑框_列, AllColumnsOrder(units.Grid(kGrid).ColumnCount()));

@@ -83,6 +83,12 @@ int ShowMessage(Dialogs& dialogs, const Value& value, int flags = 0,
 // the file service, which never leaves half a file.
 void RunReportingOutOfMemory(Dialogs& dialogs, const std::function<void()>& handler);
 
+// Asks in `dialog` (made an open dialog) for one text file to read: it starts in the folder
+// of the file picked last, else the home folder (an installed program's own directory holds
+// none of the user's files, and looking must create no folder). True, with the path in
+// `dialog.file_name`, when the user picked one.
+bool AskFileToOpen(Dialogs& dialogs, CommonDialog& dialog);
+
 // The variable an input box writes into, and its kind.
 using InputVariable = std::variant<Text*, std::int32_t*, std::int64_t*, float*, double*>;
 

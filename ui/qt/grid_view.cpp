@@ -1,8 +1,11 @@
 #include "ui/qt/grid_view.h"
 
+#include <QClipboard>
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
@@ -150,6 +153,15 @@ void GridView::NoKerning() {
   QFont unkerned = font();
   unkerned.setKerning(false);
   setFont(unkerned);
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+  if (paste_ && event->matches(QKeySequence::Paste)) {
+    event->accept();
+    paste_(FromQString(QGuiApplication::clipboard()->text()));
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 void GridView::changeEvent(QEvent* event) {
