@@ -68,7 +68,7 @@ constexpr UnitDefinition kUnits[] = {
   // Page 4, field extraction.
   {Unit::标签12,          "标签12",         K::kLabel,        T, 4,   9,  27, 592,  24, "复制粘贴需要处理的资料到以下编辑框里，一行一个。"},
   {Unit::编辑框4,         "编辑框4",        K::kMultiLineEdit, T, 4,  9,  53, 592, 304, ""},
-  {Unit::标签11,          "标签11",         K::kLabel,        T, 4,   9, 363, 584,  32, "需要提取出那一项就填写上序号。如：ABC|QWE|ASD|RTY  我需要单独保存 QWE 那么我就填写 2  需要保存 ASD 那我就填写 3 以此类推"},
+  {Unit::标签11,          "标签11",         K::kLabel,        T, 4,   9, 363, 584,  32, "需要提取出哪一项就填写上序号。如：ABC|QWE|ASD|RTY  我需要单独保存 QWE 那么我就填写 2  需要保存 ASD 那我就填写 3 以此类推"},
   {Unit::标签13,          "标签13",         K::kLabel,        T, 4, 278, 411,  48,  24, "提取第"},
   {Unit::列1,             "列1",            K::kLineEdit,     T, 4, 317, 412,  48,  24, "1", F::kDefault, true},
   {Unit::标签14,          "标签14",         K::kLabel,        T, 4, 375, 411,  40,  24, "项"},

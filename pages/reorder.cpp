@@ -270,6 +270,11 @@ bool ImportFile(Units& units, const Text& path) {
           read = LoadDelimitedFile(
               path, ImportDelimiter(), loaded, [&](std::size_t rows) { progress.Step(rows); },
               &problem);
+        } catch (const TooManyColumns& e) {
+          problem = FromUtf8("第") + ToText(static_cast<std::int64_t>(e.line)) +
+                    FromUtf8("行的列数超过表格最多能显示的") +
+                    ToText(static_cast<std::int64_t>(kMostImportedColumns)) + FromUtf8("列：") +
+                    path;
         } catch (const std::bad_alloc&) {
           problem = FromUtf8("内存不足：") + path;
         } catch (const WorkCancelled&) {
@@ -314,7 +319,7 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
     SplitFields(line, delimiter.view(), fields, kMostImportedColumns + 1);
     // A line that would make more columns than a grid can show is refused before its cells
     // are made: each would cost many times its bytes.
-    if (fields.size() > kMostImportedColumns) throw std::bad_alloc();
+    if (fields.size() > kMostImportedColumns) throw TooManyColumns(rows + 1);
     while (grid.ColumnCount() < static_cast<int>(fields.size())) {
       grid.InsertColumn(-1, ToText(grid.ColumnCount() + 1), 50);
     }

@@ -66,7 +66,7 @@ class Dialogs {
   // Shows the open (kind 0) or save (kind 1) dialog; on OK stores the full path in
   // `dialog.file_name` and returns true.
   virtual bool ShowCommonDialog(CommonDialog& dialog) = 0;
-  // Opens a web address with the desktop's handler; failures are not reported.
+  // Opens a web address with the desktop's browser; when none can, the user is told so.
   virtual void OpenUrl(const Text& address) = 0;
 };
 
