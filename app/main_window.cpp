@@ -341,6 +341,7 @@ void MainWindow::CreateUnits() {
     }
     widget->setGeometry(bounds);
   }
+  for (Unit box : kResultBoxes) static_cast<TextBox*>(UnitWidget(box))->setTabChangesFocus(true);
   // All of a wider banner opens the site, as all of the template's does.
   static_cast<Banner*>(UnitWidget(Unit::图片框1))->KeepRightMargin(UnitWidget(Unit::透明标签1));
 }
@@ -387,6 +388,7 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
       line->setText(text);
       line->setCursorPosition(0);
       if (definition.centred) line->setAlignment(Qt::AlignCenter);
+      line->installEventFilter(this);  // Ctrl+Y
       return line;
     }
     case UnitKind::kMultiLineEdit: {
@@ -459,6 +461,15 @@ void MainWindow::BindEvents() {
           RunHandler([&] { handler(units(), paths); });
         });
   }
+  for (const TextPastedEvent& event : TextPastedEvents()) {
+    GridViewOf(event.grid)->SetPasteHandler([this, handler = event.handler](const Text& text) {
+      RunHandler([&] { handler(units(), text); });
+    });
+  }
+  for (const EnterEvent& event : EnterEvents()) {
+    connect(qobject_cast<QLineEdit*>(UnitWidget(event.box)), &QLineEdit::returnPressed,
+            qobject_cast<QAbstractButton*>(UnitWidget(event.button)), &QAbstractButton::click);
+  }
   static_cast<TransparentLabel*>(UnitWidget(Unit::透明标签1))
       ->SetLeftPressHandler([this](int x, int y, Qt::KeyboardModifiers modifiers) {
         OnBannerPressed(*this, x, y, static_cast<int>(modifiers));
@@ -512,6 +523,19 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyPressEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+Y redoes in every box, as the text boxes do, whatever the desktop's own key for it.
+  auto* line = qobject_cast<QLineEdit*>(watched);
+  const bool redo_key =
+      (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+      static_cast<QKeyEvent*>(event)->keyCombination() ==
+          QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+  if (line == nullptr || !redo_key) return QWidget::eventFilter(watched, event);
+  event->accept();
+  if (event->type() == QEvent::KeyPress) line->redo();
+  return true;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

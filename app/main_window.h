@@ -83,6 +83,8 @@ class MainWindow : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   // Esc cancels a long work under way.
   void keyPressEvent(QKeyEvent* event) override;
+  // Ctrl+Y in the single-line boxes.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class WidgetUnits;

@@ -318,8 +318,7 @@ class Parser {
         width_given_ = true;
         options_.width = WrapWidth(TextFromArgument(value));
         if (options_.width < 1) {
-          Fail(Prefix() + "the width must be a number from 1 to 2147483647, not " +
-               QuotedName(value));
+          Fail(Prefix() + "the width must be a number from 1 to 10000, not " + QuotedName(value));
         }
         break;
       case kOptPunctuation:
@@ -696,7 +695,7 @@ std::string HelpText(std::optional<Command> command) {
           "bytes, never inside a Chinese character or a short ASCII word, and keeps opening\n"
           "marks off line ends and closing marks off line starts.\n"
           "\n"
-          "  -w WIDTH                  bytes per line, 1 to 2147483647 (a Chinese character\n"
+          "  -w WIDTH                  bytes per line, 1 to 10000 (a Chinese character\n"
           "                            is 2)\n"
           "  -p                        first remove the punctuation \xEF\xBC\x8C \xE3\x80\x82 , "
           "\xE3\x80\x81\n";

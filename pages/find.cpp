@@ -231,7 +231,13 @@ void OnFindClicked(Units& units) {
   std::string error;
   const Finders finders(choice, &error);
   if (!error.empty()) {
-    ShowMessage(units.dialogs(), FromUtf8("自定义规则有误：") + FromUtf8(error),
+    ShowMessage(units.dialogs(), FromUtf8("自定义规则有误：") + CustomRuleProblem(choice.custom),
+                message_flags::kIconWarning);
+    return;
+  }
+  // The old 15-digit numbers widen the ID finder; alone they would be ignored without a word.
+  if (choice.old_id && !choice.id) {
+    ShowMessage(units.dialogs(), FromUtf8("勾选“含15位旧号”时，请同时勾选“身份证号”"),
                 message_flags::kIconWarning);
     return;
   }

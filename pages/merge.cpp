@@ -79,13 +79,29 @@ class MergeFile {
 
 bool IsYes(int answer) { return answer == message_result::kYes; }
 
-void LoadList(Units& units, Unit grid_unit, const Text& paths) {
-  GridData& grid = units.Grid(grid_unit);
+// A list that has rows is emptied first when the user says so.
+void AskToClearList(Units& units, GridData& grid) {
   if (grid.ItemCount() > 0 &&
       IsYes(ShowMessage(units.dialogs(), FromUtf8("是否删除已有的数据？"),
                         message_flags::kYesNo | message_flags::kIconQuestion))) {
     grid.DeleteAllItems();
   }
+}
+
+// One row per line after the rows there are: its number in column 0, the line in column 1.
+void AppendListRows(GridData& grid, TextArray lines) {
+  for (Text& line : lines) {
+    std::vector<Text> cells;
+    cells.reserve(2);
+    cells.push_back(ToText(grid.ItemCount() + 1));
+    cells.push_back(std::move(line));
+    grid.AppendRow(std::move(cells));
+  }
+}
+
+void LoadList(Units& units, Unit grid_unit, const Text& paths) {
+  GridData& grid = units.Grid(grid_unit);
+  AskToClearList(units, grid);
   for (const Text& path : DroppedPaths(paths)) {
     Text problem;
     const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
@@ -95,13 +111,7 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
     }
     // A file too large for the memory keeps the rows that fitted and says so.
     try {
-      for (Text& line : SplitListLines(bytes->view())) {
-        std::vector<Text> cells;
-        cells.reserve(2);
-        cells.push_back(ToText(grid.ItemCount() + 1));
-        cells.push_back(std::move(line));
-        grid.AppendRow(std::move(cells));
-      }
+      AppendListRows(grid, SplitListLines(bytes->view()));
     } catch (const std::bad_alloc&) {
       ShowMessage(units.dialogs(), FromUtf8("内存不足：") + path, message_flags::kIconError);
     }
@@ -261,5 +271,32 @@ void OnMergeClicked(Units& units) {
 void OnListADropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框A, paths); }
 
 void OnListBDropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框b, paths); }
+
+namespace {
+
+void ImportList(Units& units, Unit grid) {
+  CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
+  if (AskFileToOpen(units.dialogs(), dialog)) LoadList(units, grid, dialog.file_name);
+}
+
+void PasteList(Units& units, Unit grid_unit, const Text& text) {
+  if (text.empty()) return;
+  GridData& grid = units.Grid(grid_unit);
+  AskToClearList(units, grid);
+  TextArray lines;
+  std::string_view rest = text.view();
+  for (std::string_view line; NextLine(rest, line);) lines.emplace_back(line);
+  AppendListRows(grid, std::move(lines));
+}
+
+}  // namespace
+
+void OnImportAClicked(Units& units) { ImportList(units, Unit::超级列表框A); }
+
+void OnImportBClicked(Units& units) { ImportList(units, Unit::超级列表框b); }
+
+void OnListAPasted(Units& units, const Text& text) { PasteList(units, Unit::超级列表框A, text); }
+
+void OnListBPasted(Units& units, const Text& text) { PasteList(units, Unit::超级列表框b, text); }
 
 }  // namespace lanzhou

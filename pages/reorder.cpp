@@ -270,6 +270,11 @@ bool ImportFile(Units& units, const Text& path) {
           read = LoadDelimitedFile(
               path, ImportDelimiter(), loaded, [&](std::size_t rows) { progress.Step(rows); },
               &problem);
+        } catch (const TooManyColumns& e) {
+          problem = FromUtf8("第") + ToText(static_cast<std::int64_t>(e.line)) +
+                    FromUtf8("行的列数超过表格最多能显示的") +
+                    ToText(static_cast<std::int64_t>(kMostImportedColumns)) + FromUtf8("列：") +
+                    path;
         } catch (const std::bad_alloc&) {
           problem = FromUtf8("内存不足：") + path;
         } catch (const WorkCancelled&) {
@@ -314,7 +319,7 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
     SplitFields(line, delimiter.view(), fields, kMostImportedColumns + 1);
     // A line that would make more columns than a grid can show is refused before its cells
     // are made: each would cost many times its bytes.
-    if (fields.size() > kMostImportedColumns) throw std::bad_alloc();
+    if (fields.size() > kMostImportedColumns) throw TooManyColumns(rows + 1);
     while (grid.ColumnCount() < static_cast<int>(fields.size())) {
       grid.InsertColumn(-1, ToText(grid.ColumnCount() + 1), 50);
     }
@@ -498,14 +503,7 @@ std::vector<std::string_view> DelimitedPieces(
 void OnImportClicked(Units& units) {
   if (!AskImportDelimiter(units)) return;
   CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
-  dialog.kind = 0;
-  // The folder of the file picked last, else (empty) the home folder: an installed program's
-  // own directory holds none of the user's files, and looking must create no folder.
-  const std::size_t slash = dialog.file_name.view().rfind('/');
-  dialog.initial_folder =
-      slash == std::string_view::npos ? Text() : Text(dialog.file_name.view().substr(0, slash));
-  dialog.filter = FromUtf8("文本文件|*.txt|所有文件|*");
-  if (!units.dialogs().ShowCommonDialog(dialog)) return;
+  if (!AskFileToOpen(units.dialogs(), dialog)) return;
   if (!ImportFile(units, dialog.file_name)) return;
 
   units.SetEditText(Unit::编辑框_列, AllColumnsOrder(units.Grid(kGrid).ColumnCount()));

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <limits>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,16 +36,24 @@ Text& ImportDelimiter();
 //
 // Each line is split with `SplitText(line, delimiter)`: one trailing delimiter adds no field
 // and an empty line gives an empty row. A line of more than 65536 fields, whose row would
-// cost many times its bytes, throws std::bad_alloc as running out of memory would (the rows
-// before it stay). When a line has more fields than the grid has
-// columns, columns captioned "<count + 1>" (decimal) and 50 pixels wide are appended first.
-// Rows are only appended; earlier rows and columns stay. Cells beyond a line's fields read "".
+// cost many times its bytes, throws `TooManyColumns` (the rows before it stay). When a line has
+// more fields than the grid has columns, columns captioned "<count + 1>" (decimal) and 50 pixels
+// wide are appended first. Rows are only appended; earlier rows and columns stay. Cells beyond a
+// line's fields read "".
 //
 //   grid empty, bytes "a|b|c\r\nd|e\r\n", delimiter "|"
 //     -> columns "1" "2" "3"; rows (a, b, c) and (d, e, "")
 //
 // An empty delimiter leaves every line whole in column 0. Linear in the size of the input.
 // `row_added(n)`, when given, hears of every row as the n-th loaded (for progress).
+// A line with more fields than a grid takes. A kind of std::bad_alloc, since its row would cost
+// many times its bytes: a caller that guards only against running out of memory stops too.
+struct TooManyColumns : std::bad_alloc {
+  explicit TooManyColumns(std::size_t line_number) : line(line_number) {}
+  const char* what() const noexcept override { return "more fields than a grid takes"; }
+  std::size_t line;  // 1-based, in the bytes loaded
+};
+
 void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, GridData& grid,
                         const std::function<void(std::size_t)>& row_added = {},
                         InputEncoding how = InputEncoding::kAuto);

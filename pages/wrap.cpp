@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -459,15 +458,15 @@ bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, i
 
 int WrapWidth(const Text& typed) {
   const double number = ToNumber(typed);
-  // Below 1 (NaN too) or beyond int: no width at all, rather than one wrapped or clamped.
-  if (!(number >= 1) || number >= static_cast<double>(INT_MAX) + 1) return 0;
+  // Below 1 (NaN too) or beyond the limit: no width at all, rather than one clamped.
+  if (!(number >= 1) || number >= kMaxWrapWidth + 1) return 0;
   return static_cast<int>(number);
 }
 
 void OnWrapClicked(Units& units) {
   const int width = WrapWidth(units.EditText(Unit::字数_编辑框));
   if (width < 1) {
-    ShowMessage(units.dialogs(), FromUtf8("请输入1到2147483647之间的每行字符数"),
+    ShowMessage(units.dialogs(), FromUtf8("请输入1到10000之间的每行字符数"),
                 message_flags::kIconWarning);
     return;
   }

@@ -73,11 +73,15 @@ bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, i
                       const std::function<void(std::size_t, std::size_t)>& progress = {},
                       std::size_t piece_bytes = std::size_t{256} << 10);
 
+// The widest line a wrap makes, in bytes: wider is no longer a line anyone reads, and a typo
+// of one digit too many should be caught rather than give one unwrapped line.
+inline constexpr int kMaxWrapWidth = 10000;
+
 // The width typed into 字数_编辑框 as the page reads it: `ToNumber` (full-width digits
-// accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond the
-// int range.
+// accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond
+// `kMaxWrapWidth`.
 //   WrapWidth("40") == 40; WrapWidth("５") == 5; WrapWidth("0.5") == 0;
-//   WrapWidth("2147483647") == 2147483647; WrapWidth("4294967297") == 0
+//   WrapWidth("10000") == 10000; WrapWidth("10001") == 0
 int WrapWidth(const Text& typed);
 
 // 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the

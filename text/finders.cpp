@@ -520,6 +520,62 @@ bool IsValidResidentId(std::string_view id) {
   return kCheck[static_cast<std::size_t>(sum % 11)] == (id[17] == 'x' ? 'X' : id[17]);
 }
 
+Text CustomRuleProblem(const Text& pattern) {
+  RE2::Options options;
+  options.set_log_errors(false);
+  const RE2 re(ToUtf8(pattern), options);
+  if (re.ok()) return Text();
+  const char* what = "规则无法使用";
+  switch (re.error_code()) {
+    case RE2::ErrorBadEscape:
+      what = "无效的转义“\\”写法";
+      break;
+    case RE2::ErrorBadCharClass:
+      what = "无效的字符类";
+      break;
+    case RE2::ErrorBadCharRange:
+      what = "无效的字符范围";
+      break;
+    case RE2::ErrorMissingBracket:
+      what = "缺少右方括号“]”";
+      break;
+    case RE2::ErrorMissingParen:
+      what = "缺少右括号“)”";
+      break;
+    case RE2::ErrorUnexpectedParen:
+      what = "多了右括号“)”";
+      break;
+    case RE2::ErrorTrailingBackslash:
+      what = "末尾多了反斜杠“\\”";
+      break;
+    case RE2::ErrorRepeatArgument:
+      what = "重复符号（*、+、?）前面缺少内容";
+      break;
+    case RE2::ErrorRepeatSize:
+      what = "重复次数{}无效或太大";
+      break;
+    case RE2::ErrorRepeatOp:
+      what = "重复符号用法有误";
+      break;
+    case RE2::ErrorBadPerlOp:
+      what = "无效的“(?”写法";
+      break;
+    case RE2::ErrorBadUTF8:
+      what = "含无效的字符";
+      break;
+    case RE2::ErrorBadNamedCapture:
+      what = "无效的命名分组";
+      break;
+    case RE2::ErrorPatternTooLarge:
+      what = "规则太长或太复杂";
+      break;
+    default:
+      break;
+  }
+  const std::string& where = re.error_arg();
+  return FromUtf8(where.empty() ? std::string(what) : std::string(what) + "，出错处：" + where);
+}
+
 struct Finders::Impl {
   FinderChoice choice;
   std::unique_ptr<RE2> custom;

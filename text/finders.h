@@ -66,6 +66,12 @@ struct FoundItem {
   std::string item;  // GB18030 bytes, in the folded form described above
 };
 
+// Why `pattern` (GB18030) is not a valid custom rule, in words a user reads: what is wrong, then
+// the piece of the rule where it goes wrong; empty when the rule compiles.
+//   CustomRuleProblem(FromUtf8("(abc")) == FromUtf8("缺少右括号“)”，出错处：(abc")
+//   CustomRuleProblem(FromUtf8("订单*")) == Text()
+Text CustomRuleProblem(const Text& pattern);
+
 class Finders {
  public:
   // The finders `choice` asks for; when its custom pattern does not compile, `error` gets

@@ -66,7 +66,7 @@ class Dialogs {
   // Shows the open (kind 0) or save (kind 1) dialog; on OK stores the full path in
   // `dialog.file_name` and returns true.
   virtual bool ShowCommonDialog(CommonDialog& dialog) = 0;
-  // Opens a web address with the desktop's handler; failures are not reported.
+  // Opens a web address with the desktop's browser; when none can, the user is told so.
   virtual void OpenUrl(const Text& address) = 0;
 };
 
@@ -82,6 +82,12 @@ int ShowMessage(Dialogs& dialogs, const Value& value, int flags = 0,
 // handler changed before the failure stays as it was left; its files are written through
 // the file service, which never leaves half a file.
 void RunReportingOutOfMemory(Dialogs& dialogs, const std::function<void()>& handler);
+
+// Asks in `dialog` (made an open dialog) for one text file to read: it starts in the folder
+// of the file picked last, else the home folder (an installed program's own directory holds
+// none of the user's files, and looking must create no folder). True, with the path in
+// `dialog.file_name`, when the user picked one.
+bool AskFileToOpen(Dialogs& dialogs, CommonDialog& dialog);
 
 // The variable an input box writes into, and its kind.
 using InputVariable = std::variant<Text*, std::int32_t*, std::int64_t*, float*, double*>;

@@ -67,18 +67,18 @@ const UsageCase kUsageErrors[] = {
      "--output-encoding must be same, gbk or utf-8, not 'big5' (see lanzhou-cli dedupe --help)"},
     {{"wrap", "in.txt"}, "wrap: -w WIDTH is required (see lanzhou-cli wrap --help)"},
     {{"wrap", "-w", "0"},
-     "wrap: the width must be a number from 1 to 2147483647, not '0' (see lanzhou-cli wrap "
+     "wrap: the width must be a number from 1 to 10000, not '0' (see lanzhou-cli wrap "
      "--help)"},
     {{"wrap", "-w", "-3"},
-     "wrap: the width must be a number from 1 to 2147483647, not '-3' (see lanzhou-cli wrap "
+     "wrap: the width must be a number from 1 to 10000, not '-3' (see lanzhou-cli wrap "
      "--help)"},
     {{"wrap", "-wabc"},
-     "wrap: the width must be a number from 1 to 2147483647, not 'abc' (see lanzhou-cli wrap "
+     "wrap: the width must be a number from 1 to 10000, not 'abc' (see lanzhou-cli wrap "
      "--help)"},
     {{"wrap", "-w", ""},
-     "wrap: the width must be a number from 1 to 2147483647, not '' (see lanzhou-cli wrap --help)"},
+     "wrap: the width must be a number from 1 to 10000, not '' (see lanzhou-cli wrap --help)"},
     {{"wrap", "-w", "4294967297"},
-     "wrap: the width must be a number from 1 to 2147483647, not '4294967297' (see lanzhou-cli "
+     "wrap: the width must be a number from 1 to 10000, not '4294967297' (see lanzhou-cli "
      "wrap --help)"},
     {{"wrap", "-w"}, "wrap: option '-w' needs a value (see lanzhou-cli wrap --help)"},
     {{"dedupe", "--threads", "0"},

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,9 +25,9 @@
 #include <stdlib.h>
 
 #include "app/main_window.h"
-#include "text/encoding.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_directory.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
@@ -121,6 +122,38 @@ TEST_F(MergePageGui, DropOfSeveralFilesAsksOnceAndContinuesTheNumbers) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text, FromUtf8("是否删除已有的数据？"));
   EXPECT_EQ(dialogs_.messages[0].flags, 36);
+}
+
+TEST_F(MergePageGui, ListsFillThroughTheImportButtonsAndByPaste) {
+  const std::string a = WriteInput("a.txt", "x1\r\nx2\r\n");
+  dialogs_.QueueFile(FromUtf8(a.c_str()));
+  QTest::mouseClick(static_cast<QPushButton*>(window_->UnitWidget(Unit::按钮_导入A)),
+                    Qt::LeftButton);
+  ASSERT_EQ(dialogs_.file_dialogs.size(), 1u);
+  EXPECT_EQ(dialogs_.file_dialogs[0].kind, 0);
+  EXPECT_EQ(dialogs_.file_dialogs[0].filter, FromUtf8("文本文件|*.txt|所有文件|*"));
+  EXPECT_EQ(Shown(Unit::超级列表框A), (ShownRows{{"1", "x1"}, {"2", "x2"}}));
+  // The second pick starts where the first was found, and B is filled, not A.
+  dialogs_.QueueFile(FromUtf8(WriteInput("b.txt", "y1").c_str()));
+  QTest::mouseClick(static_cast<QPushButton*>(window_->UnitWidget(Unit::按钮_导入b)),
+                    Qt::LeftButton);
+  ASSERT_EQ(dialogs_.file_dialogs.size(), 2u);
+  EXPECT_EQ(dialogs_.file_dialogs[1].initial_folder, dir_.text());
+  EXPECT_EQ(Shown(Unit::超级列表框b), (ShownRows{{"1", "y1"}}));
+  // Ctrl+V on list B asks first, as a drop does, and keeps the rows on No.
+  QApplication::clipboard()->setText(Q("粘贴1\n\n粘贴|2"));
+  dialogs_.QueueMessageAnswer(message_result::kNo);
+  QTest::keyClick(window_->UnitWidget(Unit::超级列表框b), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Shown(Unit::超级列表框b),
+            (ShownRows{{"1", "y1"}, {"2", Q("粘贴1")}, {"3", ""}, {"4", Q("粘贴|2")}}));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, FromUtf8("是否删除已有的数据？"));
+  // A cancelled pick changes nothing.
+  dialogs_.QueueFile(std::nullopt);
+  QTest::mouseClick(static_cast<QPushButton*>(window_->UnitWidget(Unit::按钮_导入A)),
+                    Qt::LeftButton);
+  EXPECT_EQ(Shown(Unit::超级列表框A), (ShownRows{{"1", "x1"}, {"2", "x2"}}));
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
 }
 
 TEST_F(MergePageGui, MismatchAnsweredNoLeavesNoTrace) {

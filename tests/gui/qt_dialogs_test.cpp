@@ -230,5 +230,36 @@ TEST(FileDialog, ConfirmedChoiceIsKeptForTheNextCall) {
   EXPECT_EQ(unit.file_name, FromQString(path));
 }
 
+TEST(OpenUrlOnDesktop, SaysWhenNoBrowserTookTheAddress) {
+  // xdg-open as a desktop without a browser (exit 3) and with one (exit 0) answers, and none.
+  const struct {
+    const char* name;
+    const char* xdg_open;  // nullptr: none on the PATH
+    bool failed;
+  } cases[] = {{"no browser", "#!/bin/sh\nexit 3\n", true},
+               {"a browser", "#!/bin/sh\nexit 0\n", false},
+               {"no xdg-open", nullptr, true}};
+  const QByteArray path = qgetenv("PATH");
+  for (const auto& c : cases) {
+    QTemporaryDir bin;
+    if (c.xdg_open != nullptr) {
+      QFile script(bin.filePath(QStringLiteral("xdg-open")));
+      ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+      script.write(c.xdg_open);
+      script.close();
+      script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+    qputenv("PATH", bin.path().toLocal8Bit());
+    bool failed = false;
+    bool done = false;
+    OpenUrlOnDesktop(Text("www.example.com"), [&] { failed = true; });
+    // The answer comes from the event loop; a started xdg-open is waited for.
+    QTimer::singleShot(3000, [&] { done = true; });
+    while (!done && !failed) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    qputenv("PATH", path);
+    EXPECT_EQ(failed, c.failed) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace lanzhou

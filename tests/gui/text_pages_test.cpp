@@ -235,9 +235,9 @@ TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
     const char* warning;
   } cases[] = {
       {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "0",
-       "请输入1到2147483647之间的每行字符数"},
+       "请输入1到10000之间的每行字符数"},
       {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "99999999999",
-       "请输入1到2147483647之间的每行字符数"},
+       "请输入1到10000之间的每行字符数"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "abc", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "0|-1", "请输入要提取的项，如 3|1"},
@@ -337,16 +337,19 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
 TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {
   struct Case {
     bool tick_phone;
+    bool tick_old_id;  // without 身份证号
     const char* pattern;
     Unit button;
     const char* warning;
   } cases[] = {
-      {false, "", Unit::按钮_提取, "请勾选要提取的信息，或填写自定义规则"},
-      {true, "(a", Unit::按钮_提取, "自定义规则有误：missing ): (a"},
-      {true, "a\\C", Unit::按钮_提取,
+      {false, false, "", Unit::按钮_提取, "请勾选要提取的信息，或填写自定义规则"},
+      {true, false, "(a", Unit::按钮_提取, "自定义规则有误：缺少右括号“)”，出错处：(a"},
+      {true, false, "a\\C", Unit::按钮_提取,
        "自定义规则有误：\\C 匹配单个字节，会落在汉字中间，请不要使用"},
-      {true, "", Unit::按钮_保留, "请输入关键词，一行一个"},
-      {true, "", Unit::按钮_删除, "请输入关键词，一行一个"},
+      {false, true, "", Unit::按钮_提取, "勾选“含15位旧号”时，请同时勾选“身份证号”"},
+      {true, true, "", Unit::按钮_提取, "勾选“含15位旧号”时，请同时勾选“身份证号”"},
+      {true, false, "", Unit::按钮_保留, "请输入关键词，一行一个"},
+      {true, false, "", Unit::按钮_删除, "请输入关键词，一行一个"},
   };
   ShowPage(DefinitionOf(Unit::按钮_提取).page);
   for (const Case& c : cases) {
@@ -354,6 +357,7 @@ TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {
     Paste(Unit::编辑框_提取资料, "13800138000");
     Paste(Unit::编辑框_关键词, "\n\n");
     Widget<QCheckBox>(Unit::选择框_手机号)->setChecked(c.tick_phone);
+    Widget<QCheckBox>(Unit::选择框_旧身份证)->setChecked(c.tick_old_id);
     Type(Unit::编辑框_自定义, c.pattern);
     Press(c.button);
 

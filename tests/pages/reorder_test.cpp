@@ -594,7 +594,7 @@ TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
   const std::vector<ScriptedDialogs::Message> expected{
       {FromUtf8("无法打开文件：") + missing, 16, caption},
       {FromUtf8("无法打开文件：") + folder, 16, caption},
-      {FromUtf8("内存不足：") + packed, 16, caption}};
+      {FromUtf8("第2行的列数超过表格最多能显示的65536列：") + packed, 16, caption}};
   EXPECT_EQ(dialogs().messages, expected);
   EXPECT_EQ(RowCountCaption(), Label(2));
   EXPECT_EQ(grid().ColumnCount(), 2);

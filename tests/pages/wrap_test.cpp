@@ -379,7 +379,7 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
       // Full-width digits, fractions and the largest width.
       {"一二三四五六", false, "１０", "一二三四五六", "一二三四五\r\n六"},
       {"abcd", false, "3.9", "abcd", "abc\r\nd"},
-      {"abcd", false, "2147483647", "abcd", "abcd"},
+      {"abcd", false, "10000", "abcd", "abcd"},
   };
   for (const auto& c : cases) {
     TempDirectory dir;
@@ -416,8 +416,8 @@ TEST(OnWrapClicked, SecondPressWorksOnTheCleanedText) {
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 
-TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
-  for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan", "2147483648", "1e30"}) {
+TEST(OnWrapClicked, WidthBelowOneOrBeyondTheLimitChangesNothing) {
+  for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan", "10001", "2147483648", "1e30"}) {
     TempDirectory dir;
     FakeUnits units(dir.text());
     units.SetEditText(Unit::被折行_编辑框, U("你好，\r\n世界"));
@@ -431,7 +431,7 @@ TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
     EXPECT_EQ(units.EditText(Unit::替换后_编辑框), Text("old")) << width;
     EXPECT_TRUE(dir.Files().empty()) << width;
     const std::vector<ScriptedDialogs::Message> expected{
-        {U("请输入1到2147483647之间的每行字符数"), message_flags::kIconWarning, U("信息：")}};
+        {U("请输入1到10000之间的每行字符数"), message_flags::kIconWarning, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << width;
   }
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "ui/dialogs.h"
@@ -57,9 +58,10 @@ class InputDialog : public QDialog {
 // `filter_index` (1-based) picks one, then the folder, title, file name and extension.
 std::unique_ptr<QFileDialog> BuildFileDialog(const CommonDialog& dialog);
 
-// Opens `address` with the desktop's default handler, falling back to `xdg-open`; a bare
-// host name ("www.example.com") is opened as a web address. Failures are not reported.
-void OpenUrlOnDesktop(const Text& address);
+// Opens `address` with the desktop's browser through `xdg-open`, whose exit status says
+// whether one took it, else through Qt's own opener; a bare host name ("www.example.com") is
+// opened as a web address. `failed` is called, from the event loop, when neither could.
+void OpenUrlOnDesktop(const Text& address, std::function<void()> failed = {});
 
 class QtDialogs : public Dialogs {
  public:
