@@ -47,8 +47,8 @@ bool ReadPiece(int fd, char* data, std::size_t size, bool& stop_at_zero, bool fi
   eof = used < size;
   if (zero) {
     // Only the bytes up to the first zero byte count; the last read brought it.
-    const char* first = static_cast<const char*>(std::memchr(data, '\0', used));
-    used = static_cast<std::size_t>(first - data) + 1;
+    const char* zero_at = static_cast<const char*>(std::memchr(data, '\0', used));
+    used = static_cast<std::size_t>(zero_at - data) + 1;
     eof = true;
   }
   return true;
