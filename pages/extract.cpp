@@ -146,8 +146,9 @@ void OnExtractClicked(Units& units) {
     return;
   }
   const Text input = units.EditText(Unit::编辑框4);
+  if (RefuseEmptyInput(units, input)) return;
   const Text numbers = units.EditText(Unit::列1);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("分割后_"));
+  ResultFile file = ChooseResultFile(units, FromUtf8("分割后_"));
   Text converted;
   bool written = false;
   // The box changes only once the file is written, so a cancel changes nothing.
@@ -168,10 +169,11 @@ void OnExtractClicked(Units& units) {
               return true;
             },
             [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
-        written =
-            WriteToFile(file.path, {Bytes(std::move(result))},
-                        [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+        written = SaveResultFile(
+            file, {Bytes(std::move(result))},
+            [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
       })) {
+    ReportCancelled(units);
     return;
   }
   units.ReplaceEditText(Unit::编辑框4, converted);

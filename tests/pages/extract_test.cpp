@@ -196,25 +196,26 @@ TEST(OnExtractClicked, ConvertsTheBoxAndSavesTheFields) {
   EXPECT_EQ(dir.Files()[0].first, kSavedFile);
   EXPECT_EQ(dir.Files()[0].second, "138\r\n139\r\n-y");
   const std::vector<ScriptedDialogs::Message> expected{
-      {U("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, U("信息：")}};
+      {U("处理完毕，已保存在软件所在目录下\n") + dir.text() + Text("/") + U(kSavedFile),
+       message_flags::kOpenFolder, U("信息：")}};
   EXPECT_EQ(units.dialogs().messages, expected);
 }
 
-TEST(OnExtractClicked, EmptyInputSavesAnEmptyFile) {
+TEST(OnExtractClicked, EmptyInputIsToldAndWritesNothing) {
   TempDirectory dir;
   FakeUnits units(dir.text());
+  units.SetEditText(Unit::编辑框4, Text("\r\n"));
   units.SetEditText(Unit::列1, Text("1"));
 
   OnExtractClicked(units);
 
-  ASSERT_EQ(dir.Files().size(), 1u);
-  EXPECT_EQ(dir.Files()[0].first, kSavedFile);
-  EXPECT_EQ(dir.Files()[0].second, "");
-  ASSERT_EQ(units.dialogs().messages.size(), 1u);
-  EXPECT_EQ(units.dialogs().messages[0].text, U("处理完毕，已保存在软件所在目录下\n") + dir.text());
+  EXPECT_TRUE(dir.Files().empty());
+  EXPECT_EQ(units.dialogs().messages,
+            (std::vector<ScriptedDialogs::Message>{{U("没有要处理的资料，请先输入或拖入资料"),
+                                                    message_flags::kIconWarning, U("信息：")}}));
 }
 
-TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
+TEST(OnExtractClicked, SecondPressInTheSameSecondKeepsBothResults) {
   TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::编辑框4, Text("a|b"));
@@ -223,8 +224,9 @@ TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
   units.SetEditText(Unit::列1, Text("1"));
   OnExtractClicked(units);
 
-  ASSERT_EQ(dir.Files().size(), 1u);
-  EXPECT_EQ(dir.Files()[0].second, "a");
+  const std::string second = "分割后_2015年3月4日12时30分45秒_2.txt";
+  EXPECT_EQ(dir.Files(),
+            (std::vector<std::pair<std::string, std::string>>{{kSavedFile, "b"}, {second, "a"}}));
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 
