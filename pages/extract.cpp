@@ -179,13 +179,6 @@ bool ShiftsFieldsLeft(const Text& field_numbers, const ExtractCounts& counts) {
 
 namespace {
 
-// "9,812": a count as the messages show it.
-Text CountText(std::size_t n) {
-  std::string digits = std::to_string(n);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-  return Text(std::move(digits));
-}
-
 // "第9项" or "第9、12项".
 Text FieldsText(const std::vector<int>& fields) {
   Text out = FromUtf8("第");
@@ -206,8 +199,9 @@ void OnExtractClicked(Units& units) {
     return;
   }
   const Text input = units.EditText(Unit::编辑框4);
+  if (RefuseEmptyInput(units, input)) return;
   const Text numbers = units.EditText(Unit::列1);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("分割后_"));
+  ResultFile file = ChooseResultFile(units, FromUtf8("分割后_"));
   Text converted;
   ExtractCounts counts;
   std::vector<int> missing;
@@ -235,10 +229,11 @@ void OnExtractClicked(Units& units) {
         // No line has any field asked for: every line would be empty, nothing to save.
         nothing_found = counts.lines > 0 && missing.size() == DistinctFields(numbers);
         if (nothing_found) return;
-        written =
-            WriteToFile(file.path, {Bytes(std::move(result))},
-                        [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+        written = SaveResultFile(
+            file, {Bytes(std::move(result))},
+            [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
       })) {
+    ReportCancelled(units);
     return;
   }
   if (nothing_found) {
@@ -248,13 +243,13 @@ void OnExtractClicked(Units& units) {
     return;
   }
   units.ReplaceEditText(Unit::编辑框4, converted);
-  Text summary = FromUtf8("处理完毕，已保存 ") + CountText(counts.lines) + FromUtf8(" 行");
+  Text summary = CountedText("已保存 ", counts.lines, " 行");
   if (!missing.empty()) summary += FromUtf8("\n没有一行有") + FieldsText(missing);
   if (ShiftsFieldsLeft(numbers, counts)) {
     summary +=
-        Text("\n") + CountText(counts.lacking) + FromUtf8(" 行缺少所选的项，这些行的其余项已左移");
+        Text("\n") + CountedText("", counts.lacking, " 行缺少所选的项，这些行的其余项已左移");
   }
-  ReportSave(units, file, written, Text(), summary);
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"), summary);
 }
 
 }  // namespace lanzhou

@@ -335,7 +335,7 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        const std::function<void(std::size_t)>& row_added, Text* problem,
                        InputEncoding how) {
   // Opened for reading only: a read-only input imports, and no input is ever changed.
-  const std::optional<Bytes> bytes = ReadReadableFile(path, problem);
+  const std::optional<Bytes> bytes = ReadTextFile(path, problem);
   if (!bytes) return false;
   LoadDelimitedBytes(bytes->view(), delimiter, grid, row_added, how);
   return true;
@@ -518,7 +518,10 @@ void OnImportDropped(Units& units, const Text& paths) {
 
 void OnExportClicked(Units& units) {
   const GridData& grid = units.Grid(kGrid);
-  if (grid.ItemCount() == 0) return;
+  if (grid.ItemCount() == 0) {
+    ReportNothingDone(units, FromUtf8("请先导入资料！"));
+    return;
+  }
   // An order that names no column of the grid would save a file of empty lines: refused
   // before anything is asked.
   if (const Text problem = OrderProblem(units.EditText(Unit::编辑框_列), grid.ColumnCount());
@@ -530,7 +533,7 @@ void OnExportClicked(Units& units) {
   Text delimiter;
   InputBox(units.dialogs(), FromUtf8("请输入导出的分隔符!"), Text(), Text("|"), &delimiter, 1);
   const Text order = units.EditText(Unit::编辑框_列);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("处理后_"));
+  ResultFile file = ChooseResultFile(units, FromUtf8("处理后_"));
   bool written = false;
   // The grid only changes in handlers, and none runs beside this one.
   if (!units.RunLongWork([&](WorkProgress& progress) {
@@ -538,13 +541,15 @@ void OnExportClicked(Units& units) {
           progress.Step(static_cast<std::uint64_t>(rows),
                         static_cast<std::uint64_t>(grid.ItemCount()));
         });
-        written = WriteToFile(file.path, {content}, [&](std::size_t done, std::size_t total) {
+        written = SaveResultFile(file, {content}, [&](std::size_t done, std::size_t total) {
           progress.Step(done, total);
         });
       })) {
+    ReportCancelled(units);
     return;
   }
-  ReportSave(units, file, written, FromUtf8("导出数据成功！！！"));
+  ReportSave(units, file, written, FromUtf8("导出数据成功！！！"),
+             CountedText("已保存 ", static_cast<std::uint64_t>(grid.ItemCount()), " 行"));
 }
 
 void OnClearClicked(Units& units) {

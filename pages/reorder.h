@@ -59,8 +59,8 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
                         InputEncoding how = InputEncoding::kAuto);
 
 // Reads the file at `path` for reading only and loads it as `LoadDelimitedBytes`. Returns
-// false, leaving the grid unchanged and `problem` (when given) set as `ReadReadableFile`
-// sets it, when the file cannot be used.
+// false, leaving the grid unchanged and `problem` (when given) set as `ReadTextFile`
+// (ui/dropped_text.h) sets it, when the file cannot be used or is not text.
 bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        const std::function<void(std::size_t)>& row_added = {},
                        Text* problem = nullptr, InputEncoding how = InputEncoding::kAuto);

@@ -16,6 +16,7 @@
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
+#include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
 
@@ -473,7 +474,8 @@ void OnWrapClicked(Units& units) {
 
   const bool filter = units.IsTicked(Unit::选择框2);
   const Text input = units.EditText(Unit::被折行_编辑框);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("折行后_"));
+  if (RefuseEmptyInput(units, input)) return;
+  ResultFile file = ChooseResultFile(units, FromUtf8("折行后_"));
   Text cleaned;
   Text wrapped;
   bool written = false;
@@ -488,15 +490,17 @@ void OnWrapClicked(Units& units) {
               return true;
             },
             [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
-        written =
-            WriteToFile(file.path, {ToBytes(wrapped)},
-                        [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+        written = SaveResultFile(
+            file, {ToBytes(wrapped)},
+            [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
       })) {
+    ReportCancelled(units);
     return;
   }
   units.ReplaceEditText(Unit::被折行_编辑框, cleaned);
   units.SetEditText(Unit::替换后_编辑框, wrapped);
-  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"),
+             CountedText("已保存 ", CountLines(wrapped.view()), " 行"));
 }
 
 }  // namespace lanzhou

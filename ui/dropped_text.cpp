@@ -27,13 +27,21 @@ bool LooksLikeText(std::string_view bytes) {
   return control * 2 * step <= probe.size();
 }
 
+std::optional<Bytes> ReadTextFile(const Text& path, Text* problem) {
+  std::optional<Bytes> bytes = ReadReadableFile(path, problem);
+  if (bytes && !LooksLikeText(bytes->view())) {
+    if (problem != nullptr) *problem = FromUtf8("不是文本文件：") + path;
+    return std::nullopt;
+  }
+  return bytes;
+}
+
 Text ReadDroppedText(const std::vector<Text>& paths, Dialogs& dialogs) {
   Text text;
   for (const Text& path : paths) {
     Text problem;
-    const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
-    if (bytes && !LooksLikeText(bytes->view())) problem = FromUtf8("不是文本文件：") + path;
-    if (!bytes || !problem.empty()) {
+    const std::optional<Bytes> bytes = ReadTextFile(path, &problem);
+    if (!bytes) {
       ShowMessage(dialogs, problem, message_flags::kIconError);
       continue;
     }

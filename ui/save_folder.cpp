@@ -64,11 +64,14 @@ SaveFolder RunOrUserFolder::Choose() {
   return {user_folder_, false};
 }
 
-void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory) {
-  if (!folder.is_run_directory) {
-    ShowMessage(dialogs, FromUtf8("处理完毕，已保存在 ") + folder.path);
-  } else if (!in_run_directory.empty()) {
-    ShowMessage(dialogs, in_run_directory + Text("\n") + folder.path);
+void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory,
+               const Text& counts, const Text& file) {
+  Text text =
+      folder.is_run_directory ? in_run_directory : FromUtf8("处理完毕，已保存在 ") + folder.path;
+  if (!counts.empty()) text += Text("\n") + counts;
+  text += Text("\n") + file;
+  if (ShowMessage(dialogs, text, message_flags::kOpenFolder) == message_result::kOpenFolder) {
+    dialogs.OpenUrl(folder.path);
   }
 }
 

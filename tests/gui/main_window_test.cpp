@@ -636,10 +636,15 @@ TEST_P(SaveFolderTest, EverySaveLandsInTheUserFolderAndSaysSo) {
                                           "处理后_2015年3月4日12时30分45秒.txt",
                                           "折行后_2015年3月4日12时30分45秒.txt"};
   EXPECT_EQ(Names(user_), saved);  // sorted by their bytes
-  const ScriptedDialogs::Message said{U("处理完毕，已保存在 ") + FromUtf8(user_), 0, U("信息：")};
-  const ScriptedDialogs::Message counted{U("处理完毕，已保存 1 行\n保存在 ") + FromUtf8(user_), 0,
-                                         U("信息：")};
-  EXPECT_EQ(dialogs_.messages, (std::vector<ScriptedDialogs::Message>{counted, said, said, said}));
+  std::vector<ScriptedDialogs::Message> said;
+  for (const auto& [counts, name] : {std::pair{"已保存 1 行\n", saved[0]},
+                                     {"已保存 2 行\n", saved[3]},
+                                     {"已保存 1 行\n", saved[2]},
+                                     {"已合并 1 行\n", saved[1]}}) {
+    said.push_back({U("处理完毕，已保存在 " + user_ + "\n" + counts + user_ + "/" + name),
+                    message_flags::kOpenFolder, U("信息：")});
+  }
+  EXPECT_EQ(dialogs_.messages, said);
   EXPECT_EQ(units.Caption(Unit::标签2), U("处理OK！"));
 }
 

@@ -75,6 +75,20 @@ TEST(MessageBox, ButtonsAnswerZeroToSix) {
     box->button(answers[i].first)->click();
     EXPECT_EQ(MessageBoxResult(*box), answers[i].second) << i;
   }
+  // 打开文件夹 comes after the set's buttons and answers 7; OK still answers 0.
+  for (const int set : {0x0, 0x1}) {
+    auto box = BuildMessageBox(Text("x"), set | message_flags::kOpenFolder, Text());
+    const QList<QAbstractButton*> buttons = box->buttons();
+    ASSERT_EQ(buttons.size(), set == 0 ? 2 : 3) << set;
+    QAbstractButton* open = box->findChild<QAbstractButton*>(QStringLiteral("openFolder"));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->text(), QString::fromUtf8("打开文件夹"));
+    open->click();
+    EXPECT_EQ(MessageBoxResult(*box), message_result::kOpenFolder) << set;
+    auto other = BuildMessageBox(Text("x"), set | message_flags::kOpenFolder, Text());
+    other->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(MessageBoxResult(*other), message_result::kOk) << set;
+  }
   // Closed without a button: Cancel where there is one, else No, else OK.
   EXPECT_EQ(MessageBoxResult(*BuildMessageBox(Text("x"), 0x3, Text())), 1);
   EXPECT_EQ(MessageBoxResult(*BuildMessageBox(Text("x"), 0x4, Text())), 6);

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,9 +58,12 @@ class TextPagesGui : public WindowTest {
   std::vector<ScriptedDialogs::Message> Said(const std::string& utf8, int flags = 0) {
     return {{FromUtf8(utf8), flags, FromUtf8("信息：")}};
   }
-  std::vector<ScriptedDialogs::Message> SavedHere() {
-    return {
-        {FromUtf8("处理完毕，已保存在软件所在目录下\n" + DirectoryPath()), 0, FromUtf8("信息：")}};
+  // The message of a save in the run directory: its counts (when given) and the file.
+  std::vector<ScriptedDialogs::Message> SavedHere(const std::string& name,
+                                                  const std::string& counts = "") {
+    const std::string lines = counts.empty() ? "" : counts + "\n";
+    return {{FromUtf8("处理完毕，已保存在软件所在目录下\n" + lines + DirectoryPath() + "/" + name),
+             message_flags::kOpenFolder, FromUtf8("信息：")}};
   }
   void Undo(Unit box) {
     QTest::keyClick(Widget<QPlainTextEdit>(box), Qt::Key_Z, Qt::ControlModifier);
@@ -78,8 +82,7 @@ TEST_F(TextPagesGui, ExtractionConvertsTheBoxUndoablyAndSavesTheChosenFields) {
   EXPECT_EQ(files[0].first, "分割后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("北京|张三\r\n上海|李四\r\nx"));
   EXPECT_EQ(dialogs_.messages,
-            Said("处理完毕，已保存 3 行\n1 行缺少所选的项，这些行的其余项已左移\n保存在 " +
-                 DirectoryPath()));
+            SavedHere(files[0].first, "已保存 3 行\n1 行缺少所选的项，这些行的其余项已左移"));
   Undo(Unit::编辑框4);
   EXPECT_EQ(Shown(Unit::编辑框4), Q("张三----138----北京\n李四|139|上海\nx\n"));
 }
@@ -100,7 +103,8 @@ TEST_F(TextPagesGui, ALargeExtractionRewritesTheWholeBoxAsOneUndoableEdit) {
   Press(Unit::按钮3);
 
   EXPECT_EQ(Shown(Unit::编辑框4), converted);
-  EXPECT_EQ(dialogs_.messages, Said("处理完毕，已保存 60,000 行\n保存在 " + DirectoryPath()));
+  EXPECT_EQ(dialogs_.messages,
+            SavedHere("分割后_2015年3月4日12时30分45秒.txt", "已保存 60,000 行"));
   Undo(Unit::编辑框4);
   EXPECT_EQ(Shown(Unit::编辑框4), input);
 }
@@ -143,7 +147,7 @@ TEST_F(TextPagesGui, WrappingCleansUndoablyShowsAndSaves) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "折行后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("我们说\r\n“好”好\r\n的ab \r\ncdefghij"));
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, SavedHere(files[0].first, "已保存 4 行"));
   Undo(Unit::被折行_编辑框);
   EXPECT_EQ(Shown(Unit::被折行_编辑框), Q("我们说“好”，\n好的。ab cdefghij"));
 }
@@ -277,7 +281,7 @@ TEST_F(TextPagesGui, CleanUpFoldsTheTickedFormsShowsAndSaves) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "清洗后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("张三 13800138000\r\n（tel）电话"));
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, SavedHere(files[0].first, "已保存 2 行，去掉空行 1 行"));
 
   // Punctuation too, and the other way round.
   Widget<QCheckBox>(Unit::选择框_标点)->setChecked(true);
@@ -315,9 +319,9 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "提取后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, "13800138000\r\n88886666");
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, SavedHere(files[0].first, "找到 2 项"));
 
-  // Keeping, then dropping, the lines with a keyword; the second save replaces the first.
+  // Keeping, then dropping, the lines with a keyword, in the same second: both are kept.
   Paste(Unit::编辑框_关键词, "ZS@\n订单");
   Widget<QCheckBox>(Unit::选择框_不分大小写)->setChecked(true);
   Press(Unit::按钮_保留);
@@ -326,12 +330,14 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
   Press(Unit::按钮_删除);
   EXPECT_EQ(Shown(Unit::编辑框_提取结果), Q("李四 13800138000 QQ 88886666"));
   files = SavedFiles();
-  ASSERT_EQ(files.size(), 2u);
-  for (const auto& [name, bytes] : files) {
-    if (name.starts_with("过滤后_")) {
-      EXPECT_EQ(bytes, Gbk("李四 13800138000 QQ 88886666"));
-    }
-  }
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[1].first, "过滤后_2015年3月4日12时30分45秒.txt");
+  EXPECT_EQ(files[1].second,
+            Gbk("张三 １３８-００１３-８０００ zs@qq.com\r\n订单2013800138000123"));
+  EXPECT_EQ(files[2].first, "过滤后_2015年3月4日12时30分45秒_2.txt");
+  EXPECT_EQ(files[2].second, Gbk("李四 13800138000 QQ 88886666"));
+  EXPECT_EQ(dialogs_.messages.back(), SavedHere(files[2].first, "保留 1 行，去掉 2 行")[0]);
 }
 
 TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {

@@ -217,19 +217,20 @@ TEST(OnExtractClicked, ConvertsTheBoxSavesTheFieldsAndSaysWhatHappened) {
     int flags;
   } cases[] = {
       {"张三----138----北京\r\n李四|139\r\nx-----y\r\n", "2", "138\r\n139\r\n-y",
-       "张三|138|北京\r\n李四|139\r\nx|-y\r\n", "处理完毕，已保存 3 行", 0},
+       "张三|138|北京\r\n李四|139\r\nx|-y\r\n", "已保存 3 行", 0},
       // Fields moved left are counted when more than one field was asked for.
       {"a|b|c\r\nx|y\r\nq", "3、1", "c|a\r\nx\r\nq", "a|b|c\r\nx|y\r\nq",
-       "处理完毕，已保存 3 行\n2 行缺少所选的项，这些行的其余项已左移", 0},
-      {"a|b|c\r\nq", "3|3", "c|c\r\n", "a|b|c\r\nq", "处理完毕，已保存 2 行", 0},
+       "已保存 3 行\n2 行缺少所选的项，这些行的其余项已左移", 0},
+      {"a|b|c\r\nq", "3|3", "c|c\r\n", "a|b|c\r\nq", "已保存 2 行", 0},
       {"a|b|c\r\nx", "9|2|9", "b\r\n", "a|b|c\r\nx",
-       "处理完毕，已保存 2 行\n没有一行有第9项\n2 行缺少所选的项，这些行的其余项已左移", 0},
+       "已保存 2 行\n没有一行有第9项\n2 行缺少所选的项，这些行的其余项已左移", 0},
       // No line has any field asked for: nothing saved, the box unchanged.
       {"a----b|c\r\nd", "9", std::nullopt, "a----b|c\r\nd", "没有一行有第9项，未保存",
        message_flags::kIconWarning},
       {"a|b", "4 9", std::nullopt, "a|b", "没有一行有第4、9项，未保存",
        message_flags::kIconWarning},
-      {"", "1", "", "", "处理完毕，已保存 0 行", 0},
+      {"", "1", std::nullopt, "", "没有要处理的资料，请先输入或拖入资料",
+       message_flags::kIconWarning},
       // A list that is not wholly numbers from 1 is refused before anything changes.
       {"a|b", "2,x", std::nullopt, "a|b", "请输入要提取的项，如 3|1", message_flags::kIconWarning},
       {"a|b", "1.5", std::nullopt, "a|b", "请输入要提取的项，如 3|1", message_flags::kIconWarning},
@@ -252,13 +253,30 @@ TEST(OnExtractClicked, ConvertsTheBoxSavesTheFieldsAndSaysWhatHappened) {
     } else {
       EXPECT_TRUE(dir.Files().empty()) << c.box << " / " << c.numbers;
     }
-    const Text message = c.flags == 0 ? U(c.message) + U("\n保存在 ") + dir.text() : U(c.message);
-    const std::vector<ScriptedDialogs::Message> expected{{message, c.flags, U("信息：")}};
+    const Text message = c.flags == 0 ? U("处理完毕，已保存在软件所在目录下\n") + U(c.message) +
+                                            Text("\n") + dir.text() + Text("/") + U(kSavedFile)
+                                      : U(c.message);
+    const std::vector<ScriptedDialogs::Message> expected{
+        {message, c.flags == 0 ? message_flags::kOpenFolder : c.flags, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << c.box << " / " << c.numbers;
   }
 }
 
-TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
+TEST(OnExtractClicked, EmptyInputIsToldAndWritesNothing) {
+  TempDirectory dir;
+  FakeUnits units(dir.text());
+  units.SetEditText(Unit::编辑框4, Text("\r\n"));
+  units.SetEditText(Unit::列1, Text("1"));
+
+  OnExtractClicked(units);
+
+  EXPECT_TRUE(dir.Files().empty());
+  EXPECT_EQ(units.dialogs().messages,
+            (std::vector<ScriptedDialogs::Message>{{U("没有要处理的资料，请先输入或拖入资料"),
+                                                    message_flags::kIconWarning, U("信息：")}}));
+}
+
+TEST(OnExtractClicked, SecondPressInTheSameSecondKeepsBothResults) {
   TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::编辑框4, Text("a|b"));
@@ -267,8 +285,9 @@ TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
   units.SetEditText(Unit::列1, Text("1"));
   OnExtractClicked(units);
 
-  ASSERT_EQ(dir.Files().size(), 1u);
-  EXPECT_EQ(dir.Files()[0].second, "a");
+  const std::string second = "分割后_2015年3月4日12时30分45秒_2.txt";
+  EXPECT_EQ(dir.Files(),
+            (std::vector<std::pair<std::string, std::string>>{{kSavedFile, "b"}, {second, "a"}}));
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 

@@ -21,6 +21,7 @@
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/text_primitives.h"
+#include "ui/dropped_text.h"
 
 namespace lanzhou {
 namespace {
@@ -156,7 +157,12 @@ TEST(LoadDelimitedFile, AgreesWithReadLine) {
   for (const std::string& input : inputs) {
     const Text path = dir.Write("in.txt", input);
     GridData grid;
-    ASSERT_TRUE(LoadDelimitedFile(path, "|", grid));
+    // A zero byte makes a file that is not text: refused whole, as every dropped file is.
+    ASSERT_EQ(LoadDelimitedFile(path, "|", grid), LooksLikeText(input));
+    if (!LooksLikeText(input)) {
+      EXPECT_EQ(grid.ItemCount(), 0);
+      continue;
+    }
     EXPECT_EQ(RowsOf(grid), RowsOf(ReadLineBySplitText(path, "|")))
         << testing::PrintToString(input);
   }
@@ -180,7 +186,8 @@ TEST(LoadDelimitedFile, AgreesWithReadLineOnRandomBytes) {
     const Text delimiter(delimiters[round % std::size(delimiters)]);
     const Text path = dir.Write("in.txt", input);
     GridData grid;
-    ASSERT_TRUE(LoadDelimitedFile(path, delimiter, grid));
+    ASSERT_EQ(LoadDelimitedFile(path, delimiter, grid), LooksLikeText(input));
+    if (!LooksLikeText(input)) continue;
     ASSERT_EQ(RowsOf(grid), RowsOf(ReadLineBySplitText(path, delimiter)))
         << testing::PrintToString(input) << " " << testing::PrintToString(delimiter.bytes());
   }
@@ -632,13 +639,16 @@ TEST_F(ReorderPage, ExportWritesTheTimeStampedFileAndTellsSo) {
   const ScriptedDialogs::Question export_prompt{FromUtf8("请输入导出的分隔符!"),
                                                 FromUtf8("请输入："), "|", 1};
   EXPECT_EQ(dialogs().questions, std::vector{export_prompt});
-  const ScriptedDialogs::Message done{FromUtf8("导出数据成功！！！\n") + dir_.text(), 0,
-                                      FromUtf8("信息：")};
+  const ScriptedDialogs::Message done{
+      FromUtf8("导出数据成功！！！\n已保存 2 行\n") + dir_.text() + FromUtf8("/" + name),
+      message_flags::kOpenFolder, FromUtf8("信息：")};
   EXPECT_EQ(dialogs().messages, std::vector{done});
 
-  // Same second: the file is overwritten; a cancelled prompt means no delimiter.
+  // Same second: the first file stays, the second gets "_2"; a cancelled prompt means no
+  // delimiter.
   OnExportClicked(units_);
-  EXPECT_EQ(dir_.Read(name), "ca\r\nfd\r\n");
+  EXPECT_EQ(dir_.Read(name), "c|a\r\nf|d\r\n");
+  EXPECT_EQ(dir_.Read("处理后_2015年3月4日12时30分45秒_2.txt"), "ca\r\nfd\r\n");
   EXPECT_EQ(RowsOf(grid()).size(), 2u);
   EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("3,1"));
 }
@@ -647,6 +657,9 @@ TEST_F(ReorderPage, ExportOfAnEmptyGridDoesNothingAndAFailedWriteIsReported) {
   OnExportClicked(units_);
   EXPECT_TRUE(dialogs().questions.empty());
   EXPECT_TRUE(fs::is_empty(dir_.path()));
+  EXPECT_EQ(dialogs().messages,
+            (std::vector<ScriptedDialogs::Message>{
+                {FromUtf8("请先导入资料！"), message_flags::kIconWarning, FromUtf8("信息：")}}));
 
   FakeUnits elsewhere(dir_.text() + Text("/no-such-dir"));
   elsewhere.Grid(Unit::超级列表框1) = GridOf({{"a"}}, 1);
@@ -654,7 +667,7 @@ TEST_F(ReorderPage, ExportOfAnEmptyGridDoesNothingAndAFailedWriteIsReported) {
   OnExportClicked(elsewhere);
   const ScriptedDialogs::Message failed{
       FromUtf8("保存失败：") + dir_.text() +
-          FromUtf8("/no-such-dir/处理后_2015年3月4日12时30分45秒.txt"),
+          FromUtf8("/no-such-dir/处理后_2015年3月4日12时30分45秒.txt（文件夹不存在）"),
       16, FromUtf8("信息：")};
   EXPECT_EQ(elsewhere.dialogs().messages, std::vector{failed});
 }

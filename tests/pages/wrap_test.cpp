@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "tests/support/fake_units.h"
-#include "tests/support/utf8_text.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 #include "text/text_primitives.h"
 
@@ -370,16 +370,16 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
     const char* width;
     const char* cleaned;
     const char* wrapped;
+    int lines;
   } cases[] = {
-      {"你好，\r\n世界。\r\nab", false, "6", "你好，世界。ab", "你好，\r\n世界。\r\nab"},
-      {"你好，\r\n世界。\r\nab", true, "6", "你好世界ab", "你好世\r\n界ab"},
-      {"a,b、c\r\nd", true, "3", "abcd", "abc\r\nd"},
-      {"ab\r\r\n\ncd", false, "3", "ab\r\ncd", "ab\r\ncd"},
-      {"", false, "3", "", ""},
+      {"你好，\r\n世界。\r\nab", false, "6", "你好，世界。ab", "你好，\r\n世界。\r\nab", 3},
+      {"你好，\r\n世界。\r\nab", true, "6", "你好世界ab", "你好世\r\n界ab", 2},
+      {"a,b、c\r\nd", true, "3", "abcd", "abc\r\nd", 2},
+      {"ab\r\r\n\ncd", false, "3", "ab\r\ncd", "ab\r\ncd", 2},
       // Full-width digits, fractions and the largest width.
-      {"一二三四五六", false, "１０", "一二三四五六", "一二三四五\r\n六"},
-      {"abcd", false, "3.9", "abcd", "abc\r\nd"},
-      {"abcd", false, "10000", "abcd", "abcd"},
+      {"一二三四五六", false, "１０", "一二三四五六", "一二三四五\r\n六", 2},
+      {"abcd", false, "3.9", "abcd", "abc\r\nd", 2},
+      {"abcd", false, "10000", "abcd", "abcd", 1},
   };
   for (const auto& c : cases) {
     TempDirectory dir;
@@ -397,7 +397,9 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
     EXPECT_EQ(files[0].first, kSavedFile);
     EXPECT_EQ(files[0].second, units.EditText(Unit::替换后_编辑框).bytes());
     const std::vector<ScriptedDialogs::Message> expected{
-        {U("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, U("信息：")}};
+        {U("处理完毕，已保存在软件所在目录下\n已保存 " + std::to_string(c.lines) + " 行\n") +
+             dir.text() + Text("/") + U(kSavedFile),
+         message_flags::kOpenFolder, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << c.input;
   }
 }
@@ -417,7 +419,8 @@ TEST(OnWrapClicked, SecondPressWorksOnTheCleanedText) {
 }
 
 TEST(OnWrapClicked, WidthBelowOneOrBeyondTheLimitChangesNothing) {
-  for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan", "10001", "2147483648", "1e30"}) {
+  for (const char* width :
+       {"", "0", "-3", "abc", "0.5", " ", "nan", "10001", "2147483648", "1e30"}) {
     TempDirectory dir;
     FakeUnits units(dir.text());
     units.SetEditText(Unit::被折行_编辑框, U("你好，\r\n世界"));

@@ -120,6 +120,10 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const 
     QPushButton* added = box->addButton(button);
     added->setText(Utf8(InfoOf(button)->caption));
   }
+  if (flags & message_flags::kOpenFolder) {
+    box->addButton(Utf8("打开文件夹"), QMessageBox::ActionRole)
+        ->setObjectName(QStringLiteral("openFolder"));
+  }
   const size_t default_index = std::min<size_t>((flags >> 8) & 0xF, buttons.size() - 1);
   box->setDefaultButton(buttons[default_index]);
   for (QMessageBox::StandardButton escape :
@@ -135,6 +139,9 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const 
 int MessageBoxResult(const QMessageBox& box) {
   QAbstractButton* clicked = box.clickedButton();
   if (clicked == nullptr) clicked = box.escapeButton();
+  if (clicked != nullptr && clicked->objectName() == QStringLiteral("openFolder")) {
+    return message_result::kOpenFolder;
+  }
   if (clicked != nullptr) {
     if (const ButtonInfo* info = InfoOf(box.standardButton(clicked))) return info->result;
   }

@@ -20,6 +20,7 @@ namespace lanzhou {
 
 // The message box for `flags` (message_flags::*), not yet shown: the button set (low four
 // bits; an unknown set shows OK), the icon, the default button (0x100 second, 0x200 third),
+// with message_flags::kOpenFolder a button 打开文件夹 after them,
 // application-modal in every case (Qt has no system-wide modality; a system-modal box, flag
 // 0x1000, also stays on top).
 std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const Text& caption);
