@@ -240,9 +240,9 @@ class Gb18030Tables {
     return *tables;
   }
 
-  // The UTF-8 of two-byte code lead, trail (trail 40..FE), packed; 0: no character.
+  // The UTF-8 of two-byte code lead, trail (lead >= 0x80), packed; 0: no character.
   Packed TwoByteUtf8(unsigned lead, unsigned trail) const {
-    return two_byte_utf8_[(lead - 0x81) * 191 + (trail - 0x40)];
+    return trail < 0x40 ? 0 : two_byte_utf8_[(lead - 0x80) * 192 + (trail - 0x40)];
   }
   // The code point of four-byte code `linear` of the BMP (< kFourByteBmp); 0: none.
   char16_t FourByteBmp(std::uint32_t linear) const { return four_byte_bmp_[linear]; }
@@ -257,7 +257,7 @@ class Gb18030Tables {
   }
 
  private:
-  Gb18030Tables() : two_byte_utf8_(126 * 191), four_byte_bmp_(kFourByteBmp), encode_bmp_(0x10000) {
+  Gb18030Tables() : two_byte_utf8_(128 * 192), four_byte_bmp_(kFourByteBmp), encode_bmp_(0x10000) {
     auto set_encoding = [&](char32_t c, Packed bytes) {
       if (c >= 0x10000) {
         encode_supplementary_.emplace_back(c, bytes);
@@ -272,7 +272,7 @@ class Gb18030Tables {
         AppendUtf8(utf8, run.code_point + k);
         Packed packed = 0;
         std::memcpy(&packed, utf8.data(), utf8.size());
-        two_byte_utf8_[((code >> 8) - 0x81) * 191 + ((code & 0xFF) - 0x40)] = packed;
+        two_byte_utf8_[((code >> 8) - 0x80) * 192 + ((code & 0xFF) - 0x40)] = packed;
         set_encoding(run.code_point + k, PackBytes(code, 2));
       }
     }
@@ -354,7 +354,8 @@ std::string ConvertInPieces(std::string_view in, std::size_t expected, std::size
                             Step step) {
   constexpr std::size_t kPiece = 1 << 16;
   std::string out;
-  out.reserve(expected);
+  // Room for the last piece's worst case too, so that the text is never moved to grow it.
+  out.reserve(expected + (std::min(kPiece, in.size()) + 4) * growth + 16);
   std::size_t used = 0;
   for (std::size_t i = 0; i < in.size();) {
     const std::size_t end = std::min(in.size(), i + kPiece);
@@ -365,7 +366,42 @@ std::string ConvertInPieces(std::string_view in, std::size_t expected, std::size
     used = static_cast<std::size_t>(o - out.data());
   }
   out.resize(used);
+  // A short text does not keep the room of its worst case.
+  if (out.capacity() > 2 * used + 256) out.shrink_to_fit();
   return out;
+}
+
+// The character at gb18030[i] that is not a two-byte one: a four-byte code, or a byte that
+// starts no character, which becomes U+FFFD and is counted in `bad`. Returns where the next
+// character starts.
+std::size_t ConvertOtherGb18030(const Gb18030Tables& tables, std::string_view gb18030,
+                                std::size_t i, char*& o, std::size_t& bad) {
+  const auto* in = reinterpret_cast<const unsigned char*>(gb18030.data());
+  const unsigned lead = in[i];
+  if (lead != 0x80 && lead != 0xFF && i + 3 < gb18030.size() && in[i + 1] >= 0x30 &&
+      in[i + 1] <= 0x39 && in[i + 2] >= 0x81 && in[i + 2] != 0xFF && in[i + 3] >= 0x30 &&
+      in[i + 3] <= 0x39) {
+    const std::uint32_t linear =
+        (((lead - 0x81) * 10 + (in[i + 1] - 0x30u)) * 126 + (in[i + 2] - 0x81u)) * 10 +
+        (in[i + 3] - 0x30u);
+    char32_t c = 0;
+    if (linear < kFourByteBmp) {
+      c = tables.FourByteBmp(linear);
+    } else if (linear >= kFirstSupplementary && linear - kFirstSupplementary < 0x100000) {
+      c = 0x10000 + (linear - kFirstSupplementary);
+    }
+    if (c != 0) {
+      std::string bytes;
+      AppendUtf8(bytes, c);
+      std::memcpy(o, bytes.data(), bytes.size());
+      o += bytes.size();
+      return i + 4;
+    }
+  }
+  std::memcpy(o, "\xEF\xBF\xBD", 3);  // U+FFFD
+  o += 3;
+  ++bad;
+  return i + 1;
 }
 
 // GB18030 -> UTF-8 as iconv converts it, where a byte that starts no character becomes
@@ -379,42 +415,18 @@ std::string Gb18030ToUtf8Bytes(std::string_view gb18030, std::size_t* replaced) 
       ConvertInPieces(gb18030, n + n / 2 + 16, 3, [&](std::size_t i, std::size_t end, char*& o) {
         while (i < end) {
           i = CopyAscii(in, i, end, o);
-          if (i >= end) break;
-          const unsigned lead = in[i];
-          Packed utf8 = 0;
-          std::size_t length = 1;
-          if (lead != 0x80 && lead != 0xFF && i + 1 < n) {
-            const unsigned second = in[i + 1];
-            if (second >= 0x40 && second != 0x7F && second != 0xFF) {
-              utf8 = tables.TwoByteUtf8(lead, second);
-              length = 2;
-            } else if (second >= 0x30 && second <= 0x39 && i + 3 < n && in[i + 2] >= 0x81 &&
-                       in[i + 2] != 0xFF && in[i + 3] >= 0x30 && in[i + 3] <= 0x39) {
-              const std::uint32_t linear =
-                  (((lead - 0x81) * 10 + (second - 0x30)) * 126 + (in[i + 2] - 0x81)) * 10 +
-                  (in[i + 3] - 0x30);
-              char32_t c = 0;
-              if (linear < kFourByteBmp) {
-                c = tables.FourByteBmp(linear);
-              } else if (linear >= kFirstSupplementary && linear - kFirstSupplementary < 0x100000) {
-                c = 0x10000 + (linear - kFirstSupplementary);
+          // Two-byte characters, the common case, one after another without leaving the loop.
+          while (i < end && in[i] >= 0x80) {
+            if (i + 1 < n) {
+              if (const Packed utf8 = tables.TwoByteUtf8(in[i], in[i + 1])) {
+                std::memcpy(o, &utf8, 4);
+                o += PackedUtf8Length(utf8);
+                i += 2;
+                continue;
               }
-              if (c != 0) {
-                std::string bytes;
-                AppendUtf8(bytes, c);
-                std::memcpy(&utf8, bytes.data(), bytes.size());
-              }
-              length = 4;
             }
+            i = ConvertOtherGb18030(tables, gb18030, i, o, bad);
           }
-          if (utf8 == 0) {
-            utf8 = PackBytes(0xEFBFBD, 3);  // U+FFFD
-            length = 1;
-            ++bad;
-          }
-          std::memcpy(o, &utf8, 4);
-          o += PackedUtf8Length(utf8);
-          i += length;
         }
         return i;
       });
@@ -432,21 +444,30 @@ std::string Utf8ToGb18030Bytes(std::string_view utf8, std::optional<std::size_t>
   return ConvertInPieces(utf8, utf8.size() + 16, 2, [&](std::size_t i, std::size_t end, char*& o) {
     while (i < end) {
       i = CopyAscii(in, i, end, o);
-      if (i >= end) break;
-      const std::size_t length = Utf8SequenceLength(utf8, i);
-      if (length == 0) {
-        if (invalid_at) {
-          *invalid_at = i;
-          return utf8.size();
+      while (i < end && in[i] >= 0x80) {
+        // Three-byte sequences (all of Chinese) first, one after another.
+        if (const char32_t c = ThreeByteUtf8At(utf8, i)) {
+          const Packed gb = tables.EncodeBmp(c);
+          std::memcpy(o, &gb, 4);
+          o += PackedGbLength(gb);
+          i += 3;
+          continue;
         }
-        *o++ = static_cast<char>(in[i++]);
-        continue;
+        const std::size_t length = Utf8SequenceLength(utf8, i);
+        if (length == 0) {
+          if (invalid_at) {
+            *invalid_at = i;
+            return utf8.size();
+          }
+          *o++ = static_cast<char>(in[i++]);
+          continue;
+        }
+        const char32_t c = Utf8CodePoint(in + i, length);
+        const Packed gb = c < 0x10000 ? tables.EncodeBmp(c) : tables.EncodeSupplementary(c);
+        std::memcpy(o, &gb, 4);
+        o += PackedGbLength(gb);
+        i += length;
       }
-      const char32_t c = Utf8CodePoint(in + i, length);
-      const Packed gb = c < 0x10000 ? tables.EncodeBmp(c) : tables.EncodeSupplementary(c);
-      std::memcpy(o, &gb, 4);
-      o += PackedGbLength(gb);
-      i += length;
     }
     return i;
   });

@@ -73,6 +73,18 @@ inline char32_t Utf8CodePoint(const unsigned char* p, std::size_t len) {
   }
 }
 
+// The code point of the well-formed three-byte sequence at `s[i]` (U+0800..U+FFFF but the
+// surrogates), or 0 where none starts there: what `Utf8SequenceLength` == 3 and
+// `Utf8CodePoint` give, in fewer steps for the converter's commonest case (all of Chinese).
+//   ThreeByteUtf8At("\xE4\xB8\xAD", 0) == U'中';   ThreeByteUtf8At("\xED\xA0\x80", 0) == 0
+inline char32_t ThreeByteUtf8At(std::string_view s, std::size_t i) {
+  if (s.size() - i < 3) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+  if ((p[0] & 0xF0) != 0xE0 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
+  const char32_t c = Utf8CodePoint(p, 3);
+  return c >= 0x800 && (c < 0xD800 || c >= 0xE000) ? c : 0;
+}
+
 struct EncodingGuess {
   bool utf8 = false;
   // With `utf8`: the bytes before this offset were read and are valid UTF-8; the rest was not

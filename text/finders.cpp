@@ -34,11 +34,15 @@ struct Shadow {
   unsigned char at(std::size_t i) const {
     return i < chars.size() ? static_cast<unsigned char>(chars[i]) : 0;
   }
-  // Where character `k` (<= size(); size() is the end) starts in the line.
-  std::size_t Offset(std::size_t k) const {
-    std::size_t at_byte = marks[k / kMarkEvery];
-    for (std::size_t n = k % kMarkEvery; n > 0; --n) at_byte += WholeCharLength(line, at_byte);
-    return at_byte;
+  // Where character `k` (<= size(); size() is the end) starts in the line, stepping on from
+  // character `from` at byte `from_byte` when that is nearer than the mark before `k`.
+  std::size_t Offset(std::size_t k, std::size_t from = 0, std::size_t from_byte = 0) const {
+    if (k < from || k - from > k % kMarkEvery) {
+      from = k - k % kMarkEvery;
+      from_byte = marks[k / kMarkEvery];
+    }
+    for (; from < k; ++from) from_byte += WholeCharLength(line, from_byte);
+    return from_byte;
   }
 };
 
@@ -247,7 +251,7 @@ std::size_t ChineseTopLevelAt(std::string_view line, const Shadow& s, std::size_
     const std::size_t chars = t.size() / 2;
     if (chars > length || chars <= best) continue;
     const std::size_t from = s.Offset(p);
-    if (line.substr(from, s.Offset(p + chars) - from) == t) best = chars;
+    if (line.substr(from, s.Offset(p + chars, p, from) - from) == t) best = chars;
   }
   return best;
 }
@@ -358,13 +362,13 @@ void FindUrls(const Shadow& s, std::vector<Span>& spans) {
   }
 }
 
-// The folded form of characters [begin, end): ASCII where the shadow has it, the line's own
-// bytes for the rest.
-std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
+// The folded form of characters [begin, end), which start at byte `at` of the line: ASCII
+// where the shadow has it, the line's own bytes for the rest. `at` moves to the end.
+std::string FoldedItem(std::string_view line, const Shadow& s, Span span, std::size_t& at) {
   std::string out;
-  for (std::size_t k = span.begin, at = s.Offset(span.begin); k < span.end; ++k) {
+  for (std::size_t k = span.begin; k < span.end; ++k) {
     const unsigned char c = s.at(k);
-    const std::size_t length = WholeCharLength(line, at);
+    const std::size_t length = IsLeadByte(line[at]) ? WholeCharLength(line, at) : 1;
     if (!IsLeadByte(c)) {
       out += static_cast<char>(c);
     } else {
@@ -643,6 +647,8 @@ void Finders::FindInLine(std::string_view line, const std::function<void(FoundIt
     if (c.url) FindUrls(s, url);
   }
   // Gives every rule's item that starts before byte `limit` (or at it), by start, then rule.
+  Span last{0, 0};
+  std::size_t last_begin = 0;
   auto give_until = [&](std::size_t limit) {
     while (true) {
       std::size_t best = kRules;
@@ -654,11 +660,15 @@ void Finders::FindInLine(std::string_view line, const std::function<void(FoundIt
       }
       if (best == kRules) return;
       const Span span = spans[best][next[best]];
-      const std::size_t begin = s.Offset(span.begin);
+      // Starts come in order: each is stepped to from the one before.
+      const std::size_t begin = s.Offset(span.begin, last.begin, last_begin);
+      last = span;
+      last_begin = begin;
       if (begin > limit) return;
       ++next[best];
       const auto kind = static_cast<FoundKind>(best);
-      std::string item = FoldedItem(line, s, span);
+      std::size_t end = begin;
+      std::string item = FoldedItem(line, s, span, end);
       if (kind == FoundKind::kPhone) {
         // The last 11 digits: a +86 or 86 before them is left out.
         std::erase_if(item, [](char ch) { return !IsDigit(static_cast<unsigned char>(ch)); });
@@ -666,7 +676,7 @@ void Finders::FindInLine(std::string_view line, const std::function<void(FoundIt
       } else if (kind == FoundKind::kId && item.back() == 'x') {
         item.back() = 'X';
       }
-      found({begin, s.Offset(span.end), kind, std::move(item)});
+      found({begin, end, kind, std::move(item)});
     }
   };
   if (impl_->custom) {

@@ -99,8 +99,10 @@ struct KeywordFilter::Impl {
   // the character that reaches `end` is read; `i` and `state` move on.
   bool Walk(std::string_view line, std::size_t& i, std::size_t end, std::uint32_t& state) const {
     while (i < end) {
-      const std::size_t length = WholeCharLength(line, i);
-      const std::uint32_t cls = ClassAt(line, i, length);
+      const auto b = static_cast<unsigned char>(line[i]);
+      const std::size_t length = IsLeadByte(b) ? WholeCharLength(line, i) : 1;
+      const std::uint32_t cls =
+          length == 1 ? classes[options.ignore_case ? LowerAscii(b) : b] : ClassAt(line, i, length);
       i += length;
       state = cls == 0 ? 0 : Move(state, cls);
       if (ends[state]) return true;
@@ -128,6 +130,17 @@ struct KeywordFilter::Impl {
     std::size_t i = 0;
     std::size_t k = 0;
     while (i < a.size() && k < b.size()) {
+      const auto x = static_cast<unsigned char>(a[i]);
+      const auto y = static_cast<unsigned char>(b[k]);
+      if (!IsLeadByte(x) && !IsLeadByte(y)) {  // two bytes of their own
+        const bool fold = options.ignore_case;
+        if ((fold ? LowerAscii(x) : x) != (fold ? LowerAscii(y) : y)) {
+          return (fold ? LowerAscii(x) : x) < (fold ? LowerAscii(y) : y);
+        }
+        ++i;
+        ++k;
+        continue;
+      }
       const std::size_t la = WholeCharLength(a, i);
       const std::size_t lb = WholeCharLength(b, k);
       const std::uint32_t ca = OrderCode(a, i, la);
