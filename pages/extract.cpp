@@ -108,7 +108,7 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
 
 // How many different fields a valid list names.
 std::size_t DistinctFields(const Text& field_numbers) {
-  std::vector<int> numbers = ReadNumberList(field_numbers).value_or(std::vector<int>());
+  std::vector<int> numbers = ReadFieldNumbers(field_numbers);
   std::ranges::sort(numbers);
   return static_cast<std::size_t>(std::ranges::unique(numbers).begin() - numbers.begin());
 }
