@@ -28,13 +28,8 @@ struct KeptRun {
   std::uint64_t count;
 };
 
-// Every piece from some point on, with every distinct piece met before it, goes as a record
-// into one of several partition files by its hash. A partition then needs only its own
-// distinct pieces in memory: read front to back, a piece is the first of its kind when its
-// bytes were not met before in that partition, and it is kept when it starts at or after
-// that point. A partition whose distinct pieces outgrow the memory is split again by further
-// bits of the hash. Each partition gives a sorted run of kept (start, length) in one file;
-// merging the runs gives the kept pieces in input order.
+// A partition needs only its own distinct pieces in memory, and one that outgrows it is split
+// again by further bits of the hash.
 class PartitionFiles {
  public:
   // `level0_bits` bits of the hash choose the first partition files.
