@@ -200,12 +200,20 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
        {},
        {program}},
   };
+  // The files are read on another thread, however small, while the window goes on.
+  int threads = 0;
+  window_->long_work().set_thread_starter([&threads](std::function<void()> body) {
+    ++threads;
+    return std::thread(std::move(body));
+  });
   for (const Case& c : cases) {
     ShowPage(c.page);
     Widget<QPlainTextEdit>(c.box)->clear();
     dialogs_.messages.clear();
+    threads = 0;
     auto [accepted, action] = DropFiles(Widget<QPlainTextEdit>(c.box)->viewport(), c.files);
 
+    EXPECT_EQ(threads, 1) << c.text;
     EXPECT_TRUE(accepted);
     EXPECT_EQ(action, Qt::CopyAction);
     EXPECT_EQ(ToUtf8(window_->units().EditText(c.box)), c.text);

@@ -277,8 +277,8 @@ void TextBox::dropEvent(QDropEvent* event) {
 
 void TextBox::InsertFiles(const std::vector<lanzhou::Text>& paths) {
   if (!load_files_ || isReadOnly()) return;
-  const lanzhou::Text text = load_files_(paths);
-  if (!text.empty()) InsertContent(PastedBoxContent(ToQString(text)));
+  const BoxContent content = load_files_(paths);
+  if (!content.text.isEmpty()) InsertContent(content, between_pieces_);
 }
 
 void TextBox::InsertContent(const BoxContent& content, const std::function<void()>& between) {
