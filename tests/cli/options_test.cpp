@@ -128,7 +128,7 @@ const UsageCase kUsageErrors[] = {
      "dedupe: --threads must be a number from 1 to 1024, not '2" + kQuotedEscapes.substr(1) +
          " (see lanzhou-cli dedupe --help)"},
     {{"wrap", "-w", kEscapes},
-     "wrap: the width must be a number from 1 to 2147483647, not " + kQuotedEscapes +
+     "wrap: the width must be a number from 1 to 10000, not " + kQuotedEscapes +
          " (see lanzhou-cli wrap --help)"},
     {{"dedupe", "--ignore", "case," + kEscapes},
      "dedupe: --ignore takes width, blanks, case and script, not " + kQuotedEscapes +
@@ -137,11 +137,12 @@ const UsageCase kUsageErrors[] = {
      "dedupe: --memory must be a size such as 512M or 4G, not " + kQuotedEscapes +
          " (see lanzhou-cli dedupe --help)"},
     {{"extract", "-f", kEscapes},
-     "extract: -f must name a field number from 1, not " + kQuotedEscapes +
-         " (see lanzhou-cli extract --help)"},
+     // ";" separates numbers: the first piece is refused, quoted.
+     "extract: -f: ''$'\\033''[2J'$'\\033'']0' is not a field number from 1 "
+     "(see lanzhou-cli extract --help)"},
     {{"extract", "--input-encoding", kEscapes},
-     "extract: --input-encoding must be auto, gbk or utf-8, not " + kQuotedEscapes +
-         " (see lanzhou-cli extract --help)"},
+     "extract: --input-encoding must be auto, gbk, utf-8, utf-16le, utf-16be or big5, not " +
+         kQuotedEscapes + " (see lanzhou-cli extract --help)"},
     {{"extract", "--output-encoding", kEscapes},
      "extract: --output-encoding must be same, gbk or utf-8, not " + kQuotedEscapes +
          " (see lanzhou-cli extract --help)"},

@@ -508,7 +508,10 @@ TEST_F(MainWindowTest, KeysDoWhatUsersExpect) {
     QTest::keyClick(window_->UnitWidget(e.box), Qt::Key_Return);
     EXPECT_EQ(clicked.count(), 1) << DefinitionOf(e.box).name;
   }
-  // Tab leaves a result box; an input box takes it as text.
+  // Tab leaves a result box; an input box takes it as text. The messages of the work above
+  // may have taken the focus from the window.
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
   const struct {
     int page;
     Unit box;

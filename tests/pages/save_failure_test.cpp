@@ -147,6 +147,7 @@ std::vector<Place> Places() {
          return dir.path();
        },
        true, rlim_t{16 * 1024}, "文件超过大小上限"},
+      // A new file takes the next free name beside the link; an append refuses to follow it.
       {"the output name is another user's link in a shared sticky folder",
        [](const TempDirectory& dir, const std::string& output, auto&) -> std::optional<fs::path> {
          if (::geteuid() != 0) return std::nullopt;  // only root makes links of another user
@@ -158,7 +159,7 @@ std::vector<Place> Places() {
          if (::lchown((where / output).c_str(), 4321, 4321) != 0) return std::nullopt;
          return where;
        },
-       true, std::nullopt, "没有写入权限"},
+       true, std::nullopt, "没有写入权限", nullptr, true},
   };
 }
 

@@ -92,7 +92,7 @@ std::vector<TimedPage> TimedPages() {
          units.SetEditText(Unit::列1, Text("1"));
          OnExtractClicked(units);
        },
-       done, nullptr},
+       done, [](const std::string&) { return "已保存 1 行"; }},
   };
 }
 
