@@ -17,6 +17,7 @@
 
 #include "io/files.h"
 #include "tests/support/fake_units.h"
+#include "tests/support/sanitizers.h"
 #include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
@@ -372,11 +373,12 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
     ExpectEveryColumnStreamed(c.files, c.delimiter, c.out_delimiter);
   }
   // A line packed with delimiters: as many columns as delimiters, one line out.
-  const std::string packed(100000, '|');
+  const std::string packed(kSanitized ? 5000 : 100000, '|');
   for (const char* out_delimiter : {"::", "|"}) {
     ExpectEveryColumnStreamed({packed + "a\n|b\n" + packed + "\n"}, "|", out_delimiter);
   }
-  EXPECT_EQ(Streamed({packed + "a\n|b\n"}, "|", "100001,2", "|"), "a\r\n|b\r\n");
+  EXPECT_EQ(Streamed({packed + "a\n|b\n"}, "|", std::to_string(packed.size() + 1) + ",2", "|"),
+            "a\r\n|b\r\n");
   // Lines longer than the piece they end, whose ends are not searched for: the LF before the
   // first begins just before, at and just after a megabyte into the piece, and the file's last
   // line has neither LF nor its last lead byte's pair.
