@@ -109,8 +109,8 @@ void AppendExtractedFields(std::string_view s, const std::vector<int>& numbers, 
 // How many different fields a valid list names.
 std::size_t DistinctFields(const Text& field_numbers) {
   std::vector<int> numbers = ReadFieldNumbers(field_numbers);
-  std::ranges::sort(numbers);
-  return static_cast<std::size_t>(std::ranges::unique(numbers).begin() - numbers.begin());
+  std::sort(numbers.begin(), numbers.end());
+  return static_cast<std::size_t>(std::unique(numbers.begin(), numbers.end()) - numbers.begin());
 }
 
 }  // namespace
@@ -166,7 +166,7 @@ std::vector<int> FieldsNoLineHas(const Text& field_numbers, const ExtractCounts&
   if (counts.lines == 0) return missing;
   for (int k : ReadFieldNumbers(field_numbers)) {
     if (static_cast<std::size_t>(k) > counts.most_fields &&
-        std::ranges::find(missing, k) == missing.end()) {
+        std::find(missing.begin(), missing.end(), k) == missing.end()) {
       missing.push_back(k);
     }
   }
