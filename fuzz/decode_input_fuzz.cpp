@@ -24,7 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            body.find("\xEE\xA0") == body.npos && body.find("\xEE\xA1") == body.npos;
   const bool valid = IsValidUtf8(body);
   FUZZ_CHECK(DetectInputEncoding(bytes) == detected, detail + ": detected otherwise");
-  if (detected == DetectedEncoding::kGbk) {
+  // UTF-16 (a byte-order mark FF FE or FE FF) is converted as Unicode; its bytes are no UTF-8.
+  const InputEncoding marked = EncodingByMark(bytes, InputEncoding::kAuto);
+  const bool utf16 = marked == InputEncoding::kUtf16Le || marked == InputEncoding::kUtf16Be;
+  if (utf16) {
+    FUZZ_CHECK(detected == DetectedEncoding::kUtf8, detail + " has a UTF-16 mark");
+  } else if (detected == DetectedEncoding::kGbk) {
     FUZZ_CHECK(decoded == bytes, detail);
     FUZZ_CHECK(!bom, detail + " has a byte-order mark");
   } else {

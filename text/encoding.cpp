@@ -554,6 +554,8 @@ bool IsValidUtf8(std::string_view bytes) { return ValidUtf8Length(bytes) == byte
 
 DetectedEncoding DetectInputEncoding(std::string_view bytes,
                                      const std::function<void(std::size_t)>& scanned) {
+  // A UTF-16 file is read as Unicode, as `DecodeInputText` reads it.
+  if (IsUtf16(EncodingByMark(bytes, InputEncoding::kAuto))) return DetectedEncoding::kUtf8;
   return DecideAutoEncoding(bytes, [&](std::size_t unread) {
     const std::string_view rest = bytes.substr(unread);
     return ValidUtf8Length(rest, [&](std::size_t end) {

@@ -292,6 +292,9 @@ TEST(DecodeInputText, InvalidUtf8IsReportedOnlyWhereUtf8WasRequired) {
       {long_utf8 + "\xD6\xD0", InputEncoding::kAuto, std::nullopt, DetectedEncoding::kGbk},
       {std::string("a\0\xFF", 3), InputEncoding::kUtf8, 2, DetectedEncoding::kUtf8},
       {std::string("\xEF\xBB\xBF\xFF\0", 5), InputEncoding::kAuto, 3, DetectedEncoding::kUtf8},
+      // A UTF-16 mark decides alone, whatever follows it.
+      {std::string("\xFF\xFE\xEF\x07\xBF\xFF\xFE\0\xC3", 9), InputEncoding::kAuto, std::nullopt,
+       DetectedEncoding::kUtf8},
   };
   for (const Case& c : cases) {
     std::string storage;
