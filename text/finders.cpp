@@ -11,6 +11,7 @@
 #include "text/gbk_chars.h"
 #include "text/lines.h"
 #include "text/normalize.h"
+#include "text/personal_numbers.h"
 
 namespace lanzhou {
 namespace {
@@ -182,19 +183,8 @@ void FindQq(const Shadow& s, const std::vector<Span>& phones, std::vector<Span>&
 
 // ---- resident ID ------------------------------------------------------------------------
 
-int Number(std::string_view digits) {
-  int n = 0;
-  for (char c : digits) n = n * 10 + (c - '0');
-  return n;
-}
-
-bool IsRealDate(int year, int month, int day) {
-  if (year < 1800 || year > 2099 || month < 1 || month > 12 || day < 1) return false;
-  constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
+// Every run standing alone shaped like an ID number: 17 digits and a digit or X, and with
+// `old_id` 15 digits; whether it is one is judged by the caller.
 void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
@@ -205,14 +195,37 @@ void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
     const std::size_t begin = i;
     i = j - 1;
     if (IsAlnum(s.at(end))) continue;
-    const std::string_view chars(s.chars.data() + begin, end - begin);
-    if (chars.size() == 18 && IsValidResidentId(chars)) {
-      spans.push_back({begin, end});
-    } else if (old_id && chars.size() == 15 &&
-               IsRealDate(1900 + Number(chars.substr(6, 2)), Number(chars.substr(8, 2)),
-                          Number(chars.substr(10, 2)))) {
-      spans.push_back({begin, end});
+    if (end - begin == 18 || (old_id && end - begin == 15)) spans.push_back({begin, end});
+  }
+}
+
+// ---- bank cards -------------------------------------------------------------------------
+
+void FindCards(const Shadow& s, std::vector<Span>& spans, std::vector<std::string>& numbers) {
+  std::string digits;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
+    digits.clear();
+    const std::size_t begin = i;
+    std::size_t p = i;
+    std::size_t group = 0;        // the length of the last group
+    unsigned char separator = 0;  // between groups of 4, the same throughout
+    while (true) {
+      const std::size_t from = p;
+      while (IsDigit(s.at(p))) digits += static_cast<char>(s.at(p++));
+      group = p - from;
+      const unsigned char next = s.at(p);
+      if (group != 4 || !(IsBlank(next) || next == '-') || !IsDigit(s.at(p + 1)) ||
+          (separator != 0 && next != separator)) {
+        break;
+      }
+      separator = next;
+      ++p;
     }
+    i = p - 1;
+    if (IsAlnum(s.at(p)) || (separator != 0 && group > 4) || !IsBankCardNumber(digits)) continue;
+    spans.push_back({begin, p});
+    numbers.push_back(digits);
   }
 }
 
@@ -495,27 +508,18 @@ bool PatternMatchesSingleBytes(const Text& pattern) {
 }
 
 bool IsValidResidentId(std::string_view id) {
-  if (id.size() != 18) return false;
-  for (std::size_t k = 0; k < 17; ++k) {
-    if (!IsDigit(static_cast<unsigned char>(id[k]))) return false;
-  }
-  if (!IsRealDate(Number(id.substr(6, 4)), Number(id.substr(10, 2)), Number(id.substr(12, 2)))) {
-    return false;
-  }
-  constexpr std::array<int, 17> kWeights = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
-  int sum = 0;
-  for (std::size_t k = 0; k < 17; ++k) sum += (id[k] - '0') * kWeights[k];
-  constexpr std::string_view kCheck = "10X98765432";
-  return kCheck[static_cast<std::size_t>(sum % 11)] == (id[17] == 'x' ? 'X' : id[17]);
+  return id.size() == 18 && ResidentIdProblem(id, Now()) == IdProblem::kNone;
 }
 
 struct Finders::Impl {
   FinderChoice choice;
   std::unique_ptr<RE2> custom;
+  DateTime today;  // read once: every line is judged on the same day
 };
 
 Finders::Finders(const FinderChoice& choice, std::string* error) : impl_(std::make_unique<Impl>()) {
   impl_->choice = choice;
+  impl_->today = choice.clock != nullptr ? choice.clock->Now() : Now();
   if (PatternMatchesSingleBytes(choice.custom)) {
     if (error != nullptr) *error = "\\C matches a single byte, which may lie inside a character";
   } else if (!choice.custom.empty()) {
@@ -548,13 +552,14 @@ std::size_t Finders::CutAfter(std::string_view text, std::size_t at) const {
 
 bool Finders::Any() const {
   const FinderChoice& c = impl_->choice;
-  return c.phone || c.email || c.qq || c.id || c.url || impl_->custom != nullptr;
+  return c.phone || c.email || c.qq || c.id || c.url || c.invalid_id || c.bank ||
+         impl_->custom != nullptr;
 }
 
 void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) const {
   items.clear();
   const FinderChoice& c = impl_->choice;
-  if (c.phone || c.email || c.qq || c.id || c.url) {
+  if (c.phone || c.email || c.qq || c.id || c.url || c.invalid_id || c.bank) {
     thread_local Shadow s;
     thread_local std::vector<Span> spans;
     thread_local std::vector<Span> phones;
@@ -583,18 +588,31 @@ void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) c
       FindQq(s, phones, spans);
       add_spans(FoundKind::kQq);
     }
-    if (c.id) {
+    if (c.id || c.invalid_id) {
       FindIds(s, c.old_id, spans);
       for (Span& span : spans) {
         std::string id = FoldedItem(line, s, span);
         if (id.back() == 'x') id.back() = 'X';
-        add(FoundKind::kId, span, std::move(id));
+        const IdProblem problem = ResidentIdProblem(id, impl_->today);
+        if (problem == IdProblem::kNone && c.id) {
+          const std::optional<std::string> upgraded =
+              c.upgrade_old_id ? UpgradedResidentId(id) : std::nullopt;
+          add(FoundKind::kId, span, upgraded ? *upgraded : std::move(id));
+        } else if (problem != IdProblem::kNone && c.invalid_id) {
+          add(FoundKind::kInvalidId, span, id + ' ' + IdProblemText(problem).bytes());
+        }
       }
       spans.clear();
     }
     if (c.url) {
       FindUrls(s, spans);
       add_spans(FoundKind::kUrl);
+    }
+    if (c.bank) {
+      numbers.clear();
+      FindCards(s, spans, numbers);
+      for (std::size_t k = 0; k < spans.size(); ++k) add(FoundKind::kBank, spans[k], numbers[k]);
+      spans.clear();
     }
   }
   if (impl_->custom) FindCustom(line, *impl_->custom, items);
