@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/finders.h"
 #include "text/gbk_chars.h"
 #include "text/normalize.h"
 #include "text/text_primitives.h"
+#include "ui/long_work.h"
 
 namespace lanzhou {
 namespace {
@@ -291,6 +294,33 @@ Text MaskCountsText(const MaskChoice& choice, const MaskCounts& counts) {
   add(choice.bank, "银行卡号 ", counts.bank);
   add(choice.name_field > 0, "姓名 ", counts.name);
   return out;
+}
+
+void OnMaskClicked(Units& units) {
+  const MaskChoice choice{.phone = true, .id = true, .email = true, .bank = true};
+  const Text input = units.EditText(Unit::清洗_编辑框);
+  const ResultFile file = ChooseResultFile(units, FromUtf8("脱敏后_"));
+  std::string result;
+  MaskCounts counts;
+  bool written = false;
+  // The result box changes only once the work has run to its end, so a cancel changes nothing.
+  if (!units.RunLongWork([&](WorkProgress& progress) {
+        const auto step = [&](std::size_t done, std::size_t total) { progress.Step(done, total); };
+        WriteMaskedText(
+            input.view(), choice, DefaultThreadCount(),
+            [&](std::string_view part) {
+              result += part;
+              return true;
+            },
+            counts, step);
+        written = WriteToFile(file.path, {Bytes(result)}, step);
+      })) {
+    return;
+  }
+  units.SetEditText(Unit::清洗后_编辑框, Text(std::move(result)));
+  ReportSave(units, file, written,
+             FromUtf8("脱敏完毕（") + MaskCountsText(choice, counts) +
+                 FromUtf8("），已保存在软件所在目录下"));
 }
 
 }  // namespace lanzhou

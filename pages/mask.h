@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "text/text.h"
+#include "ui/units.h"
 
 namespace lanzhou {
 
@@ -55,6 +56,11 @@ bool WriteMaskedText(std::string_view text, const MaskChoice& choice, int thread
 // The counts as a user reads them, GB18030, kinds not chosen left out:
 //   "手机号 2 个，身份证号 1 个，邮箱 0 个"
 Text MaskCountsText(const MaskChoice& choice, const MaskCounts& counts);
+
+// 按钮_脱敏 clicked (数据清洗 page): the phone numbers, ID numbers, e-mail addresses and bank
+// cards of 清洗_编辑框 masked into 清洗后_编辑框 and saved as 脱敏后_<time>.txt; the message
+// counts what was masked by kind. A cancel changes nothing.
+void OnMaskClicked(Units& units);
 
 }  // namespace lanzhou
 

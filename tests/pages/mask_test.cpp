@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+#include "tests/support/fake_units.h"
+#include "tests/support/temp_directory.h"
 #include "text/encoding.h"
 #include "text/personal_numbers.h"
 
@@ -120,6 +122,23 @@ TEST(MaskText, NoRunOfAnItemsDigitsSurvives) {
     }
     ASSERT_EQ(kept, number.substr(0, head) + number.substr(number.size() - tail)) << line;
   }
+}
+
+TEST(OnMaskClicked, ShowsSavesAndCountsTheMaskedText) {
+  TempDirectory dir;
+  FakeUnits units(dir.text());
+  units.SetEditText(Unit::清洗_编辑框, FromUtf8("张三 13800138000\r\n11010519491231002X"));
+  OnMaskClicked(units);
+  const Text masked = FromUtf8("张三 138****8000\r\n110105********002X");
+  EXPECT_EQ(units.EditText(Unit::清洗后_编辑框), masked);
+  EXPECT_EQ(dir.Files(), (std::vector<std::pair<std::string, std::string>>{
+                             {"脱敏后_2015年3月4日12时30分45秒.txt", masked.bytes()}}));
+  const std::vector<ScriptedDialogs::Message> expected{
+      {FromUtf8("脱敏完毕（手机号 1 个，身份证号 1 个，邮箱 0 个，银行卡号 0 个），已保存在软件所在"
+                "目录下\n") +
+           dir.text(),
+       0, FromUtf8("信息：")}};
+  EXPECT_EQ(units.dialogs().messages, expected);
 }
 
 }  // namespace
