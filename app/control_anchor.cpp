@@ -1,6 +1,16 @@
 #include "app/control_anchor.h"
 
 namespace lanzhou {
+namespace {
+
+// Two controls that share a growth round alike, so the edge where one ends and the other
+// begins moves by the same amount for both.
+void Share(const AnchorShare& share, std::int32_t d, std::int32_t& near, std::int32_t& far) {
+  near += d * share.nearPercent / 100;
+  far += d * share.farPercent / 100;
+}
+
+}  // namespace
 
 void ControlAnchor::Init(std::optional<WindowHandle> parent) {
   if (parent) SetParentWindow(*parent);
@@ -56,11 +66,15 @@ bool ControlAnchor::Reflow() {
     const AnchorOptions& o = control.options;
     const std::int32_t w = RectWidth(r);
     const std::int32_t h = RectHeight(r);
-    if (o.anchorLeft != 0 || o.anchorRight != 0) {
+    if (o.shareX != AnchorShare{}) {
+      Share(o.shareX, dw, r.left, r.right);
+    } else if (o.anchorLeft != 0 || o.anchorRight != 0) {
       if (o.anchorRight != 0) r.right += dw;
       if (o.anchorLeft == 0) r.left = r.right - w;
     }
-    if (o.anchorTop != 0 || o.anchorBottom != 0) {
+    if (o.shareY != AnchorShare{}) {
+      Share(o.shareY, dh, r.top, r.bottom);
+    } else if (o.anchorTop != 0 || o.anchorBottom != 0) {
       if (o.anchorBottom != 0) r.bottom += dh;
       if (o.anchorTop == 0) r.top = r.bottom - h;
     }

@@ -10,7 +10,9 @@
 //   far edge only (right/bottom) the control moves by d
 //   both                        the far edge moves by d: the control grows by d
 //   neither                     nothing changes
-// then a minimum size is enforced by moving the far edge; left and top never move for it.
+// A share, where set, replaces an axis's anchors: the near edge moves by near% of d and the
+// far edge by far% of d, so two boxes one above the other share a growth as 0-50 and 50-100.
+// Then a minimum size is enforced by moving the far edge; left and top never move for it.
 //
 // Example: a grid at (8, 70, 600, 450) anchored on all four edges with minimum 500 x 172,
 // after the parent grew by 100 x 50, is at (8, 70, 700, 500).
@@ -25,6 +27,14 @@
 
 namespace lanzhou {
 
+// The percent of an axis's growth by which a control's near and far edges move; 0 and 0
+// (the default) leaves the axis to the anchors.
+struct AnchorShare {
+  std::int32_t nearPercent = 0;
+  std::int32_t farPercent = 0;
+  friend bool operator==(const AnchorShare&, const AnchorShare&) = default;
+};
+
 // Any nonzero anchor counts as set; a minimum of zero or below never applies.
 struct AnchorOptions {
   std::int32_t anchorLeft = 1;
@@ -33,6 +43,8 @@ struct AnchorOptions {
   std::int32_t anchorBottom = 1;
   std::int32_t minWidth = 0;
   std::int32_t minHeight = 0;
+  AnchorShare shareX = {};
+  AnchorShare shareY = {};
   friend bool operator==(const AnchorOptions&, const AnchorOptions&) = default;
 };
 

@@ -24,8 +24,22 @@ struct FilesDroppedEvent {
   void (*handler)(Units& units, const Text& paths);
 };
 
+// Text pasted on a grid.
+struct TextPastedEvent {
+  Unit grid;
+  void (*handler)(Units& units, const Text& text);
+};
+
+// Enter in a single-line box clicks the button that starts its page's work.
+struct EnterEvent {
+  Unit box;
+  Unit button;
+};
+
 std::span<const ClickEvent> ClickEvents();
 std::span<const FilesDroppedEvent> FilesDroppedEvents();
+std::span<const TextPastedEvent> TextPastedEvents();
+std::span<const EnterEvent> EnterEvents();
 
 // The window's own events.
 // Created, once every unit exists: anchors the units to the window's size (app/unit_anchors.h)

@@ -76,6 +76,39 @@ QString LinkTarget(Unit unit) {
   return Utf8(kSecondSite) + Utf8(kSecondSiteGoodsPath);
 }
 
+// A large document is filled a piece at a time with the window's other events between; the
+// user's input waits until it is whole.
+std::function<void()> PieceBreak() {
+  return [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+}
+
+// Messages of work on another thread, kept until the window's thread shows them; a question
+// is answered with its default.
+class HeldMessages : public Dialogs {
+ public:
+  int ShowMessage(const Text& text, int flags, const Text& caption) override {
+    held_.push_back({text, flags, caption});
+    return message_result::kOk;
+  }
+  std::optional<Text> AskText(const Text&, const Text&, const Text&, int) override {
+    return std::nullopt;
+  }
+  bool ShowCommonDialog(CommonDialog&) override { return false; }
+  void OpenUrl(const Text&) override {}
+
+  void ShowTo(Dialogs& dialogs) const {
+    for (const Held& m : held_) dialogs.ShowMessage(m.text, m.flags, m.caption);
+  }
+
+ private:
+  struct Held {
+    Text text;
+    int flags;
+    Text caption;
+  };
+  std::vector<Held> held_;
+};
+
 }  // namespace
 
 // Units over the widgets. Multi-line boxes hand out CR LF; all text goes through UTF-8.
@@ -213,12 +246,6 @@ class MainWindow::WidgetUnits : public Units {
     });
     return content;
   }
-  // A large document is filled a piece at a time with the window's other events between;
-  // the user's input waits until it is whole.
-  static std::function<void()> PieceBreak() {
-    return [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-  }
-
   // Runs `work` on another thread when `large`, with the window going on meanwhile.
   void Elsewhere(bool large, const std::function<void()>& work) const {
     LongWorkRunner& runner = *window_->long_work_;
@@ -341,6 +368,7 @@ void MainWindow::CreateUnits() {
     }
     widget->setGeometry(bounds);
   }
+  for (Unit box : kResultBoxes) static_cast<TextBox*>(UnitWidget(box))->setTabChangesFocus(true);
   // All of a wider banner opens the site, as all of the template's does.
   static_cast<Banner*>(UnitWidget(Unit::图片框1))->KeepRightMargin(UnitWidget(Unit::透明标签1));
 }
@@ -387,13 +415,14 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
       line->setText(text);
       line->setCursorPosition(0);
       if (definition.centred) line->setAlignment(Qt::AlignCenter);
+      line->installEventFilter(this);  // Ctrl+Y
       return line;
     }
     case UnitKind::kMultiLineEdit: {
       auto* box = new TextBox(parent);
       box->setPlainText(text);
-      box->SetFileLoader(
-          [this](const std::vector<Text>& paths) { return ReadDroppedText(paths, *dialogs_); });
+      box->SetFileLoader([this](const std::vector<Text>& paths) { return LoadDroppedFiles(paths); },
+                         PieceBreak());
       return box;
     }
     case UnitKind::kCheckBox: {
@@ -436,6 +465,19 @@ QWidget* MainWindow::CreateUnit(const UnitDefinition& definition) {
   return nullptr;
 }
 
+BoxContent MainWindow::LoadDroppedFiles(const std::vector<Text>& paths) {
+  // Read and converted on another thread (a drop can be of many megabytes); what it has to
+  // say waits for the window's thread.
+  HeldMessages held;
+  BoxContent content;
+  if (long_work_->busy()) return content;
+  long_work_->Run(
+      [&](WorkProgress&) { content = PastedBoxContent(ToQString(ReadDroppedText(paths, held))); },
+      {}, false);
+  held.ShowTo(*dialogs_);
+  return content;
+}
+
 void MainWindow::ShowPage(int page) {
   for (const UnitDefinition& definition : UnitDefinitions()) {
     if (definition.page == kNoPage) continue;
@@ -458,6 +500,15 @@ void MainWindow::BindEvents() {
         ->SetFilesDroppedHandler([this, handler = event.handler](const Text& paths) {
           RunHandler([&] { handler(units(), paths); });
         });
+  }
+  for (const TextPastedEvent& event : TextPastedEvents()) {
+    GridViewOf(event.grid)->SetPasteHandler([this, handler = event.handler](const Text& text) {
+      RunHandler([&] { handler(units(), text); });
+    });
+  }
+  for (const EnterEvent& event : EnterEvents()) {
+    connect(qobject_cast<QLineEdit*>(UnitWidget(event.box)), &QLineEdit::returnPressed,
+            qobject_cast<QAbstractButton*>(UnitWidget(event.button)), &QAbstractButton::click);
   }
   static_cast<TransparentLabel*>(UnitWidget(Unit::透明标签1))
       ->SetLeftPressHandler([this](int x, int y, Qt::KeyboardModifiers modifiers) {
@@ -512,6 +563,19 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyPressEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+Y redoes in every box, as the text boxes do, whatever the desktop's own key for it.
+  auto* line = qobject_cast<QLineEdit*>(watched);
+  const bool redo_key =
+      (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+      static_cast<QKeyEvent*>(event)->keyCombination() ==
+          QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+  if (line == nullptr || !redo_key) return QWidget::eventFilter(watched, event);
+  event->accept();
+  if (event->type() == QEvent::KeyPress) line->redo();
+  return true;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -16,6 +16,7 @@
 #include "app/unit_table.h"
 #include "text/clock.h"
 #include "ui/dialogs.h"
+#include "ui/qt/qt_text.h"
 #include "ui/save_folder.h"
 #include "ui/units.h"
 
@@ -72,6 +73,8 @@ class MainWindow : public QWidget {
   // Loads `paths` (files named on the command line) as if they were dropped on the current
   // page's drop target: its first drop object, else its first multi-line box.
   void DropFilesOnCurrentPage(const std::vector<Text>& paths);
+  // What files dropped on a text box put into it, read off the window's thread.
+  BoxContent LoadDroppedFiles(const std::vector<Text>& paths);
 
   // Runs one handler of the event table, then brings the grid views up to date.
   void RunHandler(const std::function<void()>& handler);
@@ -83,6 +86,8 @@ class MainWindow : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   // Esc cancels a long work under way.
   void keyPressEvent(QKeyEvent* event) override;
+  // Ctrl+Y in the single-line boxes.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class WidgetUnits;

@@ -4,7 +4,7 @@
 // The rule of the rows: text boxes and grids grow with the window, buttons and labels keep
 // their distance to the nearest edges, a unit that describes another moves with it, the
 // banner spans the width and the footer links stay at the bottom. Where two boxes share a
-// page's height or width, the input box grows and the other moves and widens.
+// page's height or width, each takes half of what the window gains.
 #ifndef LANZHOU_APP_UNIT_ANCHORS_H_
 #define LANZHOU_APP_UNIT_ANCHORS_H_
 

@@ -56,6 +56,10 @@ std::span<const UnitDefinition> UnitDefinitions();
 // The definition of `unit`; the window's own is MainWindow's.
 const UnitDefinition& DefinitionOf(Unit unit);
 
+// The boxes that show a page's result: Tab moves on from them instead of typing a tab.
+inline constexpr Unit kResultBoxes[] = {Unit::编辑框3, Unit::替换后_编辑框, Unit::清洗后_编辑框,
+                                        Unit::编辑框_提取结果};
+
 // The window itself.
 inline constexpr const char* kWindowTitle = "岚舟资料处理专家（免费共享版 严禁出售）";
 inline constexpr int kClientWidth = 606;
@@ -65,9 +69,8 @@ inline constexpr int kClientHeight = 566;
 inline constexpr const char* kUserFolderName = "岚舟资料处理专家";
 
 // Captions of the tab control's pages.
-inline constexpr const char* kPageCaptions[] = {"排序操作", "数据合并操作", "数据去重处理",
-                                                "折行处理", "文本分割",     "数据清洗",
-                                                "信息提取"};
+inline constexpr const char* kPageCaptions[] = {
+    "排序操作", "数据合并操作", "数据去重处理", "折行处理", "文本分割", "数据清洗", "信息提取"};
 
 // A column a report list is defined with.
 struct ColumnDefinition {

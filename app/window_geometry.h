@@ -1,11 +1,10 @@
 // The four window-system calls that control anchoring needs, behind an interface: the Qt
-// realisation works on the window's widgets (app/qt_window_geometry.h); `PlainGeometry`
-// keeps rectangles in memory so the anchoring rules are tested without a window.
+// realisation works on the window's widgets (app/qt_window_geometry.h), a test's on rectangles
+// in memory.
 #ifndef LANZHOU_APP_WINDOW_GEOMETRY_H_
 #define LANZHOU_APP_WINDOW_GEOMETRY_H_
 
 #include <cstdint>
-#include <map>
 
 namespace lanzhou {
 
@@ -39,35 +38,6 @@ class WindowGeometry {
   // Places a child window in its parent's client coordinates. Unknown handles are ignored.
   virtual void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                           std::int32_t height, bool repaint) = 0;
-};
-
-// Windows as plain rectangles: each window has a parent (0 for a top-level one), a
-// position in its parent's client area (in screen coordinates for a top-level one) and a
-// size; the client area is the whole window.
-class PlainGeometry : public WindowGeometry {
- public:
-  void AddWindow(WindowHandle window, WindowHandle parent, Rect bounds) {
-    windows_[window] = {parent, bounds};
-  }
-  // The bounds as last set, in the parent's client coordinates.
-  Rect Bounds(WindowHandle window) const;
-  void Resize(WindowHandle window, std::int32_t width, std::int32_t height);
-  int move_calls() const { return move_calls_; }
-
-  Rect ClientRect(WindowHandle window) const override;
-  Rect WindowRect(WindowHandle window) const override;
-  Point ScreenToClient(WindowHandle window, Point point) const override;
-  void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
-                  std::int32_t height, bool repaint) override;
-
- private:
-  struct Window {
-    WindowHandle parent = 0;
-    Rect bounds;
-  };
-  Point Origin(WindowHandle window) const;  // client origin in screen coordinates
-  std::map<WindowHandle, Window> windows_;
-  int move_calls_ = 0;
 };
 
 }  // namespace lanzhou

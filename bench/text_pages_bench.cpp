@@ -37,6 +37,37 @@ void BM_ExtractFields(benchmark::State& state, const char* numbers) {
 BENCHMARK_CAPTURE(BM_ExtractFields, field_2, "2")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExtractFields, fields_4_1, "4|1")->Unit(benchmark::kMillisecond);
 
+// Records whose field 2 is not their last, each holding a dash that is no separator: a lone
+// one in a date, three in a row, or four ending the line. Worked on one thread, so that the
+// CPU time is all of the work: twice the records take twice the time, whatever their shape.
+std::string DashedRecords(int count, const char* shape) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += "user" + std::to_string(i) + shape + "\r\n";
+  return out;
+}
+
+void BM_ExtractDashed(benchmark::State& state, const char* shape) {
+  const int count = static_cast<int>(state.range(0));
+  const std::string records = DashedRecords(count, shape);
+  for (auto _ : state) {
+    std::size_t written = 0;
+    WriteExtractedFields(records, Text("2"), 1, [&](std::string_view part) {
+      written += part.size();
+      return true;
+    });
+    benchmark::DoNotOptimize(written);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * records.size()));
+  state.SetItemsProcessed(state.iterations() * count);
+}
+void DoublingRecords(benchmark::internal::Benchmark* b) {
+  for (int n = 100'000; n <= 800'000; n *= 2) b->Arg(n);
+  b->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(BM_ExtractDashed, date, "|2023-12-05|city")->Apply(DoublingRecords);
+BENCHMARK_CAPTURE(BM_ExtractDashed, three_dashes, "|a---b|city")->Apply(DoublingRecords);
+BENCHMARK_CAPTURE(BM_ExtractDashed, four_at_end, "|138|city----")->Apply(DoublingRecords);
+
 void BM_DistinctLines(benchmark::State& state) {
   const Text records(Records());
   for (auto _ : state) benchmark::DoNotOptimize(DistinctLines(records));

@@ -30,6 +30,7 @@
 #include "run/ordered_pipeline.h"
 #include "run/progress_meter.h"
 #include "text/encoding.h"
+#include "text/encoding_detect.h"
 #include "text/lines.h"
 #include "text/quoted_name.h"
 
@@ -202,10 +203,10 @@ bool WritesUtf8(const Options& options, bool input_was_utf8) {
 // GB18030 character, so the pieces convert exactly as the whole would.
 constexpr std::size_t kUtf8Piece = 1 << 20;
 
-bool WriteUtf8(Output& output, std::string_view result, std::string& error) {
+bool WriteUtf8(Output& output, std::string_view result, std::size_t& replaced, std::string& error) {
   while (!result.empty()) {
     const std::size_t end = PieceEndAfter(result, "\n", 0, kUtf8Piece);
-    if (!output.Write(ToUtf8(result.substr(0, end)), error)) return false;
+    if (!output.Write(ToUtf8(result.substr(0, end), &replaced), error)) return false;
     result.remove_prefix(end);
   }
   return true;
@@ -311,13 +312,32 @@ std::function<void(std::size_t)> ReleaseBehind(const MappedInput& input) {
 // Opens an input (mapped where it can be) and refuses one that has to be UTF-8 and is not;
 // reports why it failed. A mapped input that shrinks later ends the program with a message.
 bool OpenInput(const Options& options, const std::string& path, MappedInput& input,
-               const ReadLimits& limits = kInputLimits) {
+               ReadLimits limits = kInputLimits) {
+  // UTF-16 text is full of zero bytes; its own zero code unit ends it when it is decoded.
+  if (options.input_encoding == InputEncoding::kUtf16Le ||
+      options.input_encoding == InputEncoding::kUtf16Be) {
+    limits.stop_at_zero = false;
+  }
   int err = 0;
   if (!input.Open(path, MessageLine(options, ChangedWhileRead(path)), err, limits)) {
     Report(options, ReadFailure(path, err, input.spool_failed()));
     return false;
   }
   return RequiredUtf8IsUtf8(options, path, input.view(), ReleaseBehind(input));
+}
+
+// Text read as GBK that is mostly characters Chinese text seldom holds is likely in another
+// encoding (Big5 above all): said on standard error, with the share, rather than written out
+// as wrong characters without a word. A few such characters in a short text say nothing.
+void WarnOfUnlikelyGbk(const Options& options, const std::string& path, std::string_view text) {
+  if (options.input_encoding == InputEncoding::kBig5) return;
+  const UnlikelyShare share = UnlikelyGbkCharacters(text);
+  if (share.unlikely < 8 || share.unlikely * 5 < share.characters) return;
+  const std::size_t percent = share.unlikely * 100 / share.characters;
+  Report(options, "warning: " + std::to_string(percent) + "% of the characters of " +
+                      DisplayName(path) +
+                      " are unlikely in GBK text; if it is in another encoding, name it with "
+                      "--input-encoding (such as big5)");
 }
 
 // extract, dedupe and wrap: the text an edit box would hold for the one input, kept where it
@@ -356,6 +376,7 @@ struct EditBoxInput {
       text = PastedView(input.view(), storage, options.input_encoding, &detected, release);
     }
     utf8 = detected == DetectedEncoding::kUtf8;
+    if (!utf8) WarnOfUnlikelyGbk(options, path, text);
     const bool inside = text.data() == input.view().data();
     in_place = (inside && input.mapped()) || pasted.mapped();
     if (!inside) input.Close();  // the pasted text is a copy
@@ -378,9 +399,10 @@ int WriteParts(const Options& options, bool input_was_utf8, Progress& progress,
   Output output(options);
   std::string error;
   std::string produce_error;
+  std::size_t replaced = 0;  // bytes not GB18030, written as U+FFFD
   const bool ok = output.Open(error) && produce(
                                             [&](std::string_view part) {
-                                              return utf8 ? WriteUtf8(output, part, error)
+                                              return utf8 ? WriteUtf8(output, part, replaced, error)
                                                           : output.Write(part, error);
                                             },
                                             produce_error);
@@ -389,6 +411,11 @@ int WriteParts(const Options& options, bool input_was_utf8, Progress& progress,
   if (!ok || !output.Commit(error)) {
     Report(options, error.empty() ? produce_error : error);
     return kExitFile;
+  }
+  if (replaced > 0) {
+    Report(options, std::to_string(replaced) +
+                        (replaced == 1 ? " byte not valid GB18030 was written as U+FFFD"
+                                       : " bytes not valid GB18030 were written as U+FFFD"));
   }
   return kExitOk;
 }
@@ -399,16 +426,28 @@ int RunExtract(const Options& options) {
   Progress progress(options);
   // The pages a record of gigabytes brings in while its end is looked for go back at once:
   // only its first fields are read again.
-  return WriteParts(options, input.utf8, progress, input.bytes,
-                    [&](const auto& write, std::string&) {
-                      return WriteExtractedFields(
-                          input.text, options.fields, Threads(options), write,
-                          [&](std::size_t done, std::size_t total) {
-                            input.Done(done);
-                            progress(done, total);
-                          },
-                          input.behind.Ahead().Scanned());
-                    });
+  ExtractCounts counts;
+  const int status =
+      WriteParts(options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
+        return WriteExtractedFields(
+            input.text, options.fields, Threads(options), write,
+            [&](std::size_t done, std::size_t total) {
+              input.Done(done);
+              progress(done, total);
+            },
+            input.behind.Ahead().Scanned(), &counts);
+      });
+  if (status != kExitOk) return status;
+  // What the window's message says, told on standard error.
+  for (int k : FieldsNoLineHas(options.fields, counts)) {
+    Report(options, "warning: no line has field " + std::to_string(k));
+  }
+  if (ShiftsFieldsLeft(options.fields, counts)) {
+    Report(options, "warning: " + std::to_string(counts.lacking) +
+                        (counts.lacking == 1 ? " line lacks" : " lines lack") +
+                        " a field asked for; the fields after it moved left");
+  }
+  return status;
 }
 
 // The OpenCC configuration `name`, reported when it cannot be loaded.
@@ -497,10 +536,11 @@ bool ReadDecodedInput(const Options& options, const std::string& path, MappedInp
     }
     if (text.data() != bytes.view().data()) bytes.Close();  // the converted text is a copy
   } else {
-    text = DecodeInputView(TextBeforeZero(bytes.view(), scanned), storage, options.input_encoding,
-                           &detected);
+    text = DecodeInputView(InputTextBeforeZero(bytes.view(), options.input_encoding, scanned),
+                           storage, options.input_encoding, &detected);
   }
   utf8 = detected == DetectedEncoding::kUtf8;
+  if (!utf8) WarnOfUnlikelyGbk(options, path, text);
   return true;
 }
 
@@ -542,6 +582,12 @@ int RunReorder(const Options& options) {
     done_with(pieces[k]);
   });
   const int column_count = columns.empty() ? 0 : *std::max_element(columns.begin(), columns.end());
+  // As on the page: an order that names no column of the input would write only empty lines.
+  if (options.order && column_count > 0 && !OrderProblem(*options.order, column_count).empty()) {
+    Report(options, "-c names no column of the input, which has columns 1 to " +
+                        std::to_string(column_count));
+    return kExitUsage;
+  }
   // Every column of a piece that is one long line is written as it is made, where the pieces
   // are taken: its export would be as large as the line.
   auto long_line = [&](std::size_t piece) {
@@ -746,6 +792,10 @@ int RunFilter(const Options& options) {
   if (!keywords.Read(options, options.keywords_file)) return kExitFile;
   const KeywordFilter filter(keywords.text, options.keyword_options);
   keywords.bytes[0].Close();
+  if (options.keep && filter.KeywordCount() == 0) {
+    Report(options, "warning: " + DisplayName(options.keywords_file) +
+                        " holds no keyword: no line can match, so none is kept");
+  }
   LineInput input;
   if (!input.Read(options, options.files.front())) return kExitFile;
   Progress progress(options);

@@ -3,11 +3,14 @@
 #include <getopt.h>
 
 #include <array>
+#include <charconv>
+#include <system_error>
 
-#include "pages/extract.h"
 #include "pages/wrap.h"
+#include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/quoted_name.h"
+#include "text/text_primitives.h"
 
 #ifndef LANZHOU_VERSION
 #define LANZHOU_VERSION "0.0.0"
@@ -215,6 +218,9 @@ std::optional<InputEncoding> ParseInputEncoding(std::string_view value) {
   if (v == "auto") return InputEncoding::kAuto;
   if (v == "gbk" || v == "gb18030") return InputEncoding::kGbk;
   if (v == "utf-8" || v == "utf8") return InputEncoding::kUtf8;
+  if (v == "utf-16le" || v == "utf16le") return InputEncoding::kUtf16Le;
+  if (v == "utf-16be" || v == "utf16be") return InputEncoding::kUtf16Be;
+  if (v == "big5") return InputEncoding::kBig5;
   return std::nullopt;
 }
 
@@ -272,6 +278,23 @@ class Parser {
   std::string Prefix() const {
     return command_ ? std::string(NameOf(*command_)) + ": " : std::string();
   }
+  // The list `value` of option `-<letter>` as text, failing, as the page refuses it, unless
+  // `ReadNumberList` reads it; the piece that is not a number is named as typed.
+  Text NumberList(char letter, std::string_view what, std::string_view value) {
+    Text list = TextFromArgument(value);
+    Text refused;
+    if (!ReadNumberList(list, &refused)) {
+      const std::string option = std::string("-") + letter;
+      if (refused.empty()) {
+        Fail(Prefix() + option + " must name a " + std::string(what) + " number from 1");
+      } else {
+        Fail(Prefix() + option + ": " +
+             QuotedName(IsValidUtf8(value) ? ToUtf8(refused) : refused.bytes()) + " is not a " +
+             std::string(what) + " number from 1");
+      }
+    }
+    return list;
+  }
 
   void Positional(std::string_view arg) {
     if (!command_) {
@@ -303,7 +326,9 @@ class Parser {
         if (auto e = ParseInputEncoding(value)) {
           options_.input_encoding = *e;
         } else {
-          Fail(Prefix() + "--input-encoding must be auto, gbk or utf-8, not " + QuotedName(value));
+          Fail(Prefix() +
+               "--input-encoding must be auto, gbk, utf-8, utf-16le, utf-16be or big5, not " +
+               QuotedName(value));
         }
         break;
       case kOptOutputEncoding:
@@ -314,27 +339,22 @@ class Parser {
         }
         break;
       case kOptFields:
+        options_.fields = NumberList('f', "field", value);
         if (command_ == Command::kMask) {
-          const auto n = ParseByteSize(value);
-          if (!n || *n > 1000000 ||
-              value.find_first_not_of("0123456789") != std::string_view::npos) {
+          // mask reads one field, the names; a list is refused rather than cut to its head.
+          const auto numbers = ReadNumberList(options_.fields);
+          if (numbers && numbers->size() != 1) {
             Fail(Prefix() + "-f must be one field number from 1, not " + QuotedName(value));
-          } else {
-            options_.mask.name_field = static_cast<int>(*n);
+          } else if (numbers) {
+            options_.mask.name_field = numbers->front();
           }
-          break;
-        }
-        options_.fields = TextFromArgument(value);
-        if (!NamesAnyField(options_.fields)) {
-          Fail(Prefix() + "-f must name a field number from 1, not " + QuotedName(value));
         }
         break;
       case kOptWidth:
         width_given_ = true;
         options_.width = WrapWidth(TextFromArgument(value));
         if (options_.width < 1) {
-          Fail(Prefix() + "the width must be a number from 1 to 2147483647, not " +
-               QuotedName(value));
+          Fail(Prefix() + "the width must be a number from 1 to 10000, not " + QuotedName(value));
         }
         break;
       case kOptPunctuation:
@@ -345,7 +365,7 @@ class Parser {
         if (options_.delimiter.empty()) Fail(Prefix() + "the delimiter (-d) must not be empty");
         break;
       case kOptOrder:
-        options_.order = TextFromArgument(value);
+        options_.order = NumberList('c', "column", value);
         break;
       case kOptOutDelimiter:
         options_.out_delimiter = TextFromArgument(value);
@@ -354,11 +374,11 @@ class Parser {
         options_.datum = TextFromArgument(value);
         break;
       case kOptThreads: {
-        const auto n = ParseByteSize(value);
-        if (!n || *n > 1024 || value.find_first_not_of("0123456789") != std::string_view::npos) {
+        const char* end = value.data() + value.size();
+        const auto [stop, error] = std::from_chars(value.data(), end, options_.threads);
+        if (error != std::errc() || stop != end || options_.threads < 1 ||
+            options_.threads > 1024) {
           Fail(Prefix() + "--threads must be a number from 1 to 1024, not " + QuotedName(value));
-        } else {
-          options_.threads = static_cast<int>(*n);
         }
         break;
       }
@@ -626,10 +646,11 @@ constexpr std::string_view kCommonHelp =
     "  -o OUT                    write to OUT instead of standard output ('-')\n"
     "  --take-ownership          replace an OUT of another user that you may write\n"
     "                            by a file of yours (refused otherwise)\n"
-    "  --input-encoding ENC      auto (default), gbk or utf-8. With auto, a UTF-8\n"
-    "                            byte-order mark means UTF-8, bytes not valid UTF-8\n"
-    "                            mean GBK, and bytes valid in both (as short GBK\n"
-    "                            texts often are) are read the more plausible way\n"
+    "  --input-encoding ENC      auto (default), gbk, utf-8, utf-16le, utf-16be or\n"
+    "                            big5. With auto, a UTF-16 or UTF-8 byte-order mark\n"
+    "                            names the encoding, bytes not valid UTF-8 mean GBK,\n"
+    "                            and bytes valid in both (as short GBK texts often\n"
+    "                            are) are read the more plausible way\n"
     "  --output-encoding ENC     same (default: the encoding the input was read in;\n"
     "                            UTF-8 when any input was), gbk or utf-8\n"
     "  --threads N               work on N threads (default: every core)\n"
@@ -726,8 +747,11 @@ std::string HelpText(std::optional<Command> command) {
           "Turns every '----' into '|', splits each line on '|' and keeps the fields FIELDS\n"
           "names, joined by '|'. Lines end in CR LF; the last line gets no line end.\n"
           "\n"
-          "  -f FIELDS                 field numbers from 1, several joined by '|' (\"3|1\");\n"
-          "                            default 1\n";
+          "  -f FIELDS                 field numbers from 1, several joined by '|' (\"3|1\")\n"
+          "                            or by ',', ';', '\xE3\x80\x81' or blanks; default 1. A "
+          "line\n"
+          "                            lacking a field gives the others moved left (told\n"
+          "                            on standard error)\n";
       break;
     case Command::kDedupe:
       out =
@@ -752,7 +776,7 @@ std::string HelpText(std::optional<Command> command) {
           "bytes, never inside a Chinese character or a short ASCII word, and keeps opening\n"
           "marks off line ends and closing marks off line starts.\n"
           "\n"
-          "  -w WIDTH                  bytes per line, 1 to 2147483647 (a Chinese character\n"
+          "  -w WIDTH                  bytes per line, 1 to 10000 (a Chinese character\n"
           "                            is 2)\n"
           "  -p                        first remove the punctuation \xEF\xBC\x8C \xE3\x80\x82 , "
           "\xE3\x80\x81\n";
@@ -765,8 +789,9 @@ std::string HelpText(std::optional<Command> command) {
           "FILE, standard input is read.\n"
           "\n"
           "  -d DELIM                  the input delimiter (any non-empty text)\n"
-          "  -c ORDER                  column numbers from 1 joined by ',' (\"3,1\");\n"
-          "                            default all columns in order\n"
+          "  -c ORDER                  column numbers from 1 joined by ',' (\"3,1\") or by\n"
+          "                            '|', ';', '\xE3\x80\x81' or blanks; default all columns\n"
+          "                            in order\n"
           "  -s OUTDELIM               the output delimiter, default '|'\n";
       break;
     case Command::kMerge:

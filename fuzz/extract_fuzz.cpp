@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                         std::to_string(split.size()));
 
   // One field number: each line is that field of its record, or empty.
-  if (numbers.view().find('|') == std::string_view::npos && ToClampedInteger(numbers) >= 1) {
-    const std::size_t k = static_cast<std::size_t>(ToClampedInteger(numbers));
+  if (const auto list = ReadNumberList(numbers); list && list->size() == 1) {
+    const std::size_t k = static_cast<std::size_t>(list->front());
     std::string expected;
     for (std::size_t r = 0; r < split.size(); ++r) {
       if (r > 0) expected += "\r\n";

@@ -250,14 +250,19 @@ bool OutputFile::Open() {
   if (!own_fd_) return true;
   IgnoreFileSizeSignal();
   if (path_.empty()) return Fail(ENOENT);
-  FollowedPath followed = FollowLinks(path_);
-  if (followed.error == EACCES) {
-    problem_ = Problem::kLinkOfAnother;
-    refused_link_ = std::move(followed.link);
-    refused_link_owner_ = followed.owner;
+  // A new file goes beside the name asked for: a link there is a name that is taken.
+  if (mode_ == Mode::kCreate) {
+    target_ = path_;
+  } else {
+    FollowedPath followed = FollowLinks(path_);
+    if (followed.error == EACCES) {
+      problem_ = Problem::kLinkOfAnother;
+      refused_link_ = std::move(followed.link);
+      refused_link_owner_ = followed.owner;
+    }
+    if (followed.error != 0) return Fail(followed.error);
+    target_ = std::move(followed.path);
   }
-  if (followed.error != 0) return Fail(followed.error);
-  target_ = std::move(followed.path);
   if (const int named = NamedDescriptor(target_); named >= 0) {
     const int flags = ::fcntl(named, F_GETFL);
     if (flags < 0) return Fail(errno);
@@ -280,7 +285,8 @@ bool OutputFile::Open() {
   if (exists && !S_ISREG(existing.st_mode)) return OpenInPlace(target_, O_WRONLY);
   if (mode_ == Mode::kAppend) return OpenAppend();
   RemoveTemporariesOfDeadWriters(DirectoryOf(target_));
-  if (!exists) return OpenReplacement(nullptr);
+  // A name that is taken is not replaced; the commit looks for a free one.
+  if (!exists || mode_ == Mode::kCreate) return OpenReplacement(nullptr);
   // As the shell judges `>`: with the effective user's rights, which for root pass anyway.
   if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return Fail(errno);
   if (existing.st_uid != ::geteuid() && ::geteuid() != 0 && !take_ownership_) {
@@ -421,6 +427,30 @@ bool OutputFile::LinkIn() {
   return true;
 }
 
+bool OutputFile::LinkUnderFreeName() {
+  // A link never replaces a file, so whichever writer links a name first keeps it, and the
+  // others go on to the next number.
+  constexpr int kMostNumbers = 100000;
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+  for (int n = 1; n <= kMostNumbers; ++n) {
+    const std::string name = NumberedName(target_, n);
+    const int linked = unnamed_
+                           ? Sys().linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW)
+                           : Sys().linkat(AT_FDCWD, temporary_.c_str(), AT_FDCWD, name.c_str(), 0);
+    if (linked == 0) {
+      committed_number_ = n;
+      if (!temporary_.empty()) {
+        Sys().unlink(temporary_.c_str());
+        temporary_.clear();
+      }
+      return true;
+    }
+    if (errno != EEXIST) return Fail(errno);
+  }
+  return Fail(EEXIST);
+}
+
 bool OutputFile::Commit() {
   if (!own_fd_) {
     committed_ = true;
@@ -434,7 +464,7 @@ bool OutputFile::Commit() {
   // empty file where the old one stood.
   const bool replacing = unnamed_ || !temporary_.empty();
   if (replacing && Sys().fsync(fd_) != 0) return Fail(errno);
-  if (unnamed_ && !LinkIn()) return false;
+  if (mode_ == Mode::kCreate ? !LinkUnderFreeName() : unnamed_ && !LinkIn()) return false;
   // The guard's cut-back names the descriptor by its number, which the close frees for the
   // next file any thread opens: it goes first. A named temporary file it removes by its name,
   // up to the rename.
@@ -493,6 +523,16 @@ void OutputFile::Abandon() {
   temporary_.clear();
   append_from_ = -1;
   guard::Clear();
+}
+
+std::string NumberedName(std::string_view path, int n) {
+  if (n < 2) return std::string(path);
+  const std::size_t slash = path.rfind('/');
+  const std::size_t name = slash == std::string_view::npos ? 0 : slash + 1;
+  std::size_t dot = path.rfind('.');
+  // A leading dot starts a hidden name, not an extension.
+  if (dot == std::string_view::npos || dot <= name) dot = path.size();
+  return std::string(path.substr(0, dot)) + "_" + std::to_string(n) + std::string(path.substr(dot));
 }
 
 void AbandonOutputInSignalHandler() { guard::Undo(); }

@@ -40,6 +40,11 @@ namespace lanzhou {
 //     and `problem()` kOwnedByAnother unless `set_take_ownership(true)`: the new file could
 //     only be ours, and rewriting the old one in place could leave it half old and half new.
 //     A new file gets 0666 less the umask.
+//   kCreate: as kReplace, but nothing is replaced: the commit links the finished file in under
+//     the path, or, when a file has that name already or takes it meanwhile (another window,
+//     another process), under the first free `NumberedName(path, n)`, n = 2, 3, …; the link
+//     fails when the name exists, so two writers never take the same name
+//     (`committed_number()` says which one this file got).
 //   kAppend: the pieces are appended to the target (created when missing) under an exclusive
 //     advisory lock (flock) held from `Open` to the commit, so that merges into one file
 //     follow one another whole; `on_wait` is called when another holder makes us wait. A
@@ -59,7 +64,7 @@ namespace lanzhou {
 //   bool ok = out.Open() && out.Write("a\r\n") && out.Write("b") && out.Commit();
 class OutputFile {
  public:
-  enum class Mode { kReplace, kAppend };
+  enum class Mode { kReplace, kCreate, kAppend };
   // Why a step failed, where the errno alone does not say it.
   enum class Problem { kNone, kOwnedByAnother, kNameMoved, kLinkOfAnother };
 
@@ -96,6 +101,9 @@ class OutputFile {
   void Abandon();
 
   int error() const { return error_; }
+  // kCreate, after the commit: 1 when the path itself was free, else the `n` of the
+  // `NumberedName` the file got.
+  int committed_number() const { return committed_number_; }
   Problem problem() const { return problem_; }
   // kAppend: the file ended in half a line, and ours start after a CR LF of their own.
   bool ended_partial_line() const { return ended_partial_line_; }
@@ -114,6 +122,7 @@ class OutputFile {
   bool StillNamed();
   bool OpenInPlace(const std::string& path, int flags);
   bool LinkIn();
+  bool LinkUnderFreeName();
   bool Fail(int err);
 
   std::string path_;
@@ -135,9 +144,17 @@ class OutputFile {
   std::string refused_link_;
   uid_t refused_link_owner_ = 0;
   int error_ = 0;
+  int committed_number_ = 1;
   std::function<void()> on_wait_;
   std::function<void()> while_waiting_;
 };
+
+// `path` with "_<n>" before the extension of its last component, for n >= 2; `path` itself
+// for n < 2. Byte-wise, so a GB18030 path works as well as a UTF-8 one ("." and "/" are never
+// part of a two- or four-byte character).
+//   NumberedName("/d/分割后_2015年3月4日12时30分45秒.txt", 2) ==
+//   "/d/分割后_2015年3月4日12时30分45秒_2.txt" NumberedName("/d.x/result", 3) == "/d.x/result_3"
+std::string NumberedName(std::string_view path, int n);
 
 // Takes back what the output being written has done so far: removes its temporary file or
 // cuts its append back. Only async-signal-safe calls; for handlers of signals that end the

@@ -223,11 +223,12 @@ bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts) {
   return WriteToFile(path, parts, {});
 }
 
-bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts,
-                 const std::function<void(std::size_t written, std::size_t total)>& step) {
-  if (path.empty()) return false;
+namespace {
+
+// The parts into `out` a megabyte at a time, telling `step` before each, then the commit.
+bool WriteParts(OutputFile& out, std::initializer_list<Bytes> parts,
+                const std::function<void(std::size_t written, std::size_t total)>& step) {
   disk_writes.fetch_add(1, std::memory_order_relaxed);
-  OutputFile out(ToUtf8(path), OutputFile::Mode::kReplace);
   if (!out.Open()) return false;
   constexpr std::size_t kStepBytes = std::size_t{1} << 20;
   std::size_t total = 0;
@@ -244,6 +245,25 @@ bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts,
   }
   if (step) step(written, total);
   return out.Commit();
+}
+
+}  // namespace
+
+bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts,
+                 const std::function<void(std::size_t written, std::size_t total)>& step) {
+  if (path.empty()) return false;
+  OutputFile out(ToUtf8(path), OutputFile::Mode::kReplace);
+  return WriteParts(out, parts, step);
+}
+
+std::optional<Text> WriteToNewFile(
+    const Text& path, std::initializer_list<Bytes> parts,
+    const std::function<void(std::size_t written, std::size_t total)>& step, int* error) {
+  OutputFile out(ToUtf8(path), OutputFile::Mode::kCreate);
+  const bool written = !path.empty() && WriteParts(out, parts, step);
+  if (error != nullptr) *error = written ? 0 : path.empty() ? ENOENT : out.error();
+  if (!written) return std::nullopt;
+  return Text(NumberedName(path.view(), out.committed_number()));
 }
 
 std::optional<Bytes> ReadReadableFile(const Text& path, Text* problem) {

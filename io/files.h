@@ -30,6 +30,16 @@ bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts);
 bool WriteToFile(const Text& path, std::initializer_list<Bytes> parts,
                  const std::function<void(std::size_t written, std::size_t total)>& step);
 
+// The same, but no file is replaced: the parts go to `path`, or, when a file has that name,
+// to the first free "_2", "_3" … name (`NumberedName`, io/file_writer.h), taken atomically, so
+// that two saves at once, from two windows or two processes, keep both results. The path
+// written, or nullopt with `*error` (when given) the errno of the step that failed.
+//   WriteToNewFile("/d/a.txt", {...}) == "/d/a_2.txt" when /d/a.txt exists
+std::optional<Text> WriteToNewFile(
+    const Text& path, std::initializer_list<Bytes> parts,
+    const std::function<void(std::size_t written, std::size_t total)>& step = {},
+    int* error = nullptr);
+
 // The whole file; empty Bytes for an empty path, a missing, unreadable or empty file.
 Bytes ReadWholeFile(const Text& path);
 // The same, telling a file that cannot be used apart from an empty one: nullopt for the

@@ -29,11 +29,17 @@ constexpr std::size_t kFirstPiece = 1 << 20;
 constexpr std::size_t kLargestPiece = 64 << 20;
 
 // Reads up to `size` bytes into `data`; sets `eof` when the end was reached, or with
-// `stop_at_zero` just after a zero byte.
-bool ReadPiece(int fd, char* data, std::size_t size, bool stop_at_zero, std::size_t& used,
-               bool& eof, int& err) {
+// `stop_at_zero` just after a zero byte. UTF-16, whose text is full of zero bytes, is read to
+// its end: `first` (`data` is where the input starts) clears `stop_at_zero` when the input
+// starts with a UTF-16 byte-order mark.
+bool ReadPiece(int fd, char* data, std::size_t size, bool& stop_at_zero, bool first,
+               std::size_t& used, bool& eof, int& err) {
   bool zero = false;
   const long long n = ReadAll(fd, data, size, err, std::nullopt, [&](std::string_view brought) {
+    if (first && brought.data() == data &&
+        EncodingByMark(brought, InputEncoding::kAuto) != InputEncoding::kAuto) {
+      stop_at_zero = false;
+    }
     return zero = stop_at_zero && brought.find('\0') != std::string_view::npos;
   });
   if (n < 0) return false;
@@ -41,8 +47,8 @@ bool ReadPiece(int fd, char* data, std::size_t size, bool stop_at_zero, std::siz
   eof = used < size;
   if (zero) {
     // Only the bytes up to the first zero byte count; the last read brought it.
-    const char* first = static_cast<const char*>(std::memchr(data, '\0', used));
-    used = static_cast<std::size_t>(first - data) + 1;
+    const char* zero_at = static_cast<const char*>(std::memchr(data, '\0', used));
+    used = static_cast<std::size_t>(zero_at - data) + 1;
     eof = true;
   }
   return true;
@@ -57,6 +63,7 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err,
                  const ReadLimits& limits) {
   bytes.clear();
   bool eof = false;
+  bool stop_at_zero = limits.stop_at_zero;
   if (expected > 0) {
     if (expected > limits.max_bytes && !limits.stop_at_zero) {
       err = EFBIG;
@@ -64,7 +71,7 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err,
     }
     bytes.resize(std::min(expected, limits.max_bytes) + 1);
     std::size_t used = 0;
-    if (!ReadPiece(fd, bytes.data(), bytes.size(), limits.stop_at_zero, used, eof, err)) {
+    if (!ReadPiece(fd, bytes.data(), bytes.size(), stop_at_zero, true, used, eof, err)) {
       return false;
     }
     bytes.resize(used);
@@ -82,7 +89,7 @@ bool ReadAllFrom(int fd, std::size_t expected, std::string& bytes, int& err,
       return false;
     }
     Piece piece{std::unique_ptr<char[]>(new char[size]), 0};
-    if (!ReadPiece(fd, piece.data.get(), size, limits.stop_at_zero, piece.used, eof, err)) {
+    if (!ReadPiece(fd, piece.data.get(), size, stop_at_zero, total == 0, piece.used, eof, err)) {
       return false;
     }
     total += piece.used;
@@ -280,7 +287,7 @@ int Spool(int fd, bool stop_at_zero, std::size_t& size, int& err, bool& spool_fa
   size = 0;
   for (bool eof = false; !eof;) {
     std::size_t used = 0;
-    if (!ReadPiece(fd, buffer.get(), kFirstPiece, stop_at_zero, used, eof, err)) {
+    if (!ReadPiece(fd, buffer.get(), kFirstPiece, stop_at_zero, size == 0, used, eof, err)) {
       spool_failed = false;
       break;
     }
@@ -386,59 +393,91 @@ bool MappedInput::OpenPasted(std::string_view bytes, InputEncoding how, Detected
                              std::string_view& text, int& error,
                              const std::function<void(std::size_t)>& scanned, LineEnds line_ends) {
   Close();
-  bytes = TextBeforeZero(bytes, scanned);
+  bytes = InputTextBeforeZero(bytes, how, scanned);
   DetectedEncoding found = DetectedEncoding::kGbk;
-  if (how == InputEncoding::kUtf8 ||
-      (how == InputEncoding::kAuto && !AllAscii(bytes, scanned) &&
-       DetectInputEncoding(bytes, scanned) == DetectedEncoding::kUtf8)) {
-    found = DetectedEncoding::kUtf8;
+  // UTF-16 and Big5 are rare enough to be converted whole, in memory, and then written out
+  // as GB18030 is.
+  std::string whole;
+  // Converted from UTF-8 a piece at a time; `unchecked`: as the detector read the start, to be
+  // read as GBK after all should a later piece not be UTF-8. The conversion is the check, so
+  // no pass of its own reads a large input for the detection.
+  bool utf8 = false;
+  bool unchecked = false;
+  const InputEncoding marked = EncodingByMark(bytes, how);
+  if (marked != InputEncoding::kAuto && marked != InputEncoding::kGbk &&
+      marked != InputEncoding::kUtf8) {
+    bytes = DecodeInputView(bytes, whole, marked, &found);
+  } else if (how == InputEncoding::kUtf8) {
+    utf8 = true;
+  } else if (how == InputEncoding::kAuto && !AllAscii(bytes, scanned)) {
+    utf8 = StartReadsAsUtf8(bytes, unchecked);
   }
-  if (detected) *detected = found;
   const bool crlf = line_ends == LineEnds::kCrLf;
-  if (found == DetectedEncoding::kGbk && (!crlf || CountLoneLf(bytes, scanned) == 0)) {
-    text = bytes;
-    return true;
-  }
-  spool_failed_ = true;
-  const int fd = OpenUnnamedFile(TemporaryDirectory(), error);
-  if (fd < 0) return false;
-  std::string decoded;
-  std::size_t size = 0;
-  // Pieces end just after an LF, which is never part of a character in either encoding, so
-  // each converts as it would within the whole.
-  for (std::size_t start = 0; start < bytes.size();) {
-    const std::size_t end = PieceEndAfter(bytes, "\n", start, kPastePiece);
-    std::string_view piece = bytes.substr(start, end - start);
-    if (found == DetectedEncoding::kUtf8) {
-      // Decoded with the LF before it, so that a byte-order mark counts only at the very start.
-      const std::size_t from = start == 0 ? 0 : start - 1;
-      piece =
-          DecodeInputView(bytes.substr(from, end - from), decoded, InputEncoding::kUtf8, nullptr)
-              .substr(start - from);
+  for (;;) {
+    if (utf8) found = DetectedEncoding::kUtf8;
+    if (detected) *detected = found;
+    if (!utf8 && whole.empty() && (!crlf || CountLoneLf(bytes, scanned) == 0)) {
+      text = bytes;
+      return true;
     }
-    const std::string changed = crlf ? LoneLfToCrLf(piece, 0) : std::string();
-    if (crlf) piece = changed;
-    if (!WriteAll(fd, piece, error)) {
+    spool_failed_ = true;
+    const int fd = OpenUnnamedFile(TemporaryDirectory(), error);
+    if (fd < 0) return false;
+    std::string decoded;
+    std::size_t size = 0;
+    bool not_utf8 = false;
+    // Pieces end just after an LF, which is never part of a character in either encoding, so
+    // each converts as it would within the whole.
+    for (std::size_t start = 0; start < bytes.size();) {
+      const std::size_t end = PieceEndAfter(bytes, "\n", start, kPastePiece);
+      std::string_view piece = bytes.substr(start, end - start);
+      if (utf8) {
+        // Decoded with the LF before it, so that a byte-order mark counts only at the very
+        // start.
+        const std::size_t from = start == 0 ? 0 : start - 1;
+        const std::string_view part = bytes.substr(from, end - from);
+        if (unchecked) {
+          const DecodedInput d = DecodeInputText(part, decoded, InputEncoding::kUtf8);
+          if (d.invalid_utf8_at) {
+            not_utf8 = true;
+            break;
+          }
+          piece = d.text.substr(start - from);
+        } else {
+          piece =
+              DecodeInputView(part, decoded, InputEncoding::kUtf8, nullptr).substr(start - from);
+        }
+      }
+      const std::string changed = crlf ? LoneLfToCrLf(piece, 0) : std::string();
+      if (crlf) piece = changed;
+      if (!WriteAll(fd, piece, error)) {
+        ::close(fd);
+        return false;
+      }
+      size += piece.size();
+      if (whole.empty()) Scanned(scanned, end);  // offsets into the input's own bytes
+      start = end;
+    }
+    if (not_utf8) {  // GBK after all: its text is written again as GBK, if it needs changing
+      ::close(fd);
+      utf8 = false;
+      found = DetectedEncoding::kGbk;
+      continue;
+    }
+    spool_failed_ = false;
+    if (size == 0) {  // nothing to map: UTF-8 whose text is empty (a byte-order mark alone)
+      ::close(fd);
+      text = {};
+      return true;
+    }
+    if (!Map(fd, size, {}, ReadLimits{.populate = false})) {
+      error = errno;
       ::close(fd);
       return false;
     }
-    size += piece.size();
-    Scanned(scanned, end);
-    start = end;
-  }
-  spool_failed_ = false;
-  if (size == 0) {  // nothing to map: UTF-8 whose text is empty (a byte-order mark alone)
-    ::close(fd);
-    text = {};
+    text = view();
     return true;
   }
-  if (!Map(fd, size, {}, ReadLimits{.populate = false})) {
-    error = errno;
-    ::close(fd);
-    return false;
-  }
-  text = view();
-  return true;
 }
 
 void ReleasePages(std::string_view bytes) {
@@ -452,7 +491,7 @@ void ReleasePages(std::string_view bytes) {
 std::string_view PastedView(std::string_view bytes, std::string& storage, InputEncoding how,
                             DetectedEncoding* detected,
                             const std::function<void(std::size_t)>& scanned) {
-  bytes = TextBeforeZero(bytes, scanned);
+  bytes = InputTextBeforeZero(bytes, how, scanned);
   std::string decoded;
   DetectedEncoding found = DetectedEncoding::kGbk;
   // ASCII reads the same in every encoding: only the report of the encoding could differ,
@@ -461,7 +500,7 @@ std::string_view PastedView(std::string_view bytes, std::string& storage, InputE
                                     ? bytes
                                     : DecodeInputView(bytes, decoded, how, &found);
   if (detected) *detected = found;
-  const bool in_place = found == DetectedEncoding::kGbk;
+  const bool in_place = text.empty() || text.data() == bytes.data();
   const std::size_t lone = CountLoneLf(text, in_place ? scanned : nullptr);
   if (lone > 0) {
     storage = LoneLfToCrLf(text, lone);

@@ -18,7 +18,8 @@ namespace lanzhou {
 // What of an input is read, and how much of it may be held in memory.
 struct ReadLimits {
   // Reading stops just after the first zero byte, for the operations that ignore everything
-  // after it: an endless input (/dev/zero) then ends.
+  // after it: an endless input (/dev/zero) then ends. Not in an input that starts with a
+  // UTF-16 byte-order mark, whose text is full of zero bytes.
   bool stop_at_zero = false;
   // An input read into memory (not a mapped file) of more bytes fails with EFBIG.
   std::size_t max_bytes = static_cast<std::size_t>(-1);

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,8 +16,8 @@ namespace {
 int OpenCall(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
 const SystemCalls kReal = {
-    OpenCall,    ::read,  ::write, ::pwrite, ::fsync,  ::rename, ::linkat,
-    ::ftruncate, ::flock, ::mmap,  ::pread,  ::unlink, ::close,
+    OpenCall, ::read, ::write, ::pwrite, ::fsync, ::rename, ::linkat,    ::ftruncate,
+    ::flock,  ::mmap, ::pread, ::unlink, ::close, ::stat,   ::faccessat, ::mkdir,
 };
 
 const SystemCalls* current = &kReal;

@@ -1,8 +1,9 @@
-// The system calls through which the file code (io/) reads and writes, gathered in one
+// The system calls through which the file code (io/) and the save folder read and write, in one
 // replaceable table so that tests can make any one of them fail (fault injection).
 #ifndef LANZHOU_IO_SYSTEM_CALLS_H_
 #define LANZHOU_IO_SYSTEM_CALLS_H_
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -28,6 +29,9 @@ struct SystemCalls {
   ssize_t (*pread)(int fd, void* data, std::size_t size, off_t offset);
   int (*unlink)(const char* path);
   int (*close)(int fd);
+  int (*stat)(const char* path, struct stat* status);
+  int (*faccessat)(int dir, const char* path, int mode, int flags);
+  int (*mkdir)(const char* path, mode_t mode);
 };
 
 // Writes all of `data` at the descriptor's position with `Sys().write`, or from `offset` on

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace lanzhou {
@@ -45,6 +46,9 @@ class JsonNodePool {
   // False for null, an address outside every chunk, one not on a block boundary, and a
   // block that is not in use (so a second release of the same block changes nothing).
   bool Free(void* block);
+  // Free on each block in turn under one lock: the pool ends as those single calls leave it.
+  // Returns how many of them were given back.
+  std::size_t Free(std::span<void* const> blocks);
   // Gives every chunk and bitmap back to the heap; the pool starts again from nothing.
   bool ReleaseAll();
   bool IsReady() const { return ready_ != 0; }
@@ -69,6 +73,7 @@ class JsonNodePool {
   void AddChunk();
   void ReleaseChunk(int chunk);
   void ShrinkIfSparse();
+  bool FreeLocked(void* block);
 
   // Fields in the pool's own order; the lists are 0-based here, chunk numbers 1-based.
   std::vector<char*> chunks_;

@@ -1,8 +1,10 @@
 #include "json/node_store.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "json/store_heap.h"
@@ -22,8 +24,10 @@ std::size_t VectorBytes(std::size_t capacity) {
   return (kHeaderWords + capacity) * sizeof(std::uintptr_t);
 }
 
-NodeVector* AllocateVector(std::size_t capacity) {
-  void* block = StoreAllocate(VectorBytes(capacity), true);
+// A block of `capacity` slots with its header words 0 and 1 set and, when `zeroed`, every
+// other word zero.
+NodeVector* AllocateVector(std::size_t capacity, bool zeroed = true) {
+  void* block = StoreAllocate(VectorBytes(capacity), zeroed);
   std::uintptr_t* words = static_cast<std::uintptr_t*>(block);
   words[0] = capacity;
   words[1] = 1;
@@ -46,9 +50,11 @@ void Reserve(NodeVector*& v, std::size_t needed) {
   if (needed <= capacity) return;
   std::size_t grown = capacity * 2 < 4 ? 4 : capacity * 2;
   if (grown < needed) grown = needed;
-  NodeVector* moved = AllocateVector(grown);
+  // Only the new room is zeroed: the rest is copied over at once.
+  NodeVector* moved = AllocateVector(grown, false);
   std::uintptr_t* words = Words(moved);
   std::memcpy(words + 1, Words(v) + 1, (kHeaderWords - 1 + capacity) * sizeof(std::uintptr_t));
+  std::memset(words + kHeaderWords + capacity, 0, (grown - capacity) * sizeof(std::uintptr_t));
   StoreRelease(v);
   v = moved;
 }
@@ -66,36 +72,69 @@ void AddToBucket(NodeVector* table, std::size_t b, JsonNode* member) {
   node_vector::Set(table, b, AsWord(bucket));
 }
 
-void ReleaseMembers(JsonNode* object) {
+// Node records on their way back to the pool, handed over a batch at a time in the order
+// they were released: the pool ends as single releases would leave it, at one lock a batch.
+class ReleaseBatch {
+ public:
+  ReleaseBatch() = default;
+  ReleaseBatch(const ReleaseBatch&) = delete;
+  ReleaseBatch& operator=(const ReleaseBatch&) = delete;
+  ~ReleaseBatch() { Flush(); }
+
+  void Add(JsonNode* node) {
+    records_[size_++] = node;
+    if (size_ == records_.size()) Flush();
+  }
+  void Flush() {
+    if (size_ == 0) return;
+    SharedNodePool().Free(std::span<void* const>(records_.data(), size_));
+    size_ = 0;
+  }
+
+ private:
+  std::array<void*, 256> records_;
+  std::size_t size_ = 0;
+};
+
+void ReleaseInto(JsonNode* node, ReleaseBatch& batch);
+
+void ReleaseMembers(JsonNode* object, ReleaseBatch& batch) {
   NodeVector* buckets = BucketVector(object);
   const std::size_t bucket_count = node_vector::Count(buckets);
   for (std::size_t b = 1; b <= bucket_count; ++b) {
     NodeVector* bucket = node_vector::GetBucket(buckets, b);
     const std::size_t n = node_vector::Count(bucket);
-    for (std::size_t i = 1; i <= n; ++i) ReleaseNode(node_vector::GetNode(bucket, i));
+    for (std::size_t i = 1; i <= n; ++i) ReleaseInto(node_vector::GetNode(bucket, i), batch);
     node_vector::Free(bucket);
   }
   node_vector::Free(buckets);
   node_vector::Free(MemberVector(object));
 }
 
-void ReleaseElements(JsonNode* array) {
+void ReleaseElements(JsonNode* array, ReleaseBatch& batch) {
   NodeVector* elements = ElementVector(array);
   const std::size_t n = node_vector::Count(elements);
-  for (std::size_t i = 1; i <= n; ++i) ReleaseNode(node_vector::GetNode(elements, i));
+  for (std::size_t i = 1; i <= n; ++i) ReleaseInto(node_vector::GetNode(elements, i), batch);
   node_vector::Free(elements);
 }
 
 // What a node owns through its value, by its kind as stored (marked kinds own nothing).
-void ReleaseValue(JsonNode* node) {
+void ReleaseValue(JsonNode* node, ReleaseBatch& batch) {
   const std::int32_t kind = node->kind;
   if (kind == kJsonArray) {
-    ReleaseElements(node);
+    ReleaseElements(node, batch);
   } else if (kind == kJsonObject) {
-    ReleaseMembers(node);
+    ReleaseMembers(node, batch);
   } else if (kind >= kJsonText && kind <= kJsonLastPlainKind) {
     FreeText(reinterpret_cast<char*>(node->value_a));
   }
+}
+
+void ReleaseInto(JsonNode* node, ReleaseBatch& batch) {
+  if (node == nullptr) return;
+  FreeText(node->key);
+  ReleaseValue(node, batch);
+  batch.Add(node);
 }
 
 }  // namespace
@@ -186,6 +225,8 @@ std::uint64_t KeyHash(const char* key) {
 }
 
 std::size_t BucketOf(std::uint64_t hash, std::size_t count) {
+  // Tables grown by doubling have a power of two of buckets: a mask, not a division.
+  if ((count & (count - 1)) == 0) return static_cast<std::size_t>(hash & (count - 1)) + 1;
   // The high word is the overflow of one byte product, below 2^8, so every hash is below
   // 2^40 and the integer remainder equals the remainder taken in double precision.
   return static_cast<std::size_t>(hash % count) + 1;
@@ -294,8 +335,7 @@ JsonNode* GetOrAddMember(JsonNode* node, const char* key) {
       AddToBucket(buckets, b, member);
     }
   } else {
-    ReleaseValue(node);
-    node->value_b = 0;
+    ClearValue(node);
     NodeVector* buckets = node_vector::Create(kInitialBuckets);
     member = NewNode(key, nullptr, kJsonNull, node);
     AddToBucket(buckets, BucketOf(hash, kInitialBuckets), member);
@@ -309,17 +349,16 @@ JsonNode* GetOrAddMember(JsonNode* node, const char* key) {
 }
 
 void ClearValue(JsonNode* node) {
-  ReleaseValue(node);
+  ReleaseBatch batch;
+  ReleaseValue(node, batch);
   node->value_a = 0;
   node->value_b = 0;
   node->kind = kJsonNull;
 }
 
 void ReleaseNode(JsonNode* node) {
-  if (node == nullptr) return;
-  FreeText(node->key);
-  ReleaseValue(node);
-  SharedNodePool().Free(node);
+  ReleaseBatch batch;
+  ReleaseInto(node, batch);
 }
 
 NodeVector* MergeBucketTables(NodeVector* first, NodeVector* second,

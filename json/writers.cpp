@@ -119,10 +119,11 @@ char* WriteRealGeneral(char* p, double value, int precision) {
     return p;
   }
   if (precision < 1 || precision > 15 || !std::isfinite(value)) return nullptr;
-  // The decimal exponent from the binary one, off by at most one either way.
-  int binary = 0;
-  std::frexp(magnitude, &binary);
-  int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+  // The decimal exponent from the binary one, magnitude = m 2^binary with m in [0.5, 1), as
+  // floor((binary - 1) log10 2) by 78913 / 2^18: off by at most one either way.
+  const int binary =
+      static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1022;
+  int exponent = ((binary - 1) * 78913) >> 18;
   double scaled = 0;
   const double top = kExactPowers[static_cast<std::size_t>(precision)];
   for (int attempt = 0;; ++attempt) {
@@ -140,11 +141,11 @@ char* WriteRealGeneral(char* p, double value, int precision) {
       break;
     }
   }
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
+  const auto whole = static_cast<std::uint64_t>(scaled);  // below 10^15
+  const double fraction = scaled - static_cast<double>(whole);
   // Closer to halfway than an ulp of `scaled`: the exact product may round the other way.
   if (std::fabs(fraction - 0.5) <= scaled * 0x1p-51) return nullptr;
-  auto rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1u : 0u);
+  std::uint64_t rounded = whole + (fraction > 0.5 ? 1u : 0u);
   if (rounded == static_cast<std::uint64_t>(top)) {  // 9.99...95 carried into 10.00...0
     rounded /= 10;
     ++exponent;

@@ -190,6 +190,12 @@ void OnCleanClicked(Units& units) {
   const char* config = units.IsTicked(Unit::单选框_繁转简)   ? "t2s"
                        : units.IsTicked(Unit::单选框_简转繁) ? "s2t"
                                                              : nullptr;
+  if (config == nullptr && !cleaning.folds.Any()) {
+    ReportNothingDone(units, FromUtf8("请至少勾选一项清洗方式"));
+    return;
+  }
+  const Text input = units.EditText(Unit::清洗_编辑框);
+  if (RefuseEmptyInput(units, input)) return;
   if (config != nullptr) {
     std::string error;
     if (!script.Open(config, error)) {
@@ -199,10 +205,10 @@ void OnCleanClicked(Units& units) {
     }
     cleaning.script = &script;
   }
-  const Text input = units.EditText(Unit::清洗_编辑框);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("清洗后_"));
+  ResultFile file = ChooseResultFile(units, FromUtf8("清洗后_"));
   std::string result;
   bool written = false;
+  Text counts;
   // The result box changes only once the work has run to its end, so a cancel changes nothing.
   if (!units.RunLongWork([&](WorkProgress& progress) {
         const auto step = [&](std::size_t done, std::size_t total) { progress.Step(done, total); };
@@ -213,12 +219,17 @@ void OnCleanClicked(Units& units) {
               return true;
             },
             step);
-        written = WriteToFile(file.path, {Bytes(result)}, step);
+        written = SaveResultFile(file, {Bytes(result)}, step);
+        const std::size_t kept = CountLines(result);
+        const std::size_t before = CountLines(input.view());
+        counts = CountedText("已保存 ", kept, " 行");
+        if (before > kept) counts += CountedText("，去掉空行 ", before - kept, " 行");
       })) {
+    ReportCancelled(units);
     return;
   }
   units.SetEditText(Unit::清洗后_编辑框, Text(std::move(result)));
-  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"), counts);
 }
 
 }  // namespace lanzhou

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/lines.h"
@@ -269,15 +270,23 @@ void OnDedupeClicked(Units& units) {
     ignore.script = &t2s;
   }
   const Text input = units.EditText(Unit::编辑框2);
+  if (RefuseEmptyInput(units, input)) return;
   Text result;
+  Text counts;
   if (!units.RunLongWork([&](WorkProgress& progress) {
         result = DistinctLinesIgnoring(input, ignore, [&](std::uint64_t done, std::uint64_t total) {
           progress.Step(done, total);
         });
+        const std::size_t kept = CountLines(result.view());
+        counts = CountedText("以下为去重结果：保留 ", kept, " 行") +
+                 CountedText("，去掉重复 ", CountLines(input.view()) - kept, " 行");
       })) {
+    ReportCancelled(units);
     return;
   }
   units.SetEditText(Unit::编辑框3, result);
+  // The page saves no file: its counts show above the result.
+  units.SetCaption(Unit::标签6, counts);
 }
 
 }  // namespace lanzhou

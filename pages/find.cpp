@@ -83,24 +83,39 @@ Text WholeText(const std::function<bool(const std::function<bool(std::string_vie
   return out;
 }
 
-// Runs `produce` (the page's result, with progress) off the window's thread, saves the result
-// as <prefix><time>.txt in the results folder, shows it in the result box and says where it
-// went; a failed write names the file. A cancel changes nothing.
+// What a result comes to: its counts for the message, or why nothing is saved.
+struct Summary {
+  Text counts;
+  Text nothing_done;
+};
+
+// Runs `produce` (the page's result, with progress) off the window's thread and shows the
+// result in the result box. A result that `summarize` finds empty is told and not saved; any
+// other is saved as <prefix><time>.txt in the results folder with its counts and place; a
+// failed write names the file. A cancel changes nothing.
 void ProduceAndSave(
     Units& units, const char* prefix,
-    const std::function<Text(const std::function<void(std::size_t, std::size_t)>&)>& produce) {
-  const ResultFile file = ChooseResultFile(units, FromUtf8(prefix));
+    const std::function<Text(const std::function<void(std::size_t, std::size_t)>&)>& produce,
+    const std::function<Summary(const Text&)>& summarize) {
+  ResultFile file = ChooseResultFile(units, FromUtf8(prefix));
   Text result;
+  Summary summary;
   bool written = false;
   if (!units.RunLongWork([&](WorkProgress& progress) {
         const auto step = [&](std::size_t done, std::size_t total) { progress.Step(done, total); };
         result = produce(step);
-        written = WriteToFile(file.path, {ToBytes(result)}, step);
+        summary = summarize(result);
+        if (summary.nothing_done.empty()) written = SaveResultFile(file, {ToBytes(result)}, step);
       })) {
+    ReportCancelled(units);
     return;
   }
   units.SetEditText(Unit::编辑框_提取结果, result);
-  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
+  if (!summary.nothing_done.empty()) {
+    ReportNothingDone(units, summary.nothing_done);
+    return;
+  }
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"), summary.counts);
 }
 
 void OnFilterClicked(Units& units, bool keep) {
@@ -116,12 +131,24 @@ void OnFilterClicked(Units& units, bool keep) {
     return;
   }
   const Text input = units.EditText(Unit::编辑框_提取资料);
-  ProduceAndSave(units, "过滤后_", [&](const auto& step) {
-    const KeywordFilter filter(keywords.view(), options);
-    return WholeText([&](const auto& write) {
-      return WriteFilteredLines(input.view(), filter, keep, DefaultThreadCount(), write, step);
-    });
-  });
+  if (RefuseEmptyInput(units, input)) return;
+  ProduceAndSave(
+      units, "过滤后_",
+      [&](const auto& step) {
+        const KeywordFilter filter(keywords.view(), options);
+        return WholeText([&](const auto& write) {
+          return WriteFilteredLines(input.view(), filter, keep, DefaultThreadCount(), write, step);
+        });
+      },
+      [&](const Text& result) {
+        const std::size_t lines = CountLines(input.view());
+        const std::size_t kept = CountLines(result.view());
+        if ((keep ? kept : lines - kept) == 0) {
+          return Summary{{}, FromUtf8("没有含关键词的行，未保存文件")};
+        }
+        return Summary{
+            CountedText("保留 ", kept, " 行") + CountedText("，去掉 ", lines - kept, " 行"), {}};
+      });
 }
 
 }  // namespace
@@ -138,18 +165,16 @@ bool WriteFoundItems(std::string_view text, const Finders& finders, FoundItemsFo
       [&](const Piece& piece, Found& found) {
         found.bytes.clear();
         found.ranges.clear();
-        std::vector<FoundItem> items;
         std::string_view rest = text.substr(piece.start, piece.end - piece.start);
         std::string_view line;
         for (std::size_t number = piece.first_line; NextLine(rest, line); ++number) {
-          finders.FindInLine(line, items);
-          for (const FoundItem& item : items) {
+          finders.FindInLine(line, [&](const FoundItem& item) {
             const std::size_t record = found.bytes.size();
             found.bytes += "\r\n";
             if (form.with_line) found.bytes += std::to_string(number) + ":";
-            found.ranges.push_back({record, found.bytes.size()});
+            if (form.distinct) found.ranges.push_back({record, found.bytes.size()});
             found.bytes += item.item;
-          }
+          });
         }
       },
       [&](Piece& piece, Found& found) {
@@ -233,7 +258,13 @@ void OnFindClicked(Units& units) {
   std::string error;
   const Finders finders(choice, &error);
   if (!error.empty()) {
-    ShowMessage(units.dialogs(), FromUtf8("自定义规则有误：") + FromUtf8(error),
+    ShowMessage(units.dialogs(), FromUtf8("自定义规则有误：") + CustomRuleProblem(choice.custom),
+                message_flags::kIconWarning);
+    return;
+  }
+  // The old 15-digit numbers widen the ID finder; alone they would be ignored without a word.
+  if (choice.old_id && !choice.id) {
+    ShowMessage(units.dialogs(), FromUtf8("勾选“含15位旧号”时，请同时勾选“身份证号”"),
                 message_flags::kIconWarning);
     return;
   }
@@ -243,12 +274,20 @@ void OnFindClicked(Units& units) {
     return;
   }
   const Text input = units.EditText(Unit::编辑框_提取资料);
+  if (RefuseEmptyInput(units, input)) return;
   const FoundItemsForm form{.distinct = units.IsTicked(Unit::选择框_结果去重)};
-  ProduceAndSave(units, "提取后_", [&](const auto& step) {
-    return WholeText([&](const auto& write) {
-      return WriteFoundItems(input.view(), finders, form, DefaultThreadCount(), write, step);
-    });
-  });
+  ProduceAndSave(
+      units, "提取后_",
+      [&](const auto& step) {
+        return WholeText([&](const auto& write) {
+          return WriteFoundItems(input.view(), finders, form, DefaultThreadCount(), write, step);
+        });
+      },
+      [](const Text& result) {
+        const std::size_t found = CountLines(result.view());
+        if (found == 0) return Summary{{}, FromUtf8("没有找到要提取的信息，未保存文件")};
+        return Summary{CountedText("找到 ", found, " 项"), {}};
+      });
 }
 
 void OnKeepClicked(Units& units) { OnFilterClicked(units, true); }

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "io/files.h"
 #include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
@@ -299,7 +298,8 @@ Text MaskCountsText(const MaskChoice& choice, const MaskCounts& counts) {
 void OnMaskClicked(Units& units) {
   const MaskChoice choice{.phone = true, .id = true, .email = true, .bank = true};
   const Text input = units.EditText(Unit::清洗_编辑框);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("脱敏后_"));
+  if (RefuseEmptyInput(units, input)) return;
+  ResultFile file = ChooseResultFile(units, FromUtf8("脱敏后_"));
   std::string result;
   MaskCounts counts;
   bool written = false;
@@ -313,14 +313,14 @@ void OnMaskClicked(Units& units) {
               return true;
             },
             counts, step);
-        written = WriteToFile(file.path, {Bytes(result)}, step);
+        written = SaveResultFile(file, {Bytes(result)}, step);
       })) {
+    ReportCancelled(units);
     return;
   }
   units.SetEditText(Unit::清洗后_编辑框, Text(std::move(result)));
-  ReportSave(units, file, written,
-             FromUtf8("脱敏完毕（") + MaskCountsText(choice, counts) +
-                 FromUtf8("），已保存在软件所在目录下"));
+  ReportSave(units, file, written, FromUtf8("脱敏完毕，已保存在软件所在目录下"),
+             MaskCountsText(choice, counts));
 }
 
 }  // namespace lanzhou

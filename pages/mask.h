@@ -58,8 +58,8 @@ bool WriteMaskedText(std::string_view text, const MaskChoice& choice, int thread
 Text MaskCountsText(const MaskChoice& choice, const MaskCounts& counts);
 
 // 按钮_脱敏 clicked (数据清洗 page): the phone numbers, ID numbers, e-mail addresses and bank
-// cards of 清洗_编辑框 masked into 清洗后_编辑框 and saved as 脱敏后_<time>.txt; the message
-// counts what was masked by kind. A cancel changes nothing.
+// cards of 清洗_编辑框 masked into 清洗后_编辑框 and saved as 脱敏后_<time>.txt (`ReportSave`,
+// the counts by kind on its second line). An empty input or a cancel changes nothing.
 void OnMaskClicked(Units& units);
 
 }  // namespace lanzhou

@@ -12,6 +12,7 @@
 
 #include "io/file_writer.h"
 #include "io/files.h"
+#include "pages/save_result.h"
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/lines.h"
@@ -65,6 +66,10 @@ class MergeFile {
   // The file ended in half a line (an earlier writer was stopped mid-line), and this merge's
   // lines start on a new line of their own.
   bool ended_partial_line() const { return out_.ended_partial_line(); }
+  // Why the merge could not be saved.
+  Text Failure(const Text& path) const {
+    return SaveFailureText(path, out_.error(), out_.problem() == OutputFile::Problem::kNameMoved);
+  }
 
  private:
   bool Flush() {
@@ -79,29 +84,46 @@ class MergeFile {
 
 bool IsYes(int answer) { return answer == message_result::kYes; }
 
-void LoadList(Units& units, Unit grid_unit, const Text& paths) {
-  GridData& grid = units.Grid(grid_unit);
+// A list that has rows is emptied first when the user says so.
+void AskToClearList(Units& units, GridData& grid) {
   if (grid.ItemCount() > 0 &&
       IsYes(ShowMessage(units.dialogs(), FromUtf8("是否删除已有的数据？"),
                         message_flags::kYesNo | message_flags::kIconQuestion))) {
     grid.DeleteAllItems();
   }
+}
+
+// One row per line after the rows there are: its number in column 0, the line in column 1.
+void AppendListRows(GridData& grid, TextArray lines) {
+  for (Text& line : lines) {
+    std::vector<Text> cells;
+    cells.reserve(2);
+    cells.push_back(ToText(grid.ItemCount() + 1));
+    cells.push_back(std::move(line));
+    grid.AppendRow(std::move(cells));
+  }
+}
+
+void LoadList(Units& units, Unit grid_unit, const Text& paths) {
+  GridData& grid = units.Grid(grid_unit);
+  // Every file is read and judged before the user is asked to give up the list: a drop of
+  // nothing but junk or unreadable files leaves the list as it was, unasked.
+  std::vector<std::pair<Text, Bytes>> files;
   for (const Text& path : DroppedPaths(paths)) {
     Text problem;
-    const std::optional<Bytes> bytes = ReadReadableFile(path, &problem);
+    std::optional<Bytes> bytes = ReadTextFile(path, &problem);
     if (!bytes) {
       ShowMessage(units.dialogs(), problem, message_flags::kIconError);
       continue;
     }
+    files.emplace_back(path, std::move(*bytes));
+  }
+  if (files.empty()) return;
+  AskToClearList(units, grid);
+  for (const auto& [path, bytes] : files) {
     // A file too large for the memory keeps the rows that fitted and says so.
     try {
-      for (Text& line : SplitListLines(bytes->view())) {
-        std::vector<Text> cells;
-        cells.reserve(2);
-        cells.push_back(ToText(grid.ItemCount() + 1));
-        cells.push_back(std::move(line));
-        grid.AppendRow(std::move(cells));
-      }
+      AppendListRows(grid, SplitListLines(bytes.view()));
     } catch (const std::bad_alloc&) {
       ShowMessage(units.dialogs(), FromUtf8("内存不足：") + path, message_flags::kIconError);
     }
@@ -113,7 +135,7 @@ void LoadList(Units& units, Unit grid_unit, const Text& paths) {
 std::string_view DecodeListText(std::string_view file_bytes, std::string& storage,
                                 InputEncoding how, DetectedEncoding* detected,
                                 const std::function<void(std::size_t)>& scanned) {
-  return DecodeInputView(TextBeforeZero(file_bytes, scanned), storage, how, detected);
+  return DecodeInputView(InputTextBeforeZero(file_bytes, how, scanned), storage, how, detected);
 }
 
 TextArray SplitListLines(std::string_view file_bytes, InputEncoding how) {
@@ -192,6 +214,11 @@ void OnMergeClicked(Units& units) {
   Text datum;
   if (fixed_datum) {
     datum = units.EditText(Unit::编辑框1);
+    // Lines of A with nothing joined to them would be appended as "a@qq.com||".
+    if (datum.empty()) {
+      ReportNothingDone(units, FromUtf8("共用数据为空，请先填写共用数据"));
+      return;
+    }
   } else {
     const int nb = b.ItemCount();
     if (na != nb &&
@@ -203,63 +230,94 @@ void OnMergeClicked(Units& units) {
     n = std::min(na, nb);
   }
 
-  std::optional<SaveFolder> folder;  // none when there is nothing to append
-  if (n > 0) {
-    folder = units.ChooseSaveFolder();
-    const Text path = MergeOutputPath(folder->path);
-    bool ok = false;
-    bool partial_line = false;  // the file ended in half a line
-    std::atomic<bool> waiting{false};
-    // The grids only change in handlers, and none runs beside this one.
-    const bool finished = units.RunLongWork(
-        [&](WorkProgress& progress) {
-          MergeFile out(path);
-          // Waiting for another program's lock can be cancelled too; the lines then wait
-          // nowhere, and a cancel later takes back what was appended (`OutputFile`).
-          ok = out.Open([&] {
-            waiting = true;
-            progress.Step(0, static_cast<std::uint64_t>(n));
-          });
-          waiting = false;
-          // Cells are read row by row and copied at once.
-          for (int r = 0; ok && r < n; ++r) {
-            if (fixed_datum) {
-              AppendJoinedLine(a.CellView(r, 1), datum.view(), JoinMode::kDatum, out.buffer());
-            } else {
-              AppendJoinedLine(a.CellView(r, 1), b.CellView(r, 1), JoinMode::kPair, out.buffer());
-            }
-            ok = out.FlushIfFull();
-            progress.Step(static_cast<std::uint64_t>(r) + 1, static_cast<std::uint64_t>(n));
+  if (n == 0) {
+    ReportNothingDone(units, FromUtf8("B 没有资料，没有可合并的行"));
+    return;
+  }
+  const SaveFolder folder = units.ChooseSaveFolder();
+  const Text path = MergeOutputPath(folder.path);
+  bool ok = false;
+  Text failure;
+  bool partial_line = false;  // the file ended in half a line
+  std::atomic<bool> waiting{false};
+  // The grids only change in handlers, and none runs beside this one.
+  const bool finished = units.RunLongWork(
+      [&](WorkProgress& progress) {
+        MergeFile out(path);
+        // Waiting for another program's lock can be cancelled too; the lines then wait
+        // nowhere, and a cancel later takes back what was appended (`OutputFile`).
+        ok = out.Open([&] {
+          waiting = true;
+          progress.Step(0, static_cast<std::uint64_t>(n));
+        });
+        waiting = false;
+        // Cells are read row by row and copied at once.
+        for (int r = 0; ok && r < n; ++r) {
+          if (fixed_datum) {
+            AppendJoinedLine(a.CellView(r, 1), datum.view(), JoinMode::kDatum, out.buffer());
+          } else {
+            AppendJoinedLine(a.CellView(r, 1), b.CellView(r, 1), JoinMode::kPair, out.buffer());
           }
-          ok = ok && out.Close();
-          partial_line = out.ended_partial_line();
-        },
-        // "n/r" in 标签2 as the rows go.
-        {Unit::标签2, [&waiting, total = ToText(n) + "/"](std::uint64_t r, std::uint64_t) {
-           return waiting ? FromUtf8("等待其他程序写完合并数据.txt……")
-                          : total + ToText(static_cast<int>(r));
-         }});
-    if (!finished) {
-      units.SetCaption(Unit::标签2, FromUtf8("已取消"));
-      return;
-    }
-    if (!ok) {
-      ShowMessage(units.dialogs(), FromUtf8("保存失败：") + path, message_flags::kIconError);
-      return;
-    }
-    if (partial_line) {
-      ShowMessage(units.dialogs(),
-                  FromUtf8("合并数据.txt 的最后一行不完整（之前的写入被中断），本次合并的数据"
-                           "从新的一行开始。"),
-                  message_flags::kIconWarning);
-    }
+          ok = out.FlushIfFull();
+          progress.Step(static_cast<std::uint64_t>(r) + 1, static_cast<std::uint64_t>(n));
+        }
+        ok = ok && out.Close();
+        if (!ok) failure = out.Failure(path);
+        partial_line = out.ended_partial_line();
+      },
+      // "n/r" in 标签2 as the rows go.
+      {Unit::标签2, [&waiting, total = ToText(n) + "/"](std::uint64_t r, std::uint64_t) {
+         return waiting ? FromUtf8("等待其他程序写完合并数据.txt……")
+                        : total + ToText(static_cast<int>(r));
+       }});
+  if (!finished) {
+    units.SetCaption(Unit::标签2, FromUtf8("已取消"));
+    return;
+  }
+  if (!ok) {
+    ShowMessage(units.dialogs(), failure, message_flags::kIconError);
+    return;
+  }
+  if (partial_line) {
+    ShowMessage(units.dialogs(),
+                FromUtf8("合并数据.txt 的最后一行不完整（之前的写入被中断），本次合并的数据"
+                         "从新的一行开始。"),
+                message_flags::kIconWarning);
   }
   units.SetCaption(Unit::标签2, FromUtf8("处理OK！"));
-  if (folder) ShowSaved(units.dialogs(), *folder, Text());
+  ShowSaved(units.dialogs(), folder, FromUtf8("处理OK！"),
+            CountedText("已合并 ", static_cast<std::uint64_t>(n), " 行"), path);
 }
 
 void OnListADropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框A, paths); }
 
 void OnListBDropped(Units& units, const Text& paths) { LoadList(units, Unit::超级列表框b, paths); }
+
+namespace {
+
+void ImportList(Units& units, Unit grid) {
+  CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
+  if (AskFileToOpen(units.dialogs(), dialog)) LoadList(units, grid, dialog.file_name);
+}
+
+void PasteList(Units& units, Unit grid_unit, const Text& text) {
+  if (text.empty()) return;
+  GridData& grid = units.Grid(grid_unit);
+  AskToClearList(units, grid);
+  TextArray lines;
+  std::string_view rest = text.view();
+  for (std::string_view line; NextLine(rest, line);) lines.emplace_back(line);
+  AppendListRows(grid, std::move(lines));
+}
+
+}  // namespace
+
+void OnImportAClicked(Units& units) { ImportList(units, Unit::超级列表框A); }
+
+void OnImportBClicked(Units& units) { ImportList(units, Unit::超级列表框b); }
+
+void OnListAPasted(Units& units, const Text& text) { PasteList(units, Unit::超级列表框A, text); }
+
+void OnListBPasted(Units& units, const Text& text) { PasteList(units, Unit::超级列表框b, text); }
 
 }  // namespace lanzhou

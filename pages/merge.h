@@ -1,5 +1,5 @@
-// The A/B merge page: lists A and B loaded by drop, joined line by line (or every line of A
-// with one fixed datum) and appended to 合并数据.txt in the program's directory.
+// The A/B merge page: lists A and B loaded by drop, file dialog or paste, joined line by line (or
+// every line of A with one fixed datum) and appended to 合并数据.txt in the program's directory.
 //
 // The pure operations below are shared with the command-line companion; the handlers read
 // and write the window only through `Units`.
@@ -97,6 +97,15 @@ void OnMergeClicked(Units& units);
 // every file in order: caption (row number) in column 0, the whole line in column 1.
 void OnListADropped(Units& units, const Text& paths);
 void OnListBDropped(Units& units, const Text& paths);
+// 按钮_导入A / 按钮_导入b clicked: the file picked in 通用对话框1 (as 导入资料 asks for one)
+// loads as if it had been dropped on the list.
+void OnImportAClicked(Units& units);
+void OnImportBClicked(Units& units);
+// Text pasted on 超级列表框A / 超级列表框b: after the same question as a drop, one row per line
+// of `text` (GB18030, lines ended as text/lines.h reads them); nothing for an empty text.
+//   OnListAPasted(units, "x1\r\nx2\n")  -> rows {"1", "x1"}, {"2", "x2"}
+void OnListAPasted(Units& units, const Text& text);
+void OnListBPasted(Units& units, const Text& text);
 
 }  // namespace lanzhou
 

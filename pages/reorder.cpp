@@ -131,8 +131,8 @@ class ExportOut {
   void WriteWaiting() {
     const std::size_t from = std::max(searched_, start_);
     if (out_.size() - from <= keep_) return;
-    std::size_t cut = out_.size() - keep_;
-    while (cut > from && static_cast<unsigned char>(out_[cut - 1]) >= 0x80) --cut;
+    const std::size_t end = out_.size() - keep_;
+    const std::size_t cut = end - LeadRunBefore(out_, from, end);
     if (cut == from) {
       searched_ = out_.size() - keep_;  // no ASCII byte there: looked at again never
       return;
@@ -270,6 +270,11 @@ bool ImportFile(Units& units, const Text& path) {
           read = LoadDelimitedFile(
               path, ImportDelimiter(), loaded, [&](std::size_t rows) { progress.Step(rows); },
               &problem);
+        } catch (const TooManyColumns& e) {
+          problem = FromUtf8("第") + ToText(static_cast<std::int64_t>(e.line)) +
+                    FromUtf8("行的列数超过表格最多能显示的") +
+                    ToText(static_cast<std::int64_t>(kMostImportedColumns)) + FromUtf8("列：") +
+                    path;
         } catch (const std::bad_alloc&) {
           problem = FromUtf8("内存不足：") + path;
         } catch (const WorkCancelled&) {
@@ -314,7 +319,7 @@ void LoadDelimitedBytes(std::string_view file_bytes, const Text& delimiter, Grid
     SplitFields(line, delimiter.view(), fields, kMostImportedColumns + 1);
     // A line that would make more columns than a grid can show is refused before its cells
     // are made: each would cost many times its bytes.
-    if (fields.size() > kMostImportedColumns) throw std::bad_alloc();
+    if (fields.size() > kMostImportedColumns) throw TooManyColumns(rows + 1);
     while (grid.ColumnCount() < static_cast<int>(fields.size())) {
       grid.InsertColumn(-1, ToText(grid.ColumnCount() + 1), 50);
     }
@@ -330,7 +335,7 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
                        const std::function<void(std::size_t)>& row_added, Text* problem,
                        InputEncoding how) {
   // Opened for reading only: a read-only input imports, and no input is ever changed.
-  const std::optional<Bytes> bytes = ReadReadableFile(path, problem);
+  const std::optional<Bytes> bytes = ReadTextFile(path, problem);
   if (!bytes) return false;
   LoadDelimitedBytes(bytes->view(), delimiter, grid, row_added, how);
   return true;
@@ -338,15 +343,13 @@ bool LoadDelimitedFile(const Text& path, const Text& delimiter, GridData& grid,
 
 std::vector<int> ParseColumnOrder(const Text& order) {
   // A number beyond int names no column, as one beyond the last column does.
-  return ReadNumberList(order, ',');
+  return ReadNumberList(order).value_or(std::vector<int>());
 }
 
 Text OrderProblem(const Text& order, int column_count) {
   const std::vector<int> numbers = ParseColumnOrder(order);
-  if (std::ranges::none_of(numbers, [](int n) { return n >= 1; })) {
-    return FromUtf8("请输入要排序的列号，如 3,1");
-  }
-  if (std::ranges::none_of(numbers, [&](int n) { return n >= 1 && n <= column_count; })) {
+  if (numbers.empty()) return FromUtf8("请输入要排序的列号，如 3,1");
+  if (std::ranges::none_of(numbers, [&](int n) { return n <= column_count; })) {
     return FromUtf8("请输入1到") + ToText(column_count) + FromUtf8("之间的列号");
   }
   return Text();
@@ -500,14 +503,7 @@ std::vector<std::string_view> DelimitedPieces(
 void OnImportClicked(Units& units) {
   if (!AskImportDelimiter(units)) return;
   CommonDialog& dialog = units.FileDialog(Unit::通用对话框1);
-  dialog.kind = 0;
-  // The folder of the file picked last, else (empty) the home folder: an installed program's
-  // own directory holds none of the user's files, and looking must create no folder.
-  const std::size_t slash = dialog.file_name.view().rfind('/');
-  dialog.initial_folder =
-      slash == std::string_view::npos ? Text() : Text(dialog.file_name.view().substr(0, slash));
-  dialog.filter = FromUtf8("文本文件|*.txt|所有文件|*");
-  if (!units.dialogs().ShowCommonDialog(dialog)) return;
+  if (!AskFileToOpen(units.dialogs(), dialog)) return;
   if (!ImportFile(units, dialog.file_name)) return;
 
   units.SetEditText(Unit::编辑框_列, AllColumnsOrder(units.Grid(kGrid).ColumnCount()));
@@ -522,7 +518,10 @@ void OnImportDropped(Units& units, const Text& paths) {
 
 void OnExportClicked(Units& units) {
   const GridData& grid = units.Grid(kGrid);
-  if (grid.ItemCount() == 0) return;
+  if (grid.ItemCount() == 0) {
+    ReportNothingDone(units, FromUtf8("请先导入资料！"));
+    return;
+  }
   // An order that names no column of the grid would save a file of empty lines: refused
   // before anything is asked.
   if (const Text problem = OrderProblem(units.EditText(Unit::编辑框_列), grid.ColumnCount());
@@ -534,7 +533,7 @@ void OnExportClicked(Units& units) {
   Text delimiter;
   InputBox(units.dialogs(), FromUtf8("请输入导出的分隔符!"), Text(), Text("|"), &delimiter, 1);
   const Text order = units.EditText(Unit::编辑框_列);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("处理后_"));
+  ResultFile file = ChooseResultFile(units, FromUtf8("处理后_"));
   bool written = false;
   // The grid only changes in handlers, and none runs beside this one.
   if (!units.RunLongWork([&](WorkProgress& progress) {
@@ -542,13 +541,15 @@ void OnExportClicked(Units& units) {
           progress.Step(static_cast<std::uint64_t>(rows),
                         static_cast<std::uint64_t>(grid.ItemCount()));
         });
-        written = WriteToFile(file.path, {content}, [&](std::size_t done, std::size_t total) {
+        written = SaveResultFile(file, {content}, [&](std::size_t done, std::size_t total) {
           progress.Step(done, total);
         });
       })) {
+    ReportCancelled(units);
     return;
   }
-  ReportSave(units, file, written, FromUtf8("导出数据成功！！！"));
+  ReportSave(units, file, written, FromUtf8("导出数据成功！！！"),
+             CountedText("已保存 ", static_cast<std::uint64_t>(grid.ItemCount()), " 行"));
 }
 
 void OnClearClicked(Units& units) {

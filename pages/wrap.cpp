@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -17,6 +16,7 @@
 #include "run/ordered_pipeline.h"
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
+#include "text/lines.h"
 #include "text/text_primitives.h"
 #include "ui/dialogs.h"
 
@@ -459,22 +459,23 @@ bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, i
 
 int WrapWidth(const Text& typed) {
   const double number = ToNumber(typed);
-  // Below 1 (NaN too) or beyond int: no width at all, rather than one wrapped or clamped.
-  if (!(number >= 1) || number >= static_cast<double>(INT_MAX) + 1) return 0;
+  // Below 1 (NaN too) or beyond the limit: no width at all, rather than one clamped.
+  if (!(number >= 1) || number >= kMaxWrapWidth + 1) return 0;
   return static_cast<int>(number);
 }
 
 void OnWrapClicked(Units& units) {
   const int width = WrapWidth(units.EditText(Unit::字数_编辑框));
   if (width < 1) {
-    ShowMessage(units.dialogs(), FromUtf8("请输入1到2147483647之间的每行字符数"),
+    ShowMessage(units.dialogs(), FromUtf8("请输入1到10000之间的每行字符数"),
                 message_flags::kIconWarning);
     return;
   }
 
   const bool filter = units.IsTicked(Unit::选择框2);
   const Text input = units.EditText(Unit::被折行_编辑框);
-  const ResultFile file = ChooseResultFile(units, FromUtf8("折行后_"));
+  if (RefuseEmptyInput(units, input)) return;
+  ResultFile file = ChooseResultFile(units, FromUtf8("折行后_"));
   Text cleaned;
   Text wrapped;
   bool written = false;
@@ -489,15 +490,17 @@ void OnWrapClicked(Units& units) {
               return true;
             },
             [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
-        written =
-            WriteToFile(file.path, {ToBytes(wrapped)},
-                        [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
+        written = SaveResultFile(
+            file, {ToBytes(wrapped)},
+            [&](std::size_t done, std::size_t total) { progress.Step(done, total); });
       })) {
+    ReportCancelled(units);
     return;
   }
   units.ReplaceEditText(Unit::被折行_编辑框, cleaned);
   units.SetEditText(Unit::替换后_编辑框, wrapped);
-  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"));
+  ReportSave(units, file, written, FromUtf8("处理完毕，已保存在软件所在目录下"),
+             CountedText("已保存 ", CountLines(wrapped.view()), " 行"));
 }
 
 }  // namespace lanzhou

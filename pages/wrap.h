@@ -54,15 +54,10 @@ enum class WrapCleaning { kNone, kLineBreaks, kLineBreaksAndPunctuation };
 // `text` at a time, and `progress(done, total)` with the bytes of `text` done so far. Returns
 // false as soon as `write` does.
 //
-// Each piece is cleaned on its own, cut where no removal can reach across (after an ASCII
-// character that none takes, or in Chinese text after a two-byte character), so no cleaned
-// copy of the whole text is made. Where a line is cut depends only on where it starts, but
-// where it starts depends on the line before; so each thread wraps its piece from a guessed
-// line start, and the pieces are checked in order: a piece is kept from the first line start
-// its guess shares with the true lines (on prose, within a line or two) and wrapped again up
-// to there. A text that never lets the two meet (one long run of two-byte characters) costs
-// its serial time. The bytes written are those of `WrapText(CleanForWrap(text))` for every
-// thread count and piece size.
+// The bytes written are those of `WrapText(CleanForWrap(text))` for every thread count and
+// piece size, and no cleaned copy of the whole text is made. Each thread wraps its piece from
+// a guessed line start, kept from the first line start it shares with the true lines: a text
+// where they never meet (one long run of two-byte characters) costs its serial time.
 //
 //   std::string out;
 //   WriteWrappedText("abcd\r\nefghij", 4, WrapCleaning::kLineBreaks, 2,
@@ -73,16 +68,19 @@ bool WriteWrappedText(std::string_view text, int width, WrapCleaning cleaning, i
                       const std::function<void(std::size_t, std::size_t)>& progress = {},
                       std::size_t piece_bytes = std::size_t{256} << 10);
 
+// The widest line a wrap makes, in bytes: wider is no longer a line anyone reads, and a typo
+// of one digit too many should be caught rather than give one unwrapped line.
+inline constexpr int kMaxWrapWidth = 10000;
+
 // The width typed into 字数_编辑框 as the page reads it: `ToNumber` (full-width digits
-// accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond the
-// int range.
+// accepted) truncated toward zero; 0 (no width) when it is below 1, no number, or beyond
+// `kMaxWrapWidth`.
 //   WrapWidth("40") == 40; WrapWidth("５") == 5; WrapWidth("0.5") == 0;
-//   WrapWidth("2147483647") == 2147483647; WrapWidth("4294967297") == 0
+//   WrapWidth("10000") == 10000; WrapWidth("10001") == 0
 int WrapWidth(const Text& typed);
 
-// 按钮2 clicked: with a width of at least 1 in 字数_编辑框, cleans 被折行_编辑框 (leaving the
-// cleaned text there), puts the wrapped text into 替换后_编辑框 and saves it as
-// 折行后_<time>.txt in the save folder (`SaveResult`). Any other width only shows a message.
+// 按钮2 clicked: with a width of at least 1, cleans 被折行_编辑框 in place, puts the wrapped
+// text into 替换后_编辑框 and saves 折行后_<time>.txt; any other width only shows a message.
 void OnWrapClicked(Units& units);
 
 }  // namespace lanzhou

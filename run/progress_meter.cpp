@@ -64,8 +64,9 @@ std::string ProgressMeter::ProgressLine(const std::string& label, std::uint64_t 
   const double secs = std::chrono::duration<double>(elapsed).count();
   const double rate = secs > 0 ? static_cast<double>(done) / secs : 0;
   std::string line = label + " [" + std::string(filled, '#') +
-                     std::string(kBarWidth - filled, '.') + "]  " + Size(done) + " / " +
-                     Size(total) + "  " + Size(rate) + "/s";
+                     std::string(kBarWidth - filled, '.') + "]  " +
+                     Size(static_cast<double>(done)) + " / " + Size(static_cast<double>(total)) +
+                     "  " + Size(rate) + "/s";
   if (rate > 0) line += "  " + Duration(static_cast<double>(total - done) / rate) + " left";
   if (width > 1 && line.size() >= static_cast<std::size_t>(width)) line.resize(width - 1);
   return line;

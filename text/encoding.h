@@ -1,6 +1,8 @@
 // The one place where text changes encoding: GB18030 (`Text`) <-> UTF-8 (file names, Qt,
-// source-code literals), on glibc's iconv. Out of memory, a conversion throws std::bad_alloc,
-// also where a thread's first one cannot open its iconv descriptor.
+// source-code literals) by a converter of its own with glibc's tables, and UTF-16 and Big5
+// input into GB18030. Out of memory, a conversion throws std::bad_alloc, also where the first
+// one cannot build the converter's tables or a thread's first Big5 one cannot open its iconv
+// descriptor.
 #ifndef LANZHOU_TEXT_ENCODING_H_
 #define LANZHOU_TEXT_ENCODING_H_
 
@@ -21,9 +23,11 @@ namespace lanzhou {
 // take the two-byte codes that GB18030 gave them before its standard characters replaced them,
 // so ToUtf8 gives back the standard characters (A6 D9 is U+FE10).
 Text FromUtf8(std::string_view utf8);
-// GB18030 -> UTF-8. A byte sequence that is not GB18030 becomes U+FFFD.
+// GB18030 -> UTF-8. A byte sequence that is not GB18030 becomes U+FFFD, one for each byte
+// it starts with; `*replaced` (when given) grows by their number. ToUtf8("\xFF\x81") is two
+// U+FFFD (6 bytes), with *replaced += 2.
 std::string ToUtf8(const Text& text);
-std::string ToUtf8(std::string_view gb18030);
+std::string ToUtf8(std::string_view gb18030, std::size_t* replaced = nullptr);
 
 // The end of the run of bytes below 0x80 that starts at `bytes[from]`, eight bytes at a time:
 // such bytes read the same as GBK, GB18030 and UTF-8. AsciiRunEnd("ab\xD6\xD0c", 0) == 2
@@ -41,10 +45,14 @@ std::size_t ValidUtf8Length(std::string_view bytes);
 std::size_t ValidUtf8Length(std::string_view bytes,
                             const std::function<void(std::size_t)>& scanned);
 
-enum class InputEncoding { kAuto, kGbk, kUtf8 };
+// UTF-16 and Big5 input is converted into GB18030 as UTF-8 is; a UTF-16 file reports
+// DetectedEncoding::kUtf8 (a Unicode file, whose results "in the input's encoding" are UTF-8),
+// a Big5 file kGbk (results in GB18030, which holds every Big5 character).
+enum class InputEncoding { kAuto, kGbk, kUtf8, kUtf16Le, kUtf16Be, kBig5 };
 enum class DetectedEncoding { kGbk, kUtf8 };
 
-// How an input file's bytes are read with InputEncoding::kAuto: a UTF-8 byte-order mark means
+// How an input file's bytes are read with InputEncoding::kAuto: a UTF-16 byte-order mark
+// (FF FE, FE FF: neither starts GBK text) means UTF-16; a UTF-8 byte-order mark means
 // UTF-8; bytes that are not valid UTF-8, and ASCII alone, are GBK/GB18030; bytes valid in both
 // are whichever reading is the more plausible text (text/encoding_detect.h), so that a
 // short GBK list such as 谢谢 (which UTF-8 would read as лл) stays GBK.
@@ -52,6 +60,13 @@ enum class DetectedEncoding { kGbk, kUtf8 };
 // is checked a step at a time with `scanned` as for `ValidUtf8Length`.
 DetectedEncoding DetectInputEncoding(std::string_view bytes,
                                      const std::function<void(std::size_t)>& scanned = nullptr);
+
+// The kAuto decision as far as the start of `bytes` decides it: true when they are UTF-8
+// should the rest be valid UTF-8 too, which `unchecked` then says is still to be seen (it is
+// false for a UTF-8 byte-order mark, which decides alone). For callers that convert a large
+// input a piece at a time: the conversion is then the check, and bytes that turn out not to be
+// UTF-8 are read as GBK, as `DetectInputEncoding` would have said.
+bool StartReadsAsUtf8(std::string_view bytes, bool& unchecked);
 
 // Where bytes that have to be UTF-8 stop being UTF-8. They have to be when read as
 // InputEncoding::kUtf8, or as kAuto when a UTF-8 byte-order mark announces UTF-8. The offset
@@ -67,6 +82,17 @@ std::optional<std::size_t> InvalidRequiredUtf8(
     std::string_view bytes, InputEncoding how,
     const std::function<void(std::size_t)>& scanned = nullptr);
 
+// The encoding `bytes` are read in: `how`, or with kAuto the UTF-16 their byte-order mark
+// names (kAuto stays when there is none).
+InputEncoding EncodingByMark(std::string_view bytes, InputEncoding how);
+
+// The part of an input's bytes that is its text: up to the first zero byte (`TextBeforeZero`,
+// text/lines.h), or for UTF-16 (named, or by its mark) up to the first zero code unit.
+//   InputTextBeforeZero("a\0b", InputEncoding::kAuto) == "a"
+//   InputTextBeforeZero("\xFF\xFE" "a\0\0\0b\0", InputEncoding::kAuto) == "\xFF\xFE" "a\0"
+std::string_view InputTextBeforeZero(std::string_view bytes, InputEncoding how,
+                                     const std::function<void(std::size_t)>& scanned = nullptr);
+
 // An input file's text, decoded into GB18030 by `DecodeInputText`.
 struct DecodedInput {
   // A view of the bytes given (GBK/GB18030 needs no change) or of the caller's storage.
@@ -77,12 +103,16 @@ struct DecodedInput {
   // `InvalidRequiredUtf8` finds it but looking past zero bytes too; `text` is then empty, and
   // a caller reports the offset instead of reading on.
   std::optional<std::size_t> invalid_utf8_at;
+  // UTF-16 or Big5: the bytes that were not valid in it and became U+FFFD (a lone surrogate
+  // counts its two bytes, an odd last byte one).
+  std::size_t replaced = 0;
 };
 
 // Decodes the bytes of an input file into GB18030: as `how` says, or, with kAuto, as
 // `DetectInputEncoding` decides. UTF-8 loses its byte-order mark and is converted into
-// `storage`; GBK/GB18030 comes back unchanged as a view of `bytes`, without a copy. Zero bytes
-// are kept: callers that read lines stop at them as the line readers define.
+// `storage`, as are UTF-16 (without its mark) and Big5; GBK/GB18030 comes back unchanged as a view
+// of `bytes`, without a copy. Zero bytes are kept: callers that read lines stop at them as the line
+// readers define.
 //
 //   std::string storage;
 //   DecodeInputText("a\xD6\xD0", storage).text             -> "a\xD6\xD0" (a view of the argument)

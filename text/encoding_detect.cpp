@@ -251,43 +251,6 @@ constexpr int kMostCharacters = 1 << 14;
 
 }  // namespace
 
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
-  const unsigned char b = p[0];
-  if (b < 0x80) return 1;
-  std::size_t len;
-  unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
-  if (b >= 0xC2 && b <= 0xDF) {
-    len = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    len = 3;
-    if (b == 0xE0) lo = 0xA0;  // no overlong forms
-    if (b == 0xED) hi = 0x9F;  // no surrogates
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    len = 4;
-    if (b == 0xF0) lo = 0x90;
-    if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (s.size() - i < len || p[1] < lo || p[1] > hi) return 0;
-  for (std::size_t k = 2; k < len; ++k) {
-    if (p[k] < 0x80 || p[k] > 0xBF) return 0;
-  }
-  return len;
-}
-
-char32_t Utf8CodePoint(const unsigned char* p, std::size_t len) {
-  switch (len) {
-    case 2:
-      return (p[0] & 0x1F) << 6 | (p[1] & 0x3F);
-    case 3:
-      return (p[0] & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
-    default:
-      return (p[0] & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
-  }
-}
-
 EncodingGuess GuessEncoding(std::string_view s) {
   const auto* b = reinterpret_cast<const unsigned char*>(s.data());
   const std::size_t n = s.size();
@@ -336,6 +299,21 @@ EncodingGuess GuessEncoding(std::string_view s) {
   utf8.Add({kBoundary, 0});
   gbk.Add({kBoundary, 0});
   return {utf8.cost + kGbkPrior < gbk.cost, n};
+}
+
+UnlikelyShare UnlikelyGbkCharacters(std::string_view gbk, std::size_t sample) {
+  const std::string_view s = gbk.substr(0, sample);
+  const auto* b = reinterpret_cast<const unsigned char*>(s.data());
+  UnlikelyShare share;
+  for (std::size_t i = AsciiRunEnd(s); i < s.size(); i = AsciiRunEnd(s, i)) {
+    const std::size_t len = CharLength(s, i);
+    Char c{kOther, kBroken};
+    if (len == 2) c = GbkChar(b[i], b[i + 1]);
+    ++share.characters;
+    if (c.type == kOther) ++share.unlikely;
+    i += len;
+  }
+  return share;
 }
 
 }  // namespace lanzhou

@@ -36,9 +36,54 @@ namespace lanzhou {
 // The length of the well-formed UTF-8 sequence starting at `s[i]` (1 for ASCII), or 0 when
 // none starts there: shortest forms only, no surrogates, nothing above U+10FFFF, nothing cut
 // off by the end. `i` < s.size().
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i);
+inline std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+  const unsigned char b = p[0];
+  if (b < 0x80) return 1;
+  std::size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+  if (b >= 0xC2 && b <= 0xDF) {
+    len = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    len = 3;
+    if (b == 0xE0) lo = 0xA0;  // no overlong forms
+    if (b == 0xED) hi = 0x9F;  // no surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    len = 4;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (s.size() - i < len || p[1] < lo || p[1] > hi) return 0;
+  for (std::size_t k = 2; k < len; ++k) {
+    if (p[k] < 0x80 || p[k] > 0xBF) return 0;
+  }
+  return len;
+}
 // The code point of the well-formed sequence of `len` bytes (2 to 4) starting at `p`.
-char32_t Utf8CodePoint(const unsigned char* p, std::size_t len);
+inline char32_t Utf8CodePoint(const unsigned char* p, std::size_t len) {
+  switch (len) {
+    case 2:
+      return (p[0] & 0x1F) << 6 | (p[1] & 0x3F);
+    case 3:
+      return (p[0] & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+    default:
+      return (p[0] & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+  }
+}
+
+// The code point of the well-formed three-byte sequence at `s[i]` (U+0800..U+FFFF but the
+// surrogates), or 0 where none starts there: what `Utf8SequenceLength` == 3 and
+// `Utf8CodePoint` give, in fewer steps for the converter's commonest case (all of Chinese).
+//   ThreeByteUtf8At("\xE4\xB8\xAD", 0) == U'中';   ThreeByteUtf8At("\xED\xA0\x80", 0) == 0
+inline char32_t ThreeByteUtf8At(std::string_view s, std::size_t i) {
+  if (s.size() - i < 3) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+  if ((p[0] & 0xF0) != 0xE0 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
+  const char32_t c = Utf8CodePoint(p, 3);
+  return c >= 0x800 && (c < 0xD800 || c >= 0xE000) ? c : 0;
+}
 
 struct EncodingGuess {
   bool utf8 = false;
@@ -50,6 +95,20 @@ struct EncodingGuess {
 // Which reading of `bytes` (with no byte-order mark) is the more plausible text. Bytes that
 // are not valid UTF-8 where the detector reads, and ASCII alone, are GBK.
 EncodingGuess GuessEncoding(std::string_view bytes);
+
+// How many of the characters of GBK text (ASCII aside) Chinese text seldom holds: bytes that
+// are no GBK character, user-defined codes, kana, box drawing, pinyin letters. Big5 read as
+// GBK is about half such characters (its commonest hanzi fall on GBK's kana and user-defined
+// rows); Chinese GBK text, simplified or traditional, has next to none. Only the first
+// `sample` bytes are read, so the cost does not grow with the input.
+//   UnlikelyGbkCharacters(FromUtf8("用户一")) == {3, 0}
+//   UnlikelyGbkCharacters("\xA4\xA4\xA4\xE5") == {2, 2}   (中文 in Big5: ぁ and user-defined)
+struct UnlikelyShare {
+  std::size_t characters = 0;
+  std::size_t unlikely = 0;
+  bool operator==(const UnlikelyShare&) const = default;
+};
+UnlikelyShare UnlikelyGbkCharacters(std::string_view gbk, std::size_t sample = 1 << 20);
 
 }  // namespace lanzhou
 

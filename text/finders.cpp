@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
@@ -22,12 +24,26 @@ constexpr unsigned char kWide = 0x80;  // a two-byte character with no ASCII for
 constexpr unsigned char kHan = 0x81;   // a Chinese character, which may stand in a domain name
 
 struct Shadow {
+  std::string_view line;
   std::string chars;
-  std::vector<std::uint32_t> offsets;  // where each character starts; one more: the end
+  // Where every kMarkEvery-th character starts (one more: for the end): a byte per character
+  // and a little, where an offset for each would cost four bytes more.
+  static constexpr std::size_t kMarkEvery = 64;
+  std::vector<std::uint32_t> marks;
 
   std::size_t size() const { return chars.size(); }
   unsigned char at(std::size_t i) const {
     return i < chars.size() ? static_cast<unsigned char>(chars[i]) : 0;
+  }
+  // Where character `k` (<= size(); size() is the end) starts in the line, stepping on from
+  // character `from` at byte `from_byte` when that is nearer than the mark before `k`.
+  std::size_t Offset(std::size_t k, std::size_t from = 0, std::size_t from_byte = 0) const {
+    if (k < from || k - from > k % kMarkEvery) {
+      from = k - k % kMarkEvery;
+      from_byte = marks[k / kMarkEvery];
+    }
+    for (; from < k; ++from) from_byte += WholeCharLength(line, from_byte);
+    return from_byte;
   }
 };
 
@@ -41,15 +57,15 @@ bool IsHan(unsigned char lead, unsigned char trail) {
 // sequence is one character, like any other that is not ASCII.
 void MakeShadow(std::string_view line, Shadow& shadow) {
   line = line.substr(0, UINT32_MAX - 1);
+  shadow.line = line;
   shadow.chars.resize(line.size());
-  shadow.offsets.resize(line.size() + 1);
+  shadow.marks.clear();
   char* chars = shadow.chars.data();
-  std::uint32_t* offsets = shadow.offsets.data();
   std::size_t n = 0;
   const std::size_t size = line.size();
   for (std::size_t i = 0; i < size;) {
+    if (n % Shadow::kMarkEvery == 0) shadow.marks.push_back(static_cast<std::uint32_t>(i));
     const auto lead = static_cast<unsigned char>(line[i]);
-    offsets[n] = static_cast<std::uint32_t>(i);
     if (!IsLeadByte(lead)) {
       chars[n++] = static_cast<char>(lead);
       ++i;
@@ -67,9 +83,8 @@ void MakeShadow(std::string_view line, Shadow& shadow) {
     chars[n++] = ascii != 0 ? ascii : static_cast<char>(IsHan(lead, trail) ? kHan : kWide);
     i += 2;
   }
-  offsets[n] = static_cast<std::uint32_t>(size);
+  if (n % Shadow::kMarkEvery == 0) shadow.marks.push_back(static_cast<std::uint32_t>(size));
   shadow.chars.resize(n);
-  shadow.offsets.resize(n + 1);
 }
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -94,6 +109,12 @@ struct Span {
   std::size_t begin;  // in characters
   std::size_t end;
 };
+
+// The kinds the rules find, each with its list of spans, in the order items at one start are
+// given (a pattern's matches come after them).
+constexpr std::array<FoundKind, 7> kRuleKinds = {
+    FoundKind::kPhone, FoundKind::kEmail,     FoundKind::kQq,  FoundKind::kId,
+    FoundKind::kUrl,   FoundKind::kInvalidId, FoundKind::kBank};
 
 // ---- phone ------------------------------------------------------------------------------
 
@@ -124,7 +145,7 @@ std::optional<std::size_t> MobileDigitsEnd(const Shadow& s, std::size_t p, std::
   return p;
 }
 
-void FindPhones(const Shadow& s, std::vector<Span>& spans, std::vector<std::string>& numbers) {
+void FindPhones(const Shadow& s, std::vector<Span>& spans) {
   std::string digits;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const unsigned char c = s.at(i);
@@ -144,7 +165,6 @@ void FindPhones(const Shadow& s, std::vector<Span>& spans, std::vector<std::stri
     if (!end && c != '+') end = MobileDigitsEnd(s, i, digits);
     if (!end) continue;
     spans.push_back({i, *end});
-    numbers.push_back(digits);
     i = *end - 1;
   }
 }
@@ -183,9 +203,11 @@ void FindQq(const Shadow& s, const std::vector<Span>& phones, std::vector<Span>&
 
 // ---- resident ID ------------------------------------------------------------------------
 
-// Every run standing alone shaped like an ID number: 17 digits and a digit or X, and with
-// `old_id` 15 digits; whether it is one is judged by the caller.
-void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
+// Every run standing alone shaped like an ID number (17 digits and a digit or X, and with
+// `old_id` 15 digits), into `valid` or `invalid` by `ResidentIdProblem` on `today`; a null
+// list is not wanted.
+void FindIds(const Shadow& s, bool old_id, DateTime today, std::vector<Span>* valid,
+             std::vector<Span>* invalid) {
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
     std::size_t j = i;
@@ -194,14 +216,17 @@ void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
     if (j - i == 17 && Lower(s.at(j)) == 'x') end = j + 1;
     const std::size_t begin = i;
     i = j - 1;
-    if (IsAlnum(s.at(end))) continue;
-    if (end - begin == 18 || (old_id && end - begin == 15)) spans.push_back({begin, end});
+    if (IsAlnum(s.at(end)) || !(end - begin == 18 || (old_id && end - begin == 15))) continue;
+    // The shadow of these characters is their ASCII form, full-width digits folded.
+    const std::string_view chars(s.chars.data() + begin, end - begin);
+    std::vector<Span>* list = ResidentIdProblem(chars, today) == IdProblem::kNone ? valid : invalid;
+    if (list != nullptr) list->push_back({begin, end});
   }
 }
 
 // ---- bank cards -------------------------------------------------------------------------
 
-void FindCards(const Shadow& s, std::vector<Span>& spans, std::vector<std::string>& numbers) {
+void FindCards(const Shadow& s, std::vector<Span>& spans) {
   std::string digits;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
@@ -225,7 +250,6 @@ void FindCards(const Shadow& s, std::vector<Span>& spans, std::vector<std::strin
     i = p - 1;
     if (IsAlnum(s.at(p)) || (separator != 0 && group > 4) || !IsBankCardNumber(digits)) continue;
     spans.push_back({begin, p});
-    numbers.push_back(digits);
   }
 }
 
@@ -249,8 +273,8 @@ std::size_t ChineseTopLevelAt(std::string_view line, const Shadow& s, std::size_
   for (const std::string& t : kTopLevels) {
     const std::size_t chars = t.size() / 2;
     if (chars > length || chars <= best) continue;
-    const std::size_t from = s.offsets[p];
-    if (line.substr(from, s.offsets[p + chars] - from) == t) best = chars;
+    const std::size_t from = s.Offset(p);
+    if (line.substr(from, s.Offset(p + chars, p, from) - from) == t) best = chars;
   }
   return best;
 }
@@ -361,17 +385,19 @@ void FindUrls(const Shadow& s, std::vector<Span>& spans) {
   }
 }
 
-// The folded form of characters [begin, end): ASCII where the shadow has it, the line's own
-// bytes for the rest.
-std::string FoldedItem(std::string_view line, const Shadow& s, Span span) {
+// The folded form of characters [begin, end), which start at byte `at` of the line: ASCII
+// where the shadow has it, the line's own bytes for the rest. `at` moves to the end.
+std::string FoldedItem(std::string_view line, const Shadow& s, Span span, std::size_t& at) {
   std::string out;
   for (std::size_t k = span.begin; k < span.end; ++k) {
     const unsigned char c = s.at(k);
+    const std::size_t length = IsLeadByte(line[at]) ? WholeCharLength(line, at) : 1;
     if (!IsLeadByte(c)) {
       out += static_cast<char>(c);
     } else {
-      out.append(line.substr(s.offsets[k], s.offsets[k + 1] - s.offsets[k]));
+      out.append(line.substr(at, length));
     }
+    at += length;
   }
   return out;
 }
@@ -455,7 +481,7 @@ struct LineCursor {
   }
 };
 
-void FindCustom(std::string_view line, const RE2& re, std::vector<FoundItem>& items) {
+void FindCustom(std::string_view line, const RE2& re, const std::function<void(FoundItem)>& found) {
   thread_local std::string utf8;
   utf8.clear();
   AppendUtf8Line(line, utf8);
@@ -472,8 +498,7 @@ void FindCustom(std::string_view line, const RE2& re, std::vector<FoundItem>& it
       const std::size_t b = static_cast<std::size_t>(taken.data() - utf8.data());
       const std::size_t begin = cursor.LineOffset(b);
       const std::size_t end = cursor.LineOffset(b + taken.size());
-      items.push_back(
-          {begin, end, FoundKind::kCustom, std::string(line.substr(begin, end - begin))});
+      found({begin, end, FoundKind::kCustom, std::string(line.substr(begin, end - begin))});
     }
     if (whole_end > whole_begin) {
       pos = whole_end;
@@ -509,6 +534,62 @@ bool PatternMatchesSingleBytes(const Text& pattern) {
 
 bool IsValidResidentId(std::string_view id) {
   return id.size() == 18 && ResidentIdProblem(id, Now()) == IdProblem::kNone;
+}
+
+Text CustomRuleProblem(const Text& pattern) {
+  RE2::Options options;
+  options.set_log_errors(false);
+  const RE2 re(ToUtf8(pattern), options);
+  if (re.ok()) return Text();
+  const char* what = "规则无法使用";
+  switch (re.error_code()) {
+    case RE2::ErrorBadEscape:
+      what = "无效的转义“\\”写法";
+      break;
+    case RE2::ErrorBadCharClass:
+      what = "无效的字符类";
+      break;
+    case RE2::ErrorBadCharRange:
+      what = "无效的字符范围";
+      break;
+    case RE2::ErrorMissingBracket:
+      what = "缺少右方括号“]”";
+      break;
+    case RE2::ErrorMissingParen:
+      what = "缺少右括号“)”";
+      break;
+    case RE2::ErrorUnexpectedParen:
+      what = "多了右括号“)”";
+      break;
+    case RE2::ErrorTrailingBackslash:
+      what = "末尾多了反斜杠“\\”";
+      break;
+    case RE2::ErrorRepeatArgument:
+      what = "重复符号（*、+、?）前面缺少内容";
+      break;
+    case RE2::ErrorRepeatSize:
+      what = "重复次数{}无效或太大";
+      break;
+    case RE2::ErrorRepeatOp:
+      what = "重复符号用法有误";
+      break;
+    case RE2::ErrorBadPerlOp:
+      what = "无效的“(?”写法";
+      break;
+    case RE2::ErrorBadUTF8:
+      what = "含无效的字符";
+      break;
+    case RE2::ErrorBadNamedCapture:
+      what = "无效的命名分组";
+      break;
+    case RE2::ErrorPatternTooLarge:
+      what = "规则太长或太复杂";
+      break;
+    default:
+      break;
+  }
+  const std::string& where = re.error_arg();
+  return FromUtf8(where.empty() ? std::string(what) : std::string(what) + "，出错处：" + where);
 }
 
 struct Finders::Impl {
@@ -558,67 +639,79 @@ bool Finders::Any() const {
 
 void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) const {
   items.clear();
+  FindInLine(line, [&items](FoundItem item) { items.push_back(std::move(item)); });
+}
+
+void Finders::FindInLine(std::string_view line, const std::function<void(FoundItem)>& found) const {
   const FinderChoice& c = impl_->choice;
+  // The spans of each rule, in order; they are merged as they are given, with a pattern's
+  // matches, so that no list of items of a whole line is ever held.
+  thread_local Shadow s;
+  thread_local std::array<std::vector<Span>, kRuleKinds.size()> spans;
+  std::array<std::size_t, kRuleKinds.size()> next{};
+  for (auto& list : spans) list.clear();
   if (c.phone || c.email || c.qq || c.id || c.url || c.invalid_id || c.bank) {
-    thread_local Shadow s;
-    thread_local std::vector<Span> spans;
-    thread_local std::vector<Span> phones;
-    thread_local std::vector<std::string> numbers;
     MakeShadow(line, s);
-    auto add = [&](FoundKind kind, Span span, std::string item) {
-      items.push_back({s.offsets[span.begin], s.offsets[span.end], kind, std::move(item)});
-    };
-    phones.clear();
-    numbers.clear();
-    if (c.phone || c.qq) FindPhones(s, phones, numbers);
-    if (c.phone) {
-      for (std::size_t k = 0; k < phones.size(); ++k) add(FoundKind::kPhone, phones[k], numbers[k]);
-    }
-    auto add_spans = [&](FoundKind kind) {
-      for (const Span& span : spans) add(kind, span, FoldedItem(line, s, span));
-      spans.clear();
-    };
-    spans.clear();
-    if (c.email) {
-      FindEmails(line, s, spans);
-      add_spans(FoundKind::kEmail);
-    }
-    if (c.qq) {
-      if (!c.phone) phones.clear();
-      FindQq(s, phones, spans);
-      add_spans(FoundKind::kQq);
-    }
+    auto& [phone, email, qq, id, url, invalid_id, bank] = spans;
+    // Digits inside a phone number are no QQ number when phones are asked for too.
+    if (c.phone) FindPhones(s, phone);
+    if (c.email) FindEmails(line, s, email);
+    if (c.qq) FindQq(s, phone, qq);
     if (c.id || c.invalid_id) {
-      FindIds(s, c.old_id, spans);
-      for (Span& span : spans) {
-        std::string id = FoldedItem(line, s, span);
-        if (id.back() == 'x') id.back() = 'X';
-        const IdProblem problem = ResidentIdProblem(id, impl_->today);
-        if (problem == IdProblem::kNone && c.id) {
-          const std::optional<std::string> upgraded =
-              c.upgrade_old_id ? UpgradedResidentId(id) : std::nullopt;
-          add(FoundKind::kId, span, upgraded ? *upgraded : std::move(id));
-        } else if (problem != IdProblem::kNone && c.invalid_id) {
-          add(FoundKind::kInvalidId, span, id + ' ' + IdProblemText(problem).bytes());
+      FindIds(s, c.old_id, impl_->today, c.id ? &id : nullptr,
+              c.invalid_id ? &invalid_id : nullptr);
+    }
+    if (c.url) FindUrls(s, url);
+    if (c.bank) FindCards(s, bank);
+  }
+  // Gives every rule's item that starts before byte `limit` (or at it), by start, then rule.
+  constexpr std::size_t kNone = kRuleKinds.size();
+  Span last{0, 0};
+  std::size_t last_begin = 0;
+  auto give_until = [&](std::size_t limit) {
+    while (true) {
+      std::size_t best = kNone;
+      for (std::size_t k = 0; k < kNone; ++k) {
+        if (next[k] < spans[k].size() &&
+            (best == kNone || spans[k][next[k]].begin < spans[best][next[best]].begin)) {
+          best = k;
         }
       }
-      spans.clear();
+      if (best == kNone) return;
+      const Span span = spans[best][next[best]];
+      // Starts come in order: each is stepped to from the one before.
+      const std::size_t begin = s.Offset(span.begin, last.begin, last_begin);
+      last = span;
+      last_begin = begin;
+      if (begin > limit) return;
+      ++next[best];
+      const FoundKind kind = kRuleKinds[best];
+      std::size_t end = begin;
+      std::string item = FoldedItem(line, s, span, end);
+      if (kind == FoundKind::kPhone || kind == FoundKind::kBank) {
+        // The digits alone; of a phone the last 11: a +86 or 86 before them is left out.
+        std::erase_if(item, [](char ch) { return !IsDigit(static_cast<unsigned char>(ch)); });
+        if (kind == FoundKind::kPhone) item.erase(0, item.size() - 11);
+      } else if (kind == FoundKind::kId || kind == FoundKind::kInvalidId) {
+        if (item.back() == 'x') item.back() = 'X';
+        if (kind == FoundKind::kInvalidId) {
+          item += ' ' + IdProblemText(ResidentIdProblem(item, impl_->today)).bytes();
+        } else if (c.upgrade_old_id) {
+          if (std::optional<std::string> upgraded = UpgradedResidentId(item)) {
+            item = std::move(*upgraded);
+          }
+        }
+      }
+      found({begin, end, kind, std::move(item)});
     }
-    if (c.url) {
-      FindUrls(s, spans);
-      add_spans(FoundKind::kUrl);
-    }
-    if (c.bank) {
-      numbers.clear();
-      FindCards(s, spans, numbers);
-      for (std::size_t k = 0; k < spans.size(); ++k) add(FoundKind::kBank, spans[k], numbers[k]);
-      spans.clear();
-    }
+  };
+  if (impl_->custom) {
+    FindCustom(line, *impl_->custom, [&](FoundItem item) {
+      give_until(item.begin);
+      found(std::move(item));
+    });
   }
-  if (impl_->custom) FindCustom(line, *impl_->custom, items);
-  std::stable_sort(items.begin(), items.end(), [](const FoundItem& a, const FoundItem& b) {
-    return a.begin != b.begin ? a.begin < b.begin : a.kind < b.kind;
-  });
+  give_until(std::string_view::npos);
 }
 
 }  // namespace lanzhou

@@ -43,6 +43,7 @@
 #define LANZHOU_TEXT_FINDERS_H_
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,6 +77,12 @@ struct FoundItem {
   std::string item;  // GB18030 bytes, in the folded form described above
 };
 
+// Why `pattern` (GB18030) is not a valid custom rule, in words a user reads: what is wrong, then
+// the piece of the rule where it goes wrong; empty when the rule compiles.
+//   CustomRuleProblem(FromUtf8("(abc")) == FromUtf8("缺少右括号“)”，出错处：(abc")
+//   CustomRuleProblem(FromUtf8("订单*")) == Text()
+Text CustomRuleProblem(const Text& pattern);
+
 class Finders {
  public:
   // The finders `choice` asks for; when its custom pattern does not compile, `error` gets
@@ -93,6 +100,9 @@ class Finders {
   // they start, items of one start in the order of `FoundKind`. Safe to call from several
   // threads at once.
   void FindInLine(std::string_view line, std::vector<FoundItem>& items) const;
+  // The same items, in the same order, each handed to `found` as it is made: a long line's
+  // items are never all held at once.
+  void FindInLine(std::string_view line, const std::function<void(FoundItem)>& found) const;
 
   // Where a line too long to work whole may be cut, so that `FindInLine` finds in the parts
   // what it finds in the whole: just after the first character at or after byte `at` of

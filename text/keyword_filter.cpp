@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -101,8 +99,10 @@ struct KeywordFilter::Impl {
   // the character that reaches `end` is read; `i` and `state` move on.
   bool Walk(std::string_view line, std::size_t& i, std::size_t end, std::uint32_t& state) const {
     while (i < end) {
-      const std::size_t length = WholeCharLength(line, i);
-      const std::uint32_t cls = ClassAt(line, i, length);
+      const auto b = static_cast<unsigned char>(line[i]);
+      const std::size_t length = IsLeadByte(b) ? WholeCharLength(line, i) : 1;
+      const std::uint32_t cls =
+          length == 1 ? classes[options.ignore_case ? LowerAscii(b) : b] : ClassAt(line, i, length);
       i += length;
       state = cls == 0 ? 0 : Move(state, cls);
       if (ends[state]) return true;
@@ -117,38 +117,93 @@ struct KeywordFilter::Impl {
     return Walk(line, i, line.size(), state);
   }
 
-  void Build(const std::vector<std::string_view>& keywords) {
+  // The character at line[i] (of `length`) as one number over all characters, in the order
+  // the trie is built in: `CharCode` below 0x10000, a four-byte sequence above.
+  std::uint32_t OrderCode(std::string_view line, std::size_t i, std::size_t length) const {
+    return length < 4 ? CharCode(line, i, length, options.ignore_case)
+                      : 0x10000 + FourByteCode(line, i);
+  }
+
+  // Whether keyword `a` comes before `b` read as sequences of `OrderCode`, so that keywords
+  // with the same first characters lie together whatever their bytes.
+  bool Before(std::string_view a, std::string_view b) const {
+    std::size_t i = 0;
+    std::size_t k = 0;
+    while (i < a.size() && k < b.size()) {
+      const auto x = static_cast<unsigned char>(a[i]);
+      const auto y = static_cast<unsigned char>(b[k]);
+      if (!IsLeadByte(x) && !IsLeadByte(y)) {  // two bytes of their own
+        const bool fold = options.ignore_case;
+        if ((fold ? LowerAscii(x) : x) != (fold ? LowerAscii(y) : y)) {
+          return (fold ? LowerAscii(x) : x) < (fold ? LowerAscii(y) : y);
+        }
+        ++i;
+        ++k;
+        continue;
+      }
+      const std::size_t la = WholeCharLength(a, i);
+      const std::size_t lb = WholeCharLength(b, k);
+      const std::uint32_t ca = OrderCode(a, i, la);
+      const std::uint32_t cb = OrderCode(b, k, lb);
+      if (ca != cb) return ca < cb;
+      i += la;
+      k += lb;
+    }
+    return i == a.size() && k < b.size();
+  }
+
+  // The trie is built from the keywords in that order, each adding states only for what it
+  // does not share with the one before, so no map of moves is held: a state costs its parent
+  // and class while it is built, and its move, fall-back and flag after.
+  void Build(std::vector<std::string_view>& keywords) {
     classes.assign(1 << 16, 0);
+    std::sort(keywords.begin(), keywords.end(),
+              [this](std::string_view a, std::string_view b) { return Before(a, b); });
     std::uint32_t class_count = 1;
-    // The trie, its moves in a hash map while it grows.
-    std::unordered_map<std::uint64_t, std::uint32_t> moves;
+    std::vector<std::uint32_t> parent(1, 0);
+    std::vector<std::uint32_t> class_in(1, 0);  // the class of the move into each state
     std::vector<std::uint8_t> terminal(1, 0);
+    std::vector<std::uint32_t> path;  // the states along the keyword before
+    std::vector<std::uint32_t> path_codes;
     for (std::string_view keyword : keywords) {
-      std::uint32_t state = 0;
-      for (std::size_t i = 0; i < keyword.size();) {
+      std::size_t depth = 0;
+      std::size_t i = 0;
+      // What this keyword shares with the one before.
+      while (i < keyword.size() && depth < path.size()) {
+        const std::size_t length = WholeCharLength(keyword, i);
+        if (OrderCode(keyword, i, length) != path_codes[depth]) break;
+        i += length;
+        ++depth;
+      }
+      path.resize(depth);
+      path_codes.resize(depth);
+      while (i < keyword.size()) {
         const std::size_t length = WholeCharLength(keyword, i);
         std::uint32_t& cls = ClassAt(keyword, i, length);
         if (cls == 0) cls = class_count++;
+        parent.push_back(path.empty() ? 0 : path.back());
+        class_in.push_back(cls);
+        terminal.push_back(0);
+        path.push_back(static_cast<std::uint32_t>(parent.size() - 1));
+        path_codes.push_back(OrderCode(keyword, i, length));
         i += length;
-        const auto [it, added] = moves.try_emplace(std::uint64_t{state} << 32 | cls,
-                                                   static_cast<std::uint32_t>(terminal.size()));
-        if (added) terminal.push_back(0);
-        state = it->second;
       }
-      terminal[state] = 1;
+      if (!path.empty()) terminal[path.back()] = 1;
     }
-    const std::size_t states = terminal.size();
+    const std::size_t states = parent.size();
     // Sorted runs of moves per state.
-    std::vector<std::uint32_t> counts(states + 1, 0);
-    for (const auto& [key, to] : moves) ++counts[(key >> 32) + 1];
     first_edge.assign(states + 1, 0);
-    for (std::size_t s = 0; s < states; ++s) first_edge[s + 1] = first_edge[s] + counts[s + 1];
-    edges.assign(moves.size(), {});
-    std::vector<std::uint32_t> fill(first_edge.begin(), first_edge.end() - 1);
-    for (const auto& [key, to] : moves) {
-      edges[fill[key >> 32]++] = {static_cast<std::uint32_t>(key & 0xFFFFFFFF), to};
+    for (std::size_t s = 1; s < states; ++s) ++first_edge[parent[s] + 1];
+    for (std::size_t s = 0; s < states; ++s) first_edge[s + 1] += first_edge[s];
+    edges.assign(states - 1, {});
+    {
+      std::vector<std::uint32_t> fill(first_edge.begin(), first_edge.end() - 1);
+      for (std::size_t s = 1; s < states; ++s) {
+        edges[fill[parent[s]]++] = {class_in[s], static_cast<std::uint32_t>(s)};
+      }
     }
-    moves.clear();
+    std::vector<std::uint32_t>().swap(parent);
+    std::vector<std::uint32_t>().swap(class_in);
     for (std::size_t s = 0; s < states; ++s) {
       std::sort(edges.begin() + first_edge[s], edges.begin() + first_edge[s + 1],
                 [](const Edge& a, const Edge& b) { return a.cls < b.cls; });
@@ -157,12 +212,12 @@ struct KeywordFilter::Impl {
     for (std::uint32_t e = first_edge[0]; e < first_edge[1]; ++e) root[edges[e].cls] = edges[e].to;
     // Fall-back states breadth first, so a state's is known before its children's.
     fail.assign(states, 0);
-    ends = terminal;
-    std::deque<std::uint32_t> queue;
+    ends = std::move(terminal);
+    std::vector<std::uint32_t> queue;
+    queue.reserve(states);
     for (std::uint32_t e = first_edge[0]; e < first_edge[1]; ++e) queue.push_back(edges[e].to);
-    while (!queue.empty()) {
-      const std::uint32_t s = queue.front();
-      queue.pop_front();
+    for (std::size_t head = 0; head < queue.size(); ++head) {
+      const std::uint32_t s = queue[head];
       ends[s] = ends[s] | ends[fail[s]];
       for (std::uint32_t e = first_edge[s]; e < first_edge[s + 1]; ++e) {
         const std::uint32_t child = edges[e].to;

@@ -140,7 +140,7 @@ char* NormalizeLineInto(std::string_view line, const Folds& folds, char* const o
     std::size_t blank = 0;
     if (c == ' ' || c == '\t') {
       blank = 1;
-    } else if (c < 0x80) {
+    } else if (!IsLeadByte(c)) {
       *o++ = static_cast<char>(c - 'A' + 'a');
     } else if (i + 1 == n || !TakesAsSecondByte(p[i + 1])) {
       *o++ = static_cast<char>(c);  // a lead byte alone

@@ -140,12 +140,12 @@ Text ReplaceSubtext(const Text& text, const Text& find, const Text& replacement,
   std::size_t p = static_cast<std::size_t>(start - 1);
   out.append(s.substr(0, p));
   while (remaining != 0 && s.size() - p >= f.size()) {
-    if (MatchesAt(s, p, f, case_sensitive)) {
+    if (MatchesAt(s, p, f, case_sensitive) && IsWholeCharStart(s, p, p + f.size())) {
       out += replacement.view();
       p += f.size();
       if (remaining > 0) --remaining;
     } else {
-      std::size_t w = CharLength(s, p);
+      std::size_t w = WholeCharLength(s, p);
       out.append(s.substr(p, w));
       p += w;
     }
@@ -324,12 +324,52 @@ std::int32_t ToClampedInteger(const Text& text) {
       std::numeric_limits<std::int32_t>::max()));
 }
 
-std::vector<std::int32_t> ReadNumberList(const Text& typed, char separator) {
-  // Folding turns the full-width separator into the half-width one, and the numbers read
-  // folded anyway.
+std::optional<std::vector<std::int32_t>> ReadNumberList(const Text& typed, Text* refused) {
+  // GBK forms of the full-width separators (，、｜；and the ideographic space) and digits.
+  static constexpr std::array<std::string_view, 5> kWideSeparators = {
+      "\xA3\xAC", "\xA1\xA2", "\xA3\xFC", "\xA3\xBB", "\xA1\xA1"};
+  const std::string_view s = typed.view();
   std::vector<std::int32_t> numbers;
-  for (const Text& member : SplitText(FoldToHalfWidth(typed), Text(std::string(1, separator)))) {
-    numbers.push_back(ToClampedInteger(member));
+  std::size_t piece_start = 0;
+  std::int64_t value = 0;
+  bool digits_only = true;
+  // Ends the piece before `end`; false when it is neither empty nor a number from 1 up.
+  auto end_piece = [&](std::size_t end) {
+    if (end > piece_start) {
+      if (!digits_only || value < 1) {
+        if (refused != nullptr) *refused = Text(s.substr(piece_start, end - piece_start));
+        return false;
+      }
+      numbers.push_back(static_cast<std::int32_t>(value));
+    }
+    value = 0;
+    digits_only = true;
+    return true;
+  };
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t length = CharLength(s, i);
+    const std::string_view c = s.substr(i, length);
+    const bool separator = length == 1
+                               ? std::string_view(",|; \t").find(c[0]) != std::string_view::npos
+                               : std::ranges::find(kWideSeparators, c) != kWideSeparators.end();
+    if (separator) {
+      if (!end_piece(i)) return std::nullopt;
+      piece_start = i + length;
+    } else {
+      int digit = -1;
+      if (length == 1 && c[0] >= '0' && c[0] <= '9') digit = c[0] - '0';
+      if (length == 2 && c[0] == '\xA3' && c[1] >= '\xB0' && c[1] <= '\xB9') digit = c[1] - '\xB0';
+      if (digit < 0) digits_only = false;
+      // Beyond int is clamped, so a huge number names no field rather than wrapping to one.
+      value = std::min<std::int64_t>(value * 10 + std::max(digit, 0),
+                                     std::numeric_limits<std::int32_t>::max());
+    }
+    i += length;
+  }
+  if (!end_piece(s.size())) return std::nullopt;
+  if (numbers.empty()) {
+    if (refused != nullptr) *refused = Text();
+    return std::nullopt;
   }
   return numbers;
 }

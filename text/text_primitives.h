@@ -114,11 +114,16 @@ std::int32_t ToInteger(const Value& value);
 // wrapped, so a huge field or column number names no field rather than some other one:
 // ToClampedInteger("4294967297") == INT_MAX (ToInteger gives 1), ToClampedInteger("３") == 3.
 std::int32_t ToClampedInteger(const Text& text);
-// The numbers of a list the user typed (a column order, field numbers): members separated by
-// `separator` or by its full-width form, as a Chinese input method types it ("，" for ",",
-// "｜" for "|"), each read with `ToClampedInteger`. An empty list has no member.
-//   ReadNumberList("3，1,x", ',') == {3, 1, 0};  ReadNumberList("2｜３", '|') == {2, 3}
-std::vector<std::int32_t> ReadNumberList(const Text& typed, char separator);
+// The numbers of a list the user typed (a column order, field numbers), or nullopt when the
+// list is refused. Pieces are separated by any of "," "，" "、" "|" "｜" ";" "；" and blanks
+// (space, tab, the full-width space), as an input method may type them; empty pieces are
+// ignored. Every other piece must be wholly a number from 1 up, in ASCII or full-width
+// (GBK A3B0..A3B9) digits, one beyond the int range read as INT_MAX; otherwise the list is
+// refused and `refused` (when given) gets that piece, as typed. A list with no number is
+// refused with an empty `refused`.
+//   ReadNumberList(",3，,1、2 ") == {3, 1, 2};  ReadNumberList("３|4294967297") == {3, INT_MAX}
+//   ReadNumberList("3,a") == nullopt, refused "a";  ReadNumberList("1.5"), ("0"), ("+4") refused
+std::optional<std::vector<std::int32_t>> ReadNumberList(const Text& typed, Text* refused = nullptr);
 // As ToInteger, with atof for texts: ToNumber("2.5") == 2.5.
 double ToNumber(const Value& value);
 // The GBK full-width forms A3A1..A3FE become ASCII 21..7E, A1A1 a space, A1AB "~",

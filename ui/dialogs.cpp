@@ -47,4 +47,13 @@ bool InputBox(Dialogs& dialogs, const Text& prompt, const Text& caption, const T
   return true;
 }
 
+bool AskFileToOpen(Dialogs& dialogs, CommonDialog& dialog) {
+  dialog.kind = 0;
+  const std::size_t slash = dialog.file_name.view().rfind('/');
+  dialog.initial_folder =
+      slash == std::string_view::npos ? Text() : Text(dialog.file_name.view().substr(0, slash));
+  dialog.filter = FromUtf8("文本文件|*.txt|所有文件|*");
+  return dialogs.ShowCommonDialog(dialog);
+}
+
 }  // namespace lanzhou

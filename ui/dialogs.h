@@ -29,6 +29,8 @@ inline constexpr int kDefaultButton2 = 0x100;
 inline constexpr int kDefaultButton3 = 0x200;
 inline constexpr int kSystemModal = 0x1000;
 inline constexpr int kTaskModal = 0x2000;
+// Our own: a button 打开文件夹 after the set's buttons (result message_result::kOpenFolder).
+inline constexpr int kOpenFolder = 0x100000;
 }  // namespace message_flags
 
 // Message-box results.
@@ -40,6 +42,7 @@ inline constexpr int kRetry = 3;
 inline constexpr int kIgnore = 4;
 inline constexpr int kYes = 5;
 inline constexpr int kNo = 6;
+inline constexpr int kOpenFolder = 7;
 }  // namespace message_result
 
 // The common file dialog unit's properties. Kind 0 opens, 1 saves.
@@ -66,7 +69,8 @@ class Dialogs {
   // Shows the open (kind 0) or save (kind 1) dialog; on OK stores the full path in
   // `dialog.file_name` and returns true.
   virtual bool ShowCommonDialog(CommonDialog& dialog) = 0;
-  // Opens a web address with the desktop's handler; failures are not reported.
+  // Opens a web address with the desktop's browser, or, given an absolute path, that folder in
+  // the file manager; when none can, the user is told so.
   virtual void OpenUrl(const Text& address) = 0;
 };
 
@@ -82,6 +86,12 @@ int ShowMessage(Dialogs& dialogs, const Value& value, int flags = 0,
 // handler changed before the failure stays as it was left; its files are written through
 // the file service, which never leaves half a file.
 void RunReportingOutOfMemory(Dialogs& dialogs, const std::function<void()>& handler);
+
+// Asks in `dialog` (made an open dialog) for one text file to read: it starts in the folder
+// of the file picked last, else the home folder (an installed program's own directory holds
+// none of the user's files, and looking must create no folder). True, with the path in
+// `dialog.file_name`, when the user picked one.
+bool AskFileToOpen(Dialogs& dialogs, CommonDialog& dialog);
 
 // The variable an input box writes into, and its kind.
 using InputVariable = std::variant<Text*, std::int32_t*, std::int64_t*, float*, double*>;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/system_calls.h"
 #include "text/encoding.h"
 
 namespace lanzhou {
@@ -16,10 +17,10 @@ namespace lanzhou {
 bool IsWritableDirectory(const Text& directory) {
   const std::string native = ToUtf8(directory);
   struct stat st;
-  if (native.empty() || ::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (native.empty() || Sys().stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   // The effective user decides, as it does when the file is created; a read-only mount
   // refuses root too.
-  return ::faccessat(AT_FDCWD, native.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  return Sys().faccessat(AT_FDCWD, native.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool IsInstallationDirectory(const Text& directory) {
@@ -54,16 +55,23 @@ SaveFolder RunOrUserFolder::Choose() {
   if (!is_installation_(run_directory_) && is_writable_(run_directory_)) {
     return {run_directory_, true};
   }
-  std::error_code ignored;  // a folder that cannot be made shows as a failed save
-  std::filesystem::create_directories(ToUtf8(user_folder_), ignored);
+  // The folders above it first; one that exists or cannot be made shows in the save.
+  const std::string native = ToUtf8(user_folder_);
+  for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
+    Sys().mkdir(native.substr(0, slash).c_str(), 0777);
+    if (slash == std::string::npos) break;
+  }
   return {user_folder_, false};
 }
 
-void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory) {
-  if (!folder.is_run_directory) {
-    ShowMessage(dialogs, FromUtf8("处理完毕，已保存在 ") + folder.path);
-  } else if (!in_run_directory.empty()) {
-    ShowMessage(dialogs, in_run_directory + Text("\n") + folder.path);
+void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory,
+               const Text& counts, const Text& file) {
+  Text text =
+      folder.is_run_directory ? in_run_directory : FromUtf8("处理完毕，已保存在 ") + folder.path;
+  if (!counts.empty()) text += Text("\n") + counts;
+  text += Text("\n") + file;
+  if (ShowMessage(dialogs, text, message_flags::kOpenFolder) == message_result::kOpenFolder) {
+    dialogs.OpenUrl(folder.path);
   }
 }
 

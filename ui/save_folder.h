@@ -66,11 +66,14 @@ class RunOrUserFolder : public SaveFolders {
   DirectoryCheck is_installation_;
 };
 
-// Tells the user where a result went, naming the folder in every case. In the run directory
-// the page's own success message `in_run_directory` comes first and the folder on a line of
-// its own (nothing at all when the message is empty: the page shows its success some other
-// way); elsewhere "处理完毕，已保存在 " and the folder.
-void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory);
+// Tells the user that a result was saved, where and what it holds: in the run directory the
+// page's own success message `in_run_directory`, elsewhere "处理完毕，已保存在 " and the
+// folder; then `counts` on a line of its own (when not empty) and the file's path. The box
+// offers 打开文件夹, which opens the folder.
+//   ShowSaved(dialogs, {"/d", true}, "导出数据成功！！！", "已保存 9,812 行", "/d/处理后_….txt")
+//     shows "导出数据成功！！！\n已保存 9,812 行\n/d/处理后_….txt"
+void ShowSaved(Dialogs& dialogs, const SaveFolder& folder, const Text& in_run_directory,
+               const Text& counts, const Text& file);
 
 }  // namespace lanzhou
 

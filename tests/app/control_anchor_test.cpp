@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_geometry.h"
+#include "tests/support/plain_geometry.h"
 
 namespace lanzhou {
 namespace {
@@ -43,6 +43,10 @@ TEST_F(ControlAnchorTest, EachAxisFollowsItsAnchors) {
       {{1, 0, 1, 0, 0, 0}, Rect{100, 50, 400, 150}},    // horizontal only
       {{-7, 1, 2, 0, 0, 0}, Rect{100, 50, 400, 150}},   // any nonzero counts as set
       {{0, 1, 1, 1, -5, -5}, Rect{200, 50, 400, 200}},  // negative minimums never apply
+      // A share replaces its axis's anchors: the upper and the lower half of a growth.
+      {{0, 0, 0, 0, 0, 0, {}, {0, 50}}, Rect{100, 50, 300, 175}},
+      {{1, 1, 1, 1, 0, 0, {50, 100}, {50, 100}}, Rect{150, 75, 400, 200}},
+      {{1, 1, 1, 1, 0, 0, {30, 30}, {}}, Rect{130, 50, 330, 200}},
   };
   for (const Case& c : cases) {
     geometry_.AddWindow(kParent, kScreen, Rect{50, 30, 650, 430});

@@ -92,8 +92,8 @@ int Unlink(const char* path) {
   return RealSystemCalls().unlink(path);
 }
 
-const SystemCalls kFaulty = {Open,      Read,  Write, Pwrite, Fsync,  Rename, Linkat,
-                             Ftruncate, Flock, Mmap,  Pread,  Unlink, ::close};
+const SystemCalls kFaulty = {Open,  Read, Write, Pwrite, Fsync,   Rename, Linkat,      Ftruncate,
+                             Flock, Mmap, Pread, Unlink, ::close, ::stat, ::faccessat, ::mkdir};
 
 // What one run left: whether it reported success, what it said, and the files of its folder.
 struct Outcome {

@@ -37,37 +37,60 @@ const UsageCase kUsageErrors[] = {
      "extract: unknown option '--fields=2' (see lanzhou-cli extract --help)"},
     {{"extract", "-f"}, "extract: option '-f' needs a value (see lanzhou-cli extract --help)"},
     {{"extract", "-f", "abc"},
-     "extract: -f must name a field number from 1, not 'abc' (see lanzhou-cli extract --help)"},
+     "extract: -f: 'abc' is not a field number from 1 (see lanzhou-cli extract --help)"},
     {{"extract", "-f0|-1"},
-     "extract: -f must name a field number from 1, not '0|-1' (see lanzhou-cli extract --help)"},
+     "extract: -f: '0' is not a field number from 1 (see lanzhou-cli extract --help)"},
+    {{"extract", "-f", "3、1.5"},
+     "extract: -f: '1.5' is not a field number from 1 (see lanzhou-cli extract --help)"},
+    {{"extract", "-f", "2,it's"},
+     "extract: -f: \"it's\" is not a field number from 1 (see lanzhou-cli extract --help)"},
     {{"extract", "-f", ""},
-     "extract: -f must name a field number from 1, not '' (see lanzhou-cli extract --help)"},
+     "extract: -f must name a field number from 1 (see lanzhou-cli extract --help)"},
+    {{"extract", "-f", " ，|"},
+     "extract: -f must name a field number from 1 (see lanzhou-cli extract --help)"},
+    {{"reorder", "-d", "|", "-c", "abc"},
+     "reorder: -c: 'abc' is not a column number from 1 (see lanzhou-cli reorder --help)"},
+    {{"reorder", "-d", "|", "-c", "3,中"},
+     "reorder: -c: '中' is not a column number from 1 (see lanzhou-cli reorder --help)"},
+    {{"reorder", "-d", "|", "-c", ""},
+     "reorder: -c must name a column number from 1 (see lanzhou-cli reorder --help)"},
     {{"extract", "a", "b"},
      "extract: only one input file is read, got 'b' too (see lanzhou-cli extract --help)"},
     {{"dedupe", "-", "-"},
      "dedupe: standard input ('-') can be read only once (see lanzhou-cli dedupe --help)"},
     {{"extract", "-o", ""}, "extract: -o needs a file name (see lanzhou-cli extract --help)"},
     {{"extract", "--input-encoding", "latin1"},
-     "extract: --input-encoding must be auto, gbk or utf-8, not 'latin1' (see lanzhou-cli "
+     "extract: --input-encoding must be auto, gbk, utf-8, utf-16le, utf-16be or big5, not 'latin1' "
+     "(see lanzhou-cli "
      "extract --help)"},
     {{"--output-encoding=big5", "dedupe"},
      "--output-encoding must be same, gbk or utf-8, not 'big5' (see lanzhou-cli dedupe --help)"},
     {{"wrap", "in.txt"}, "wrap: -w WIDTH is required (see lanzhou-cli wrap --help)"},
     {{"wrap", "-w", "0"},
-     "wrap: the width must be a number from 1 to 2147483647, not '0' (see lanzhou-cli wrap "
+     "wrap: the width must be a number from 1 to 10000, not '0' (see lanzhou-cli wrap "
      "--help)"},
     {{"wrap", "-w", "-3"},
-     "wrap: the width must be a number from 1 to 2147483647, not '-3' (see lanzhou-cli wrap "
+     "wrap: the width must be a number from 1 to 10000, not '-3' (see lanzhou-cli wrap "
      "--help)"},
     {{"wrap", "-wabc"},
-     "wrap: the width must be a number from 1 to 2147483647, not 'abc' (see lanzhou-cli wrap "
+     "wrap: the width must be a number from 1 to 10000, not 'abc' (see lanzhou-cli wrap "
      "--help)"},
     {{"wrap", "-w", ""},
-     "wrap: the width must be a number from 1 to 2147483647, not '' (see lanzhou-cli wrap --help)"},
+     "wrap: the width must be a number from 1 to 10000, not '' (see lanzhou-cli wrap --help)"},
     {{"wrap", "-w", "4294967297"},
-     "wrap: the width must be a number from 1 to 2147483647, not '4294967297' (see lanzhou-cli "
+     "wrap: the width must be a number from 1 to 10000, not '4294967297' (see lanzhou-cli "
      "wrap --help)"},
     {{"wrap", "-w"}, "wrap: option '-w' needs a value (see lanzhou-cli wrap --help)"},
+    {{"dedupe", "--threads", "0"},
+     "dedupe: --threads must be a number from 1 to 1024, not '0' (see lanzhou-cli dedupe --help)"},
+    {{"dedupe", "--threads", "1025"},
+     "dedupe: --threads must be a number from 1 to 1024, not '1025' (see lanzhou-cli dedupe "
+     "--help)"},
+    {{"dedupe", "--threads", "4K"},
+     "dedupe: --threads must be a number from 1 to 1024, not '4K' (see lanzhou-cli dedupe --help)"},
+    {{"dedupe", "--threads", "99999999999"},
+     "dedupe: --threads must be a number from 1 to 1024, not '99999999999' (see lanzhou-cli dedupe "
+     "--help)"},
     {{"reorder", "in.txt"}, "reorder: -d DELIM is required (see lanzhou-cli reorder --help)"},
     {{"reorder", "-d", "", "in.txt"},
      "reorder: the delimiter (-d) must not be empty (see lanzhou-cli reorder --help)"},
@@ -94,6 +117,10 @@ const UsageCase kUsageErrors[] = {
      "mask: -d DELIM goes with --name (see lanzhou-cli mask --help)"},
     {{"mask", "--name", "-f", "2,3"},
      "mask: -f must be one field number from 1, not '2,3' (see lanzhou-cli mask --help)"},
+    {{"mask", "--name", "-f", "2、3"},
+     "mask: -f must be one field number from 1, not '2、3' (see lanzhou-cli mask --help)"},
+    {{"mask", "--name", "-f", "a"},
+     "mask: -f: 'a' is not a field number from 1 (see lanzhou-cli mask --help)"},
     {{"mask", "--phone", "--char", "**"},
      "mask: --char must be one character, not '**' (see lanzhou-cli mask --help)"},
     {{"mask", "--qq"}, "mask: unknown option '--qq' (see lanzhou-cli mask --help)"},
@@ -119,7 +146,7 @@ const UsageCase kUsageErrors[] = {
      "dedupe: --threads must be a number from 1 to 1024, not '2" + kQuotedEscapes.substr(1) +
          " (see lanzhou-cli dedupe --help)"},
     {{"wrap", "-w", kEscapes},
-     "wrap: the width must be a number from 1 to 2147483647, not " + kQuotedEscapes +
+     "wrap: the width must be a number from 1 to 10000, not " + kQuotedEscapes +
          " (see lanzhou-cli wrap --help)"},
     {{"dedupe", "--ignore", "case," + kEscapes},
      "dedupe: --ignore takes width, blanks, case and script, not " + kQuotedEscapes +
@@ -128,11 +155,12 @@ const UsageCase kUsageErrors[] = {
      "dedupe: --memory must be a size such as 512M or 4G, not " + kQuotedEscapes +
          " (see lanzhou-cli dedupe --help)"},
     {{"extract", "-f", kEscapes},
-     "extract: -f must name a field number from 1, not " + kQuotedEscapes +
-         " (see lanzhou-cli extract --help)"},
+     // ";" separates numbers: the first piece is refused, quoted.
+     "extract: -f: ''$'\\033''[2J'$'\\033'']0' is not a field number from 1 "
+     "(see lanzhou-cli extract --help)"},
     {{"extract", "--input-encoding", kEscapes},
-     "extract: --input-encoding must be auto, gbk or utf-8, not " + kQuotedEscapes +
-         " (see lanzhou-cli extract --help)"},
+     "extract: --input-encoding must be auto, gbk, utf-8, utf-16le, utf-16be or big5, not " +
+         kQuotedEscapes + " (see lanzhou-cli extract --help)"},
     {{"extract", "--output-encoding", kEscapes},
      "extract: --output-encoding must be same, gbk or utf-8, not " + kQuotedEscapes +
          " (see lanzhou-cli extract --help)"},

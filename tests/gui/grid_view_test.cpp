@@ -29,6 +29,36 @@ class GridViewTest : public ::testing::Test {
   std::unique_ptr<GridView> view_;
 };
 
+TEST_F(GridViewTest, ALargeCellShowsItsBeginningAndKeepsAllItsData) {
+  const std::string zhong = U("中").bytes();
+  const std::string emoji = "\x94\x39\xFC\x36";  // a four-byte sequence
+  std::string many_zhong;
+  for (int i = 0; i < 5000; ++i) many_zhong += zhong;
+  const struct {
+    const char* name;
+    std::string cell;
+    std::string shown;  // without the mark of a cut
+  } cases[] = {
+      {"short", "abc", "abc"},
+      {"exactly the limit", std::string(4096, 'a'), std::string(4096, 'a')},
+      {"one more", std::string(4097, 'a'), std::string(4096, 'a')},
+      {"two-byte characters", many_zhong, many_zhong.substr(0, 8192)},
+      {"four-byte character at the end", std::string(4095, 'a') + emoji + "bc",
+       std::string(4095, 'a') + emoji},
+      {"lone lead byte", std::string(4095, 'a') + "\xD6", std::string(4095, 'a') + "\xD6"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShownCell(c.cell), c.shown) << c.name;
+    const int row = grid_.InsertItem(-1, Text("1"));
+    grid_.SetCellText(row, 1, Text(c.cell));
+    QApplication::processEvents();
+    QString shown = ToQString(Text(c.shown));
+    if (c.shown.size() < c.cell.size()) shown += QChar(0x2026);
+    EXPECT_EQ(model().index(row, 1).data().toString(), shown) << c.name;
+    EXPECT_EQ(grid_.CellView(row, 1), c.cell) << c.name;
+  }
+}
+
 TEST_F(GridViewTest, AppendedRowsReachTheViewInOneBatchPerTurn) {
   QSignalSpy inserted(&model(), &QAbstractItemModel::rowsInserted);
   for (int i = 0; i < 1000; ++i) {

@@ -2,12 +2,15 @@
 
 #include "app/banner.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
@@ -16,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -101,11 +105,11 @@ TEST_F(MainWindowTest, UnitsSitWhereTheTemplatePutsThem) {
       {Unit::选择夹1, QRect(-1, 72, 608, 464)},
       {Unit::超级链接框2, QRect(255, 543, 174, 16)},
       {Unit::超级链接框3, QRect(421, 542, 184, 20)},
-      {Unit::按钮_导入, QRect(15, 110, 80, 25)},
-      {Unit::标签_行数, QRect(447, 111, 146, 24)},  // widened for nine digits
+      {Unit::按钮_导入, QRect(15, 113, 80, 25)},
+      {Unit::标签_行数, QRect(447, 114, 146, 24)},  // widened for nine digits
       {Unit::超级列表框1, QRect(7, 142, 592, 380)},
-      {Unit::超级列表框A, QRect(5, 142, 291, 272)},
-      {Unit::超级列表框b, QRect(310, 142, 285, 272)},
+      {Unit::超级列表框A, QRect(5, 170, 291, 244)},
+      {Unit::超级列表框b, QRect(310, 170, 285, 244)},
       {Unit::编辑框2, QRect(8, 123, 584, 208)},
       {Unit::字数_编辑框, QRect(118, 490, 56, 28)},
       {Unit::按钮3, QRect(424, 479, 104, 32)},
@@ -223,6 +227,46 @@ TEST_F(MainWindowTest, EveryPageUsesTheSpaceAtEverySize) {
         default:
           break;
       }
+    }
+    // An input box and its result box, and lists A and B, each take half of what the window
+    // gained; boxes one above the other line up.
+    const struct {
+      Unit first, second;
+      bool side_by_side;
+    } shares[] = {
+        {Unit::编辑框2, Unit::编辑框3, false},
+        {Unit::被折行_编辑框, Unit::替换后_编辑框, false},
+        {Unit::清洗_编辑框, Unit::清洗后_编辑框, false},
+        {Unit::编辑框_提取资料, Unit::编辑框_提取结果, false},
+        {Unit::超级列表框A, Unit::超级列表框b, true},
+    };
+    for (const auto& share : shares) {
+      const QRect a = Bounds(share.first);
+      const QRect b = Bounds(share.second);
+      const QRect a_was = template_bounds[share.first];
+      const QRect b_was = template_bounds[share.second];
+      const int d = share.side_by_side ? dw : dh;
+      const int a_grew =
+          share.side_by_side ? a.width() - a_was.width() : a.height() - a_was.height();
+      const int b_grew =
+          share.side_by_side ? b.width() - b_was.width() : b.height() - b_was.height();
+      const std::string names = std::string(DefinitionOf(share.first).name) + " and " +
+                                DefinitionOf(share.second).name + " at " + at;
+      EXPECT_EQ(a_grew + b_grew, d) << names;
+      EXPECT_LE(std::abs(a_grew - b_grew), 1) << names;
+      if (!share.side_by_side) {
+        EXPECT_EQ(a.left(), b.left()) << names;
+        EXPECT_EQ(a.right(), b.right()) << names;
+      }
+    }
+    // Nothing of a page lies on the tab bar.
+    const QTabBar* bar = Widget<QTabWidget>(Unit::选择夹1)->tabBar();
+    const QRect bar_bounds(-1, bar->mapTo(window_.get(), QPoint(0, 0)).y(), size.width() + 2,
+                           bar->height());
+    for (const auto& [unit, was] : template_bounds) {
+      if (DefinitionOf(unit).page == kNoPage) continue;
+      EXPECT_FALSE(Bounds(unit).intersects(bar_bounds))
+          << DefinitionOf(unit).name << " at " << at << ", tab bar " << bar_bounds.bottom();
     }
     // The banner spans the width, all of it pressable; the links stay at the bottom.
     EXPECT_EQ(Bounds(Unit::图片框1).width(), size.width() + 2) << at;
@@ -448,6 +492,56 @@ TEST_F(MainWindowTest, ButtonsRunTheirHandlers) {
   EXPECT_EQ(grid.ItemCount(), 0);
 }
 
+TEST_F(MainWindowTest, KeysDoWhatUsersExpect) {
+  window_->show();
+  auto* tabs = Widget<QTabWidget>(Unit::选择夹1);
+  // Enter in a page's number box starts the page's work.
+  const struct {
+    int page;
+    Unit box, button;
+  } enters[] = {{0, Unit::编辑框_列, Unit::按钮_导出},
+                {3, Unit::字数_编辑框, Unit::按钮2},
+                {4, Unit::列1, Unit::按钮3}};
+  for (const auto& e : enters) {
+    tabs->setCurrentIndex(e.page);
+    QSignalSpy clicked(Widget<QAbstractButton>(e.button), &QAbstractButton::clicked);
+    QTest::keyClick(window_->UnitWidget(e.box), Qt::Key_Return);
+    EXPECT_EQ(clicked.count(), 1) << DefinitionOf(e.box).name;
+  }
+  // Tab leaves a result box; an input box takes it as text. The messages of the work above
+  // may have taken the focus from the window.
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  const struct {
+    int page;
+    Unit box;
+    bool leaves;
+  } tabs_in[] = {{2, Unit::编辑框3, true},
+                 {3, Unit::替换后_编辑框, true},
+                 {5, Unit::清洗后_编辑框, true},
+                 {6, Unit::编辑框_提取结果, true},
+                 {2, Unit::编辑框2, false}};
+  for (const auto& t : tabs_in) {
+    tabs->setCurrentIndex(t.page);
+    auto* box = Widget<QPlainTextEdit>(t.box);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_EQ(box->toPlainText(), t.leaves ? QString() : QStringLiteral("\t"))
+        << DefinitionOf(t.box).name;
+    EXPECT_EQ(box->hasFocus(), !t.leaves) << DefinitionOf(t.box).name;
+  }
+  // Ctrl+Y redoes what Ctrl+Z undid, in text boxes and in single-line boxes.
+  tabs->setCurrentIndex(6);
+  for (Unit unit : {Unit::编辑框_提取资料, Unit::编辑框_自定义}) {
+    QWidget* box = window_->UnitWidget(unit);
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("ab"));
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(window_->units().EditText(unit), Text("ab")) << DefinitionOf(unit).name;
+  }
+}
+
 // An installed program, run by root or by a user, and a build tree that cannot be written send
 // every saving page's result to the user's folder, made on first use, and the message names
 // that folder. Looking for a file to import makes no folder.
@@ -545,8 +639,15 @@ TEST_P(SaveFolderTest, EverySaveLandsInTheUserFolderAndSaysSo) {
                                           "处理后_2015年3月4日12时30分45秒.txt",
                                           "折行后_2015年3月4日12时30分45秒.txt"};
   EXPECT_EQ(Names(user_), saved);  // sorted by their bytes
-  const ScriptedDialogs::Message said{U("处理完毕，已保存在 ") + FromUtf8(user_), 0, U("信息：")};
-  EXPECT_EQ(dialogs_.messages, std::vector<ScriptedDialogs::Message>(4, said));
+  std::vector<ScriptedDialogs::Message> said;
+  for (const auto& [counts, name] : {std::pair{"已保存 1 行\n", saved[0]},
+                                     {"已保存 2 行\n", saved[3]},
+                                     {"已保存 1 行\n", saved[2]},
+                                     {"已合并 1 行\n", saved[1]}}) {
+    said.push_back({U("处理完毕，已保存在 " + user_ + "\n" + counts + user_ + "/" + name),
+                    message_flags::kOpenFolder, U("信息：")});
+  }
+  EXPECT_EQ(dialogs_.messages, said);
   EXPECT_EQ(units.Caption(Unit::标签2), U("处理OK！"));
 }
 

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,9 +25,9 @@
 #include <stdlib.h>
 
 #include "app/main_window.h"
-#include "text/encoding.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_directory.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {
@@ -83,6 +84,13 @@ class MergePageGui : public testing::Test {
   }
   QString Status() { return static_cast<QLabel*>(window_->UnitWidget(Unit::标签2))->text(); }
 
+  // What a merge of `rows` lines says once they are in 合并数据.txt.
+  ScriptedDialogs::Message Merged(int rows) const {
+    return {FromUtf8("处理OK！\n已合并 " + std::to_string(rows) + " 行\n") + dir_.text() +
+                FromUtf8("/合并数据.txt"),
+            message_flags::kOpenFolder, FromUtf8("信息：")};
+  }
+
   std::optional<std::string> Output() const {
     std::ifstream in(dir_.path() / "合并数据.txt", std::ios::binary);
     if (!in) return std::nullopt;
@@ -108,19 +116,78 @@ TEST_F(MergePageGui, DroppedListsMergeThroughTheButton) {
   const std::string lines = FromUtf8("张三@a.cn||王五|\r\nli@b.cn||x|y|\r\n").bytes();
   EXPECT_EQ(Output(), lines + lines);
   EXPECT_EQ(Status(), Q("处理OK！"));
-  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(dialogs_.messages, std::vector(2, Merged(2)));
 }
 
 TEST_F(MergePageGui, DropOfSeveralFilesAsksOnceAndContinuesTheNumbers) {
   Drop(Unit::超级列表框A, {WriteInput("a.txt", "x1\r\nx2\r\n")});
   dialogs_.QueueMessageAnswer(message_result::kNo);
-  Drop(Unit::超级列表框A,
-       {WriteInput("c.txt", "c1\r\n"), WriteInput("d.txt", "d1\0ignored\r\nd2"s)});
+  Drop(Unit::超级列表框A, {WriteInput("c.txt", "c1\r\n"), WriteInput("d.txt", "d1\r\n"s)});
   EXPECT_EQ(Shown(Unit::超级列表框A),
             (ShownRows{{"1", "x1"}, {"2", "x2"}, {"3", "c1"}, {"4", "d1"}}));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text, FromUtf8("是否删除已有的数据？"));
   EXPECT_EQ(dialogs_.messages[0].flags, 36);
+}
+
+TEST_F(MergePageGui, ListsFillThroughTheImportButtonsAndByPaste) {
+  const std::string a = WriteInput("a.txt", "x1\r\nx2\r\n");
+  dialogs_.QueueFile(FromUtf8(a.c_str()));
+  QTest::mouseClick(static_cast<QPushButton*>(window_->UnitWidget(Unit::按钮_导入A)),
+                    Qt::LeftButton);
+  ASSERT_EQ(dialogs_.file_dialogs.size(), 1u);
+  EXPECT_EQ(dialogs_.file_dialogs[0].kind, 0);
+  EXPECT_EQ(dialogs_.file_dialogs[0].filter, FromUtf8("文本文件|*.txt|所有文件|*"));
+  EXPECT_EQ(Shown(Unit::超级列表框A), (ShownRows{{"1", "x1"}, {"2", "x2"}}));
+  // The second pick starts where the first was found, and B is filled, not A.
+  dialogs_.QueueFile(FromUtf8(WriteInput("b.txt", "y1").c_str()));
+  QTest::mouseClick(static_cast<QPushButton*>(window_->UnitWidget(Unit::按钮_导入b)),
+                    Qt::LeftButton);
+  ASSERT_EQ(dialogs_.file_dialogs.size(), 2u);
+  EXPECT_EQ(dialogs_.file_dialogs[1].initial_folder, dir_.text());
+  EXPECT_EQ(Shown(Unit::超级列表框b), (ShownRows{{"1", "y1"}}));
+  // Ctrl+V on list B asks first, as a drop does, and keeps the rows on No.
+  QApplication::clipboard()->setText(Q("粘贴1\n\n粘贴|2"));
+  dialogs_.QueueMessageAnswer(message_result::kNo);
+  QTest::keyClick(window_->UnitWidget(Unit::超级列表框b), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Shown(Unit::超级列表框b),
+            (ShownRows{{"1", "y1"}, {"2", Q("粘贴1")}, {"3", ""}, {"4", Q("粘贴|2")}}));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, FromUtf8("是否删除已有的数据？"));
+  // A cancelled pick changes nothing.
+  dialogs_.QueueFile(std::nullopt);
+  QTest::mouseClick(static_cast<QPushButton*>(window_->UnitWidget(Unit::按钮_导入A)),
+                    Qt::LeftButton);
+  EXPECT_EQ(Shown(Unit::超级列表框A), (ShownRows{{"1", "x1"}, {"2", "x2"}}));
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+// An image or a program dropped on a filled grid is refused as the text boxes refuse it,
+// before the question: the list stays, and a drop that brings text too asks only for it.
+TEST_F(MergePageGui, JunkDroppedOnAGridIsRefusedBeforeAnythingIsAsked) {
+  const std::string png = WriteInput("a.png", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s);
+  const std::string elf = WriteInput("ls",
+                                     "\x7f"
+                                     "ELF\x02\x01\x01\0\0\0\0\0"s);
+  for (const Unit grid : {Unit::超级列表框A, Unit::超级列表框b}) {
+    dialogs_.messages.clear();
+    Drop(grid, {WriteInput("list.txt", "x1\r\nx2\r\n")});
+    Drop(grid, {png, elf});
+    EXPECT_EQ(Shown(grid), (ShownRows{{"1", "x1"}, {"2", "x2"}}));
+    const std::vector<ScriptedDialogs::Message> refused = {
+        {FromUtf8("不是文本文件：" + png), message_flags::kIconError, FromUtf8("信息：")},
+        {FromUtf8("不是文本文件：" + elf), message_flags::kIconError, FromUtf8("信息：")}};
+    EXPECT_EQ(dialogs_.messages, refused);
+
+    dialogs_.messages.clear();
+    dialogs_.QueueMessageAnswer(message_result::kOk);  // the image refused
+    dialogs_.QueueMessageAnswer(message_result::kYes);
+    Drop(grid, {png, WriteInput("new.txt", "n1\r\n")});
+    EXPECT_EQ(Shown(grid), (ShownRows{{"1", "n1"}}));
+    const std::vector<ScriptedDialogs::Message> asked = {
+        refused[0], {FromUtf8("是否删除已有的数据？"), 36, FromUtf8("信息：")}};
+    EXPECT_EQ(dialogs_.messages, asked);
+  }
 }
 
 TEST_F(MergePageGui, MismatchAnsweredNoLeavesNoTrace) {
@@ -136,23 +203,25 @@ TEST_F(MergePageGui, MismatchAnsweredNoLeavesNoTrace) {
             FromUtf8("检测到您导入的A数据数量与B数据资料数量不一致，是否继续合并？"));
 }
 
+// An empty datum would append lines with nothing joined: it is refused instead.
 TEST_F(MergePageGui, TickedBoxJoinsWithTheTypedDatum) {
-  struct Case {
-    const char* datum;
-    std::string output;
-  };
-  const Case cases[] = {{"共用|数据", FromUtf8("x1||共用|数据\r\nx2||共用|数据\r\n").bytes()},
-                        {"", "x1||\r\nx2||\r\n"}};
   Drop(Unit::超级列表框A, {WriteInput("a.txt", "x1\r\nx2")});
   static_cast<QCheckBox*>(window_->UnitWidget(Unit::选择框1))->setChecked(true);
-  for (const Case& c : cases) {
-    std::filesystem::remove(dir_.path() / "合并数据.txt");
-    static_cast<QLineEdit*>(window_->UnitWidget(Unit::编辑框1))->setText(Q(c.datum));
-    Press();
-    EXPECT_EQ(Output(), c.output) << c.datum;
-    EXPECT_EQ(Status(), Q("处理OK！"));
-  }
-  EXPECT_TRUE(dialogs_.messages.empty());
+  static_cast<QLineEdit*>(window_->UnitWidget(Unit::编辑框1))->setText(Q("共用|数据"));
+  Press();
+  EXPECT_EQ(Output(), FromUtf8("x1||共用|数据\r\nx2||共用|数据\r\n").bytes());
+  EXPECT_EQ(Status(), Q("处理OK！"));
+  EXPECT_EQ(dialogs_.messages, std::vector{Merged(2)});
+
+  std::filesystem::remove(dir_.path() / "合并数据.txt");
+  dialogs_.messages.clear();
+  static_cast<QLineEdit*>(window_->UnitWidget(Unit::编辑框1))->setText(QString());
+  Press();
+  EXPECT_EQ(Output(), std::nullopt);
+  EXPECT_EQ(
+      dialogs_.messages,
+      (std::vector<ScriptedDialogs::Message>{{FromUtf8("共用数据为空，请先填写共用数据"),
+                                              message_flags::kIconWarning, FromUtf8("信息：")}}));
 }
 
 TEST_F(MergePageGui, EmptyListAOrUnwritableFileIsNeverReportedDone) {
@@ -165,7 +234,7 @@ TEST_F(MergePageGui, EmptyListAOrUnwritableFileIsNeverReportedDone) {
   EXPECT_EQ(Status(), Q("请先导入资料！"));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text,
-            FromUtf8("保存失败：") + dir_.text() + FromUtf8("/合并数据.txt"));
+            FromUtf8("保存失败：") + dir_.text() + FromUtf8("/合并数据.txt（同名的文件夹已存在）"));
   EXPECT_EQ(dialogs_.messages[0].flags, 16);
 }
 

@@ -75,6 +75,20 @@ TEST(MessageBox, ButtonsAnswerZeroToSix) {
     box->button(answers[i].first)->click();
     EXPECT_EQ(MessageBoxResult(*box), answers[i].second) << i;
   }
+  // 打开文件夹 comes after the set's buttons and answers 7; OK still answers 0.
+  for (const int set : {0x0, 0x1}) {
+    auto box = BuildMessageBox(Text("x"), set | message_flags::kOpenFolder, Text());
+    const QList<QAbstractButton*> buttons = box->buttons();
+    ASSERT_EQ(buttons.size(), set == 0 ? 2 : 3) << set;
+    QAbstractButton* open = box->findChild<QAbstractButton*>(QStringLiteral("openFolder"));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->text(), QString::fromUtf8("打开文件夹"));
+    open->click();
+    EXPECT_EQ(MessageBoxResult(*box), message_result::kOpenFolder) << set;
+    auto other = BuildMessageBox(Text("x"), set | message_flags::kOpenFolder, Text());
+    other->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(MessageBoxResult(*other), message_result::kOk) << set;
+  }
   // Closed without a button: Cancel where there is one, else No, else OK.
   EXPECT_EQ(MessageBoxResult(*BuildMessageBox(Text("x"), 0x3, Text())), 1);
   EXPECT_EQ(MessageBoxResult(*BuildMessageBox(Text("x"), 0x4, Text())), 6);
@@ -228,6 +242,35 @@ TEST(FileDialog, ConfirmedChoiceIsKeptForTheNextCall) {
   });
   EXPECT_FALSE(dialogs.ShowCommonDialog(unit));
   EXPECT_EQ(unit.file_name, FromQString(path));
+}
+
+TEST(OpenUrlOnDesktop, SaysWhenNoBrowserTookTheAddress) {
+  // xdg-open as a desktop without a browser (exit 3) and with one (exit 0) answers, and none.
+  const struct {
+    const char* name;
+    const char* xdg_open;  // nullptr: none on the PATH
+    bool failed;
+  } cases[] = {{"no browser", "#!/bin/sh\nexit 3\n", true},
+               {"a browser", "#!/bin/sh\nexit 0\n", false},
+               {"no xdg-open", nullptr, true}};
+  const QByteArray path = qgetenv("PATH");
+  for (const auto& c : cases) {
+    QTemporaryDir bin;
+    if (c.xdg_open != nullptr) {
+      QFile script(bin.filePath(QStringLiteral("xdg-open")));
+      ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+      script.write(c.xdg_open);
+      script.close();
+      script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+    qputenv("PATH", bin.path().toLocal8Bit());
+    bool failed = false;
+    OpenUrlOnDesktop(Text("www.example.com"), [&] { failed = true; });
+    // The answer comes from the event loop; a started xdg-open is waited for.
+    static_cast<void>(QTest::qWaitFor([&] { return failed; }, 3000));
+    qputenv("PATH", path);
+    EXPECT_EQ(failed, c.failed) << c.name;
+  }
 }
 
 }  // namespace

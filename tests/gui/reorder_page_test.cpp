@@ -166,6 +166,23 @@ TEST_F(ReorderPageWindow, DroppedFilesAreImportedInOrderAndTheOrderIsKept) {
   EXPECT_EQ(dialogs_.messages[0].flags, 16);
 }
 
+// An image dropped or imported adds no row: it is refused as the text boxes refuse it.
+TEST_F(ReorderPageWindow, JunkDroppedOrImportedAddsNoRow) {
+  const std::string png = Write("a.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  dialogs_.QueueText(Text("|"));
+  Drop({Write("in.txt", "a|b\n")});
+  dialogs_.QueueText(Text("|"));
+  Drop({png});
+  dialogs_.QueueText(Text("|"));
+  dialogs_.QueueFile(Text(png));
+  Click(Unit::按钮_导入);
+  EXPECT_EQ(Shown(), (QStringList{"1/2", "a/b"}));
+  EXPECT_EQ(RowCountLabel(), Q("当前列表共: 1 行"));
+  const ScriptedDialogs::Message refused{FromUtf8("不是文本文件：" + png),
+                                         message_flags::kIconError, FromUtf8("信息：")};
+  EXPECT_EQ(dialogs_.messages, (std::vector<ScriptedDialogs::Message>{refused, refused}));
+}
+
 TEST_F(ReorderPageWindow, ExportWritesTheTypedOrderAndClearEmptiesTheGrid) {
   dialogs_.QueueText(Text("|"));
   Drop({Write("in.txt", "a|b|c\r\nd|e|f\r\n")});
@@ -175,7 +192,8 @@ TEST_F(ReorderPageWindow, ExportWritesTheTypedOrderAndClearEmptiesTheGrid) {
 
   EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "c|a\r\nf|d\r\n");
   ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(ToUtf8(dialogs_.messages[0].text), "导出数据成功！！！\n" + DirectoryPath());
+  EXPECT_EQ(ToUtf8(dialogs_.messages[0].text),
+            "导出数据成功！！！\n已保存 2 行\n" + Path("处理后_2015年3月4日12时30分45秒.txt"));
 
   Click(Unit::按钮_清空);
   EXPECT_EQ(Shown(), QStringList{""});
@@ -211,24 +229,28 @@ TEST_F(ReorderPageWindow, CancelledImportLeavesTheGridAsItWas) {
   }
 }
 
-TEST_F(ReorderPageWindow, CancelledExportLeavesNoFile) {
+TEST_F(ReorderPageWindow, CancelledExportLeavesNoFileAndSaysSo) {
   LoadDelimitedBytes(ManyLines(), Text("|"), window_->units().Grid(Unit::超级列表框1));
   for (const bool by_escape : {false, true}) {
+    dialogs_.messages.clear();
     dialogs_.QueueText(Text("|"));
     PressAndCancel(Unit::按钮_导出, by_escape);
     EXPECT_TRUE(Names().empty());
-    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_EQ(dialogs_.messages,
+              (std::vector<ScriptedDialogs::Message>{
+                  {FromUtf8("已取消"), message_flags::kIconInformation, FromUtf8("信息：")}}));
   }
-
 }
 
 TEST_F(ReorderPageWindow, AnOrderThatNamesNoColumnIsRefusedBeforeAnythingIsAsked) {
   dialogs_.QueueText(Text("|"));
   Drop({Write("in.txt", "a|b|c\r\n")});
   const std::pair<const char*, const char*> cases[] = {
-      {"abc", "请输入要排序的列号，如 3,1"},  {"", "请输入要排序的列号，如 3,1"},
-      {"0,-2", "请输入要排序的列号，如 3,1"}, {"5", "请输入1到3之间的列号"},
-      {"9，0,4", "请输入1到3之间的列号"},
+      {"abc", "请输入要排序的列号，如 3,1"},    {"", "请输入要排序的列号，如 3,1"},
+      {"0,-2", "请输入要排序的列号，如 3,1"},   {"5", "请输入1到3之间的列号"},
+      {"9，0,4", "请输入要排序的列号，如 3,1"}, {"3,a", "请输入要排序的列号，如 3,1"},
+      {"1.5", "请输入要排序的列号，如 3,1"},    {" 、 ", "请输入要排序的列号，如 3,1"},
+      {"9、4", "请输入1到3之间的列号"},
   };
   for (const auto& [order, said] : cases) {
     dialogs_.messages.clear();
@@ -240,6 +262,12 @@ TEST_F(ReorderPageWindow, AnOrderThatNamesNoColumnIsRefusedBeforeAnythingIsAsked
   }
   EXPECT_EQ(dialogs_.questions.size(), 1u);  // only the import's
   EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "");
+
+  // The enumeration comma an input method types separates as "," does.
+  Order()->setText(Q("3、1"));
+  dialogs_.QueueText(Text("|"));
+  Click(Unit::按钮_导出);
+  EXPECT_EQ(Read("处理后_2015年3月4日12时30分45秒.txt"), "c|a\r\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,12 +55,15 @@ class TextPagesGui : public WindowTest {
     return files;
   }
   static std::string Gbk(const char* utf8) { return FromUtf8(utf8).bytes(); }
-  std::vector<ScriptedDialogs::Message> Said(const char* utf8, int flags = 0) {
+  std::vector<ScriptedDialogs::Message> Said(const std::string& utf8, int flags = 0) {
     return {{FromUtf8(utf8), flags, FromUtf8("信息：")}};
   }
-  std::vector<ScriptedDialogs::Message> SavedHere() {
-    return {
-        {FromUtf8("处理完毕，已保存在软件所在目录下\n" + DirectoryPath()), 0, FromUtf8("信息：")}};
+  // The message of a save in the run directory: its counts (when given) and the file.
+  std::vector<ScriptedDialogs::Message> SavedHere(const std::string& name,
+                                                  const std::string& counts = "") {
+    const std::string lines = counts.empty() ? "" : counts + "\n";
+    return {{FromUtf8("处理完毕，已保存在软件所在目录下\n" + lines + DirectoryPath() + "/" + name),
+             message_flags::kOpenFolder, FromUtf8("信息：")}};
   }
   void Undo(Unit box) {
     QTest::keyClick(Widget<QPlainTextEdit>(box), Qt::Key_Z, Qt::ControlModifier);
@@ -77,7 +81,8 @@ TEST_F(TextPagesGui, ExtractionConvertsTheBoxUndoablyAndSavesTheChosenFields) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "分割后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("北京|张三\r\n上海|李四\r\nx"));
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages,
+            SavedHere(files[0].first, "已保存 3 行\n1 行缺少所选的项，这些行的其余项已左移"));
   Undo(Unit::编辑框4);
   EXPECT_EQ(Shown(Unit::编辑框4), Q("张三----138----北京\n李四|139|上海\nx\n"));
 }
@@ -98,7 +103,8 @@ TEST_F(TextPagesGui, ALargeExtractionRewritesTheWholeBoxAsOneUndoableEdit) {
   Press(Unit::按钮3);
 
   EXPECT_EQ(Shown(Unit::编辑框4), converted);
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages,
+            SavedHere("分割后_2015年3月4日12时30分45秒.txt", "已保存 60,000 行"));
   Undo(Unit::编辑框4);
   EXPECT_EQ(Shown(Unit::编辑框4), input);
 }
@@ -141,7 +147,7 @@ TEST_F(TextPagesGui, WrappingCleansUndoablyShowsAndSaves) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "折行后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("我们说\r\n“好”好\r\n的ab \r\ncdefghij"));
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, SavedHere(files[0].first, "已保存 4 行"));
   Undo(Unit::被折行_编辑框);
   EXPECT_EQ(Shown(Unit::被折行_编辑框), Q("我们说“好”，\n好的。ab cdefghij"));
 }
@@ -164,6 +170,9 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
                                    "ELF\x02\x01\x01" +
                                        std::string(9, '\0'));
   const std::string controls = file("controls", std::string(40, '\x01') + Gbk("张三"));
+  // 名单 CR LF 张三 as Windows Notepad saves "Unicode": UTF-16LE with its mark.
+  const std::string utf16 =
+      file("utf16.txt", std::string("\xFF\xFE\x0D\x54\x55\x53\r\0\n\0\x20\x5F\x09\x4E", 14));
   struct Case {
     int page;
     Unit box;
@@ -183,6 +192,7 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
        {missing, DirectoryPath()},
        {}},
       {2, Unit::编辑框2, {program, controls}, "", {}, {program, controls}},
+      {5, Unit::清洗_编辑框, {utf16, gbk}, "名单\r\n张三\r\n张三\r\n北京|上海", {}, {}},
       {3,
        Unit::被折行_编辑框,
        {cut, program, gbk},
@@ -190,12 +200,20 @@ TEST_F(TextPagesGui, FilesDroppedOnATextBoxBringTheirDecodedText) {
        {},
        {program}},
   };
+  // The files are read on another thread, however small, while the window goes on.
+  int threads = 0;
+  window_->long_work().set_thread_starter([&threads](std::function<void()> body) {
+    ++threads;
+    return std::thread(std::move(body));
+  });
   for (const Case& c : cases) {
     ShowPage(c.page);
     Widget<QPlainTextEdit>(c.box)->clear();
     dialogs_.messages.clear();
+    threads = 0;
     auto [accepted, action] = DropFiles(Widget<QPlainTextEdit>(c.box)->viewport(), c.files);
 
+    EXPECT_EQ(threads, 1) << c.text;
     EXPECT_TRUE(accepted);
     EXPECT_EQ(action, Qt::CopyAction);
     EXPECT_EQ(ToUtf8(window_->units().EditText(c.box)), c.text);
@@ -229,12 +247,16 @@ TEST_F(TextPagesGui, UselessSettingsAreRefusedBeforeAnythingChanges) {
     const char* warning;
   } cases[] = {
       {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "0",
-       "请输入1到2147483647之间的每行字符数"},
+       "请输入1到10000之间的每行字符数"},
       {3, Unit::被折行_编辑框, Unit::字数_编辑框, Unit::按钮2, "99999999999",
-       "请输入1到2147483647之间的每行字符数"},
+       "请输入1到10000之间的每行字符数"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "abc", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "", "请输入要提取的项，如 3|1"},
       {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "0|-1", "请输入要提取的项，如 3|1"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "3;a", "请输入要提取的项，如 3|1"},
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "1.5", "请输入要提取的项，如 3|1"},
+      // Nothing to save when no line has the field.
+      {4, Unit::编辑框4, Unit::列1, Unit::按钮3, "9", "没有一行有第9项，未保存"},
   };
   for (const Case& c : cases) {
     dialogs_.messages.clear();
@@ -267,7 +289,7 @@ TEST_F(TextPagesGui, CleanUpFoldsTheTickedFormsShowsAndSaves) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "清洗后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, Gbk("张三 13800138000\r\n（tel）电话"));
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, SavedHere(files[0].first, "已保存 2 行，去掉空行 1 行"));
 
   // Punctuation too, and the other way round.
   Widget<QCheckBox>(Unit::选择框_标点)->setChecked(true);
@@ -305,9 +327,9 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].first, "提取后_2015年3月4日12时30分45秒.txt");
   EXPECT_EQ(files[0].second, "13800138000\r\n88886666");
-  EXPECT_EQ(dialogs_.messages, SavedHere());
+  EXPECT_EQ(dialogs_.messages, SavedHere(files[0].first, "找到 2 项"));
 
-  // Keeping, then dropping, the lines with a keyword; the second save replaces the first.
+  // Keeping, then dropping, the lines with a keyword, in the same second: both are kept.
   Paste(Unit::编辑框_关键词, "ZS@\n订单");
   Widget<QCheckBox>(Unit::选择框_不分大小写)->setChecked(true);
   Press(Unit::按钮_保留);
@@ -316,27 +338,32 @@ TEST_F(TextPagesGui, InformationPageFindsItemsAndFiltersLines) {
   Press(Unit::按钮_删除);
   EXPECT_EQ(Shown(Unit::编辑框_提取结果), Q("李四 13800138000 QQ 88886666"));
   files = SavedFiles();
-  ASSERT_EQ(files.size(), 2u);
-  for (const auto& [name, bytes] : files) {
-    if (name.starts_with("过滤后_")) {
-      EXPECT_EQ(bytes, Gbk("李四 13800138000 QQ 88886666"));
-    }
-  }
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[1].first, "过滤后_2015年3月4日12时30分45秒.txt");
+  EXPECT_EQ(files[1].second,
+            Gbk("张三 １３８-００１３-８０００ zs@qq.com\r\n订单2013800138000123"));
+  EXPECT_EQ(files[2].first, "过滤后_2015年3月4日12时30分45秒_2.txt");
+  EXPECT_EQ(files[2].second, Gbk("李四 13800138000 QQ 88886666"));
+  EXPECT_EQ(dialogs_.messages.back(), SavedHere(files[2].first, "保留 1 行，去掉 2 行")[0]);
 }
 
 TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {
   struct Case {
     bool tick_phone;
+    bool tick_old_id;  // without 身份证号
     const char* pattern;
     Unit button;
     const char* warning;
   } cases[] = {
-      {false, "", Unit::按钮_提取, "请勾选要提取的信息，或填写自定义规则"},
-      {true, "(a", Unit::按钮_提取, "自定义规则有误：missing ): (a"},
-      {true, "a\\C", Unit::按钮_提取,
+      {false, false, "", Unit::按钮_提取, "请勾选要提取的信息，或填写自定义规则"},
+      {true, false, "(a", Unit::按钮_提取, "自定义规则有误：缺少右括号“)”，出错处：(a"},
+      {true, false, "a\\C", Unit::按钮_提取,
        "自定义规则有误：\\C 匹配单个字节，会落在汉字中间，请不要使用"},
-      {true, "", Unit::按钮_保留, "请输入关键词，一行一个"},
-      {true, "", Unit::按钮_删除, "请输入关键词，一行一个"},
+      {false, true, "", Unit::按钮_提取, "勾选“含15位旧号”时，请同时勾选“身份证号”"},
+      {true, true, "", Unit::按钮_提取, "勾选“含15位旧号”时，请同时勾选“身份证号”"},
+      {true, false, "", Unit::按钮_保留, "请输入关键词，一行一个"},
+      {true, false, "", Unit::按钮_删除, "请输入关键词，一行一个"},
   };
   ShowPage(DefinitionOf(Unit::按钮_提取).page);
   for (const Case& c : cases) {
@@ -344,6 +371,7 @@ TEST_F(TextPagesGui, InformationPageRefusesWhatFindsNothing) {
     Paste(Unit::编辑框_提取资料, "13800138000");
     Paste(Unit::编辑框_关键词, "\n\n");
     Widget<QCheckBox>(Unit::选择框_手机号)->setChecked(c.tick_phone);
+    Widget<QCheckBox>(Unit::选择框_旧身份证)->setChecked(c.tick_old_id);
     Type(Unit::编辑框_自定义, c.pattern);
     Press(c.button);
 

@@ -309,6 +309,52 @@ TEST(OutputFile, ANameLeftByAKilledWriterIsRemovedByTheNextReplacement) {
 
 ssize_t FailingWrite(int, const void*, std::size_t) { return errno = ENOSPC, -1; }
 
+TEST(NumberedName, GoesBeforeTheExtensionOfTheLastName) {
+  const struct {
+    std::string_view path;
+    int n;
+    std::string_view expected;
+  } kCases[] = {
+      {"/d/分割后_2015年3月4日12时30分45秒.txt", 2, "/d/分割后_2015年3月4日12时30分45秒_2.txt"},
+      {"/d/a.txt", 1, "/d/a.txt"},
+      {"/d/a.b.txt", 12, "/d/a.b_12.txt"},
+      {"/d.x/result", 3, "/d.x/result_3"},
+      {"/d/.hidden", 2, "/d/.hidden_2"},
+      {"plain", 2, "plain_2"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(NumberedName(c.path, c.n), c.expected) << c.path;
+}
+
+// Two writers that finish at once with the same name both keep their result, whether the new
+// file is unnamed until its commit or named from the start; a file already there stays.
+TEST(OutputFile, ACreatedFileNeverReplacesOneAndTakesTheNextFreeName) {
+  SystemCalls named = RealSystemCalls();
+  named.open = NoUnnamedFiles;
+  for (const auto& [how, calls] :
+       {std::pair{"unnamed", RealSystemCalls()}, std::pair{"named", named}}) {
+    SCOPED_TRACE(how);
+    ScopedSystemCalls in_use(calls);
+    TempDirectory dir;
+    Spill(dir / "r.txt", kOld);
+    Spill(dir / "r_3.txt", kOld);
+    OutputFile first(dir / "r.txt", OutputFile::Mode::kCreate);
+    OutputFile second(dir / "r.txt", OutputFile::Mode::kCreate);
+    ASSERT_TRUE(first.Open() && second.Open());
+    ASSERT_TRUE(first.Write("first") && second.Write("second"));
+    ASSERT_TRUE(second.Commit() && first.Commit());
+    EXPECT_EQ(second.committed_number(), 2);
+    EXPECT_EQ(first.committed_number(), 4);
+    EXPECT_EQ(Names(dir.path()),
+              (std::vector<std::string>{"r.txt", "r_2.txt", "r_3.txt", "r_4.txt"}));
+    EXPECT_EQ(Slurp(dir / "r.txt"), kOld);
+    EXPECT_EQ(Slurp(dir / "r_2.txt"), "second");
+    EXPECT_EQ(Slurp(dir / "r_3.txt"), kOld);
+    EXPECT_EQ(Slurp(dir / "r_4.txt"), "first");
+    ASSERT_EQ(WriteToNewFile(FromUtf8(dir / "new.txt"), {Bytes(std::string("x"))}),
+              FromUtf8(dir / "new.txt"));
+  }
+}
+
 // An append finds the file as a killed writer left it: ours start on a line of their own, and
 // a failure takes back our line end too.
 TEST(OutputFile, AnAppendStartsOnANewLineAfterHalfALine) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace lanzhou {
@@ -174,6 +175,51 @@ TEST_F(PoolTest, CopySharesChunksButNotTheLock) {
   EXPECT_EQ(copy->ChunkOf(block), 1);
   EXPECT_EQ(copy->Live(), 1);
   EXPECT_TRUE(copy->IsReady());
+}
+
+// Handing blocks back in one batch must leave the pool exactly as freeing them one by one:
+// the same blocks come out next, even across a shrink.
+TEST(JsonNodePoolBatch, LeavesThePoolAsSingleFreesDo) {
+  JsonNodePool single, batch;
+  ASSERT_TRUE(single.Setup(kBlock, kBlock * 32, true));  // 32 blocks a chunk
+  ASSERT_TRUE(batch.Setup(kBlock, kBlock * 32, true));
+  std::vector<void*> a, b;
+  for (int i = 0; i < 224; ++i) {
+    a.push_back(single.Allocate());
+    b.push_back(batch.Allocate());
+  }
+  // Four chunks emptied (a shrink), every other block of the rest, one block twice, and a
+  // null and a foreign address, which free nothing.
+  std::vector<int> order;
+  for (int i = 0; i < 128; ++i) order.push_back(i);
+  for (int i = 223; i >= 128; i -= 2) order.push_back(i);
+  order.push_back(131);
+  int outside = 0;
+  std::vector<void*> blocks;
+  std::size_t freed = 0;
+  for (int i : order) {
+    freed += single.Free(a[i]) ? 1 : 0;
+    blocks.push_back(b[i]);
+  }
+  freed += single.Free(nullptr) + single.Free(&outside);
+  blocks.push_back(nullptr);
+  blocks.push_back(&outside);
+  EXPECT_EQ(batch.Free(blocks), freed);
+  EXPECT_EQ(freed, 176u);
+  EXPECT_EQ(single.ChunkCount(), 3u);  // the four empty chunks were given back
+  EXPECT_EQ(batch.Live(), single.Live());
+  EXPECT_EQ(batch.Capacity(), single.Capacity());
+  EXPECT_EQ(batch.ChunkCount(), single.ChunkCount());
+  EXPECT_EQ(batch.CurrentChunk(), single.CurrentChunk());
+  // The freed blocks of the chunks still held come back in the same order from both.
+  auto place = [](const std::vector<void*>& list, void* block) {
+    return std::find(list.begin(), list.end(), block) - list.begin();
+  };
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(place(b, batch.Allocate()), place(a, single.Allocate())) << i;
+  }
+  single.ReleaseAll();
+  batch.ReleaseAll();
 }
 
 }  // namespace

@@ -138,8 +138,17 @@ TEST(KeyHash, ProductOfBytesWithOverflowWords) {
   EXPECT_EQ(KeyHash("\xFF\xFF\xFF\xFF\xFF\xFF"),
             (static_cast<std::uint64_t>(high) << 32) | static_cast<std::uint32_t>(a + sum));
   EXPECT_EQ(BucketOf(KeyHash("ab"), 32), BucketOf(KeyHash("ba"), 32));
-  EXPECT_EQ(BucketOf(1, 32), 2u);
-  EXPECT_EQ(BucketOf(64, 32), 1u);
+  // The remainder plus one, for tables of a power of two and of any other size alike.
+  struct Bucket {
+    std::uint64_t hash;
+    std::size_t count, bucket;
+  };
+  const std::uint64_t big = (0xC3ull << 32) | 0x89ABCDEFu;
+  const Bucket buckets[] = {{1, 32, 2},  {64, 32, 1},   {big, 32, 16}, {big, 64, 48},
+                            {big, 1, 1}, {big, 72, 24}, {big, 57, 15}, {31, 72, 32}};
+  for (const Bucket& c : buckets) {
+    EXPECT_EQ(BucketOf(c.hash, c.count), c.bucket) << c.hash << " of " << c.count;
+  }
 }
 
 TEST(KeysEqual, NullEqualsEmpty) {

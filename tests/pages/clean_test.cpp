@@ -222,7 +222,9 @@ TEST(OnCleanClicked, ShowsAndSavesTheCleanedLines) {
   EXPECT_EQ(dir.Files(), (std::vector<std::pair<std::string, std::string>>{
                              {"清洗后_2015年3月4日12时30分45秒.txt", G("电话\r\nＡＢ")}}));
   const std::vector<ScriptedDialogs::Message> expected{
-      {FromUtf8("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, FromUtf8("信息：")}};
+      {FromUtf8("处理完毕，已保存在软件所在目录下\n已保存 2 行，去掉空行 1 行\n") + dir.text() +
+           FromUtf8("/清洗后_2015年3月4日12时30分45秒.txt"),
+       message_flags::kOpenFolder, FromUtf8("信息：")}};
   EXPECT_EQ(units.dialogs().messages, expected);
 }
 

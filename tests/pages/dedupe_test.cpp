@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "text/encoding.h"
 #include "tests/support/fake_units.h"
+#include "text/encoding.h"
 #include "text/text_primitives.h"
 
 namespace lanzhou {
@@ -105,15 +105,20 @@ TEST(OnDedupeClicked, WritesOnlyTheResultBox) {
     OnDedupeClicked(units);
     EXPECT_EQ(units.EditText(Unit::编辑框3), FromUtf8("乙\r\n甲\r\n丙"));
     EXPECT_EQ(units.EditText(Unit::编辑框2), input);
+    EXPECT_EQ(units.Caption(Unit::标签6), FromUtf8("以下为去重结果：保留 3 行，去掉重复 1 行"));
   }
   EXPECT_TRUE(units.dialogs().messages.empty());
 }
 
-TEST(OnDedupeClicked, EmptyInputEmptiesTheResult) {
+TEST(OnDedupeClicked, EmptyInputIsToldAndChangesNothing) {
   FakeUnits units(Text("/nonexistent"));
   units.SetEditText(Unit::编辑框3, Text("old result"));
   OnDedupeClicked(units);
-  EXPECT_EQ(units.EditText(Unit::编辑框3), Text());
+  EXPECT_EQ(units.EditText(Unit::编辑框3), Text("old result"));
+  EXPECT_EQ(
+      units.dialogs().messages,
+      (std::vector<ScriptedDialogs::Message>{{FromUtf8("没有要处理的资料，请先输入或拖入资料"),
+                                              message_flags::kIconWarning, FromUtf8("信息：")}}));
 }
 
 }  // namespace

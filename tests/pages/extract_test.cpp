@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,56 +95,70 @@ TEST(ExtractFields, OneOutputLinePerRecord) {
   }
 }
 
-TEST(ExtractFields, ReadsFieldNumbersLikeIntegers) {
-  const Text records("a|b|c|d");
+TEST(ExtractFields, ReadsTheFieldListAsTheNumberRuleDoes) {
+  const Text records("a|b|c|d\r\nx");
   struct Case {
     Text numbers, out;
   } cases[] = {
-      {U("２"), Text("b")},
-      {U("　3"), Text("c")},
-      {Text("  2"), Text("b")},
-      {U("１|４"), Text("a|d")},
-      {Text("2x|3"), Text("b|c")},
-      {Text("+4"), Text("d")},
-      {Text("||2||"), Text("b")},
-      {U("１２"), Text("")},
+      {U("２"), Text("b\r\n")},
+      {U("　3"), Text("c\r\n")},
+      {U("１|４"), Text("a|d\r\nx")},
+      {U("3、1"), Text("c|a\r\nx")},
+      {Text("3;1 2"), Text("c|a|b\r\nx")},
+      {Text("||2||"), Text("b\r\n")},
+      {U("１２"), Text("\r\n")},
       // Beyond int is beyond the last field, never wrapped to field 1 or 3.
-      {Text("4294967297|4294967299|2"), Text("b")},
+      {Text("4294967297|4294967299|2"), Text("b\r\n")},
+      // A refused list names no field.
+      {Text("2x|3"), Text("\r\n")},
+      {Text("+4"), Text("\r\n")},
+      {Text("0|2"), Text("\r\n")},
+      {Text(""), Text("\r\n")},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ExtractFields(records, c.numbers), c.out) << ToUtf8(c.numbers);
   }
 }
 
-TEST(ExtractFields, NumbersBelowOneAddressNoField) {
-  const Text records("a|b|c\r\nd|e|f");
+TEST(ExtractFields, CountsLinesLackingAFieldAndFieldsNoLineHas) {
   struct Case {
+    const char* records;
     const char* numbers;
-    const char* out;
-    bool names_any;  // NamesAnyField
+    ExtractCounts counts;
+    std::vector<int> no_line_has;
+    bool shifted;
   } cases[] = {
-      {"0", "\r\n", false},         {"-1", "\r\n", false},
-      {"x", "\r\n", false},         {"", "\r\n", false},
-      {"0|2", "b\r\ne", true},      {"3|-2|1", "c|a\r\nf|d", true},
-      {"-0|abc|2", "b\r\ne", true}, {"-2147483648", "\r\n", false},
-      {"4294967297", "\r\n", true},  // a field, though beyond every record's last
+      {"a|b|c\r\nx|y", "3|1", {2, 1, 3}, {}, true},
+      {"a|b|c\r\nx|y", "3|3", {2, 1, 3}, {}, false},
+      {"a|b|c\r\nx|y", "9|1|9", {2, 2, 3}, {9}, true},
+      {"a|b|c\r\nx|y", "2", {2, 0, 2}, {}, false},
+      {"a|b|c|d|e\r\nx", "2|3", {2, 1, 3}, {}, true},
+      // An empty line has no field; a trailing CR LF adds no line; "----" separates.
+      {"a|b\r\n\r\nc----d\r\n", "2|1", {3, 1, 2}, {}, true},
+      {"a|b|", "3", {1, 1, 2}, {3}, false},
+      {"", "1|2", {0, 0, 0}, {}, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ExtractFields(records, Text(c.numbers)), Text(c.out)) << c.numbers;
-    EXPECT_EQ(NamesAnyField(Text(c.numbers)), c.names_any) << c.numbers;
+    ExtractCounts counts;
+    WriteExtractedFields(
+        c.records, Text(c.numbers), 1, [](std::string_view) { return true; }, {}, {}, &counts);
+    EXPECT_EQ(counts.lines, c.counts.lines) << c.records << " / " << c.numbers;
+    EXPECT_EQ(counts.lacking, c.counts.lacking) << c.records << " / " << c.numbers;
+    EXPECT_EQ(counts.most_fields, c.counts.most_fields) << c.records << " / " << c.numbers;
+    EXPECT_EQ(FieldsNoLineHas(Text(c.numbers), counts), c.no_line_has) << c.numbers;
+    EXPECT_EQ(ShiftsFieldsLeft(Text(c.numbers), counts), c.shifted) << c.numbers;
   }
 }
 
 // The extraction spelled out with the primitives: convert, split records, split fields.
 Text ExtractWithPrimitives(const Text& records, const Text& field_numbers) {
-  const TextArray numbers = SplitText(field_numbers, Text("|"));
+  const std::vector<int> numbers = ReadNumberList(field_numbers).value_or(std::vector<int>());
   Text out;
   for (const Text& record : SplitText(ConvertDashSeparators(records), Text("\r\n"))) {
     const TextArray fields = SplitText(record, Text("|"));
     Text row;
-    for (const Text& number : numbers) {
-      const int k = ToClampedInteger(number);
-      if (k < 1 || k > static_cast<int>(fields.size())) continue;
+    for (const int k : numbers) {
+      if (k > static_cast<int>(fields.size())) continue;
       row = ConcatTexts({row, fields[k - 1], Text("|")});
     }
     out = ConcatTexts({out, LeftText(row, TextLength(row) - 1), Text("\r\n")});
@@ -154,11 +169,23 @@ Text ExtractWithPrimitives(const Text& records, const Text& field_numbers) {
 TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
   // Dashes, bars, lone CR and LF, and lead bytes that swallow whatever follows them.
   const char alphabet[] = {'-', '-', '-', '|', '|', '\r', '\n', 'a', '\x81', '\xD5'};
-  const char* const numbers[] = {"1", "2", "3|1", "0|2", "", "2|2|4"};
+  const char* const numbers[] = {"1", "2", "3|1", "0|2", "", "2|2|4", "4;2"};
   std::mt19937 random(7);
   for (int n = 0; n < 3000; ++n) {
     std::string bytes(random() % 24, ' ');
     for (char& b : bytes) b = alphabet[random() % sizeof alphabet];
+    const Text records(bytes);
+    const Text field_numbers(numbers[n % std::size(numbers)]);
+    ASSERT_EQ(ExtractFields(records, field_numbers), ExtractWithPrimitives(records, field_numbers))
+        << testing::PrintToString(bytes) << " / " << field_numbers.bytes();
+  }
+  // Many records made of dashes of every run length beside bars and dates: a record whose
+  // last asked field ends early is skipped to its end, and the separators found beyond it
+  // stay found for the records after.
+  const char* const tokens[] = {"a", "-", "---", "----", "-----", "|", "2023-12-05", "\r\n"};
+  for (int n = 0; n < 1500; ++n) {
+    std::string bytes;
+    for (int t = static_cast<int>(random() % 40); t > 0; --t) bytes += tokens[random() % 8];
     const Text records(bytes);
     const Text field_numbers(numbers[n % std::size(numbers)]);
     ASSERT_EQ(ExtractFields(records, field_numbers), ExtractWithPrimitives(records, field_numbers))
@@ -182,39 +209,74 @@ TEST(ExtractFields, AgreesWithThePrimitivesOnAwkwardBytes) {
   }
 }
 
-TEST(OnExtractClicked, ConvertsTheBoxAndSavesTheFields) {
-  TempDirectory dir;
-  FakeUnits units(dir.text());
-  units.SetEditText(Unit::编辑框4, U("张三----138----北京\r\n李四|139\r\nx-----y\r\n"));
-  units.SetEditText(Unit::列1, Text("2"));
+TEST(OnExtractClicked, ConvertsTheBoxSavesTheFieldsAndSaysWhatHappened) {
+  struct Case {
+    std::string box, numbers;
+    std::optional<std::string> saved;  // none: no file
+    std::string box_after, message;
+    int flags;
+  } cases[] = {
+      {"张三----138----北京\r\n李四|139\r\nx-----y\r\n", "2", "138\r\n139\r\n-y",
+       "张三|138|北京\r\n李四|139\r\nx|-y\r\n", "已保存 3 行", 0},
+      // Fields moved left are counted when more than one field was asked for.
+      {"a|b|c\r\nx|y\r\nq", "3、1", "c|a\r\nx\r\nq", "a|b|c\r\nx|y\r\nq",
+       "已保存 3 行\n2 行缺少所选的项，这些行的其余项已左移", 0},
+      {"a|b|c\r\nq", "3|3", "c|c\r\n", "a|b|c\r\nq", "已保存 2 行", 0},
+      {"a|b|c\r\nx", "9|2|9", "b\r\n", "a|b|c\r\nx",
+       "已保存 2 行\n没有一行有第9项\n2 行缺少所选的项，这些行的其余项已左移", 0},
+      // No line has any field asked for: nothing saved, the box unchanged.
+      {"a----b|c\r\nd", "9", std::nullopt, "a----b|c\r\nd", "没有一行有第9项，未保存",
+       message_flags::kIconWarning},
+      {"a|b", "4 9", std::nullopt, "a|b", "没有一行有第4、9项，未保存",
+       message_flags::kIconWarning},
+      {"", "1", std::nullopt, "", "没有要处理的资料，请先输入或拖入资料",
+       message_flags::kIconWarning},
+      // A list that is not wholly numbers from 1 is refused before anything changes.
+      {"a|b", "2,x", std::nullopt, "a|b", "请输入要提取的项，如 3|1", message_flags::kIconWarning},
+      {"a|b", "1.5", std::nullopt, "a|b", "请输入要提取的项，如 3|1", message_flags::kIconWarning},
+      {"a|b", "0", std::nullopt, "a|b", "请输入要提取的项，如 3|1", message_flags::kIconWarning},
+      {"a|b", " ，", std::nullopt, "a|b", "请输入要提取的项，如 3|1", message_flags::kIconWarning},
+  };
+  for (const Case& c : cases) {
+    TempDirectory dir;
+    FakeUnits units(dir.text());
+    units.SetEditText(Unit::编辑框4, U(c.box));
+    units.SetEditText(Unit::列1, U(c.numbers));
 
-  OnExtractClicked(units);
+    OnExtractClicked(units);
 
-  EXPECT_EQ(units.EditText(Unit::编辑框4), U("张三|138|北京\r\n李四|139\r\nx|-y\r\n"));
-  EXPECT_EQ(units.EditText(Unit::列1), Text("2"));
-  ASSERT_EQ(dir.Files().size(), 1u);
-  EXPECT_EQ(dir.Files()[0].first, kSavedFile);
-  EXPECT_EQ(dir.Files()[0].second, "138\r\n139\r\n-y");
-  const std::vector<ScriptedDialogs::Message> expected{
-      {U("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, U("信息：")}};
-  EXPECT_EQ(units.dialogs().messages, expected);
+    EXPECT_EQ(units.EditText(Unit::编辑框4), U(c.box_after)) << c.box << " / " << c.numbers;
+    if (c.saved) {
+      ASSERT_EQ(dir.Files().size(), 1u) << c.box << " / " << c.numbers;
+      EXPECT_EQ(dir.Files()[0].first, kSavedFile);
+      EXPECT_EQ(dir.Files()[0].second, FromUtf8(*c.saved).bytes()) << c.box << " / " << c.numbers;
+    } else {
+      EXPECT_TRUE(dir.Files().empty()) << c.box << " / " << c.numbers;
+    }
+    const Text message = c.flags == 0 ? U("处理完毕，已保存在软件所在目录下\n") + U(c.message) +
+                                            Text("\n") + dir.text() + Text("/") + U(kSavedFile)
+                                      : U(c.message);
+    const std::vector<ScriptedDialogs::Message> expected{
+        {message, c.flags == 0 ? message_flags::kOpenFolder : c.flags, U("信息：")}};
+    EXPECT_EQ(units.dialogs().messages, expected) << c.box << " / " << c.numbers;
+  }
 }
 
-TEST(OnExtractClicked, EmptyInputSavesAnEmptyFile) {
+TEST(OnExtractClicked, EmptyInputIsToldAndWritesNothing) {
   TempDirectory dir;
   FakeUnits units(dir.text());
+  units.SetEditText(Unit::编辑框4, Text("\r\n"));
   units.SetEditText(Unit::列1, Text("1"));
 
   OnExtractClicked(units);
 
-  ASSERT_EQ(dir.Files().size(), 1u);
-  EXPECT_EQ(dir.Files()[0].first, kSavedFile);
-  EXPECT_EQ(dir.Files()[0].second, "");
-  ASSERT_EQ(units.dialogs().messages.size(), 1u);
-  EXPECT_EQ(units.dialogs().messages[0].text, U("处理完毕，已保存在软件所在目录下\n") + dir.text());
+  EXPECT_TRUE(dir.Files().empty());
+  EXPECT_EQ(units.dialogs().messages,
+            (std::vector<ScriptedDialogs::Message>{{U("没有要处理的资料，请先输入或拖入资料"),
+                                                    message_flags::kIconWarning, U("信息：")}}));
 }
 
-TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
+TEST(OnExtractClicked, SecondPressInTheSameSecondKeepsBothResults) {
   TempDirectory dir;
   FakeUnits units(dir.text());
   units.SetEditText(Unit::编辑框4, Text("a|b"));
@@ -223,8 +285,9 @@ TEST(OnExtractClicked, SecondPressInTheSameSecondOverwrites) {
   units.SetEditText(Unit::列1, Text("1"));
   OnExtractClicked(units);
 
-  ASSERT_EQ(dir.Files().size(), 1u);
-  EXPECT_EQ(dir.Files()[0].second, "a");
+  const std::string second = "分割后_2015年3月4日12时30分45秒_2.txt";
+  EXPECT_EQ(dir.Files(),
+            (std::vector<std::pair<std::string, std::string>>{{kSavedFile, "b"}, {second, "a"}}));
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 

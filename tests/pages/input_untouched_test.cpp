@@ -82,7 +82,9 @@ TEST(PageHandlers, LeaveTheirInputFilesUntouched) {
       {"utf8.txt",
        "\xEF\xBB\xBF"
        "甲|乙\n丙|丁\n"},
-      {"stops.txt", std::string("a|b\r\nc\0d|e\r\n\x1A tail", 18)},
+      {"stops.txt",
+       "a|b\r\nc\x1A"
+       "d|e\r\n\x1A tail"},
       {"readonly.txt", "x|y\r\n"},
       {"empty.txt", ""},
   };

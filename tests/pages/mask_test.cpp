@@ -134,10 +134,11 @@ TEST(OnMaskClicked, ShowsSavesAndCountsTheMaskedText) {
   EXPECT_EQ(dir.Files(), (std::vector<std::pair<std::string, std::string>>{
                              {"脱敏后_2015年3月4日12时30分45秒.txt", masked.bytes()}}));
   const std::vector<ScriptedDialogs::Message> expected{
-      {FromUtf8("脱敏完毕（手机号 1 个，身份证号 1 个，邮箱 0 个，银行卡号 0 个），已保存在软件所在"
-                "目录下\n") +
-           dir.text(),
-       0, FromUtf8("信息：")}};
+      {FromUtf8(
+           "脱敏完毕，已保存在软件所在目录下\n手机号 1 个，身份证号 1 个，邮箱 0 个，银行卡号 0 "
+           "个\n") +
+           dir.text() + FromUtf8("/脱敏后_2015年3月4日12时30分45秒.txt"),
+       message_flags::kOpenFolder, FromUtf8("信息：")}};
   EXPECT_EQ(units.dialogs().messages, expected);
 }
 

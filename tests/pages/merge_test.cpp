@@ -276,6 +276,12 @@ class MergePage : public testing::Test {
   static ScriptedDialogs::Message Question(std::string_view utf8) {
     return {U(utf8), 36, U("信息：")};
   }
+  // What a merge of `rows` lines says once they are in 合并数据.txt.
+  ScriptedDialogs::Message Merged(int rows) const {
+    return {
+        U("处理OK！\n已合并 " + std::to_string(rows) + " 行\n") + dir_.text() + U("/合并数据.txt"),
+        message_flags::kOpenFolder, U("信息：")};
+  }
 
   TempDirectory dir_;
   std::optional<RecordingUnits> units_;
@@ -311,21 +317,37 @@ TEST_F(MergePage, SecondDropAsksThenKeepsOrReplacesRows) {
   }
 }
 
-TEST_F(MergePage, QuestionComesBeforeTheFileIsRead) {
-  Fill(Unit::超级列表框A, {"old"});
-  dialogs().QueueMessageAnswer(message_result::kYes);
+// A file that cannot be read or is not text is refused before the question, and a drop of
+// nothing else leaves the list as it was, unasked.
+TEST_F(MergePage, UnusableFilesAreRefusedBeforeTheQuestion) {
   const Text missing((dir_.path() / "missing.txt").string());
-  OnListADropped(units(), missing);
-  ASSERT_EQ(dialogs().messages.size(), 2u);
-  EXPECT_EQ(dialogs().messages[0].text, U("是否删除已有的数据？"));
-  EXPECT_EQ(dialogs().messages[1].text, U("无法打开文件：") + missing);
-  EXPECT_TRUE(RowsOf(Unit::超级列表框A).empty());
+  const struct {
+    Text path;
+    const char* said;
+  } kCases[] = {
+      {missing, "无法打开文件："},
+      {WriteInput("a.png", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s), "不是文本文件："},
+      {WriteInput("ls",
+                  "\x7f"
+                  "ELF\x02\x01\x01\0\0\0"s),
+       "不是文本文件："},
+      {WriteInput("nul.txt", "q\0dropped\r\n"s), "不是文本文件："},
+  };
+  for (const auto& c : kCases) {
+    units().Grid(Unit::超级列表框A).DeleteAllItems();
+    Fill(Unit::超级列表框A, {"old"});
+    dialogs().messages.clear();
+    OnListADropped(units(), c.path);
+    EXPECT_EQ(dialogs().messages,
+              (std::vector<ScriptedDialogs::Message>{{U(c.said) + c.path, 16, U("信息：")}}));
+    EXPECT_EQ(RowsOf(Unit::超级列表框A), (Rows{{"n", "old"}}));
+  }
 }
 
 TEST_F(MergePage, SeveralFilesLoadInOrderAfterOneQuestion) {
   Fill(Unit::超级列表框A, {"old"});
   const Text first = WriteInput("1.txt", "p1\r\n\r\np2");
-  const Text second = WriteInput("2.txt", "q\0dropped\r\nnot loaded\r\n"s);
+  const Text second = WriteInput("2.txt", "q\r\n");
   dialogs().QueueMessageAnswer(message_result::kNo);
   OnListADropped(units(), first + "\r\n" + second + "\r\n");
   EXPECT_EQ(RowsOf(Unit::超级列表框A),
@@ -340,7 +362,7 @@ TEST_F(MergePage, PairModeWritesFourFieldLines) {
   EXPECT_EQ(Output(), "x1||y1|\r\nx2||y2|\r\nx3||y3|\r\n");
   EXPECT_EQ(units().captions, (std::vector<Text>{Text("3/1"), U("处理OK！")}));
   EXPECT_EQ(units().repaints, 1);
-  EXPECT_TRUE(dialogs().messages.empty());
+  EXPECT_EQ(dialogs().messages, std::vector{Merged(3)});
 }
 
 TEST_F(MergePage, DifferentLengthsAskAndYesStopsAtTheShorterList) {
@@ -349,12 +371,18 @@ TEST_F(MergePage, DifferentLengthsAskAndYesStopsAtTheShorterList) {
     int answer;
     std::optional<std::string> output;
     Text caption;
+    std::optional<ScriptedDialogs::Message> then;
   };
   const Case cases[] = {
-      {{"y1", "y2"}, message_result::kYes, "x1||y1|\r\nx2||y2|\r\n", U("处理OK！")},
-      {{"y1", "y2"}, message_result::kNo, std::nullopt, Text("before")},
-      // B empty and Yes: nothing to write, so no file either.
-      {{}, message_result::kYes, std::nullopt, U("处理OK！")},
+      {{"y1", "y2"}, message_result::kYes, "x1||y1|\r\nx2||y2|\r\n", U("处理OK！"), Merged(2)},
+      {{"y1", "y2"}, message_result::kNo, std::nullopt, Text("before"), std::nullopt},
+      // B empty and Yes: nothing to write, so no file either, and it is said.
+      {{},
+       message_result::kYes,
+       std::nullopt,
+       Text("before"),
+       ScriptedDialogs::Message{U("B 没有资料，没有可合并的行"), message_flags::kIconWarning,
+                                U("信息：")}},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(OutputPath());
@@ -368,9 +396,10 @@ TEST_F(MergePage, DifferentLengthsAskAndYesStopsAtTheShorterList) {
     OnMergeClicked(units());
     EXPECT_EQ(Output(), c.output) << c.answer;
     EXPECT_EQ(units().Caption(Unit::标签2), c.caption);
-    EXPECT_EQ(dialogs().messages,
-              std::vector<ScriptedDialogs::Message>{
-                  Question("检测到您导入的A数据数量与B数据资料数量不一致，是否继续合并？")});
+    std::vector<ScriptedDialogs::Message> said{
+        Question("检测到您导入的A数据数量与B数据资料数量不一致，是否继续合并？")};
+    if (c.then) said.push_back(*c.then);
+    EXPECT_EQ(dialogs().messages, said);
   }
 }
 
@@ -393,7 +422,6 @@ TEST_F(MergePage, FixedDatumJoinsEveryLineOfAWithoutLookingAtB) {
   };
   const Case cases[] = {
       {"d", "x1||d\r\nx2||d\r\n"},
-      {"", "x1||\r\nx2||\r\n"},
       {"p|q|", "x1||p|q|\r\nx2||p|q|\r\n"},
   };
   Fill(Unit::超级列表框A, {"x1", "x2"});
@@ -406,7 +434,7 @@ TEST_F(MergePage, FixedDatumJoinsEveryLineOfAWithoutLookingAtB) {
     EXPECT_EQ(Output(), c.output) << c.datum;
     EXPECT_EQ(units().Caption(Unit::标签2), U("处理OK！"));
   }
-  EXPECT_TRUE(dialogs().messages.empty());
+  EXPECT_EQ(dialogs().messages, std::vector(2, Merged(2)));
 }
 
 TEST_F(MergePage, EveryPressAppendsAndNothingIsEverCleared) {
@@ -456,10 +484,10 @@ TEST_F(MergePage, WaitsVisiblyForAnotherProgramAppendingToTheFile) {
 }
 
 TEST_F(MergePage, DroppedFilesMergeIntoGbkLines) {
-  // A is UTF-8 from a Linux editor, B is GBK with CR LF and a zero byte, and its 谢谢 is also
-  // valid UTF-8 (лл): the detector keeps it GBK.
+  // A is UTF-8 from a Linux editor, B is GBK with CR LF, and its 谢谢 is also valid UTF-8
+  // (лл): the detector keeps it GBK.
   OnListADropped(units(), WriteInput("a.txt", "\xE4\xB8\xAD@a.cn\n\n"));
-  OnListBDropped(units(), WriteInput("b.txt", "\xD0\xBB\xD0\xBB\r\nb|\0c"s));
+  OnListBDropped(units(), WriteInput("b.txt", "\xD0\xBB\xD0\xBB\r\nb|"));
   OnMergeClicked(units());
   EXPECT_EQ(Output(), "\xD6\xD0@a.cn||\xD0\xBB\xD0\xBB|\r\n||b||\r\n");
 }
@@ -481,7 +509,8 @@ TEST_F(MergePage, UnopenableOutputStopsWithAMessage) {
   OnMergeClicked(units());
   const Text path = dir_.text() + U("/合并数据.txt");
   EXPECT_EQ(dialogs().messages,
-            (std::vector<ScriptedDialogs::Message>{{U("保存失败：") + path, 16, U("信息：")}}));
+            (std::vector<ScriptedDialogs::Message>{
+                {U("保存失败：") + path + U("（同名的文件夹已存在）"), 16, U("信息：")}}));
   EXPECT_EQ(units().Caption(Unit::标签2), Text("before"));
 }
 
@@ -504,20 +533,28 @@ class FileSizeLimit {
   rlimit saved_;
 };
 
+// An output that did not exist before the merge is gone again, an earlier one is as it was.
 TEST_F(MergePage, FailedWriteTakesBackWhatThisMergeAppended) {
-  WriteInput("合并数据.txt", "earlier\r\n");  // 9 bytes
   Fill(Unit::超级列表框A, {"x1", "x2", "x3", "x4"});
   units().SetTicked(Unit::选择框1, true);
   units().SetEditText(Unit::编辑框1, Text("datum"));  // lines of 11 bytes with CR LF
-  {
-    FileSizeLimit limit(9 + 11 + 11 + 5);  // room for two lines and part of the third
-    OnMergeClicked(units());
+  for (const std::optional<std::string>& earlier :
+       {std::optional<std::string>("earlier\r\n"), std::optional<std::string>()}) {
+    SCOPED_TRACE(earlier.has_value());
+    if (earlier) WriteInput("合并数据.txt", *earlier);
+    {
+      FileSizeLimit limit(9 + 11 + 11 + 5);  // room for two lines and part of the third
+      OnMergeClicked(units());
+    }
+    EXPECT_EQ(Output(), earlier);
+    ASSERT_EQ(dialogs().messages.size(), 1u);
+    EXPECT_EQ(dialogs().messages[0].text,
+              U("保存失败：") + dir_.text() + U("/合并数据.txt（文件超过大小上限）"));
+    EXPECT_EQ(dialogs().messages[0].flags, 16);
+    EXPECT_NE(units().Caption(Unit::标签2), U("处理OK！"));
+    dialogs().messages.clear();
+    std::filesystem::remove(OutputPath());
   }
-  EXPECT_EQ(Output(), "earlier\r\n");
-  ASSERT_EQ(dialogs().messages.size(), 1u);
-  EXPECT_EQ(dialogs().messages[0].text, U("保存失败：") + dir_.text() + U("/合并数据.txt"));
-  EXPECT_EQ(dialogs().messages[0].flags, 16);
-  EXPECT_NE(units().Caption(Unit::标签2), U("处理OK！"));
 }
 
 // The user cancels while another program holds the file, or after a chunk of lines went

@@ -21,6 +21,7 @@
 #include "text/encoding.h"
 #include "text/gbk_chars.h"
 #include "text/text_primitives.h"
+#include "ui/dropped_text.h"
 
 namespace lanzhou {
 namespace {
@@ -156,7 +157,12 @@ TEST(LoadDelimitedFile, AgreesWithReadLine) {
   for (const std::string& input : inputs) {
     const Text path = dir.Write("in.txt", input);
     GridData grid;
-    ASSERT_TRUE(LoadDelimitedFile(path, "|", grid));
+    // A zero byte makes a file that is not text: refused whole, as every dropped file is.
+    ASSERT_EQ(LoadDelimitedFile(path, "|", grid), LooksLikeText(input));
+    if (!LooksLikeText(input)) {
+      EXPECT_EQ(grid.ItemCount(), 0);
+      continue;
+    }
     EXPECT_EQ(RowsOf(grid), RowsOf(ReadLineBySplitText(path, "|")))
         << testing::PrintToString(input);
   }
@@ -180,7 +186,8 @@ TEST(LoadDelimitedFile, AgreesWithReadLineOnRandomBytes) {
     const Text delimiter(delimiters[round % std::size(delimiters)]);
     const Text path = dir.Write("in.txt", input);
     GridData grid;
-    ASSERT_TRUE(LoadDelimitedFile(path, delimiter, grid));
+    ASSERT_EQ(LoadDelimitedFile(path, delimiter, grid), LooksLikeText(input));
+    if (!LooksLikeText(input)) continue;
     ASSERT_EQ(RowsOf(grid), RowsOf(ReadLineBySplitText(path, delimiter)))
         << testing::PrintToString(input) << " " << testing::PrintToString(delimiter.bytes());
   }
@@ -198,10 +205,13 @@ TEST(ExportColumns, BuildsEveryRowInTheTypedOrder) {
       {"3,1", "|", "c|a\r\n|d\r\n"},
       {"1,9", "|", "a\r\nd\r\n"},  // column 1 exists, so its delimiter is written, then dropped
       {"9,1", "|", "a\r\nd\r\n"},
-      {"0,1", "|", "|a\r\n|d\r\n"},
-      {"-1,x,2", "|", "||b\r\n||e\r\n"},
       {"2147483647,1", "|", "a\r\nd\r\n"},
-      {"-2147483648,1", "|", "|a\r\n|d\r\n"},
+      {"3、1", "|", "c|a\r\n|d\r\n"},
+      {"3 1;2", "|", "c|a|b\r\n|d|e\r\n"},
+      // An order that is not wholly numbers from 1 names no column: empty lines.
+      {"0,1", "|", "\r\n\r\n"},
+      {"-1,x,2", "|", "\r\n\r\n"},
+      {"1.5", "|", "\r\n\r\n"},
       // Beyond int names no column (no wrapping to 1, or to -1 with its delimiter).
       {"4294967297,4294967295,2", "|", "b\r\ne\r\n"},
       {"1,1,2", "::", "a::a::b\r\nd::d::e\r\n"},
@@ -241,14 +251,14 @@ std::string ReferenceExport(const std::vector<std::string>& files, const std::st
     }
     CloseFile(memory);
   }
-  const TextArray numbers = SplitText(Text(order), Text(","));
+  const std::vector<int> numbers = ReadNumberList(Text(order)).value_or(std::vector<int>());
   const Text d(out_delimiter);
   std::string out;
   for (const TextArray& row : rows) {
     Text line;
     for (std::size_t k = 0; k < numbers.size(); ++k) {
-      const int column = ToClampedInteger(numbers[k]);
-      if (column >= 1 && column <= static_cast<int>(row.size())) line = line + row[column - 1];
+      const int column = numbers[k];
+      if (column <= static_cast<int>(row.size())) line = line + row[column - 1];
       if (k + 1 < numbers.size() && columns >= column) line = line + d;
     }
     const int cut = TextLength(line) - TextLength(d);
@@ -333,7 +343,7 @@ TEST(ReorderExport, BothFormsFollowTheRule) {
       {{"a|b\n", "c|d|e\n"}, "|", "3,1", "|", "|a\r\ne|c\r\n"},
       {{"a|b\n", "c|d|e\n"}, "|", "2,3", "|", "b\r\nd|e\r\n"},
       {{"a|b\n", "c|d\n"}, "|", "2,3", "|", "b\r\nd\r\n"},
-      {{"a|b|c\r\nd|e\r\n"}, "|", "3,1,9,0,-1,1", "|", "c|a|||a\r\n|d|||d\r\n"},
+      {{"a|b|c\r\nd|e\r\n"}, "|", "3,1,9,1", "|", "c|a|a\r\n|d|d\r\n"},
       // A zero byte or 0x1A ends only its own file's load; a CR before LF goes, others stay.
       {{"a|b\0x|y\nz"s, "c\x1A|d\n", "e|f\r\r\n"}, "|", "2,1", ":", "b:a\r\n:c\r\nf\r:e\r\n"},
       // A lead byte takes the next byte with it ("\x81|" is no delimiter), but never a line
@@ -591,7 +601,7 @@ TEST_F(ReorderPage, UnreadableFileIsNamedAndTheCountRefreshed) {
   const std::vector<ScriptedDialogs::Message> expected{
       {FromUtf8("无法打开文件：") + missing, 16, caption},
       {FromUtf8("无法打开文件：") + folder, 16, caption},
-      {FromUtf8("内存不足：") + packed, 16, caption}};
+      {FromUtf8("第2行的列数超过表格最多能显示的65536列：") + packed, 16, caption}};
   EXPECT_EQ(dialogs().messages, expected);
   EXPECT_EQ(RowCountCaption(), Label(2));
   EXPECT_EQ(grid().ColumnCount(), 2);
@@ -629,13 +639,16 @@ TEST_F(ReorderPage, ExportWritesTheTimeStampedFileAndTellsSo) {
   const ScriptedDialogs::Question export_prompt{FromUtf8("请输入导出的分隔符!"),
                                                 FromUtf8("请输入："), "|", 1};
   EXPECT_EQ(dialogs().questions, std::vector{export_prompt});
-  const ScriptedDialogs::Message done{FromUtf8("导出数据成功！！！\n") + dir_.text(), 0,
-                                      FromUtf8("信息：")};
+  const ScriptedDialogs::Message done{
+      FromUtf8("导出数据成功！！！\n已保存 2 行\n") + dir_.text() + FromUtf8("/" + name),
+      message_flags::kOpenFolder, FromUtf8("信息：")};
   EXPECT_EQ(dialogs().messages, std::vector{done});
 
-  // Same second: the file is overwritten; a cancelled prompt means no delimiter.
+  // Same second: the first file stays, the second gets "_2"; a cancelled prompt means no
+  // delimiter.
   OnExportClicked(units_);
-  EXPECT_EQ(dir_.Read(name), "ca\r\nfd\r\n");
+  EXPECT_EQ(dir_.Read(name), "c|a\r\nf|d\r\n");
+  EXPECT_EQ(dir_.Read("处理后_2015年3月4日12时30分45秒_2.txt"), "ca\r\nfd\r\n");
   EXPECT_EQ(RowsOf(grid()).size(), 2u);
   EXPECT_EQ(units_.EditText(Unit::编辑框_列), Text("3,1"));
 }
@@ -644,6 +657,9 @@ TEST_F(ReorderPage, ExportOfAnEmptyGridDoesNothingAndAFailedWriteIsReported) {
   OnExportClicked(units_);
   EXPECT_TRUE(dialogs().questions.empty());
   EXPECT_TRUE(fs::is_empty(dir_.path()));
+  EXPECT_EQ(dialogs().messages,
+            (std::vector<ScriptedDialogs::Message>{
+                {FromUtf8("请先导入资料！"), message_flags::kIconWarning, FromUtf8("信息：")}}));
 
   FakeUnits elsewhere(dir_.text() + Text("/no-such-dir"));
   elsewhere.Grid(Unit::超级列表框1) = GridOf({{"a"}}, 1);
@@ -651,7 +667,7 @@ TEST_F(ReorderPage, ExportOfAnEmptyGridDoesNothingAndAFailedWriteIsReported) {
   OnExportClicked(elsewhere);
   const ScriptedDialogs::Message failed{
       FromUtf8("保存失败：") + dir_.text() +
-          FromUtf8("/no-such-dir/处理后_2015年3月4日12时30分45秒.txt"),
+          FromUtf8("/no-such-dir/处理后_2015年3月4日12时30分45秒.txt（文件夹不存在）"),
       16, FromUtf8("信息：")};
   EXPECT_EQ(elsewhere.dialogs().messages, std::vector{failed});
 }

@@ -1,4 +1,4 @@
-// A page whose result cannot be saved says so, naming the file, and leaves no half file:
+// A page whose result cannot be saved says so, naming the file and why, and leaves no half file:
 // no temporary file, an earlier file of the same name unchanged, and 合并数据.txt as it was
 // before the merge.
 #include <gtest/gtest.h>
@@ -93,6 +93,9 @@ struct Place {
       prepare;
   bool earlier_file;
   std::optional<rlim_t> size_limit;
+  const char* why;  // as the message gives it; for root where it differs, `why_as_root`
+  const char* why_as_root = nullptr;
+  bool appends_only = false;  // a new file takes the next free name instead
 };
 
 const std::string kEarlier = "earlier\r\n";
@@ -104,12 +107,12 @@ std::vector<Place> Places() {
          fs::create_directory(dir.path() / output);
          return dir.path();
        },
-       false, std::nullopt},
+       false, std::nullopt, "同名的文件夹已存在", nullptr, true},
       {"the run directory is gone",
        [](const TempDirectory& dir, const std::string&, auto&) -> std::optional<fs::path> {
          return dir.path() / "gone";
        },
-       false, std::nullopt},
+       false, std::nullopt, "文件夹不存在"},
       {"the run directory refuses writing",
        [](const TempDirectory& dir, const std::string& output,
           auto& mounts) -> std::optional<fs::path> {
@@ -127,7 +130,7 @@ std::vector<Place> Places() {
          if (!mounts.back()->SetReadOnly(true)) return std::nullopt;
          return where;
        },
-       true, std::nullopt},
+       true, std::nullopt, "没有写入权限", "磁盘为只读"},
       {"the filesystem is full",
        [](const TempDirectory& dir, const std::string& output,
           auto& mounts) -> std::optional<fs::path> {
@@ -137,13 +140,14 @@ std::vector<Place> Places() {
          Spill(where / output, kEarlier);
          return where;
        },
-       true, std::nullopt},
+       true, std::nullopt, "磁盘空间已满"},
       {"a write fails half way (file size limit)",
        [](const TempDirectory& dir, const std::string& output, auto&) -> std::optional<fs::path> {
          Spill(dir.path() / output, kEarlier);
          return dir.path();
        },
-       true, rlim_t{16 * 1024}},
+       true, rlim_t{16 * 1024}, "文件超过大小上限"},
+      // A new file takes the next free name beside the link; an append refuses to follow it.
       {"the output name is another user's link in a shared sticky folder",
        [](const TempDirectory& dir, const std::string& output, auto&) -> std::optional<fs::path> {
          if (::geteuid() != 0) return std::nullopt;  // only root makes links of another user
@@ -155,13 +159,14 @@ std::vector<Place> Places() {
          if (::lchown((where / output).c_str(), 4321, 4321) != 0) return std::nullopt;
          return where;
        },
-       true, std::nullopt},
+       true, std::nullopt, "没有写入权限", nullptr, true},
   };
 }
 
 TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
   for (const SavingPage& page : SavingPages()) {
     for (const Place& place : Places()) {
+      if (place.appends_only && !page.appends) continue;
       SCOPED_TRACE(std::string(page.name) + ": " + place.name);
       TempDirectory dir;
       const Text time = TimeToText(FakeUnits(Text()).clock().Now());
@@ -187,8 +192,11 @@ TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
 
       ASSERT_EQ(units.dialogs().messages.size(), 1u);
       EXPECT_EQ(units.dialogs().messages[0],
-                (ScriptedDialogs::Message{U("保存失败：") + FromUtf8(path.string()),
-                                          message_flags::kIconError, U("信息：")}));
+                (ScriptedDialogs::Message{
+                    U("保存失败：") + FromUtf8(path.string()) + U("（") +
+                        U(::geteuid() == 0 && place.why_as_root ? place.why_as_root : place.why) +
+                        U("）"),
+                    message_flags::kIconError, U("信息：")}));
       page.done(units);
       EXPECT_EQ(Names(*run_directory), names) << "a file was left behind";
       EXPECT_EQ(fs::is_directory(path), was_directory);
@@ -204,7 +212,7 @@ TEST(SaveFailure, IsReportedAndLeavesNoHalfFile) {
 }
 
 // A save the user cancels, at its first step, during or at the end of the work, leaves no
-// file, an earlier one as it was, no message and the page's boxes as they were.
+// file, an earlier one as it was, the page's boxes as they were, and says 已取消.
 TEST(SaveCancelled, LeavesNoFileAndChangesNothing) {
   for (const SavingPage& page : SavingPages()) {
     for (const int step : {1, 2, 3}) {
@@ -218,7 +226,12 @@ TEST(SaveCancelled, LeavesNoFileAndChangesNothing) {
       page.run(units);
       EXPECT_EQ(Names(dir.path()), std::vector<std::string>{output});
       EXPECT_EQ(Slurp(dir.path() / output), kEarlier);
-      EXPECT_TRUE(units.dialogs().messages.empty());
+      // The merge says it in its status label, the other pages in a message.
+      const std::vector<ScriptedDialogs::Message> said =
+          page.appends ? std::vector<ScriptedDialogs::Message>{}
+                       : std::vector<ScriptedDialogs::Message>{
+                             {U("已取消"), message_flags::kIconInformation, U("信息：")}};
+      EXPECT_EQ(units.dialogs().messages, said);
       EXPECT_EQ(units.EditText(Unit::替换后_编辑框), Text());
       EXPECT_EQ(units.EditText(Unit::编辑框4).view().find('|'), std::string_view::npos);
     }

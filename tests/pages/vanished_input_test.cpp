@@ -8,9 +8,9 @@
 
 #include "pages/merge.h"
 #include "pages/reorder.h"
-#include "text/encoding.h"
-#include "tests/support/fake_units.h"
 #include "tests/reliability/hostile_files.h"
+#include "tests/support/fake_units.h"
+#include "text/encoding.h"
 
 namespace lanzhou {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "tests/support/fake_units.h"
-#include "tests/support/utf8_text.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 #include "text/text_primitives.h"
 
@@ -370,16 +370,16 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
     const char* width;
     const char* cleaned;
     const char* wrapped;
+    int lines;
   } cases[] = {
-      {"你好，\r\n世界。\r\nab", false, "6", "你好，世界。ab", "你好，\r\n世界。\r\nab"},
-      {"你好，\r\n世界。\r\nab", true, "6", "你好世界ab", "你好世\r\n界ab"},
-      {"a,b、c\r\nd", true, "3", "abcd", "abc\r\nd"},
-      {"ab\r\r\n\ncd", false, "3", "ab\r\ncd", "ab\r\ncd"},
-      {"", false, "3", "", ""},
+      {"你好，\r\n世界。\r\nab", false, "6", "你好，世界。ab", "你好，\r\n世界。\r\nab", 3},
+      {"你好，\r\n世界。\r\nab", true, "6", "你好世界ab", "你好世\r\n界ab", 2},
+      {"a,b、c\r\nd", true, "3", "abcd", "abc\r\nd", 2},
+      {"ab\r\r\n\ncd", false, "3", "ab\r\ncd", "ab\r\ncd", 2},
       // Full-width digits, fractions and the largest width.
-      {"一二三四五六", false, "１０", "一二三四五六", "一二三四五\r\n六"},
-      {"abcd", false, "3.9", "abcd", "abc\r\nd"},
-      {"abcd", false, "2147483647", "abcd", "abcd"},
+      {"一二三四五六", false, "１０", "一二三四五六", "一二三四五\r\n六", 2},
+      {"abcd", false, "3.9", "abcd", "abc\r\nd", 2},
+      {"abcd", false, "10000", "abcd", "abcd", 1},
   };
   for (const auto& c : cases) {
     TempDirectory dir;
@@ -397,7 +397,9 @@ TEST(OnWrapClicked, CleansWrapsShowsAndSaves) {
     EXPECT_EQ(files[0].first, kSavedFile);
     EXPECT_EQ(files[0].second, units.EditText(Unit::替换后_编辑框).bytes());
     const std::vector<ScriptedDialogs::Message> expected{
-        {U("处理完毕，已保存在软件所在目录下\n") + dir.text(), 0, U("信息：")}};
+        {U("处理完毕，已保存在软件所在目录下\n已保存 " + std::to_string(c.lines) + " 行\n") +
+             dir.text() + Text("/") + U(kSavedFile),
+         message_flags::kOpenFolder, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << c.input;
   }
 }
@@ -416,8 +418,9 @@ TEST(OnWrapClicked, SecondPressWorksOnTheCleanedText) {
   EXPECT_EQ(units.dialogs().messages.size(), 2u);
 }
 
-TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
-  for (const char* width : {"", "0", "-3", "abc", "0.5", " ", "nan", "2147483648", "1e30"}) {
+TEST(OnWrapClicked, WidthBelowOneOrBeyondTheLimitChangesNothing) {
+  for (const char* width :
+       {"", "0", "-3", "abc", "0.5", " ", "nan", "10001", "2147483648", "1e30"}) {
     TempDirectory dir;
     FakeUnits units(dir.text());
     units.SetEditText(Unit::被折行_编辑框, U("你好，\r\n世界"));
@@ -431,7 +434,7 @@ TEST(OnWrapClicked, WidthBelowOneOrBeyondIntChangesNothing) {
     EXPECT_EQ(units.EditText(Unit::替换后_编辑框), Text("old")) << width;
     EXPECT_TRUE(dir.Files().empty()) << width;
     const std::vector<ScriptedDialogs::Message> expected{
-        {U("请输入1到2147483647之间的每行字符数"), message_flags::kIconWarning, U("信息：")}};
+        {U("请输入1到10000之间的每行字符数"), message_flags::kIconWarning, U("信息：")}};
     EXPECT_EQ(units.dialogs().messages, expected) << width;
   }
 }

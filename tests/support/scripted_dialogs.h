@@ -5,9 +5,11 @@
 
 #include <deque>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "text/encoding.h"
 #include "ui/dialogs.h"
 
 namespace lanzhou {
@@ -19,6 +21,10 @@ class ScriptedDialogs : public Dialogs {
     int flags;
     Text caption;
     friend bool operator==(const Message&, const Message&) = default;
+    // Failures show the texts as a person reads them.
+    friend void PrintTo(const Message& m, std::ostream* os) {
+      *os << "{\"" << ToUtf8(m.text) << "\", " << m.flags << ", \"" << ToUtf8(m.caption) << "\"}";
+    }
   };
   struct Question {
     Text prompt;

@@ -1,11 +1,13 @@
 #include "text/encoding.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +20,7 @@
 
 #include "tests/support/sanitizers.h"
 #include "tests/support/temp_directory.h"
+#include "text/encoding_detect.h"
 
 namespace lanzhou {
 namespace {
@@ -79,6 +82,46 @@ TEST(Encoding, BadBytesAreKeptOrMarked) {
                         "a")),
             "\xEF\xBF\xBD"
             "a");
+  // Each byte that starts no character is counted: a four-byte code cut off after its second
+  // byte gives one U+FFFD, its second byte being ASCII.
+  struct Count {
+    std::string gb18030;
+    std::size_t replaced;
+  } counts[] = {{"\xFF\x81", 2}, {"a\x81\x30", 1}, {"\xD6\xD0", 0}, {"\x80\xA6\xD9\xFE", 2}};
+  for (const Count& c : counts) {
+    std::size_t replaced = 0;
+    ToUtf8(c.gb18030, &replaced);
+    EXPECT_EQ(replaced, c.replaced) << Hex(c.gb18030);
+  }
+}
+
+// A text's end is its first zero byte, or for UTF-16 its first zero code unit.
+TEST(InputTextBeforeZero, ZeroBytesOrZeroCodeUnits) {
+  struct Case {
+    std::string bytes;
+    InputEncoding how;
+    std::size_t length;
+  } cases[] = {
+      {std::string("a\0b", 3), InputEncoding::kAuto, 1},
+      {std::string("\xFF\xFE"
+                   "a\0\0\0b\0",
+                   8),
+       InputEncoding::kAuto, 4},
+      {std::string("\xFE\xFF\0a\0\0", 6), InputEncoding::kAuto, 4},
+      {std::string("\0a\x4E\0", 4), InputEncoding::kUtf16Be, 4},  // 0x4E00 is no zero unit
+      {std::string("a\0\0", 3), InputEncoding::kUtf16Le, 3},      // nor a unit cut off
+      {std::string("\xFF\xFE"
+                   "a\0",
+                   4),
+       InputEncoding::kGbk, 3},
+      {std::string("\xFF\xFE"
+                   "a\0",
+                   4),
+       InputEncoding::kUtf8, 3},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(InputTextBeforeZero(c.bytes, c.how).size(), c.length) << Hex(c.bytes);
+  }
 }
 
 TEST(IsValidUtf8, AcceptsOnlyWellFormedShortestForms) {
@@ -161,6 +204,7 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
     InputEncoding how;
     std::string want;
     DetectedEncoding detected;
+    std::size_t replaced = 0;
   } cases[] = {
       {"\xEF\xBB\xBF"
        "abc",
@@ -183,9 +227,39 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
       {"\xD0\xBB\xD0\xBB", InputEncoding::kUtf8, FromUtf8("лл").bytes(), DetectedEncoding::kUtf8},
       {"\xEF\xBB\xBF\xD0\xBB\xD0\xBB", InputEncoding::kAuto, FromUtf8("лл").bytes(),
        DetectedEncoding::kUtf8},
+      // UTF-16 by its mark or by name; a lone surrogate or an odd last byte is U+FFFD.
+      {std::string("\xFF\xFE"
+                   "a\0|\0\x2D\x4E",
+                   8),
+       InputEncoding::kAuto, "a|\xD6\xD0", DetectedEncoding::kUtf8},
+      {std::string("\xFE\xFF\0a\x4E\x2D", 6), InputEncoding::kAuto, "a\xD6\xD0",
+       DetectedEncoding::kUtf8},
+      {std::string("a\0\x2D\x4E", 4), InputEncoding::kUtf16Le, "a\xD6\xD0",
+       DetectedEncoding::kUtf8},
+      {std::string("\0a", 2), InputEncoding::kUtf16Be, "a", DetectedEncoding::kUtf8},
+      {std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), InputEncoding::kAuto, "\x94\x39\xFC\x36",
+       DetectedEncoding::kUtf8},
+      {std::string("\xFF\xFE\x00\xD8"
+                   "a\0",
+                   6),
+       InputEncoding::kAuto,
+       "\x84\x31\xA4\x37"
+       "a",
+       DetectedEncoding::kUtf8, 2},
+      {std::string("\xFF\xFE"
+                   "a\0"
+                   "b",
+                   5),
+       InputEncoding::kAuto, "a\x84\x31\xA4\x37", DetectedEncoding::kUtf8, 1},
+      // Big5 only by name: 中文, and a lead byte cut off by the end.
+      {"\xA4\xA4\xA4\xE5", InputEncoding::kBig5, "\xD6\xD0\xCE\xC4", DetectedEncoding::kGbk},
+      {"a\xA4", InputEncoding::kBig5, "a\x84\x31\xA4\x37", DetectedEncoding::kGbk, 1},
+      {"\xA4\xA4\xA4\xE5", InputEncoding::kAuto, "\xA4\xA4\xA4\xE5", DetectedEncoding::kGbk},
   };
   for (const auto& c : cases) {
     DetectedEncoding detected{};
+    std::string decoded_storage;
+    EXPECT_EQ(DecodeInputText(c.bytes, decoded_storage, c.how).replaced, c.replaced) << c.bytes;
     EXPECT_EQ(DecodeInput(c.bytes, c.how, &detected), c.want) << c.bytes;
     EXPECT_EQ(detected, c.detected) << c.bytes;
     // The view form gives the same text, pointing into the argument when nothing changed.
@@ -193,7 +267,7 @@ TEST(DecodeInput, Utf8IsConvertedAndEverythingElseKept) {
     const std::string_view view = DecodeInputView(c.bytes, storage, c.how, &detected);
     EXPECT_EQ(view, c.want) << c.bytes;
     EXPECT_EQ(detected, c.detected) << c.bytes;
-    if (c.detected == DetectedEncoding::kGbk) {
+    if (c.detected == DetectedEncoding::kGbk && c.how != InputEncoding::kBig5) {
       EXPECT_EQ(view.data(), c.bytes.data()) << c.bytes;
     }
   }
@@ -344,6 +418,171 @@ TEST(Encoding, AgreesWithPythonsGb18030Codec) {
   EXPECT_EQ(differ, 0u);
 }
 
+// glibc's iconv, with what the program adds where iconv stops: in GB18030 -> UTF-8, a byte
+// that starts no character becomes U+FFFD and the next byte is read afresh; in UTF-8 ->
+// GB18030, a code point iconv has no code for takes its private-use code or U+FFFD, and a byte
+// that is not UTF-8 is kept.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Iconv() { iconv_close(cd_); }
+
+  std::string Gb18030ToUtf8(std::string_view in) {
+    return Convert(in, [](std::string& out, std::string_view) {
+      out += "\xEF\xBF\xBD";
+      return std::size_t{1};
+    });
+  }
+  std::string Utf8ToGb18030(std::string_view in) {
+    return Convert(in, [](std::string& out, std::string_view rest) -> std::size_t {
+      const std::size_t len = Utf8SequenceLength(rest, 0);
+      if (len == 0) {
+        out += rest.front();
+        return 1;
+      }
+      const std::string_view character = rest.substr(0, len);
+      for (const ReplacedCode& c : kReplacedCodes) {
+        if (character == c.private_use) {
+          out += c.bytes;
+          return len;
+        }
+      }
+      out += "\x84\x31\xA4\x37";
+      return len;
+    });
+  }
+
+ private:
+  template <typename OnInvalid>
+  std::string Convert(std::string_view in, OnInvalid on_invalid) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::string out;
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    char buffer[4096];
+    while (left > 0) {
+      char* dst = buffer;
+      std::size_t room = sizeof buffer;
+      const std::size_t r = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buffer, static_cast<std::size_t>(dst - buffer));
+      if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+        const std::size_t taken = on_invalid(out, std::string_view(src, left));
+        src += taken;
+        left -= taken;
+      }
+    }
+    return out;
+  }
+  iconv_t cd_;
+};
+
+std::string Utf8Of(char32_t c) {
+  std::string s;
+  if (c < 0x80) {
+    s += static_cast<char>(c);
+  } else if (c < 0x800) {
+    s += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+  } else if (c < 0x10000) {
+    s += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+          static_cast<char>(0x80 | (c & 0x3F))};
+  } else {
+    s += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+          static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+  }
+  return s;
+}
+
+// Compares a batch both ways; on a difference, finds the first item that differs alone.
+template <typename Ours, typename Theirs>
+void ExpectSameBatch(const std::vector<std::string>& items, Ours ours, Theirs theirs,
+                     int& failures) {
+  std::string batch;
+  for (const std::string& item : items) batch += item;
+  if (ours(batch) == theirs(batch)) return;
+  for (const std::string& item : items) {
+    if (ours(item) != theirs(item) && ++failures <= 10) {
+      ADD_FAILURE() << Hex(item) << ": ours " << Hex(ours(item)) << ", iconv " << Hex(theirs(item));
+      return;
+    }
+  }
+  if (++failures <= 10) ADD_FAILURE() << "a batch from " << Hex(items.front()) << " differs";
+}
+
+// Every scalar value, every two- and four-byte GB18030 sequence (valid or not: each with a
+// LF after it, so that a sequence iconv refuses is followed by the LF read afresh) and every
+// class of ill-formed UTF-8 convert as iconv converts them. The sanitized build, many times
+// slower, reads every seventh four-byte sequence and code point beyond the BMP.
+TEST(Encoding, AgreesWithIconvEverywhere) {
+  Iconv to_utf8("UTF-8", "GB18030");
+  Iconv to_gb("GB18030", "UTF-8");
+  auto ours_utf8 = [](const std::string& b) { return ToUtf8(b); };
+  auto theirs_utf8 = [&](const std::string& b) { return to_utf8.Gb18030ToUtf8(b); };
+  auto ours_gb = [](const std::string& b) { return FromUtf8(b).bytes(); };
+  auto theirs_gb = [&](const std::string& b) { return to_gb.Utf8ToGb18030(b); };
+  int failures = 0;
+  const int step = kSanitized ? 7 : 1;
+  std::vector<std::string> items;
+  for (char32_t c = 0; c < 0x110000; c += c < 0x10000 ? 1 : step) {
+    if (c >= 0xD800 && c < 0xE000) continue;
+    items.push_back(Utf8Of(c));
+    if (items.size() == 4096 || c + step >= 0x110000) {
+      ExpectSameBatch(items, ours_gb, theirs_gb, failures);
+      std::vector<std::string> back;
+      for (const std::string& u : items) back.push_back(to_gb.Utf8ToGb18030(u) + "\n");
+      ExpectSameBatch(back, ours_utf8, theirs_utf8, failures);
+      items.clear();
+    }
+  }
+  // Two bytes, every pair, and the one-byte sequences cut off by the end.
+  for (int lead = 0; lead < 256; ++lead) {
+    items.clear();
+    for (int second = 0; second < 256; ++second) {
+      items.push_back({static_cast<char>(lead), static_cast<char>(second), '\n'});
+    }
+    ExpectSameBatch(items, ours_utf8, theirs_utf8, failures);
+    ExpectSameBatch(items, ours_gb, theirs_gb, failures);
+    const std::string last(1, static_cast<char>(lead));
+    EXPECT_EQ(ToUtf8(last), to_utf8.Gb18030ToUtf8(last)) << Hex(last);
+    EXPECT_EQ(FromUtf8(last).bytes(), to_gb.Utf8ToGb18030(last)) << Hex(last);
+  }
+  // Four bytes: first and third bytes over 81..FE and the bytes around, second and fourth over
+  // 30..39 and the bytes around; and cut off after two or three bytes.
+  int count = 0;
+  for (int b1 = 0x80; b1 <= 0xFF; ++b1) {
+    for (int b2 = 0x2F; b2 <= 0x3A; ++b2) {
+      items.clear();
+      for (int b3 = 0x80; b3 <= 0xFF; ++b3) {
+        for (int b4 = 0x2F; b4 <= 0x3A; ++b4) {
+          if (count++ % step != 0) continue;
+          items.push_back({static_cast<char>(b1), static_cast<char>(b2), static_cast<char>(b3),
+                           static_cast<char>(b4), '\n'});
+        }
+        const std::string cut = {static_cast<char>(b1), static_cast<char>(b2),
+                                 static_cast<char>(b3)};
+        EXPECT_EQ(ToUtf8(cut), to_utf8.Gb18030ToUtf8(cut)) << Hex(cut);
+      }
+      ExpectSameBatch(items, ours_utf8, theirs_utf8, failures);
+    }
+  }
+  // Ill-formed UTF-8 of three and four bytes: every lead from E0 on with continuation bytes at
+  // and beyond their edges, and cut off.
+  const int edges[] = {0x00, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xFF};
+  items.clear();
+  for (int lead = 0xE0; lead <= 0xFF; ++lead) {
+    for (int b2 : edges) {
+      for (int b3 : edges) {
+        items.push_back({static_cast<char>(lead), static_cast<char>(b2), static_cast<char>(b3)});
+        for (int b4 : edges) {
+          items.push_back({static_cast<char>(lead), static_cast<char>(b2), static_cast<char>(b3),
+                           static_cast<char>(b4)});
+        }
+      }
+    }
+  }
+  ExpectSameBatch(items, ours_gb, theirs_gb, failures);
+  EXPECT_EQ(failures, 0);
+}
+
 // Long texts convert in pieces into a buffer sized by a guess: a text of many characters that
 // grow (U+0080 takes four GB18030 bytes for two), shrink or are invalid must come out as the
 // characters converted one at a time.
@@ -383,7 +622,7 @@ TEST(Encoding, LongTextsConvertAsTheirCharactersDo) {
 // Where the blocks that fill the heap go, so that no allocation is left out as unused.
 void* volatile filling;
 
-// Out of memory, a thread's first conversion (it opens the thread's iconv descriptors) throws
+// Out of memory, a thread's first conversion (the first builds the converter's tables) throws
 // std::bad_alloc as any allocation does, and never ends the program. In a child process whose
 // address space is then full: no mapping, no heap left.
 TEST(Encoding, AThreadOutOfMemoryHearsBadAllocNotAnAbort) {

@@ -228,6 +228,27 @@ TEST(Finders, CustomPatterns) {
   }
 }
 
+TEST(CustomRuleProblem, SaysInChineseWhatIsWrongAndWhere) {
+  const struct {
+    const char* pattern;
+    const char* problem;
+  } cases[] = {
+      {"订单(\\d+)", ""},
+      {"(abc", "缺少右括号“)”，出错处：(abc"},
+      {"ab)c", "多了右括号“)”，出错处：ab)c"},
+      {"[张李", "缺少右方括号“]”，出错处：[张李"},
+      {"*订单", "重复符号（*、+、?）前面缺少内容，出错处：*"},
+      {"a**", "重复符号用法有误，出错处：**"},
+      {"a{2,1}", "重复次数{}无效或太大，出错处：{2,1}"},
+      {"订单\\", "末尾多了反斜杠“\\”"},
+      {"[z-a]", "无效的字符范围，出错处：z-a"},
+      {"\\q", "无效的转义“\\”写法，出错处：\\q"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CustomRuleProblem(FromUtf8(c.pattern)), FromUtf8(c.problem)) << c.pattern;
+  }
+}
+
 TEST(Finders, HostileLinesTakeLinearTime) {
   // Each line takes a quadratic rule (or a backtracking engine) hours, and one pass seconds at
   // most; the test's time limit is what fails.

@@ -35,6 +35,7 @@ TEST(GbkChars, EveryFunctionAgreesWithOneStepping) {
       {"a\x81\x30\x81\x30\x81\x30\x81\x30"sv, {1, 2, 2, 2, 2}, {1, 4, 4}},
       {"\x83|\x83|"sv, {2, 2}},               // 億億: "|" as a second byte
       {"\xD6\xD6\xD6\xD6\xD6"sv, {2, 2, 1}},  // a run of lead bytes pairs up
+      {"\xB0\xD6\xD0\xD6\xD0"sv, {2, 2, 1}},  // 爸兄 and a lead: no 中 (D6 D0) in it
       {"\xB0\xA1\x41\xB0"sv, {2, 1, 1}},      // 啊 A, then a lone lead
       {"\xD6\x1A\xD6|"sv, {2, 2}},            // a lead byte takes any other byte,
       {"\xD6\r\n"sv, {1, 1, 1}},              // but never CR, LF or NUL

@@ -99,6 +99,10 @@ TEST(SplitText, FollowsItsMemberRules) {
       // 0x81 0x7C is one character whose second byte is "|".
       {Text("\x81\x7C|x"), Text("|"), std::nullopt, {Text("\x81\x7C"), Text("x")}},
       {Text("a\x81\x7C\x81\x7C"), Text("|"), std::nullopt, {Text("a\x81\x7C\x81\x7C")}},
+      {Text("\x95\x30\x95\x30\x94\x39\xAF\x38"),
+       Text("\x95\x30\x94\x39"),
+       std::nullopt,
+       {Text("\x95\x30\x95\x30\x94\x39\xAF\x38")}},
       // "\xD0\xCE" spans the boundary of 中 (D6 D0) and 文 (CE C4): never found there.
       {G("中文"), Text("\xD0\xCE"), std::nullopt, {G("中文")}},
       // A lead byte at the very end stands alone, so a delimiter right before it is found.
@@ -138,6 +142,11 @@ TEST(ReplaceSubtext, FollowsItsRules) {
       {G("中文"), Text("\xD0\xCE"), Text("!"), 1, std::nullopt, true, G("中文")},
       {Text("\x81|\x81|"), Text("|"), Text("/"), 1, std::nullopt, true, Text("\x81|\x81|")},
       {Text("ab|\xD6"), Text("|"), Text("/"), 1, std::nullopt, true, Text("ab/\xD6")},
+      // 🛠🌀 (95 30 95 30 94 39 AF 38) holds 🛟 (95 30 94 39) only across its two characters.
+      {Text("\x95\x30\x95\x30\x94\x39\xAF\x38"), Text("\x95\x30\x94\x39"), Text("!"), 1,
+       std::nullopt, true, Text("\x95\x30\x95\x30\x94\x39\xAF\x38")},
+      {Text("\x95\x30\x95\x30\x95\x30!"), Text("\x95\x30"), Text("?"), 1, std::nullopt, true,
+       Text("\x95\x30\x95\x30?!")},  // a half alone is a character
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
@@ -243,6 +252,41 @@ TEST(ToInteger, ReadsLikeAtoiAfterHalfWidthFolding) {
   EXPECT_EQ(ToClampedInteger(Text("4294967297")), std::numeric_limits<std::int32_t>::max());
   EXPECT_EQ(ToClampedInteger(Text("-4294967295")), std::numeric_limits<std::int32_t>::min());
   EXPECT_EQ(ToClampedInteger(G(" －４５x")), -45);
+}
+
+TEST(ReadNumberList, TakesEverySeparatorAndRefusesAnyOtherPiece) {
+  constexpr int kMax = std::numeric_limits<std::int32_t>::max();
+  struct Case {
+    Text typed;
+    std::optional<std::vector<std::int32_t>> numbers;
+    Text refused;
+  } cases[] = {
+      {G("3,1"), std::vector{3, 1}, Text()},
+      {G("3，1、2|4｜5;6；7 8\t9　10"), std::vector{3, 1, 2, 4, 5, 6, 7, 8, 9, 10}, Text()},
+      {G(",3,,1,"), std::vector{3, 1}, Text()},
+      {G("  ３ ， 0１"), std::vector{3, 1}, Text()},
+      {G("2|2"), std::vector{2, 2}, Text()},
+      {G("4294967297"), std::vector{kMax}, Text()},
+      {G("3,a"), std::nullopt, G("a")},
+      {G("1.5"), std::nullopt, G("1.5")},
+      {G("+4"), std::nullopt, G("+4")},
+      {G("-1"), std::nullopt, G("-1")},
+      {G("2,0"), std::nullopt, G("0")},
+      {G("2,00"), std::nullopt, G("00")},
+      {G("3x 1"), std::nullopt, G("3x")},
+      {G("3,中"), std::nullopt, G("中")},
+      {G("3\r\n"), std::nullopt, G("3\r\n")},
+      // No number at all.
+      {G(""), std::nullopt, Text()},
+      {G(" ，、;"), std::nullopt, Text()},
+      // "\x81|" is one character, not a separator after a lead byte.
+      {Text("1,\x81|"), std::nullopt, Text("\x81|")},
+  };
+  for (const Case& c : cases) {
+    Text refused("unchanged");
+    EXPECT_EQ(ReadNumberList(c.typed, &refused), c.numbers) << ToUtf8(c.typed);
+    EXPECT_EQ(refused, c.numbers ? Text("unchanged") : c.refused) << ToUtf8(c.typed);
+  }
 }
 
 TEST(ToNumber, ReadsLikeAtofWithADotWhateverTheLocale) {

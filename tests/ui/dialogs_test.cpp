@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scripted_dialogs.h"
 #include "text/dates.h"
 #include "text/encoding.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace lanzhou {
 namespace {

@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "io/system_calls.h"
 #include "tests/support/scripted_dialogs.h"
-#include "tests/support/utf8_text.h"
 #include "tests/support/temp_directory.h"
+#include "tests/support/utf8_text.h"
 #include "text/encoding.h"
 
 namespace lanzhou {
@@ -96,25 +98,79 @@ TEST(IsWritableDirectory, OnlyAnExistingDirectoryThisProcessMayWrite) {
   EXPECT_FALSE(IsWritableDirectory(Text()));
 }
 
-TEST(ShowSaved, NamesTheFolderInEveryMessage) {
+// The checks and the making of the user folder go through the system-call table, so that a
+// failing call reaches the window's saves as it reaches the file code's.
+TEST(RunOrUserFolder, FailingSystemCallsGiveTheUserFolderUnmade) {
+  const struct {
+    const char* name;
+    SystemCalls calls;
+  } cases[] = {
+      {"stat",
+       [] {
+         SystemCalls calls = RealSystemCalls();
+         calls.stat = [](const char*, struct stat*) { return errno = EIO, -1; };
+         return calls;
+       }()},
+      {"faccessat",
+       [] {
+         SystemCalls calls = RealSystemCalls();
+         calls.faccessat = [](int, const char*, int, int) { return errno = EACCES, -1; };
+         return calls;
+       }()},
+  };
+  for (const auto& c : cases) {
+    TempDirectory dir;
+    const Text user = dir.text() + Text("/Documents/x");
+    SystemCalls calls = c.calls;
+    calls.mkdir = [](const char*, mode_t) { return errno = EROFS, -1; };
+    ScopedSystemCalls faults(calls);
+    EXPECT_FALSE(IsWritableDirectory(dir.text())) << c.name;
+    EXPECT_EQ(RunOrUserFolder(dir.text(), user).Choose(), (SaveFolder{user, false})) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Documents")) << c.name;
+  }
+}
+
+TEST(ShowSaved, NamesTheFileAndItsCountsAndOpensTheFolderOnRequest) {
   struct Case {
     SaveFolder folder;
     const char* in_run_directory;
-    std::vector<const char*> shown;
+    const char* counts;
+    int answer;
+    const char* shown;
   } cases[] = {
-      {{Text("/home/a/app"), true}, "导出数据成功！！！", {"导出数据成功！！！\n/home/a/app"}},
-      {{Text("/home/a/app"), true}, "", {}},
+      {{Text("/home/a/app"), true},
+       "导出数据成功！！！",
+       "已保存 9,812 行",
+       0,
+       "导出数据成功！！！\n已保存 9,812 行\n/home/a/app/r.txt"},
+      {{Text("/home/a/app"), true},
+       "处理OK！",
+       "",
+       message_result::kOpenFolder,
+       "处理OK！\n/home/a/app/r.txt"},
       {{U("/home/a/文档/岚舟"), false},
        "导出数据成功！！！",
-       {"处理完毕，已保存在 /home/a/文档/岚舟"}},
-      {{U("/home/a/文档/岚舟"), false}, "", {"处理完毕，已保存在 /home/a/文档/岚舟"}},
+       "找到 2,031 项",
+       0,
+       "处理完毕，已保存在 /home/a/文档/岚舟\n找到 2,031 项\n/home/a/文档/岚舟/r.txt"},
+      {{U("/home/a/文档/岚舟"), false},
+       "",
+       "",
+       message_result::kOpenFolder,
+       "处理完毕，已保存在 /home/a/文档/岚舟\n/home/a/文档/岚舟/r.txt"},
   };
   for (const Case& c : cases) {
     ScriptedDialogs dialogs;
-    ShowSaved(dialogs, c.folder, U(c.in_run_directory));
-    std::vector<ScriptedDialogs::Message> expected;
-    for (const char* text : c.shown) expected.push_back({U(text), 0, U("信息：")});
-    EXPECT_EQ(dialogs.messages, expected) << c.in_run_directory;
+    dialogs.QueueMessageAnswer(c.answer);
+    ShowSaved(dialogs, c.folder, U(c.in_run_directory), U(c.counts),
+              c.folder.path + Text("/r.txt"));
+    const std::vector<ScriptedDialogs::Message> expected = {
+        {U(c.shown), message_flags::kOpenFolder, U("信息：")}};
+    EXPECT_EQ(dialogs.messages, expected) << c.shown;
+    EXPECT_EQ(dialogs.opened_urls, c.answer == message_result::kOpenFolder
+                                       ? std::vector<Text>{c.folder.path}
+                                       : std::vector<Text>{})
+        << c.shown;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include "text/gbk_chars.h"
 #include "ui/qt/qt_text.h"
 
 namespace lanzhou {
@@ -15,6 +16,15 @@ std::vector<Text> Captions(const GridData& grid) {
 }
 
 }  // namespace
+
+std::string_view ShownCell(std::string_view cell) {
+  if (cell.size() <= kShownCellChars) return cell;  // no more characters than bytes
+  std::size_t end = 0;
+  for (std::size_t n = 0; n < kShownCellChars && end < cell.size(); ++n) {
+    end = IsFourByteAt(cell, end) ? end + 4 : NextCharStart(cell, end);
+  }
+  return cell.substr(0, end);
+}
 
 GridModel::GridModel(GridData* grid, QObject* parent)
     : QAbstractTableModel(parent),
@@ -36,7 +46,11 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid()) return {};
-  return ToQString(Text(grid_->CellView(index.row(), index.column())));
+  const std::string_view cell = grid_->CellView(index.row(), index.column());
+  const std::string_view shown = ShownCell(cell);
+  QString text = ToQString(Text(shown));
+  if (shown.size() < cell.size()) text += QChar(0x2026);  // …
+  return text;
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {

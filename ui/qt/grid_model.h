@@ -8,11 +8,23 @@
 #define LANZHOU_UI_QT_GRID_MODEL_H_
 
 #include <QAbstractTableModel>
+#include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "ui/grid_data.h"
 
 namespace lanzhou {
+
+// A cell shows at most this many characters: a cell of megabytes would take seconds to lay
+// out each time it is drawn or measured, and draw as glyphs over glyphs. The grid's data keeps
+// the whole text.
+inline constexpr std::size_t kShownCellChars = 4096;
+
+// The part of `cell` (GB18030) the grid shows and measures: its first kShownCellChars
+// characters, a four-byte sequence counted whole and never cut.
+//   ShownCell("abc") == "abc"; ShownCell(8192 x "中") == 4096 x "中"
+std::string_view ShownCell(std::string_view cell);
 
 class GridModel : public QAbstractTableModel, private GridObserver {
   Q_OBJECT

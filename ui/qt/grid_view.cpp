@@ -1,8 +1,11 @@
 #include "ui/qt/grid_view.h"
 
+#include <QClipboard>
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
@@ -88,7 +91,7 @@ int WidestRow(const GridData& grid, int column, const QFont& font) {
   double best = -1;
   int best_row = 0;
   auto measure = [&](int row) {
-    const double exact = estimator.Exact(grid.CellView(row, column));
+    const double exact = estimator.Exact(ShownCell(grid.CellView(row, column)));
     if (exact > best) {
       best = exact;
       best_row = row;
@@ -98,7 +101,7 @@ int WidestRow(const GridData& grid, int column, const QFont& font) {
   simple.reserve(static_cast<size_t>(rows));
   std::unordered_set<std::string_view> complex;
   for (int row = 0; row < rows; ++row) {
-    const std::string_view text = grid.CellView(row, column);
+    const std::string_view text = ShownCell(grid.CellView(row, column));
     if (std::optional<double> estimate = estimator.Estimate(text)) {
       simple.emplace_back(*estimate, row);
     } else if (complex.insert(text).second) {
@@ -150,6 +153,15 @@ void GridView::NoKerning() {
   QFont unkerned = font();
   unkerned.setKerning(false);
   setFont(unkerned);
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+  if (paste_ && event->matches(QKeySequence::Paste)) {
+    event->accept();
+    paste_(FromQString(QGuiApplication::clipboard()->text()));
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 void GridView::changeEvent(QEvent* event) {

@@ -37,8 +37,12 @@ class GridView : public QTreeView {
   int FittingColumnWidth(int column);
   int EmptyCellWidth() const;
 
+  // Paste (Ctrl+V) hands the clipboard's text to `paste`; without one the view ignores it.
+  void SetPasteHandler(std::function<void(const Text&)> paste) { paste_ = std::move(paste); }
+
  protected:
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
@@ -53,6 +57,7 @@ class GridView : public QTreeView {
   GridModel* model_;
   Style style_;
   bool applying_widths_ = false;
+  std::function<void(const Text&)> paste_;
 };
 
 }  // namespace lanzhou

@@ -120,6 +120,10 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const 
     QPushButton* added = box->addButton(button);
     added->setText(Utf8(InfoOf(button)->caption));
   }
+  if (flags & message_flags::kOpenFolder) {
+    box->addButton(Utf8("打开文件夹"), QMessageBox::ActionRole)
+        ->setObjectName(QStringLiteral("openFolder"));
+  }
   const size_t default_index = std::min<size_t>((flags >> 8) & 0xF, buttons.size() - 1);
   box->setDefaultButton(buttons[default_index]);
   for (QMessageBox::StandardButton escape :
@@ -135,6 +139,9 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const 
 int MessageBoxResult(const QMessageBox& box) {
   QAbstractButton* clicked = box.clickedButton();
   if (clicked == nullptr) clicked = box.escapeButton();
+  if (clicked != nullptr && clicked->objectName() == QStringLiteral("openFolder")) {
+    return message_result::kOpenFolder;
+  }
   if (clicked != nullptr) {
     if (const ButtonInfo* info = InfoOf(box.standardButton(clicked))) return info->result;
   }
@@ -217,11 +224,27 @@ std::unique_ptr<QFileDialog> BuildFileDialog(const CommonDialog& unit) {
   return dialog;
 }
 
-void OpenUrlOnDesktop(const Text& address) {
+void OpenUrlOnDesktop(const Text& address, std::function<void()> failed) {
   const QUrl url = QUrl::fromUserInput(ToQString(address));
-  if (!url.isValid()) return;
-  if (QDesktopServices::openUrl(url)) return;
-  QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+  if (!failed) failed = [] {};
+  if (!url.isValid()) {
+    failed();
+    return;
+  }
+  // Qt's opener only tells whether it could start xdg-open, not whether a browser came up.
+  auto* process = new QProcess;
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, failed](int code, QProcess::ExitStatus status) {
+                     if (status != QProcess::NormalExit || code != 0) failed();
+                     process->deleteLater();
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, process,
+                   [process, failed, url](QProcess::ProcessError error) {
+                     if (error != QProcess::FailedToStart) return;
+                     if (!QDesktopServices::openUrl(url)) failed();
+                     process->deleteLater();
+                   });
+  process->start(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }
 
 int QtDialogs::ShowMessage(const Text& text, int flags, const Text& caption) {
@@ -245,6 +268,11 @@ bool QtDialogs::ShowCommonDialog(CommonDialog& unit) {
   return true;
 }
 
-void QtDialogs::OpenUrl(const Text& address) { OpenUrlOnDesktop(address); }
+void QtDialogs::OpenUrl(const Text& address) {
+  OpenUrlOnDesktop(address, [address] {
+    QtDialogs().ShowMessage(FromUtf8("无法打开网址（没有找到可以打开它的浏览器）：") + address,
+                            message_flags::kIconWarning, FromUtf8("信息："));
+  });
+}
 
 }  // namespace lanzhou

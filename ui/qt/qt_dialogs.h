@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "ui/dialogs.h"
@@ -19,6 +20,7 @@ namespace lanzhou {
 
 // The message box for `flags` (message_flags::*), not yet shown: the button set (low four
 // bits; an unknown set shows OK), the icon, the default button (0x100 second, 0x200 third),
+// with message_flags::kOpenFolder a button 打开文件夹 after them,
 // application-modal in every case (Qt has no system-wide modality; a system-modal box, flag
 // 0x1000, also stays on top).
 std::unique_ptr<QMessageBox> BuildMessageBox(const Text& text, int flags, const Text& caption);
@@ -57,9 +59,10 @@ class InputDialog : public QDialog {
 // `filter_index` (1-based) picks one, then the folder, title, file name and extension.
 std::unique_ptr<QFileDialog> BuildFileDialog(const CommonDialog& dialog);
 
-// Opens `address` with the desktop's default handler, falling back to `xdg-open`; a bare
-// host name ("www.example.com") is opened as a web address. Failures are not reported.
-void OpenUrlOnDesktop(const Text& address);
+// Opens `address` with the desktop's browser through `xdg-open`, whose exit status says
+// whether one took it, else through Qt's own opener; a bare host name ("www.example.com") is
+// opened as a web address. `failed` is called, from the event loop, when neither could.
+void OpenUrlOnDesktop(const Text& address, std::function<void()> failed = {});
 
 class QtDialogs : public Dialogs {
  public:

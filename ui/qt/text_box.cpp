@@ -197,8 +197,11 @@ void TextBox::MarkBlocks(int first, int last, const std::vector<int>& soft) {
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
-  if (!isReadOnly() && (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))) {
-    event->matches(QKeySequence::Undo) ? Undo() : Redo();
+  // Ctrl+Y redoes on every desktop, as users of the program expect, besides the desktop's key.
+  const bool redo = event->matches(QKeySequence::Redo) ||
+                    event->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+  if (!isReadOnly() && (event->matches(QKeySequence::Undo) || redo)) {
+    redo ? Redo() : Undo();
     event->accept();
     return;
   }
@@ -274,8 +277,8 @@ void TextBox::dropEvent(QDropEvent* event) {
 
 void TextBox::InsertFiles(const std::vector<lanzhou::Text>& paths) {
   if (!load_files_ || isReadOnly()) return;
-  const lanzhou::Text text = load_files_(paths);
-  if (!text.empty()) InsertContent(PastedBoxContent(ToQString(text)));
+  const BoxContent content = load_files_(paths);
+  if (!content.text.isEmpty()) InsertContent(content, between_pieces_);
 }
 
 void TextBox::InsertContent(const BoxContent& content, const std::function<void()>& between) {

@@ -75,10 +75,14 @@ class TextBox : public QPlainTextEdit {
   void Undo();
   void Redo();
 
-  // The text for dropped local files (paths in drop order); CR LF, CR and LF end its lines.
-  // Without a loader, dropped files insert their addresses, as in any text box.
-  using FileLoader = std::function<lanzhou::Text(const std::vector<lanzhou::Text>& paths)>;
-  void SetFileLoader(FileLoader load) { load_files_ = std::move(load); }
+  // What dropped local files (paths in drop order) put into the box, as `PastedBoxContent`
+  // makes it. Without a loader, dropped files insert their addresses, as in any text box.
+  // `between`, when given, runs between the pieces a large content is inserted in.
+  using FileLoader = std::function<BoxContent(const std::vector<lanzhou::Text>& paths)>;
+  void SetFileLoader(FileLoader load, std::function<void()> between = {}) {
+    load_files_ = std::move(load);
+    between_pieces_ = std::move(between);
+  }
   // Inserts the loader's text for `paths` at the cursor, as a drop of them there would.
   void InsertFiles(const std::vector<lanzhou::Text>& paths);
 
@@ -122,6 +126,7 @@ class TextBox : public QPlainTextEdit {
   std::vector<KeptDocument> undone_;  // the last is what Undo goes back to
   std::vector<KeptDocument> redone_;  // the last is what Redo goes forward to
   FileLoader load_files_;
+  std::function<void()> between_pieces_;
   bool may_have_soft_breaks_ = false;
   mutable lanzhou::Text cached_;
   mutable bool cache_valid_ = false;
