@@ -7,6 +7,7 @@
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/find.h"
+#include "pages/mask.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
@@ -37,6 +38,7 @@ constexpr ClickEvent kClickEvents[] = {
     {Unit::按钮3, OnExtractClicked},       // field extraction
     {Unit::按钮_清洗, OnCleanClicked},     // clean-up
     {Unit::按钮_提取, OnFindClicked},      // information extraction
+    {Unit::按钮_脱敏, OnMaskClicked},      // masking personal data
     {Unit::按钮_保留, OnKeepClicked},      // keep the lines with a keyword
     {Unit::按钮_删除, OnDropClicked},      // drop the lines with a keyword
 };

@@ -86,6 +86,7 @@ constexpr UnitAnchor kUnitAnchors[] = {
   {Unit::单选框_繁转简,  kBottomLeft},
   {Unit::单选框_简转繁,  kBottomLeft},
   {Unit::按钮_清洗,      kBottomRight},
+  {Unit::按钮_脱敏,      kBottomRight},
   // Page 6, information extraction: the text and the result share the room; the keyword box
   // keeps its height below them.
   {Unit::标签_提取说明,  kWiden},

@@ -88,6 +88,7 @@ constexpr UnitDefinition kUnits[] = {
   {Unit::单选框_繁转简,   "单选框_繁转简",  K::kRadioButton,  T, 5,  91, 414, 100,  28, "繁体转简体"},
   {Unit::单选框_简转繁,   "单选框_简转繁",  K::kRadioButton,  T, 5, 193, 414, 100,  28, "简体转繁体"},
   {Unit::按钮_清洗,       "按钮_清洗",      K::kButton,       T, 5, 485, 412, 111,  32, "开始处理"},
+  {Unit::按钮_脱敏,       "按钮_脱敏",      K::kButton,       T, 5, 369, 412, 111,  32, "脱敏"},
   // Page 6, information extraction.
   {Unit::标签_提取说明,   "标签_提取说明",  K::kLabel,        T, 6,   9,  26, 592,  18, "复制粘贴需要提取信息的资料到以下编辑框里"},
   {Unit::编辑框_提取资料, "编辑框_提取资料", K::kMultiLineEdit, T, 6, 9,  46, 592, 120, ""},

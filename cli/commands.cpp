@@ -23,6 +23,7 @@
 #include "pages/dedupe.h"
 #include "pages/extract.h"
 #include "pages/find.h"
+#include "pages/mask.h"
 #include "pages/merge.h"
 #include "pages/reorder.h"
 #include "pages/wrap.h"
@@ -805,6 +806,37 @@ int RunFilter(const Options& options) {
       });
 }
 
+// The counts of a mask run, as standard error shows them: "masked 2 phone numbers, 1 ID
+// number" (the kinds asked for). Never an item itself.
+std::string MaskCountsLine(const MaskChoice& choice, const MaskCounts& counts) {
+  std::string out;
+  auto add = [&](bool chosen, std::size_t n, const char* one, const char* many) {
+    if (!chosen) return;
+    out += out.empty() ? "masked " : ", ";
+    out += std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  add(choice.phone, counts.phone, "phone number", "phone numbers");
+  add(choice.id, counts.id, "ID number", "ID numbers");
+  add(choice.email, counts.email, "e-mail address", "e-mail addresses");
+  add(choice.bank, counts.bank, "bank card", "bank cards");
+  add(choice.name_field > 0, counts.name, "name", "names");
+  return out;
+}
+
+int RunMask(const Options& options) {
+  LineInput input;
+  if (!input.Read(options, options.files.front())) return kExitFile;
+  Progress progress(options);
+  MaskCounts counts;
+  const int status =
+      WriteParts(options, input.utf8, progress, input.bytes, [&](const auto& write, std::string&) {
+        return WriteMaskedText(input.text, options.mask, Threads(options), write, counts,
+                               input.DoneThen(progress));
+      });
+  if (status == kExitOk) Report(options, MaskCountsLine(options.mask, counts));
+  return status;
+}
+
 int Dispatch(const Options& options) {
   switch (options.command) {
     case Command::kExtract:
@@ -823,6 +855,8 @@ int Dispatch(const Options& options) {
       return RunFind(options);
     case Command::kFilter:
       return RunFilter(options);
+    case Command::kMask:
+      return RunMask(options);
   }
   return kExitUsage;
 }

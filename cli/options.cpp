@@ -8,6 +8,7 @@
 
 #include "pages/wrap.h"
 #include "text/encoding.h"
+#include "text/gbk_chars.h"
 #include "text/quoted_name.h"
 #include "text/text_primitives.h"
 
@@ -29,6 +30,7 @@ constexpr CommandName kCommands[] = {
     {"wrap", Command::kWrap},       {"reorder", Command::kReorder},
     {"merge", Command::kMerge},     {"normalize", Command::kNormalize},
     {"find", Command::kFind},       {"filter", Command::kFilter},
+    {"mask", Command::kMask},
 };
 
 // The options, as getopt_long returns them: short ones by their letter, long-only ones by a
@@ -71,6 +73,11 @@ enum Opt : int {
   kOptDrop,
   kOptWholeLine,
   kOptIgnoreCase,
+  kOptInvalidId,
+  kOptUpgradeId,
+  kOptBank,
+  kOptName,
+  kOptChar,
   kOptQuiet = 'q',
   kOptPattern = 'e',
   kOptKeywords = 'k',
@@ -111,6 +118,11 @@ constexpr option kLongOptions[] = {
     {"drop", no_argument, nullptr, kOptDrop},
     {"whole-line", no_argument, nullptr, kOptWholeLine},
     {"ignore-case", no_argument, nullptr, kOptIgnoreCase},
+    {"invalid-id", no_argument, nullptr, kOptInvalidId},
+    {"upgrade-id", no_argument, nullptr, kOptUpgradeId},
+    {"bank", no_argument, nullptr, kOptBank},
+    {"name", no_argument, nullptr, kOptName},
+    {"char", required_argument, nullptr, kOptChar},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -161,13 +173,28 @@ constexpr OptionOwner kOwners[] = {
     {kOptKeywords, Command::kFilter},
     {kOptWholeLine, Command::kFilter},
     {kOptIgnoreCase, Command::kFilter},
+    {kOptInvalidId, Command::kFind},
+    {kOptUpgradeId, Command::kFind},
+    {kOptBank, Command::kFind},
+    {kOptPhone, Command::kMask},
+    {kOptId, Command::kMask},
+    {kOptEmail, Command::kMask},
+    {kOptBank, Command::kMask},
+    {kOptName, Command::kMask},
+    {kOptFields, Command::kMask},
+    {kOptDelimiter, Command::kMask},
+    {kOptChar, Command::kMask},
 };
 
+// An option may belong to several commands (mask shares find's --phone, --id ...).
 bool Applies(int opt, std::optional<Command> command) {
+  bool owned = false;
   for (const OptionOwner& owner : kOwners) {
-    if (owner.opt == opt) return command && owner.command == *command;
+    if (owner.opt != opt) continue;
+    if (command && owner.command == *command) return true;
+    owned = true;
   }
-  return true;
+  return !owned;
 }
 
 // The option as the user would spell it: "-f", "--datum".
@@ -313,6 +340,15 @@ class Parser {
         break;
       case kOptFields:
         options_.fields = NumberList('f', "field", value);
+        if (command_ == Command::kMask) {
+          // mask reads one field, the names; a list is refused rather than cut to its head.
+          const auto numbers = ReadNumberList(options_.fields);
+          if (numbers && numbers->size() != 1) {
+            Fail(Prefix() + "-f must be one field number from 1, not " + QuotedName(value));
+          } else if (numbers) {
+            options_.mask.name_field = numbers->front();
+          }
+        }
         break;
       case kOptWidth:
         width_given_ = true;
@@ -391,17 +427,38 @@ class Parser {
         ParseIgnore(value);
         break;
       case kOptPhone:
-        options_.finders.phone = true;
+        options_.finders.phone = options_.mask.phone = true;
         break;
       case kOptEmail:
-        options_.finders.email = true;
+        options_.finders.email = options_.mask.email = true;
         break;
       case kOptQq:
         options_.finders.qq = true;
         break;
       case kOptId:
-        options_.finders.id = true;
+        options_.finders.id = options_.mask.id = true;
         break;
+      case kOptInvalidId:
+        options_.finders.invalid_id = true;
+        break;
+      case kOptUpgradeId:
+        options_.finders.id = options_.finders.old_id = options_.finders.upgrade_old_id = true;
+        break;
+      case kOptBank:
+        options_.finders.bank = options_.mask.bank = true;
+        break;
+      case kOptName:
+        name_given_ = true;
+        break;
+      case kOptChar: {
+        const Text mask = TextFromArgument(value);
+        if (mask.empty() || CharLength(mask.view(), 0) != mask.size() ||
+            static_cast<unsigned char>(mask.view()[0]) < ' ') {
+          Fail(Prefix() + "--char must be one character, not " + QuotedName(value));
+        }
+        options_.mask.mask = mask;
+        break;
+      }
       case kOptOldId:
         options_.finders.id = options_.finders.old_id = true;
         break;
@@ -497,7 +554,9 @@ class Parser {
 
   void CheckArguments() {
     if (!command_) {
-      Fail("no command given: extract, dedupe, wrap, reorder, merge, normalize, find or filter");
+      Fail(
+          "no command given: extract, dedupe, wrap, reorder, merge, normalize, find, filter or "
+          "mask");
       return;
     }
     auto& files = options_.files;
@@ -514,6 +573,7 @@ class Parser {
       case Command::kNormalize:
       case Command::kFind:
       case Command::kFilter:
+      case Command::kMask:
         if (files.size() > 1) {
           Fail(Prefix() + "only one input file is read, got " + QuotedName(files[1]) + " too");
           return;
@@ -522,10 +582,14 @@ class Parser {
         if (*command_ == Command::kWrap && !width_given_) Fail(Prefix() + "-w WIDTH is required");
         if (*command_ == Command::kFind) {
           const FinderChoice& f = options_.finders;
-          if (!(f.phone || f.email || f.qq || f.id || f.url || !f.custom.empty())) {
-            Fail(Prefix() + "say what to find: --phone, --email, --qq, --id, --url or -e PATTERN");
+          if (!(f.phone || f.email || f.qq || f.id || f.url || f.invalid_id || f.bank ||
+                !f.custom.empty())) {
+            Fail(Prefix() +
+                 "say what to find: --phone, --email, --qq, --id, --invalid-id, --bank, --url or "
+                 "-e PATTERN");
           }
         }
+        if (*command_ == Command::kMask) CheckMask();
         if (*command_ == Command::kFilter) {
           if (!keep_given_) {
             Fail(Prefix() + "--keep or --drop is required");
@@ -555,8 +619,22 @@ class Parser {
     }
   }
 
+  void CheckMask() {
+    MaskChoice& m = options_.mask;
+    if (name_given_ != (m.name_field > 0)) {
+      Fail(Prefix() +
+           (name_given_ ? "--name needs -f K, the field of the names" : "-f K goes with --name"));
+    } else if (!options_.delimiter.empty() && !name_given_) {
+      Fail(Prefix() + "-d DELIM goes with --name");
+    } else if (!(m.phone || m.id || m.email || m.bank || name_given_)) {
+      Fail(Prefix() + "say what to mask: --phone, --id, --email, --bank or --name -f K");
+    }
+    m.name_delimiter = options_.delimiter;
+  }
+
   std::optional<Command> command_;
   Options options_;
+  bool name_given_ = false;
   bool help_ = false;
   bool version_ = false;
   bool width_given_ = false;
@@ -643,10 +721,13 @@ std::string HelpText(std::optional<Command> command) {
         "  merge   [--datum D] [-o OUT] FILE_A [FILE_B]  join two lists line by line\n"
         "  normalize [FOLDS] [--s2t|--t2s|--config NAME] [-o OUT] [FILE]\n"
         "                                                fold width, blanks, case, script\n"
-        "  find    [--phone] [--email] [--qq] [--id] [--url] [-e PATTERN] [FILE]\n"
+        "  find    [--phone] [--email] [--qq] [--id] [--invalid-id] [--bank] [--url]\n"
+        "          [-e PATTERN] [FILE]\n"
         "                                                pull items out of free text\n"
         "  filter  (--keep|--drop) -k KEYWORDS_FILE [FILE]\n"
         "                                                keep or drop lines by keywords\n"
+        "  mask    [--phone] [--id] [--email] [--bank] [--name -f K [-d DELIM]]\n"
+        "          [--char C] [-o OUT] [FILE]           mask personal data\n"
         "\n"
         "Common options (before or after the other arguments):\n";
     out += kCommonHelp;
@@ -745,7 +826,8 @@ std::string HelpText(std::optional<Command> command) {
       break;
     case Command::kFind:
       out =
-          "Usage: lanzhou-cli find [--phone] [--email] [--qq] [--id] [--old-id] [--url]\n"
+          "Usage: lanzhou-cli find [--phone] [--email] [--qq] [--id] [--old-id]\n"
+          "                        [--upgrade-id] [--invalid-id] [--bank] [--url]\n"
           "                        [-e PATTERN] [--distinct] [--with-line] [-o OUT] [FILE]\n"
           "Writes every item found, one per line, in the order of the text. Full-width\n"
           "digits and letters count as ASCII, and the items are written in ASCII. Lines\n"
@@ -757,8 +839,18 @@ std::string HelpText(std::optional<Command> command) {
           "  --qq                      QQ numbers: 5 to 11 digits standing alone (not a\n"
           "                            phone number when --phone is given too)\n"
           "  --id                      18-character resident ID numbers with a right check\n"
-          "                            character and birth date\n"
+          "                            character, a real birth date not in the future and\n"
+          "                            a province code\n"
           "  --old-id                  --id, and the old 15-digit form as well\n"
+          "  --upgrade-id              --old-id, the old form written as 18 characters\n"
+          "  --invalid-id              what looks like an ID number but fails, followed by\n"
+          "                            a blank and the reason (\xE6\xA0\xA1\xE9\xAA\x8C\xE7\xA0\x81"
+          "\xE9\x94\x99\xE8\xAF\xAF check\n"
+          "                            character, \xE5\x87\xBA\xE7\x94\x9F\xE6\x97\xA5\xE6\x9C\x9F"
+          "\xE6\x97\xA0\xE6\x95\x88 date, \xE5\x9C\xB0\xE5\x8C\xBA\xE7\xA0\x81\xE6\x97\xA0"
+          "\xE6\x95\x88 region)\n"
+          "  --bank                    bank-card numbers: 16 to 19 digits (in groups of 4\n"
+          "                            allowed) passing the Luhn check\n"
           "  --url                     http and https links\n"
           "  -e PATTERN                matches of a regular expression (RE2 syntax, in\n"
           "                            linear time); its first group when it has groups\n"
@@ -778,6 +870,27 @@ std::string HelpText(std::optional<Command> command) {
           "  -k KEYWORDS_FILE          the keywords, read as the input is\n"
           "  --whole-line              a line must be a keyword as a whole\n"
           "  --ignore-case             ASCII letters match in either case\n";
+      break;
+    case Command::kMask:
+      out =
+          "Usage: lanzhou-cli mask [--phone] [--id] [--email] [--bank] [--name -f K\n"
+          "                        [-d DELIM]] [--char C] [-o OUT] [FILE]\n"
+          "Masks personal data and leaves every other byte as it was, line ends included.\n"
+          "A masked item keeps its length in characters; a full-width digit becomes a\n"
+          "full-width mark. What was masked is counted by kind on standard error.\n"
+          "\n"
+          "  --phone                   mobile numbers: 138****8000\n"
+          "  --id                      ID numbers, valid or not, the 15-digit form too:\n"
+          "                            110105********002X\n"
+          "  --email                   e-mail addresses: z****@qq.com\n"
+          "  --bank                    card numbers passing the Luhn check:\n"
+          "                            622202*********0128\n"
+          "  --name                    the name in field K: two characters keep the first,\n"
+          "                            more keep the first and the last, a compound\n"
+          "                            surname stays whole\n"
+          "  -f K                      the field of the names, from 1\n"
+          "  -d DELIM                  the field delimiter; without it the line is field 1\n"
+          "  --char C                  the mask character, default '*'\n";
       break;
   }
   out += kCommonHelp;

@@ -20,15 +20,26 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/mask.h"
 #include "text/encoding.h"
-#include "text/normalize.h"
 #include "text/finders.h"
 #include "text/keyword_filter.h"
+#include "text/normalize.h"
 #include "text/text.h"
 
 namespace lanzhou::cli {
 
-enum class Command { kExtract, kDedupe, kWrap, kReorder, kMerge, kNormalize, kFind, kFilter };
+enum class Command {
+  kExtract,
+  kDedupe,
+  kWrap,
+  kReorder,
+  kMerge,
+  kNormalize,
+  kFind,
+  kFilter,
+  kMask
+};
 // kSame writes in the encoding the input was read in.
 enum class OutputEncoding { kSame, kGbk, kUtf8 };
 
@@ -53,12 +64,13 @@ struct Options {
   std::string script;               // normalize --s2t, --t2s, --config: OpenCC's configuration
   // dedupe --ignore: what the comparison of lines ignores
   bool ignore_width = false, ignore_blanks = false, ignore_case = false, ignore_script = false;
-  FinderChoice finders;             // find --phone ... -e PATTERN
-  bool distinct = false;            // find --distinct
-  bool with_line = false;           // find --with-line
-  bool keep = true;                 // filter --keep (true) or --drop
-  std::string keywords_file;        // filter -k, as given
-  KeywordOptions keyword_options;   // filter --whole-line, --ignore-case
+  FinderChoice finders;            // find --phone ... -e PATTERN
+  bool distinct = false;           // find --distinct
+  bool with_line = false;          // find --with-line
+  bool keep = true;                // filter --keep (true) or --drop
+  std::string keywords_file;       // filter -k, as given
+  KeywordOptions keyword_options;  // filter --whole-line, --ignore-case
+  MaskChoice mask;                 // mask --phone ... --name -f K -d DELIM --char C
 
   int threads = 0;                 // --threads; 0: the machine's cores
   std::uint64_t memory_limit = 0;  // dedupe --memory, in bytes; 0: a share of the machine's

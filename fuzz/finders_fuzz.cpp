@@ -25,6 +25,9 @@ void Check(const uint8_t* data, size_t size) {
       .qq = (rules & 4) != 0,
       .id = (rules & 8) != 0,
       .old_id = (rules & 16) != 0,
+      .upgrade_old_id = (rules & 16) != 0 && (rules & 1) != 0,
+      .invalid_id = (rules & 128) != 0,
+      .bank = (rules & 128) != 0,
       .url = (rules & 32) != 0,
       .custom = (rules & 64) != 0 ? Text(in.ConsumeRandomLengthString(16)) : Text()};
   const std::string line = in.ConsumeRemainingBytesAsString();

@@ -13,6 +13,7 @@
 #include "text/gbk_chars.h"
 #include "text/lines.h"
 #include "text/normalize.h"
+#include "text/personal_numbers.h"
 
 namespace lanzhou {
 namespace {
@@ -109,6 +110,12 @@ struct Span {
   std::size_t end;
 };
 
+// The kinds the rules find, each with its list of spans, in the order items at one start are
+// given (a pattern's matches come after them).
+constexpr std::array<FoundKind, 7> kRuleKinds = {
+    FoundKind::kPhone, FoundKind::kEmail,     FoundKind::kQq,  FoundKind::kId,
+    FoundKind::kUrl,   FoundKind::kInvalidId, FoundKind::kBank};
+
 // ---- phone ------------------------------------------------------------------------------
 
 // The end of a mobile number's 3-4-4 digits from `p`, or nothing.
@@ -196,20 +203,11 @@ void FindQq(const Shadow& s, const std::vector<Span>& phones, std::vector<Span>&
 
 // ---- resident ID ------------------------------------------------------------------------
 
-int Number(std::string_view digits) {
-  int n = 0;
-  for (char c : digits) n = n * 10 + (c - '0');
-  return n;
-}
-
-bool IsRealDate(int year, int month, int day) {
-  if (year < 1800 || year > 2099 || month < 1 || month > 12 || day < 1) return false;
-  constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
-void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
+// Every run standing alone shaped like an ID number (17 digits and a digit or X, and with
+// `old_id` 15 digits), into `valid` or `invalid` by `ResidentIdProblem` on `today`; a null
+// list is not wanted.
+void FindIds(const Shadow& s, bool old_id, DateTime today, std::vector<Span>* valid,
+             std::vector<Span>* invalid) {
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
     std::size_t j = i;
@@ -218,15 +216,40 @@ void FindIds(const Shadow& s, bool old_id, std::vector<Span>& spans) {
     if (j - i == 17 && Lower(s.at(j)) == 'x') end = j + 1;
     const std::size_t begin = i;
     i = j - 1;
-    if (IsAlnum(s.at(end))) continue;
+    if (IsAlnum(s.at(end)) || !(end - begin == 18 || (old_id && end - begin == 15))) continue;
+    // The shadow of these characters is their ASCII form, full-width digits folded.
     const std::string_view chars(s.chars.data() + begin, end - begin);
-    if (chars.size() == 18 && IsValidResidentId(chars)) {
-      spans.push_back({begin, end});
-    } else if (old_id && chars.size() == 15 &&
-               IsRealDate(1900 + Number(chars.substr(6, 2)), Number(chars.substr(8, 2)),
-                          Number(chars.substr(10, 2)))) {
-      spans.push_back({begin, end});
+    std::vector<Span>* list = ResidentIdProblem(chars, today) == IdProblem::kNone ? valid : invalid;
+    if (list != nullptr) list->push_back({begin, end});
+  }
+}
+
+// ---- bank cards -------------------------------------------------------------------------
+
+void FindCards(const Shadow& s, std::vector<Span>& spans) {
+  std::string digits;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (!IsDigit(s.at(i)) || (i > 0 && IsAlnum(s.at(i - 1)))) continue;
+    digits.clear();
+    const std::size_t begin = i;
+    std::size_t p = i;
+    std::size_t group = 0;        // the length of the last group
+    unsigned char separator = 0;  // between groups of 4, the same throughout
+    while (true) {
+      const std::size_t from = p;
+      while (IsDigit(s.at(p))) digits += static_cast<char>(s.at(p++));
+      group = p - from;
+      const unsigned char next = s.at(p);
+      if (group != 4 || !(IsBlank(next) || next == '-') || !IsDigit(s.at(p + 1)) ||
+          (separator != 0 && next != separator)) {
+        break;
+      }
+      separator = next;
+      ++p;
     }
+    i = p - 1;
+    if (IsAlnum(s.at(p)) || (separator != 0 && group > 4) || !IsBankCardNumber(digits)) continue;
+    spans.push_back({begin, p});
   }
 }
 
@@ -510,18 +533,7 @@ bool PatternMatchesSingleBytes(const Text& pattern) {
 }
 
 bool IsValidResidentId(std::string_view id) {
-  if (id.size() != 18) return false;
-  for (std::size_t k = 0; k < 17; ++k) {
-    if (!IsDigit(static_cast<unsigned char>(id[k]))) return false;
-  }
-  if (!IsRealDate(Number(id.substr(6, 4)), Number(id.substr(10, 2)), Number(id.substr(12, 2)))) {
-    return false;
-  }
-  constexpr std::array<int, 17> kWeights = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
-  int sum = 0;
-  for (std::size_t k = 0; k < 17; ++k) sum += (id[k] - '0') * kWeights[k];
-  constexpr std::string_view kCheck = "10X98765432";
-  return kCheck[static_cast<std::size_t>(sum % 11)] == (id[17] == 'x' ? 'X' : id[17]);
+  return id.size() == 18 && ResidentIdProblem(id, Now()) == IdProblem::kNone;
 }
 
 Text CustomRuleProblem(const Text& pattern) {
@@ -583,10 +595,12 @@ Text CustomRuleProblem(const Text& pattern) {
 struct Finders::Impl {
   FinderChoice choice;
   std::unique_ptr<RE2> custom;
+  DateTime today;  // read once: every line is judged on the same day
 };
 
 Finders::Finders(const FinderChoice& choice, std::string* error) : impl_(std::make_unique<Impl>()) {
   impl_->choice = choice;
+  impl_->today = choice.clock != nullptr ? choice.clock->Now() : Now();
   if (PatternMatchesSingleBytes(choice.custom)) {
     if (error != nullptr) *error = "\\C matches a single byte, which may lie inside a character";
   } else if (!choice.custom.empty()) {
@@ -619,7 +633,8 @@ std::size_t Finders::CutAfter(std::string_view text, std::size_t at) const {
 
 bool Finders::Any() const {
   const FinderChoice& c = impl_->choice;
-  return c.phone || c.email || c.qq || c.id || c.url || impl_->custom != nullptr;
+  return c.phone || c.email || c.qq || c.id || c.url || c.invalid_id || c.bank ||
+         impl_->custom != nullptr;
 }
 
 void Finders::FindInLine(std::string_view line, std::vector<FoundItem>& items) const {
@@ -631,34 +646,38 @@ void Finders::FindInLine(std::string_view line, const std::function<void(FoundIt
   const FinderChoice& c = impl_->choice;
   // The spans of each rule, in order; they are merged as they are given, with a pattern's
   // matches, so that no list of items of a whole line is ever held.
-  constexpr std::size_t kRules = static_cast<std::size_t>(FoundKind::kCustom);
   thread_local Shadow s;
-  thread_local std::array<std::vector<Span>, kRules> spans;
-  std::array<std::size_t, kRules> next{};
+  thread_local std::array<std::vector<Span>, kRuleKinds.size()> spans;
+  std::array<std::size_t, kRuleKinds.size()> next{};
   for (auto& list : spans) list.clear();
-  if (c.phone || c.email || c.qq || c.id || c.url) {
+  if (c.phone || c.email || c.qq || c.id || c.url || c.invalid_id || c.bank) {
     MakeShadow(line, s);
-    auto& [phone, email, qq, id, url] = spans;
+    auto& [phone, email, qq, id, url, invalid_id, bank] = spans;
     // Digits inside a phone number are no QQ number when phones are asked for too.
     if (c.phone) FindPhones(s, phone);
     if (c.email) FindEmails(line, s, email);
     if (c.qq) FindQq(s, phone, qq);
-    if (c.id) FindIds(s, c.old_id, id);
+    if (c.id || c.invalid_id) {
+      FindIds(s, c.old_id, impl_->today, c.id ? &id : nullptr,
+              c.invalid_id ? &invalid_id : nullptr);
+    }
     if (c.url) FindUrls(s, url);
+    if (c.bank) FindCards(s, bank);
   }
   // Gives every rule's item that starts before byte `limit` (or at it), by start, then rule.
+  constexpr std::size_t kNone = kRuleKinds.size();
   Span last{0, 0};
   std::size_t last_begin = 0;
   auto give_until = [&](std::size_t limit) {
     while (true) {
-      std::size_t best = kRules;
-      for (std::size_t k = 0; k < kRules; ++k) {
+      std::size_t best = kNone;
+      for (std::size_t k = 0; k < kNone; ++k) {
         if (next[k] < spans[k].size() &&
-            (best == kRules || spans[k][next[k]].begin < spans[best][next[best]].begin)) {
+            (best == kNone || spans[k][next[k]].begin < spans[best][next[best]].begin)) {
           best = k;
         }
       }
-      if (best == kRules) return;
+      if (best == kNone) return;
       const Span span = spans[best][next[best]];
       // Starts come in order: each is stepped to from the one before.
       const std::size_t begin = s.Offset(span.begin, last.begin, last_begin);
@@ -666,15 +685,22 @@ void Finders::FindInLine(std::string_view line, const std::function<void(FoundIt
       last_begin = begin;
       if (begin > limit) return;
       ++next[best];
-      const auto kind = static_cast<FoundKind>(best);
+      const FoundKind kind = kRuleKinds[best];
       std::size_t end = begin;
       std::string item = FoldedItem(line, s, span, end);
-      if (kind == FoundKind::kPhone) {
-        // The last 11 digits: a +86 or 86 before them is left out.
+      if (kind == FoundKind::kPhone || kind == FoundKind::kBank) {
+        // The digits alone; of a phone the last 11: a +86 or 86 before them is left out.
         std::erase_if(item, [](char ch) { return !IsDigit(static_cast<unsigned char>(ch)); });
-        item.erase(0, item.size() - 11);
-      } else if (kind == FoundKind::kId && item.back() == 'x') {
-        item.back() = 'X';
+        if (kind == FoundKind::kPhone) item.erase(0, item.size() - 11);
+      } else if (kind == FoundKind::kId || kind == FoundKind::kInvalidId) {
+        if (item.back() == 'x') item.back() = 'X';
+        if (kind == FoundKind::kInvalidId) {
+          item += ' ' + IdProblemText(ResidentIdProblem(item, impl_->today)).bytes();
+        } else if (c.upgrade_old_id) {
+          if (std::optional<std::string> upgraded = UpgradedResidentId(item)) {
+            item = std::move(*upgraded);
+          }
+        }
       }
       found({begin, end, kind, std::move(item)});
     }

@@ -22,9 +22,15 @@
 //   around them (the letters "QQ" right before are allowed), and not the local part of an
 //   address unless it is digits@qq.com. With the phone rule also asked, digits inside a found
 //   phone number are not a QQ number.
-// - id: 17 digits and a digit or X, with the right ISO 7064 MOD 11-2 check character and a
-//   real birth date (positions 7-14, year 1800-2099), standing alone; given with an upper-case
-//   X. With `old_id`, also the 15-digit form (birth date 19YYMMDD at positions 7-12).
+// - id: 17 digits and a digit or X, standing alone, that are a resident ID number by
+//   `ResidentIdProblem` (text/personal_numbers.h: check character, a birth date not after
+//   today, a province code); given with an upper-case X. With `old_id`, also the 15-digit form
+//   (birth date 19YYMMDD at positions 7-12), given as it is or, with `upgrade_old_id`, in its
+//   18-character form. `invalid_id` gives the look-alikes that fail instead, each followed by
+//   a blank and the reason: "110105194912310029 校验码错误".
+// - bank: 16-19 digits standing alone, in one run or in groups of 4 (the last 1-4) parted by
+//   one blank or hyphen (the same kind throughout), that pass the Luhn check; given as the
+//   digits.
 // - url: http:// or https:// (any case) and a host, up to the first blank, non-ASCII or
 //   quote/bracket character; a closing . , ; : ! ? ' " at the end, and a ")" without its
 //   "(", are left out.
@@ -43,20 +49,25 @@
 #include <string_view>
 #include <vector>
 
+#include "text/clock.h"
 #include "text/text.h"
 
 namespace lanzhou {
 
-enum class FoundKind { kPhone, kEmail, kQq, kId, kUrl, kCustom };
+enum class FoundKind { kPhone, kEmail, kQq, kId, kUrl, kCustom, kInvalidId, kBank };
 
 struct FinderChoice {
   bool phone = false;
   bool email = false;
   bool qq = false;
   bool id = false;
-  bool old_id = false;  // with `id`: also the 15-digit form
+  bool old_id = false;          // with `id`: also the 15-digit form
+  bool upgrade_old_id = false;  // with `old_id`: the 15-digit form given as 18 characters
+  bool invalid_id = false;      // the ID look-alikes that fail, with the reason
+  bool bank = false;
   bool url = false;
-  Text custom = Text();  // a pattern, or empty for none
+  Text custom = Text();          // a pattern, or empty for none
+  const Clock* clock = nullptr;  // today, for birth dates; the system clock when null
 };
 
 struct FoundItem {
@@ -112,8 +123,8 @@ class Finders {
 //   false
 bool PatternMatchesSingleBytes(const Text& pattern);
 
-// Whether `id` (18 characters) is a resident ID number with a real birth date and the right
-// check character (upper- or lower-case X): IsValidResidentId("11010519491231002X") == true.
+// Whether `id` (18 characters) is a resident ID number today (`ResidentIdProblem`, upper- or
+// lower-case X): IsValidResidentId("11010519491231002X") == true.
 bool IsValidResidentId(std::string_view id);
 
 }  // namespace lanzhou

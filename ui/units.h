@@ -90,6 +90,7 @@ enum class Unit {
   单选框_繁转简,
   单选框_简转繁,
   按钮_清洗,
+  按钮_脱敏,
   // Page 6, information extraction.
   标签_提取说明,
   编辑框_提取资料,

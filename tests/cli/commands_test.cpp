@@ -519,6 +519,41 @@ TEST(CliFindAndFilter, FindsItemsAndFiltersLines) {
                              "': No such file or directory\n");
 }
 
+// mask: every byte but the masked items as it was, line ends too; the counts on standard error,
+// and on a failure no file under the output's name.
+TEST(CliMask, MasksItemsAndCountsThem) {
+  TempDirectory dir;
+  const std::string in = dir.WriteForCli(
+      "in.txt", Gbk("张三,13800138000,zs@qq.com\r\n欧阳娜娜,１３８００１３８０００\n"
+                    "李四光,110105194912310021,6222021234567890128"));
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {{"mask", "--phone", in},
+       Gbk("张三,138****8000,zs@qq.com\r\n欧阳娜娜,１３８＊＊＊＊８０００\n"
+           "李四光,110105194912310021,6222021234567890128"),
+       "lanzhou-cli: mask: masked 2 phone numbers\n"},
+      {{"mask", "--id", "--email", "--bank", "--name", "-f", "1", "-d", ",", "--char", "#", in},
+       Gbk("张#,13800138000,z#@qq.com\r\n欧阳##,１３８００１３８０００\n"
+           "李#光,110105########0021,622202#########0128"),
+       "lanzhou-cli: mask: masked 1 ID number, 1 e-mail address, 1 bank card, 3 names\n"},
+      {{"find", "--invalid-id", "--bank", in},
+       Gbk("110105194912310021 校验码错误\r\n6222021234567890128"), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    CliResult cli = RunCli(c.args);
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, c.out);
+    EXPECT_EQ(cli.err, c.err);
+  }
+  CliResult failed = RunCli({"mask", "--phone", in, "-o", (dir / "none/out.txt")});
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_EQ(failed.err.find("8000"), std::string::npos) << failed.err;
+}
+
 // Values typed on the command line are UTF-8 when valid, else GBK bytes: both spellings of
 // the full-width comma split the same file.
 TEST(CliEncodings, CommandLineTextIsUtf8OrElseGbk) {

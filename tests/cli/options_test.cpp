@@ -20,8 +20,8 @@ const std::string kQuotedEscapes = "''$'\\033''[2J'$'\\033'']0;x'$'\\a'";
 
 const UsageCase kUsageErrors[] = {
     {{},
-     "no command given: extract, dedupe, wrap, reorder, merge, normalize, find or filter (see "
-     "lanzhou-cli --help)"},
+     "no command given: extract, dedupe, wrap, reorder, merge, normalize, find, filter or mask "
+     "(see lanzhou-cli --help)"},
     {{"dedupe", "--ignore", "width,colour"},
      "dedupe: --ignore takes width, blanks, case and script, not 'colour' (see lanzhou-cli "
      "dedupe --help)"},
@@ -105,8 +105,26 @@ const UsageCase kUsageErrors[] = {
      "--help)"},
     {{"merge", "--datum"}, "merge: option '--datum' needs a value (see lanzhou-cli merge --help)"},
     {{"find", "in.txt"},
-     "find: say what to find: --phone, --email, --qq, --id, --url or -e PATTERN (see "
-     "lanzhou-cli find --help)"},
+     "find: say what to find: --phone, --email, --qq, --id, --invalid-id, --bank, --url or -e "
+     "PATTERN (see lanzhou-cli find --help)"},
+    {{"mask", "in.txt"},
+     "mask: say what to mask: --phone, --id, --email, --bank or --name -f K (see lanzhou-cli "
+     "mask --help)"},
+    {{"mask", "--name", "-d", ","},
+     "mask: --name needs -f K, the field of the names (see lanzhou-cli mask --help)"},
+    {{"mask", "--phone", "-f", "2"}, "mask: -f K goes with --name (see lanzhou-cli mask --help)"},
+    {{"mask", "--phone", "-d", ","},
+     "mask: -d DELIM goes with --name (see lanzhou-cli mask --help)"},
+    {{"mask", "--name", "-f", "2,3"},
+     "mask: -f must be one field number from 1, not '2,3' (see lanzhou-cli mask --help)"},
+    {{"mask", "--name", "-f", "2、3"},
+     "mask: -f must be one field number from 1, not '2、3' (see lanzhou-cli mask --help)"},
+    {{"mask", "--name", "-f", "a"},
+     "mask: -f: 'a' is not a field number from 1 (see lanzhou-cli mask --help)"},
+    {{"mask", "--phone", "--char", "**"},
+     "mask: --char must be one character, not '**' (see lanzhou-cli mask --help)"},
+    {{"mask", "--qq"}, "mask: unknown option '--qq' (see lanzhou-cli mask --help)"},
+    {{"extract", "--phone"}, "extract: unknown option '--phone' (see lanzhou-cli extract --help)"},
     {{"find", "-e", "(a"},
      "find: the pattern '(a' is not valid: missing ): (a (see lanzhou-cli find --help)"},
     {{"find", "-e", "a\\C"},
@@ -195,6 +213,7 @@ TEST(CommandLine, HelpForTheProgramAndEveryCommand) {
       {{"normalize", "--help"}, "Usage: lanzhou-cli normalize "},
       {{"find", "-h"}, "Usage: lanzhou-cli find "},
       {{"filter", "-h"}, "Usage: lanzhou-cli filter "},
+      {{"mask", "-h"}, "Usage: lanzhou-cli mask "},
   };
   for (const auto& [args, start] : cases) {
     SCOPED_TRACE(testing::PrintToString(args));

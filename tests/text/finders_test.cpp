@@ -12,7 +12,8 @@ namespace {
 
 // What a finder set gives for a line, as "kind:item" joined by blanks, items in UTF-8.
 std::string Found(const Finders& finders, std::string_view gbk_line) {
-  static constexpr const char* kNames[] = {"phone", "email", "qq", "id", "url", "custom"};
+  static constexpr const char* kNames[] = {"phone", "email",  "qq",         "id",
+                                           "url",   "custom", "invalid_id", "bank"};
   std::vector<FoundItem> items;
   finders.FindInLine(gbk_line, items);
   std::string out;
@@ -36,6 +37,9 @@ const FinderChoice kQq{.qq = true};
 const FinderChoice kQqAndPhone{.phone = true, .qq = true};
 const FinderChoice kId{.id = true};
 const FinderChoice kOldId{.id = true, .old_id = true};
+const FinderChoice kUpgradedId{.id = true, .old_id = true, .upgrade_old_id = true};
+const FinderChoice kInvalidId{.invalid_id = true};
+const FinderChoice kBank{.bank = true};
 const FinderChoice kUrl{.url = true};
 const FinderChoice kAll{.phone = true, .email = true, .qq = true, .id = true, .url = true};
 
@@ -80,6 +84,25 @@ TEST(Finders, HitsAndNearMisses) {
       {&kOldId, "旧号110105491231002，新号11010519491231002X",
        "id:110105491231002 id:11010519491231002X"},
       {&kOldId, "110105491331002", ""},  // month 13
+      {&kUpgradedId, "旧号110105491231002", "id:11010519491231002X"},
+      {&kId, "990105194912310023", ""},  // no province 99
+      // Look-alikes that fail, with the reason; valid numbers are left to --id.
+      {&kInvalidId, "110105194912310021，11010519491231002X",
+       "invalid_id:110105194912310021 校验码错误"},
+      {&kInvalidId, "110105199013450021", "invalid_id:110105199013450021 出生日期无效"},
+      {&kInvalidId, "110105209901010020", "invalid_id:110105209901010020 出生日期无效"},
+      {&kInvalidId, "990105194912310023", "invalid_id:990105194912310023 地区码无效"},
+      {&kInvalidId, "订单20231380013800123 1101051949123100", ""},
+      // Bank cards: Luhn over 16-19 digits, in one run or groups of 4.
+      {&kBank, "卡号6222021234567890128，6222 0212 3456 7890 128",
+       "bank:6222021234567890128 bank:6222021234567890128"},
+      {&kBank, "6222-0212-3456-7894", "bank:6222021234567894"},
+      {&kBank, "６２２２０２１２３４５６７８９０１２８", "bank:6222021234567890128"},
+      {&kBank, "6222021234567890127", ""},        // Luhn fails
+      {&kBank, "12345678901234567894", ""},       // 20 digits: an order number
+      {&kBank, "6222 0212-3456 7890 128", ""},    // mixed separators
+      {&kBank, "6222 0212 3456 78903", ""},  // a last group of 5
+      {&kBank, "A6222021234567890128 6222021234567890128B", ""},
       // E-mail addresses, Chinese domains too, ended where the sentence goes on.
       {&kEmail, "发到zhang.san@example.com。", "email:zhang.san@example.com"},
       {&kEmail, "邮箱abc@sina.com请查收", "email:abc@sina.com"},
