@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string detail = "file \"" + fuzz::Escaped(file) + "\"";
 
   const TextArray lines = SplitListLines(file);
-  // The lines joined by LF give the decoded text before its first zero byte, with CR LF
-  // read as LF and one final line end dropped.
-  const std::string decoded = DecodeInput(std::string_view(file).substr(0, file.find('\0')));
+  // The lines joined by LF give the decoded text before its first zero byte (zero code unit
+  // for UTF-16), with CR LF read as LF and one final line end dropped.
+  const std::string decoded = DecodeInput(InputTextBeforeZero(file, InputEncoding::kAuto));
   std::string expected;
   for (std::size_t i = 0; i < decoded.size(); ++i) {
     if (decoded.compare(i, 2, "\r\n") != 0) expected += decoded[i];  // the CR of CR LF goes
