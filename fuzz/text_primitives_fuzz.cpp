@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "text/gbk_chars.h"
 #include "text/text_primitives.h"
 
 namespace lanzhou {
@@ -51,12 +52,15 @@ void CheckSplit(const Text& text, const Text& delimiter, const Text& replacement
   const bool trailing = joined + delimiter.bytes() == text.bytes();
   FUZZ_CHECK(joined == text.bytes() || trailing, detail + " joined \"" + Escaped(joined) + "\"");
 
-  // Replacing every delimiter finds exactly the places splitting found.
-  const Text replaced = ReplaceSubtext(text, delimiter, replacement);
-  std::string expected = Join(members, replacement.view());
-  if (trailing) expected += replacement.view();
-  FUZZ_CHECK(replaced.bytes() == expected, detail + " replaced \"" + Escaped(replaced.view()) +
-                                               "\" expected \"" + Escaped(expected) + "\"");
+  // Replacing every delimiter finds exactly the places splitting found. A delimiter that ends
+  // in a lone lead byte is no whole character, and the two need not agree on where it cuts.
+  if (!EndsWithLoneLeadByte(delimiter.view())) {
+    const Text replaced = ReplaceSubtext(text, delimiter, replacement);
+    std::string expected = Join(members, replacement.view());
+    if (trailing) expected += replacement.view();
+    FUZZ_CHECK(replaced.bytes() == expected, detail + " replaced \"" + Escaped(replaced.view()) +
+                                                 "\" expected \"" + Escaped(expected) + "\"");
+  }
 
   // A limit keeps the first members and drops the rest.
   const TextArray limited = SplitText(text, delimiter, limit);
